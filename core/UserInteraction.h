@@ -1,0 +1,58 @@
+// The one seam for every modal interaction: the window implements it with Qt dialogs, the
+// command line with the terminal, and the tests with a recorder that gives scripted answers.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvale {
+
+enum class MessageIcon { None, Information };
+
+// Values are the identifiers of the buttons of the overwrite question.
+enum class OverwriteChoice : int { Cancel = 2, OverwriteAll = 5, Overwrite = 6, Skip = 7 };
+
+struct Rgb {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+};
+
+class UserInteraction {
+public:
+    virtual ~UserInteraction() = default;
+
+    // A modal message with an OK button only.
+    virtual void ShowMessage(const std::string& text, MessageIcon icon = MessageIcon::None) = 0;
+
+    // Nesting pair: the normal cursor returns when the outermost use ends.
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+
+    // Asked when an output file exists; `path` is the full output path.
+    virtual OverwriteChoice AskOverwrite(const std::string& path) = 0;
+
+    // Services the user interface between two images of a batch run.
+    virtual void PumpEvents() = 0;
+
+    // Pickers; std::nullopt when the user cancels.
+    virtual std::optional<std::vector<std::string>> ChooseImageFiles() = 0;
+    virtual std::optional<Rgb> ChooseColour(const Rgb& initial) = 0;
+    virtual std::optional<std::string> ChooseFolder(const std::string& startFolder,
+                                                    const std::string& title) = 0;
+};
+
+// Holds the wait cursor for one scope, on every path out of it.
+class WaitCursor {
+public:
+    explicit WaitCursor(UserInteraction& ui) : ui_(ui) { ui_.BeginWaitCursor(); }
+    ~WaitCursor() { ui_.EndWaitCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    UserInteraction& ui_;
+};
+
+}  // namespace korvale

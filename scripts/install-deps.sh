@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Korvale need, only when some
+# are missing; quick when everything is present. Extra package names may be passed as arguments.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build
+    qt6-base-dev libopencv-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    fonts-ipafont-gothic
+    "$@"
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+    if [ "$status" != "installed" ]; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -q
+"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,93 @@
+// A test double for the interaction seam: records every message and cursor change, and answers
+// questions and pickers from scripts.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "UserInteraction.h"
+
+namespace korvale::test {
+
+class RecordingInteraction : public UserInteraction {
+public:
+    struct Message {
+        std::string text;
+        MessageIcon icon;
+        bool operator==(const Message& other) const {
+            return text == other.text && icon == other.icon;
+        }
+    };
+
+    void ShowMessage(const std::string& text, MessageIcon icon) override {
+        messages.push_back({text, icon});
+        events.push_back("message:" + text);
+    }
+    void BeginWaitCursor() override {
+        ++waitDepth;
+        ++waitBegins;
+        events.push_back("wait+");
+    }
+    void EndWaitCursor() override {
+        --waitDepth;
+        events.push_back("wait-");
+    }
+    OverwriteChoice AskOverwrite(const std::string& path) override {
+        asked.push_back(path);
+        events.push_back("ask:" + path);
+        if (overwriteAnswers.empty()) {
+            return OverwriteChoice::Cancel;
+        }
+        const OverwriteChoice answer = overwriteAnswers.front();
+        overwriteAnswers.pop_front();
+        return answer;
+    }
+    void PumpEvents() override {
+        ++pumps;
+        events.push_back("pump");
+        if (onPump) {
+            onPump(pumps);
+        }
+    }
+    std::optional<std::vector<std::string>> ChooseImageFiles() override { return chosenFiles; }
+    std::optional<Rgb> ChooseColour(const Rgb& initial) override {
+        colourAskedWith = initial;
+        return chosenColour;
+    }
+    std::optional<std::string> ChooseFolder(const std::string& startFolder,
+                                            const std::string& title) override {
+        folderAskedAt = startFolder;
+        folderTitle = title;
+        return chosenFolder;
+    }
+
+    std::vector<std::string> MessageTexts() const {
+        std::vector<std::string> texts;
+        for (const Message& m : messages) {
+            texts.push_back(m.text);
+        }
+        return texts;
+    }
+
+    // Records.
+    std::vector<Message> messages;
+    std::vector<std::string> events;
+    std::vector<std::string> asked;
+    int waitDepth = 0;
+    int waitBegins = 0;
+    int pumps = 0;
+    std::optional<Rgb> colourAskedWith;
+    std::optional<std::string> folderAskedAt;
+    std::string folderTitle;
+
+    // Scripts.
+    std::deque<OverwriteChoice> overwriteAnswers;  // Cancel once exhausted
+    std::function<void(int pumpCount)> onPump;
+    std::optional<std::vector<std::string>> chosenFiles;
+    std::optional<Rgb> chosenColour;
+    std::optional<std::string> chosenFolder;
+};
+
+}  // namespace korvale::test
