@@ -1,0 +1,243 @@
+// Header probe for BMP and JPEG (JFIF and Exif) files: a handful of reads and seeks per file.
+#include <cstring>
+#include <utility>
+
+#include "ByteFile.h"
+#include "ImageHeader.h"
+#include "Text.h"
+
+namespace korvale {
+namespace {
+
+uint16_t Le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t Le32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint16_t Be16(const unsigned char* p) {
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+uint32_t Be32(const unsigned char* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+}
+
+constexpr uint32_t kMaxBmpSide = 0x7FFF;
+constexpr int kMaxOtherSegments = 128;
+
+}  // namespace
+
+uint32_t BmpDpiFromPixelsPerMetre(int32_t pixelsPerMetre) {
+    if (pixelsPerMetre < 0) {
+        return 0;
+    }
+    // 64 bits: the product leaves the 32-bit range above 8454640 pixels per metre.
+    return static_cast<uint32_t>((static_cast<int64_t>(pixelsPerMetre) * 254 + 5000) / 10000);
+}
+
+std::optional<ImageHeaderInfo> ProbeBmpHeader(const std::string& path) {
+    ByteFile file;
+    if (!file.Open(path, ByteFile::Access::Read)) {
+        return std::nullopt;
+    }
+    unsigned char fileHeader[14];
+    if (file.Read(fileHeader, sizeof fileHeader) != sizeof fileHeader || fileHeader[0] != 'B' ||
+        fileHeader[1] != 'M') {
+        return std::nullopt;
+    }
+    unsigned char sizeField[4];
+    if (file.Read(sizeField, sizeof sizeField) != sizeof sizeField) {
+        return std::nullopt;
+    }
+    const uint32_t infoSize = Le32(sizeField);
+    ImageHeaderInfo info;
+    if (infoSize == 12) {
+        unsigned char core[8];
+        if (file.Read(core, sizeof core) != sizeof core) {
+            return std::nullopt;
+        }
+        info.width = Le16(core);
+        info.height = Le16(core + 2);
+        return info;
+    }
+    if (infoSize < 40) {
+        return std::nullopt;
+    }
+    // The rest of the 40-byte info header; index 0 is file offset 18.
+    unsigned char rest[36];
+    if (file.Read(rest, sizeof rest) != sizeof rest) {
+        return std::nullopt;
+    }
+    const auto width = static_cast<int32_t>(Le32(rest));
+    const auto height = static_cast<int32_t>(Le32(rest + 4));
+    const uint32_t compression = Le32(rest + 12);
+    const auto pixelsPerMetre = static_cast<int32_t>(Le32(rest + 20));
+    if (compression != 0) {
+        return std::nullopt;
+    }
+    const auto magnitude = static_cast<uint32_t>(height < 0 ? -static_cast<int64_t>(height)
+                                                            : static_cast<int64_t>(height));
+    const auto unsignedWidth = static_cast<uint32_t>(width);
+    if (unsignedWidth < 1 || unsignedWidth > kMaxBmpSide || magnitude < 1 ||
+        magnitude > kMaxBmpSide) {
+        return std::nullopt;
+    }
+    info.width = unsignedWidth;
+    info.height = magnitude;
+    info.dpi = BmpDpiFromPixelsPerMetre(pixelsPerMetre);
+    return info;
+}
+
+void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi) {
+    exifDpi = 0;
+    const uint64_t tiffStart = stream.Tell();
+    unsigned char header[8];
+    if (stream.Read(header, sizeof header) != sizeof header) {
+        return;
+    }
+    bool bigEndian;
+    if (header[0] == 'M' && header[1] == 'M') {
+        bigEndian = true;
+    } else if (header[0] == 'I' && header[1] == 'I') {
+        bigEndian = false;
+    } else {
+        return;
+    }
+    auto u16 = [bigEndian](const unsigned char* p) { return bigEndian ? Be16(p) : Le16(p); };
+    auto u32 = [bigEndian](const unsigned char* p) { return bigEndian ? Be32(p) : Le32(p); };
+    if (u16(header + 2) != 42) {
+        return;
+    }
+    stream.Seek(tiffStart + u32(header + 4));
+    unsigned char countField[2];
+    if (stream.Read(countField, sizeof countField) != sizeof countField) {
+        return;
+    }
+    const uint16_t entryCount = u16(countField);
+    uint16_t unit = 2;  // inches when the tag is absent
+    uint32_t numerator = 0;
+    uint32_t denominator = 0;
+    for (uint32_t i = 0; i < entryCount; ++i) {
+        unsigned char entry[12];
+        if (stream.Read(entry, sizeof entry) != sizeof entry) {
+            return;
+        }
+        const uint16_t tag = u16(entry);
+        const uint16_t type = u16(entry + 2);
+        const uint32_t count = u32(entry + 4);
+        if (count != 1) {
+            continue;
+        }
+        if (tag == 274 && type == 3) {
+            orientation = u16(entry + 8);
+        } else if (tag == 282 && type == 5) {
+            const uint64_t resume = stream.Tell();
+            stream.Seek(tiffStart + u32(entry + 8));
+            unsigned char rational[8];
+            if (stream.Read(rational, sizeof rational) != sizeof rational) {
+                return;
+            }
+            numerator = u32(rational);
+            denominator = u32(rational + 4);
+            stream.Seek(resume);
+        } else if (tag == 296 && type == 3) {
+            unit = u16(entry + 8);
+        }
+    }
+    if (unit == 2 && denominator != 0) {
+        exifDpi = numerator / denominator;
+    }
+}
+
+bool ProbeJpegHeader(const std::string& path, uint32_t& width, uint32_t& height, uint32_t& dpi,
+                     int32_t& orientation) {
+    orientation = 0;
+    ByteFile file;
+    if (!file.Open(path, ByteFile::Access::Read)) {
+        return false;
+    }
+    unsigned char soi[2];
+    if (file.Read(soi, sizeof soi) != sizeof soi || soi[0] != 0xFF || soi[1] != 0xD8) {
+        return false;
+    }
+    bool found = false;
+    int segments = 0;
+    for (;;) {
+        unsigned char marker[2];
+        if (file.Read(marker, sizeof marker) != sizeof marker || marker[0] != 0xFF) {
+            break;
+        }
+        const unsigned char code = marker[1];
+        if (code >= 0xC0 && code <= 0xC3) {
+            // Length, sample precision, height, width.
+            unsigned char frame[7];
+            if (file.Read(frame, sizeof frame) != sizeof frame) {
+                break;
+            }
+            height = Be16(frame + 3);
+            width = Be16(frame + 5);
+            found = true;
+            file.Skip(static_cast<int64_t>(Be16(frame)) - 7);
+            ++segments;
+        } else if (code == 0xD9 || code == 0xDA) {
+            break;
+        } else if (code == 0xE0) {
+            // Length, identifier and version (7), units, X density.
+            unsigned char app0[12];
+            if (file.Read(app0, sizeof app0) != sizeof app0) {
+                break;
+            }
+            const uint32_t density = Be16(app0 + 10);
+            dpi = app0[9] == 2 ? (density * 254 + 50) / 100 : density;
+            file.Skip(static_cast<int64_t>(Be16(app0)) - 12);
+            ++segments;
+        } else if (code == 0xE1) {
+            const uint64_t lengthAt = file.Tell();
+            unsigned char app1[8];
+            if (file.Read(app1, sizeof app1) != sizeof app1) {
+                break;
+            }
+            if (std::memcmp(app1 + 2, "Exif\0\0", 6) == 0) {
+                uint32_t exifDpi = 0;
+                ReadExifIfd0(file, orientation, exifDpi);
+                if (dpi == 0 && exifDpi != 0) {
+                    dpi = exifDpi;
+                }
+            }
+            file.Seek(lengthAt + Be16(app1));
+            ++segments;
+        } else {
+            unsigned char length[2];
+            if (file.Read(length, sizeof length) != sizeof length) {
+                break;
+            }
+            file.Skip(static_cast<int64_t>(Be16(length)) - 2);
+            if (++segments > kMaxOtherSegments) {
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+std::optional<ImageHeaderInfo> ProbeImageHeader(const std::string& path) {
+    if (HasExtension(path, "bmp")) {
+        return ProbeBmpHeader(path);
+    }
+    ImageHeaderInfo info;
+    int32_t orientation = 0;
+    if (!ProbeJpegHeader(path, info.width, info.height, info.dpi, orientation)) {
+        return std::nullopt;
+    }
+    if (orientation >= 5) {
+        std::swap(info.width, info.height);
+    }
+    return info;
+}
+
+}  // namespace korvale
