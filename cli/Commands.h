@@ -1,0 +1,25 @@
+// The subcommands of korvale-cli. Each takes the arguments after its own name and returns the
+// process exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace korvale::cli {
+
+using Arguments = std::vector<std::string>;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int RunProbe(const Arguments& args);
+int RunStamp(const Arguments& args);
+
+// Prints "korvale-cli: MESSAGE" and a hint to standard error; returns kExitUsage.
+int UsageError(const std::string& message);
+
+// The arguments with one leading "--" removed (it only separates options from file names).
+Arguments FileArguments(const Arguments& args);
+
+}  // namespace korvale::cli

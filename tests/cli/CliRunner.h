@@ -1,0 +1,24 @@
+// Runs the korvale-cli executable and captures what it prints.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace korvale::test {
+
+struct CliResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+struct CliOptions {
+    std::string input;                       // fed to standard input
+    std::map<std::string, std::string> env;  // added to (or replacing) the environment
+    std::string workingDirectory;            // empty: the test's own
+};
+
+CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options = {});
+
+}  // namespace korvale::test

@@ -1,0 +1,91 @@
+// korvale-cli as a user runs it: output lines, exit statuses and usage errors.
+#include <gtest/gtest.h>
+
+#include "CliRunner.h"
+#include "ImageHeader.h"
+#include "TestFiles.h"
+
+namespace korvale {
+namespace {
+
+using test::RunCli;
+
+TEST(CliProbe, OneLinePerFileInArgumentOrder) {
+    test::TempDir dir;
+    const std::string bmp = dir.File("b.bmp"), jpeg = dir.File("a.jpg");
+    test::WriteFile(bmp, test::MakeBmp({40, 640, -480, 0, 2835, 2835, 0}));
+    test::WriteFile(jpeg, test::JpegBuilder().Soi().App0(1, 300, 300).Frame(0xC0, 20, 10).bytes());
+    const auto result = RunCli({"probe", bmp, jpeg});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, bmp + "\tok\t640\t480\t72\n" + jpeg + "\tok\t10\t20\t300\n");
+}
+
+TEST(CliProbe, UnreadableFileGivesStatus1) {
+    test::TempDir dir;
+    const std::string bmp = dir.File("b.bmp");
+    test::WriteFile(bmp, test::MakeBmp({40, 4, 4, 0, 0, 0, 0}));
+    const auto result = RunCli({"probe", dir.File("missing.jpg"), bmp});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, dir.File("missing.jpg") + "\tunreadable\n" + bmp + "\tok\t4\t4\t0\n");
+}
+
+TEST(CliProbe, DoubleDashLetsFileNamesStartWithADash) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("-x.bmp"), test::MakeBmp({40, 4, 4, 0, 0, 0, 0}));
+    test::CliOptions options;
+    options.workingDirectory = dir.path();
+    const auto result = RunCli({"probe", "--", "-x.bmp"}, options);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "-x.bmp\tok\t4\t4\t0\n");
+}
+
+TEST(CliStamp, PatchesInPlaceAndReportsEachFile) {
+    test::TempDir dir;
+    const std::string bmp = dir.File("b.bmp"), jpeg = dir.File("a.jpg"), exif = dir.File("e.jpg");
+    test::WriteFile(bmp, test::MakeBmp({40, 4, 4, 0, 0, 0, 48}));
+    test::WriteFile(jpeg, test::JpegBuilder().Soi().App0(0, 1, 1).Frame(0xC0, 2, 2).bytes());
+    test::WriteFile(exif, test::JpegBuilder()
+                              .Soi()
+                              .App1Exif(false, {test::ExifXResolution(72, 1)})
+                              .Frame(0xC0, 2, 2)
+                              .bytes());
+    const auto result = RunCli({"stamp", "350", bmp, jpeg, exif});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, bmp + "\tstamped\n" + jpeg + "\tstamped\n" + exif + "\tunchanged\n");
+    EXPECT_EQ(ProbeImageHeader(bmp)->dpi, 350u);
+    EXPECT_EQ(ProbeImageHeader(jpeg)->dpi, 350u);
+    EXPECT_EQ(ProbeImageHeader(exif)->dpi, 72u);
+    EXPECT_EQ(RunCli({"stamp", "0", bmp, jpeg}).exitCode, 0);
+}
+
+TEST(CliUsage, ErrorsGiveStatus2AndAMessage) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"probe"},
+        {"stamp"},
+        {"stamp", "300"},
+        {"stamp", "10001", "x.jpg"},
+        {"stamp", "-1", "x.jpg"},
+        {"stamp", "3OO", "x.jpg"},
+    };
+    for (const auto& args : cases) {
+        const auto result = RunCli(args);
+        EXPECT_EQ(result.exitCode, 2) << ::testing::PrintToString(args);
+        EXPECT_FALSE(result.err.empty()) << ::testing::PrintToString(args);
+        EXPECT_TRUE(result.out.empty()) << ::testing::PrintToString(args);
+    }
+}
+
+TEST(CliUsage, HelpAndVersion) {
+    const auto help = RunCli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("probe FILE..."), std::string::npos);
+    const auto version = RunCli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_NE(version.out.find("1.2.0.3"), std::string::npos);
+    EXPECT_NE(version.out.find("OpenCV 4."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvale
