@@ -1,0 +1,33 @@
+// Adding files to the list (from the file dialog, a drop or the command line) and removing them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "FileList.h"
+#include "FileListHost.h"
+#include "UserInteraction.h"
+
+namespace korvale {
+
+struct RegisterOutcome {
+    bool refused = false;  // the batch would have exceeded the limit; nothing was read
+    int unreadable = 0;
+    int duplicates = 0;
+    int added = 0;  // entries that are in the list now and were not before
+};
+
+// Probes every path of the batch, drops unreadable files, merges the rest into the list and
+// removes duplicates, reporting each count above 0 through `ui`. The host refreshes the view
+// and the control states when at least one file passed the probe.
+RegisterOutcome RegisterFiles(FileList& list, const std::vector<std::string>& batch,
+                              UserInteraction& ui, FileListHost& host);
+
+// `selectedRows`: ascending 0-based rows of the view as it stood before the click.
+void RemoveSelectedFiles(FileList& list, const std::vector<size_t>& selectedRows,
+                         FileListHost& host);
+void RemoveAllFiles(FileList& list, FileListHost& host);
+void RemoveOddNumberedFiles(FileList& list, FileListHost& host);
+void RemoveEvenNumberedFiles(FileList& list, FileListHost& host);
+
+}  // namespace korvale
