@@ -18,6 +18,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"probe", korvale::cli::RunProbe},
     {"stamp", korvale::cli::RunStamp},
+    {"stats", korvale::cli::RunStats},
 };
 
 const char kUsage[] =
@@ -28,6 +29,10 @@ const char kUsage[] =
     "                      (path, tab, then 'ok' and the three numbers, or 'unreadable')\n"
     "  stamp DPI FILE...   patch DPI (0 to 10000) into each file's header in place, without\n"
     "                      re-encoding; prints 'stamped' or 'unchanged' for each file\n"
+    "  stats FILE...       list the files as the window does (probe, sort, duplicates; the\n"
+    "                      window's messages on standard error), then one row per file (No.,\n"
+    "                      name, width, height, DPI), 'files' with the count, and the minimum,\n"
+    "                      maximum, average and mode of width, height and dpi\n"
     "\n"
     "Options:\n"
     "  --help              show this help\n"

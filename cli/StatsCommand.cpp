@@ -1,0 +1,55 @@
+// korvale-cli stats: the file list and its statistics, built exactly as the window builds them.
+#include <cstdio>
+
+#include "Commands.h"
+#include "FileListHost.h"
+#include "ListStatistics.h"
+#include "RegisterFiles.h"
+#include "TerminalInteraction.h"
+
+namespace korvale::cli {
+namespace {
+
+class NoView : public FileListHost {
+public:
+    void RefreshFileList() override {}
+    void UpdateControlStates(bool) override {}
+};
+
+}  // namespace
+
+int RunStats(const Arguments& args) {
+    const Arguments files = FileArguments(args);
+    if (files.empty()) {
+        return UsageError("stats needs at least one FILE");
+    }
+    TerminalInteraction ui;
+    NoView view;
+    FileList list;
+    const RegisterOutcome outcome = RegisterFiles(list, files, ui, view);
+    ListStatistics statistics;
+    ComputeListStatistics(list, statistics);
+
+    for (size_t row = 0; row < list.size(); ++row) {
+        std::printf("%s\t%s\t%s\t%s\t%s\n", FileCellText(list, row, FileColumn::Number).c_str(),
+                    FileCellText(list, row, FileColumn::Name).c_str(),
+                    FileCellText(list, row, FileColumn::Width).c_str(),
+                    FileCellText(list, row, FileColumn::Height).c_str(),
+                    FileCellText(list, row, FileColumn::Dpi).c_str());
+    }
+    std::printf("files\t%zu\n", list.size());
+    const char* const quantities[] = {"width", "height", "dpi"};
+    const QuantityStatistics* const values[] = {&statistics.width, &statistics.height,
+                                                &statistics.dpi};
+    for (int q = 0; q < 3; ++q) {
+        if (list.empty()) {
+            std::printf("%s\t\t\t\t\n", quantities[q]);
+        } else {
+            std::printf("%s\t%u\t%u\t%u\t%u\n", quantities[q], values[q]->minimum,
+                        values[q]->maximum, values[q]->average, values[q]->mode);
+        }
+    }
+    return outcome.refused || outcome.unreadable > 0 ? kExitFailed : kExitOk;
+}
+
+}  // namespace korvale::cli

@@ -1,0 +1,40 @@
+// korvale-cli stats: the list as the window builds it, with the window's messages.
+#include <gtest/gtest.h>
+
+#include "CliRunner.h"
+#include "TestFiles.h"
+
+namespace korvale {
+namespace {
+
+TEST(CliStats, RowsCountAndStatisticsWithMessagesOnStandardError) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("b.bmp"), test::MakeBmp({40, 800, 600, 0, 2835, 2835, 0}));
+    test::WriteFile(dir.File("A.bmp"), test::MakeBmp({40, 600, 400, 0, 11811, 11811, 0}));
+    test::WriteFile(dir.File("c.jpg"),
+                    test::JpegBuilder().Soi().App0(1, 300, 300).Frame(0xC0, 400, 600).bytes());
+    const auto result =
+        test::RunCli({"stats", dir.File("c.jpg"), dir.File("b.bmp"), dir.File("A.bmp"),
+                      dir.File("missing.jpg"), dir.File("b.bmp")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out,
+              "1\tA.bmp\t600\t400\t300\n"
+              "2\tb.bmp\t800\t600\t72\n"
+              "3\tc.jpg\t600\t400\t300\n"
+              "files\t3\n"
+              "width\t600\t800\t666\t600\n"
+              "height\t400\t600\t466\t400\n"
+              "dpi\t72\t300\t224\t300\n");
+    EXPECT_EQ(result.err,
+              "読み取れないファイルが 1 個ありました。\n"
+              "重複するファイルが 1 個ありました。\n");
+}
+
+TEST(CliStats, NothingReadable) {
+    const auto result = test::RunCli({"stats", "/no/such.jpg"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "files\t0\nwidth\t\t\t\t\nheight\t\t\t\t\ndpi\t\t\t\t\n");
+}
+
+}  // namespace
+}  // namespace korvale
