@@ -1,0 +1,48 @@
+// Converting one image file: decode, scale or place, pad, encode. No UI and no shared state, so
+// several images may be converted at once; the caller shows the message of a failure.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Geometry.h"
+#include "UserInteraction.h"
+
+namespace cv {
+class Mat;
+}
+
+namespace korvale {
+
+enum class ConvertResult { Ok, ReadFailed, BadAnchor, WriteFailed };
+
+// The message of a failed conversion ("" for Ok).
+const char* ConvertMessage(ConvertResult result);
+
+// Integer pairs for the encoder; every output gets the JPEG quality pair.
+using EncoderParams = std::vector<int>;
+EncoderParams JpegQualityParams(int quality);
+
+// Decodes with the file's own depth and channel count, turned by its Exif orientation. false
+// when there are no pixels (missing, unreadable or undecodable file).
+bool DecodeImage(const std::string& sourcePath, cv::Mat& image);
+
+// Scales to the target (or, with keepAspect, to the fitted size with margins of `margin` at the
+// anchor) and encodes to `outputPath`, whose extension selects the encoder.
+ConvertResult ResizeImage(const std::string& sourcePath, const std::string& outputPath,
+                          PixelSize target, const EncoderParams& params, int interpolation,
+                          int anchor, bool keepAspect, const Rgb& margin);
+ConvertResult ResizeDecoded(const cv::Mat& source, const std::string& outputPath, PixelSize target,
+                            const EncoderParams& params, int interpolation, int anchor,
+                            bool keepAspect, const Rgb& margin);
+
+// Places the unscaled source on a canvas of the target size at the anchor, padding with
+// `margin` and cutting what overflows, each axis on its own.
+ConvertResult CropPasteImage(const std::string& sourcePath, const std::string& outputPath,
+                             PixelSize target, const EncoderParams& params, int anchor,
+                             const Rgb& margin);
+ConvertResult CropPasteDecoded(const cv::Mat& source, const std::string& outputPath,
+                               PixelSize target, const EncoderParams& params, int anchor,
+                               const Rgb& margin);
+
+}  // namespace korvale

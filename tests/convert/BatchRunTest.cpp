@@ -1,0 +1,375 @@
+// The batch run with scripted answers: start checks, naming, overwrite flows, stop, failures,
+// and the DPI of every output read back.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "BatchRun.h"
+#include "ImageHeader.h"
+#include "RecordingInteraction.h"
+#include "TestFiles.h"
+
+namespace korvale {
+namespace {
+
+class RecordingHost : public BatchHost {
+public:
+    explicit RecordingHost(test::RecordingInteraction& ui) : ui_(ui) {}
+    void UpdateControlStates(bool interactive) override {
+        ui_.events.push_back(interactive ? "update(true)" : "update(false)");
+    }
+    void SetStatusText(const std::string& text) override {
+        status = text;
+        ui_.events.push_back("status:" + text);
+    }
+    void SetProgressRange(int maximum) override { range = maximum; }
+    void SetProgressPosition(int position) override { progress.push_back(position); }
+
+    std::string status;
+    int range = -1;
+    std::vector<int> progress;
+
+private:
+    test::RecordingInteraction& ui_;
+};
+
+class BatchRunTest : public ::testing::Test {
+protected:
+    // Writes a JPEG source of the given size, stated at `dpi`, and lists it.
+    std::string AddJpeg(const std::string& name, int width = 40, int height = 30,
+                        uint32_t dpi = 72) {
+        const std::string path = in_.File(name);
+        cv::Mat image(height, width, CV_8UC3, cv::Scalar(40, 80, 120));
+        std::vector<uchar> bytes;
+        cv::imencode(".jpg", image, bytes);
+        test::WriteFile(path, test::Bytes(bytes.begin(), bytes.end()));
+        AddExisting(path, dpi);
+        return path;
+    }
+    void AddExisting(const std::string& path, uint32_t dpi) {
+        const auto info = ProbeImageHeader(path);
+        ASSERT_TRUE(info) << path;
+        list_.MergeBatch({{path, info->width, info->height, dpi}});
+    }
+    BatchEnd Run() { return RunBatch(list_, request_, running_, host_, ui_); }
+    std::string Out(const std::string& name) const { return out_.path() + "/" + name; }
+    std::vector<std::string> OutputFolderEntries() const {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(out_.path())) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    void SetUp() override {
+        request_.outputFolder = out_.path();
+        request_.targetWidth = 64;
+        request_.targetHeight = 48;
+        request_.targetDpi = 300;
+    }
+
+    test::TempDir in_;
+    test::TempDir out_;
+    FileList list_;
+    BatchRequest request_;
+    bool running_ = false;
+    test::RecordingInteraction ui_;
+    RecordingHost host_{ui_};
+};
+
+TEST_F(BatchRunTest, StartChecksInOrderChangeNothingButTheSeparator) {
+    EXPECT_EQ(Run(), BatchEnd::NotStarted);
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"画像ファイルを選択してください。"});
+    EXPECT_EQ(request_.outputFolder, out_.path());
+
+    AddJpeg("a.jpg");
+    const struct {
+        const char* name;
+        std::string folder;
+        int interpolation;
+        int anchor;
+        const char* message;
+        std::string folderAfter;
+    } cases[] = {
+        {"empty folder", "", 4, 4, "保存フォルダを指定してください。", ""},
+        {"no interpolation", "/tmp/x", -1, 4, "補間法を指定してください。", "/tmp/x/"},
+        {"interpolation 5", "/tmp/x/", 5, 4, "補間法を指定してください。", "/tmp/x/"},
+        {"no anchor", "/a", 4, -1, "配置の基準を選択してください。", "/a/"},
+    };
+    for (const auto& c : cases) {
+        ui_.messages.clear();
+        ui_.events.clear();
+        request_.outputFolder = c.folder;
+        request_.interpolation = c.interpolation;
+        request_.anchor = c.anchor;
+        EXPECT_EQ(Run(), BatchEnd::NotStarted) << c.name;
+        EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{c.message}) << c.name;
+        EXPECT_EQ(request_.outputFolder, c.folderAfter) << c.name;
+        EXPECT_EQ(ui_.events.size(), 1u) << c.name;  // the message only
+        EXPECT_FALSE(running_);
+    }
+}
+
+TEST_F(BatchRunTest, CompletedRunWritesStampsAndReportsDone) {
+    AddJpeg("b.jpg", 40, 30, 72);
+    AddJpeg("a.jpeg", 50, 20, 96);
+    request_.saveFormat = SaveFormat::Bmp;
+    EXPECT_EQ(Run(), BatchEnd::Completed);
+    EXPECT_EQ(ui_.events,
+              (std::vector<std::string>{"update(false)", "status:a.bmp", "pump", "status:b.bmp",
+                                        "pump", "update(true)", "status:", "message:完了"}));
+    EXPECT_EQ(ui_.messages.back().icon, MessageIcon::Information);
+    EXPECT_EQ(host_.range, 2);
+    EXPECT_EQ(host_.progress, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(ProbeImageHeader(Out("a.bmp")), (ImageHeaderInfo{64, 48, 300}));
+    EXPECT_EQ(ProbeImageHeader(Out("b.bmp")), (ImageHeaderInfo{64, 48, 300}));
+    EXPECT_EQ(OutputFolderEntries(), (std::vector<std::string>{"a.bmp", "b.bmp"}));
+    EXPECT_FALSE(running_);
+}
+
+TEST_F(BatchRunTest, SwitchesOffTakeTheSourcesOwnValues) {
+    AddJpeg("a.jpg", 40, 30, 72);
+    AddJpeg("b.jpg", 50, 20, 0);
+    request_.applyHeight = false;
+    request_.applyDpi = false;
+    request_.saveFormat = SaveFormat::Jpeg;
+    ASSERT_EQ(Run(), BatchEnd::Completed);
+    EXPECT_EQ(ProbeImageHeader(Out("a.jpg")), (ImageHeaderInfo{64, 30, 72}));
+    EXPECT_EQ(ProbeImageHeader(Out("b.jpg")), (ImageHeaderInfo{64, 20, 0}));
+}
+
+TEST_F(BatchRunTest, OutputNames) {
+    const struct {
+        const char* source;
+        SaveFormat format;
+        std::optional<std::string> name;
+    } cases[] = {
+        {"/in/photo.jpeg", SaveFormat::Bmp, "photo.bmp"},
+        {"/in/archive.2021.bmp", SaveFormat::Jpeg, "archive.2021.jpg"},
+        {"/in/README", SaveFormat::Jpeg, std::nullopt},
+        {"/in/README", SaveFormat::SameAsSource, "README"},
+        {"/in.d/x.JPG", SaveFormat::SameAsSource, "x.JPG"},
+        {"relative.jpg", SaveFormat::Bmp, "relative.bmp"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(OutputFileName(c.source, c.format), c.name) << c.source;
+    }
+}
+
+TEST_F(BatchRunTest, NameWithoutDotEndsTheRunKeepingEarlierOutputs) {
+    AddJpeg("a.jpg");
+    AddJpeg("b");
+    request_.saveFormat = SaveFormat::Jpeg;
+    EXPECT_EQ(Run(), BatchEnd::Failed);
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"拡張子の変更に失敗しました."});
+    EXPECT_EQ(OutputFolderEntries(), std::vector<std::string>{"a.jpg"});
+    EXPECT_EQ(host_.status, "");
+}
+
+struct OverwriteCase {
+    const char* name;
+    std::vector<OverwriteChoice> answers;
+    BatchEnd end;
+    std::vector<int> progress;
+    size_t questions;
+    std::vector<bool> replaced;  // per output a, b, c
+};
+
+TEST_F(BatchRunTest, OverwriteAnswers) {
+    const OverwriteCase cases[] = {
+        {"skip the second",
+         {OverwriteChoice::Overwrite, OverwriteChoice::Skip, OverwriteChoice::Overwrite},
+         BatchEnd::Completed,
+         {0, 1, 2, 3},
+         3,
+         {true, false, true}},
+        {"cancel the second",
+         {OverwriteChoice::Overwrite, OverwriteChoice::Cancel},
+         BatchEnd::Cancelled,
+         {0, 1},
+         2,
+         {true, false, false}},
+        {"overwrite all",
+         {OverwriteChoice::OverwriteAll},
+         BatchEnd::Completed,
+         {0, 1, 2, 3},
+         1,
+         {true, true, true}},
+        {"cancel at once",
+         {OverwriteChoice::Cancel},
+         BatchEnd::Cancelled,
+         {0},
+         1,
+         {false, false, false}},
+    };
+    AddJpeg("a.jpg");
+    AddJpeg("b.jpg");
+    AddJpeg("c.jpg");
+    request_.saveFormat = SaveFormat::Bmp;
+    for (const auto& c : cases) {
+        for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+            test::WriteFile(Out(name), {'o', 'l', 'd'});
+        }
+        ui_ = test::RecordingInteraction();
+        host_.progress.clear();
+        ui_.overwriteAnswers.assign(c.answers.begin(), c.answers.end());
+        EXPECT_EQ(Run(), c.end) << c.name;
+        EXPECT_EQ(host_.progress, c.progress) << c.name;
+        EXPECT_EQ(ui_.asked.size(), c.questions) << c.name;
+        EXPECT_EQ(ui_.asked.front(), Out("a.bmp")) << c.name;
+        const bool done = c.end == BatchEnd::Completed;
+        EXPECT_EQ(ui_.MessageTexts(),
+                  done ? std::vector<std::string>{"完了"} : std::vector<std::string>{})
+            << c.name;
+        EXPECT_EQ(host_.status, "") << c.name;
+        const char* names[] = {"a.bmp", "b.bmp", "c.bmp"};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(test::ReadFile(Out(names[i])).size() > 3, c.replaced[i])
+                << c.name << " " << names[i];
+        }
+        EXPECT_EQ(OutputFolderEntries().size(), 3u) << c.name;
+    }
+}
+
+TEST_F(BatchRunTest, SameOutputNameFromTwoFoldersAsksForTheSecond) {
+    AddJpeg("x.jpg", 40, 30);
+    ASSERT_EQ(::mkdir(in_.File("sub").c_str(), 0700), 0);
+    AddJpeg("sub/x.jpg", 50, 20);
+    request_.applyWidth = request_.applyHeight = false;
+    ui_.overwriteAnswers = {OverwriteChoice::Overwrite};
+    EXPECT_EQ(Run(), BatchEnd::Completed);
+    ASSERT_EQ(ui_.asked, std::vector<std::string>{Out("x.jpg")});
+    // ".../sub/x.jpg" sorts first, so the output ends up holding ".../x.jpg".
+    EXPECT_EQ(ProbeImageHeader(Out("x.jpg"))->width, 40u);
+}
+
+TEST_F(BatchRunTest, OverwritingTheSourcesInPlaceIsSafe) {
+    const std::string a = AddJpeg("a.jpg", 40, 30);
+    const std::string b = AddJpeg("b.jpg", 40, 30);
+    request_.outputFolder = in_.path();
+    ui_.overwriteAnswers = {OverwriteChoice::OverwriteAll};
+    EXPECT_EQ(Run(), BatchEnd::Completed);
+    EXPECT_EQ(ProbeImageHeader(a), (ImageHeaderInfo{64, 48, 300}));
+    EXPECT_EQ(ProbeImageHeader(b), (ImageHeaderInfo{64, 48, 300}));
+    EXPECT_EQ(cv::imread(a).size(), cv::Size(64, 48));
+}
+
+TEST_F(BatchRunTest, ImageReadAheadIsNotUsedOnceAnEarlierOutputReplacedItsFile) {
+    // x.bmp is converted first and its output replaces x.jpg, the next source: the second
+    // image must be the new x.jpg, not the one read ahead. x.bmp is large, so that the small
+    // x.jpg has long been read ahead when x.bmp's output replaces it.
+    const std::string bmp = in_.File("x.bmp"), jpeg = in_.File("x.jpg");
+    ASSERT_TRUE(cv::imwrite(bmp, cv::Mat(2000, 3000, CV_8UC3, cv::Scalar(0, 0, 255))));
+    ASSERT_TRUE(cv::imwrite(jpeg, cv::Mat(20, 50, CV_8UC3, cv::Scalar(255, 0, 0))));
+    AddExisting(bmp, 72);
+    AddExisting(jpeg, 72);
+    request_.outputFolder = in_.path();
+    request_.saveFormat = SaveFormat::Jpeg;
+    request_.applyWidth = request_.applyHeight = false;
+    ui_.overwriteAnswers = {OverwriteChoice::OverwriteAll};
+    ASSERT_EQ(Run(), BatchEnd::Completed);
+    const cv::Mat out = cv::imread(jpeg);
+    ASSERT_EQ(out.size(), cv::Size(50, 20));
+    const cv::Vec3b centre = out.at<cv::Vec3b>(10, 25);
+    EXPECT_GT(centre[2], 200);  // red, from x.bmp
+    EXPECT_LT(centre[0], 60);
+}
+
+TEST_F(BatchRunTest, StopTakesEffectAfterTheImageInHand) {
+    AddJpeg("a.jpg");
+    AddJpeg("b.jpg");
+    AddJpeg("c.jpg");
+    ui_.onPump = [this](int) { running_ = false; };
+    EXPECT_EQ(Run(), BatchEnd::Stopped);
+    EXPECT_EQ(host_.progress, (std::vector<int>{0, 1}));
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(OutputFolderEntries(), std::vector<std::string>{"a.jpg"});
+    EXPECT_EQ(ProbeImageHeader(Out("a.jpg"))->dpi, 300u);
+}
+
+TEST_F(BatchRunTest, FailingImageEndsTheRunAndLeavesNoPartialFile) {
+    AddJpeg("a.jpg");
+    const std::string b = AddJpeg("b.jpg");
+    AddJpeg("c.jpg");
+    test::WriteFile(b, {0xFF, 0xD8, 0xFF});  // damaged after it was listed
+    EXPECT_EQ(Run(), BatchEnd::Failed);
+    EXPECT_EQ(ui_.MessageTexts(),
+              std::vector<std::string>{"画像ファイルの読み出しに失敗しました。"});
+    EXPECT_EQ(OutputFolderEntries(), std::vector<std::string>{"a.jpg"});
+    EXPECT_EQ(host_.progress, (std::vector<int>{0, 1}));
+}
+
+TEST_F(BatchRunTest, WriteFailuresEndTheRun) {
+    AddJpeg("a.jpg");
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+    } cases[] = {
+        {"missing folder", [this] { request_.outputFolder = out_.File("missing"); }},
+        {"output name is a folder",
+         [this] {
+             request_.outputFolder = out_.path();
+             ASSERT_EQ(::mkdir(Out("a.jpg").c_str(), 0700), 0);
+         }},
+        {"read-only output",
+         [this] {
+             ASSERT_EQ(::rmdir(Out("a.jpg").c_str()), 0);
+             test::WriteFile(Out("a.jpg"), {'o', 'l', 'd'});
+             ASSERT_EQ(::chmod(Out("a.jpg").c_str(), 0444), 0);
+             ui_.overwriteAnswers = {OverwriteChoice::Overwrite};
+         }},
+    };
+    for (const auto& c : cases) {
+        ui_.messages.clear();
+        c.arrange();
+        EXPECT_EQ(Run(), BatchEnd::Failed) << c.name;
+        EXPECT_EQ(ui_.MessageTexts(),
+                  std::vector<std::string>{"画像ファイルの書き込みに失敗しました。"})
+            << c.name;
+    }
+    EXPECT_EQ(test::ReadFile(Out("a.jpg")), (test::Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(OutputFolderEntries(), std::vector<std::string>{"a.jpg"});
+}
+
+TEST_F(BatchRunTest, ZeroHeightHeaderFailsCleanly) {
+    const std::string path = in_.File("flat.jpg");
+    test::WriteFile(
+        path, test::JpegBuilder().Soi().App0(1, 72, 72).Frame(0xC0, 0, 40).ScanAndEnd().bytes());
+    AddExisting(path, 72);
+    request_.applyHeight = false;
+    EXPECT_EQ(Run(), BatchEnd::Failed);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_TRUE(ui_.messages[0].text == "画像ファイルの読み出しに失敗しました。" ||
+                ui_.messages[0].text == "画像ファイルの書き込みに失敗しました。");
+    EXPECT_TRUE(OutputFolderEntries().empty());
+}
+
+TEST_F(BatchRunTest, CropPasteMethodUsesTheCanvas) {
+    AddJpeg("a.jpg", 40, 30);
+    request_.method = BatchMethod::CropPaste;
+    request_.interpolation = 0;
+    request_.anchor = 8;
+    request_.saveFormat = SaveFormat::Bmp;
+    ASSERT_EQ(Run(), BatchEnd::Completed);
+    const cv::Mat out = cv::imread(Out("a.bmp"));
+    ASSERT_EQ(out.size(), cv::Size(64, 48));
+    EXPECT_EQ(out.at<cv::Vec3b>(0, 0), cv::Vec3b(255, 255, 255));
+}
+
+TEST(InterpolationFlag, ListOrderToOpenCvFlags) {
+    EXPECT_EQ(InterpolationFlag(0), cv::INTER_NEAREST);
+    EXPECT_EQ(InterpolationFlag(1), cv::INTER_AREA);
+    EXPECT_EQ(InterpolationFlag(2), cv::INTER_LINEAR);
+    EXPECT_EQ(InterpolationFlag(3), cv::INTER_CUBIC);
+    EXPECT_EQ(InterpolationFlag(4), cv::INTER_LANCZOS4);
+    EXPECT_EQ(InterpolationFlag(-1), -1);
+    EXPECT_EQ(InterpolationFlag(5), -1);
+}
+
+}  // namespace
+}  // namespace korvale
