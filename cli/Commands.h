@@ -12,10 +12,12 @@ using Arguments = std::vector<std::string>;
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitStopped = 3;
 
 int RunProbe(const Arguments& args);
 int RunStamp(const Arguments& args);
 int RunStats(const Arguments& args);
+int RunBatchCommand(const Arguments& args);
 
 // Prints "korvale-cli: MESSAGE" and a hint to standard error; returns kExitUsage.
 int UsageError(const std::string& message);

@@ -2,6 +2,7 @@
 #include "TerminalInteraction.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace korvale::cli {
 
@@ -10,8 +11,44 @@ void TerminalInteraction::ShowMessage(const std::string& text, MessageIcon) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-OverwriteChoice TerminalInteraction::AskOverwrite(const std::string&) {
-    return OverwriteChoice::Cancel;
+OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {
+    switch (overwrite_) {
+        case OverwriteMode::All:
+            return OverwriteChoice::OverwriteAll;
+        case OverwriteMode::Skip:
+            return OverwriteChoice::Skip;
+        case OverwriteMode::Cancel:
+            return OverwriteChoice::Cancel;
+        case OverwriteMode::Ask:
+            break;
+    }
+    for (;;) {
+        std::fprintf(stderr,
+                     "\nすでに同じ名前のファイルが存在します。\n%s\n"
+                     "上書き [o] / 全て上書き [a] / スキップ [s] / キャンセル [c]: ",
+                     path.c_str());
+        std::fflush(stderr);
+        char line[64];
+        if (std::fgets(line, sizeof line, stdin) == nullptr) {
+            return OverwriteChoice::Cancel;  // end of input or an interrupt
+        }
+        switch (line[0]) {
+            case 'o':
+            case 'O':
+                return OverwriteChoice::Overwrite;
+            case 'a':
+            case 'A':
+                return OverwriteChoice::OverwriteAll;
+            case 's':
+            case 'S':
+                return OverwriteChoice::Skip;
+            case 'c':
+            case 'C':
+                return OverwriteChoice::Cancel;
+            default:
+                break;
+        }
+    }
 }
 
 }  // namespace korvale::cli

@@ -1,13 +1,19 @@
-// The interaction seam for korvale-cli: messages go to standard error; there is no cursor to
-// change and nothing to pick.
+// The interaction seam for korvale-cli: messages go to standard error, the overwrite question
+// is answered by a fixed choice or asked on the terminal; there is no cursor to change and
+// nothing to pick.
 #pragma once
 
 #include "UserInteraction.h"
 
 namespace korvale::cli {
 
+enum class OverwriteMode { Ask = 0, All = 1, Skip = 2, Cancel = 3 };
+
 class TerminalInteraction : public UserInteraction {
 public:
+    explicit TerminalInteraction(OverwriteMode overwrite = OverwriteMode::Cancel)
+        : overwrite_(overwrite) {}
+
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
@@ -22,6 +28,7 @@ public:
     int messageCount() const { return messageCount_; }
 
 private:
+    OverwriteMode overwrite_;
     int messageCount_ = 0;
 };
 

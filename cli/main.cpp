@@ -17,6 +17,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"probe", korvale::cli::RunProbe},
+    {"run", korvale::cli::RunBatchCommand},
     {"stamp", korvale::cli::RunStamp},
     {"stats", korvale::cli::RunStats},
 };
@@ -33,12 +34,32 @@ const char kUsage[] =
     "                      window's messages on standard error), then one row per file (No.,\n"
     "                      name, width, height, DPI), 'files' with the count, and the minimum,\n"
     "                      maximum, average and mode of width, height and dpi\n"
+    "  run [OPTIONS] FILE...\n"
+    "                      convert the files into one folder, as the window's run does\n"
+    "\n"
+    "Options of run (a given width, height or DPI turns its switch on; the others are off):\n"
+    "  --width N, --height N   target size in pixels, 32 to 65535\n"
+    "  --dpi N                 target resolution, 0 to 10000\n"
+    "  --method resize|crop    scale (default), or paste at 1:1 onto the canvas and cut\n"
+    "  --interpolation nearest|area|bilinear|bicubic|lanczos4   (default lanczos4)\n"
+    "  --keep-aspect           keep the proportions, filling the rest with the margin colour\n"
+    "  --anchor A              0 to 8, or top-left, top-centre, top-right, middle-left, centre,\n"
+    "                          middle-right, bottom-left, bottom-centre, bottom-right\n"
+    "  --margin R,G,B|#RRGGBB  margin colour (default white)\n"
+    "  --format bmp|jpeg|source   output format (default: the source's own)\n"
+    "  --quality N             JPEG quality, 0 to 100 (default 95)\n"
+    "  --output DIR            output folder (required)\n"
+    "  --overwrite ask|all|skip|cancel   when an output exists (default: ask on a terminal,\n"
+    "                          otherwise cancel, so nothing is replaced unasked)\n"
+    "  --quiet                 no progress and no completion message\n"
+    "  Ctrl-C stops after the image in hand.\n"
     "\n"
     "Options:\n"
     "  --help              show this help\n"
     "  --version           show the version and the OpenCV version linked\n"
     "\n"
-    "Exit status: 0 success, 1 some file failed, 2 usage error.\n";
+    "Exit status: 0 success, 1 some file failed (or a check before a run), 2 usage error,\n"
+    "3 run stopped or cancelled.\n";
 
 }  // namespace
 

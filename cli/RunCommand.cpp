@@ -1,0 +1,328 @@
+// korvale-cli run: registers the files as the window does, then runs the same batch engine.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "BatchRun.h"
+#include "Commands.h"
+#include "FileListHost.h"
+#include "RegisterFiles.h"
+#include "TerminalInteraction.h"
+#include "Text.h"
+
+namespace korvale::cli {
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+// Ctrl-C acts as the stop button: the image in hand is finished, then the run ends. The
+// handler is reset by the first signal, so a second Ctrl-C ends the process at once.
+void CatchInterrupt() {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+class RunInteraction : public TerminalInteraction {
+public:
+    RunInteraction(OverwriteMode mode, bool quiet, bool& running)
+        : TerminalInteraction(mode), quiet_(quiet), running_(running) {}
+
+    void ShowMessage(const std::string& text, MessageIcon icon) override {
+        if (quiet_ && icon == MessageIcon::Information) {
+            return;
+        }
+        TerminalInteraction::ShowMessage(text, icon);
+    }
+    void PumpEvents() override {
+        if (interrupted) {
+            running_ = false;
+        }
+    }
+
+private:
+    bool quiet_;
+    bool& running_;
+};
+
+// Progress on standard error: file n of N, its name and the time since the run started.
+class ProgressHost : public BatchHost, public FileListHost {
+public:
+    explicit ProgressHost(bool show) : show_(show) {}
+
+    void RefreshFileList() override {}
+    void UpdateControlStates(bool interactive) override {
+        if (!interactive) {
+            start_ = std::chrono::steady_clock::now();
+        } else if (shown_) {
+            std::fputs("\n", stderr);
+            shown_ = false;
+        }
+    }
+    void SetStatusText(const std::string& text) override {
+        if (!show_ || text.empty()) {
+            return;
+        }
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        std::fprintf(stderr, "\r\033[K[%d/%d] %s  %.1f s", position_ + 1, range_, text.c_str(),
+                     elapsed);
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    void SetProgressRange(int maximum) override { range_ = maximum; }
+    void SetProgressPosition(int position) override { position_ = position; }
+
+private:
+    bool show_;
+    bool shown_ = false;
+    int range_ = 0;
+    int position_ = 0;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+bool ParseNumber(const std::string& text, long minimum, long maximum, long& value) {
+    if (text.empty() || text.size() > 9) {
+        return false;
+    }
+    long parsed = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        parsed = parsed * 10 + (c - '0');
+    }
+    if (parsed < minimum || parsed > maximum) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+bool ParseChoice(const std::string& text, const std::map<std::string, int>& names, int& value) {
+    const auto it = names.find(text);
+    if (it == names.end()) {
+        return false;
+    }
+    value = it->second;
+    return true;
+}
+
+bool ParseAnchor(const std::string& text, int& anchor) {
+    static const std::map<std::string, int> kNames = {
+        {"top-left", 0},    {"top-centre", 1},    {"top-center", 1},    {"top", 1},
+        {"top-right", 2},   {"middle-left", 3},   {"left", 3},          {"centre", 4},
+        {"center", 4},      {"middle", 4},        {"middle-right", 5},  {"right", 5},
+        {"bottom-left", 6}, {"bottom-centre", 7}, {"bottom-center", 7}, {"bottom", 7},
+        {"bottom-right", 8}};
+    long index;
+    if (ParseNumber(text, 0, 8, index)) {
+        anchor = static_cast<int>(index);
+        return true;
+    }
+    return ParseChoice(text, kNames, anchor);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool ParseColour(const std::string& text, Rgb& colour) {
+    if (text.size() == 7 && text[0] == '#') {
+        int components[3];
+        for (int i = 0; i < 3; ++i) {
+            const int high = HexDigit(text[1 + 2 * i]), low = HexDigit(text[2 + 2 * i]);
+            if (high < 0 || low < 0) {
+                return false;
+            }
+            components[i] = high * 16 + low;
+        }
+        colour = {components[0], components[1], components[2]};
+        return true;
+    }
+    long components[3];
+    size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const size_t comma = text.find(',', start);
+        const bool last = i == 2;
+        if (last != (comma == std::string::npos)) {
+            return false;
+        }
+        const std::string part = text.substr(start, last ? std::string::npos : comma - start);
+        if (!ParseNumber(part, 0, 255, components[i])) {
+            return false;
+        }
+        start = comma + 1;
+    }
+    colour = {static_cast<int>(components[0]), static_cast<int>(components[1]),
+              static_cast<int>(components[2])};
+    return true;
+}
+
+struct RunSettings {
+    BatchRequest request;
+    OverwriteMode overwrite = OverwriteMode::Cancel;
+    bool overwriteGiven = false;
+    bool quiet = false;
+    Arguments files;
+};
+
+// Parses the options into `settings`; returns an error text, empty on success.
+std::string ParseRunArguments(const Arguments& args, RunSettings& settings) {
+    BatchRequest& request = settings.request;
+    // A command line states what it applies; a given target value turns its switch on.
+    request.applyWidth = request.applyHeight = request.applyDpi = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string option = args[i];
+        if (option == "--") {
+            settings.files.insert(settings.files.end(), args.begin() + static_cast<long>(i) + 1,
+                                  args.end());
+            break;
+        }
+        if (option.size() < 2 || option.compare(0, 2, "--") != 0) {
+            settings.files.push_back(option);
+            continue;
+        }
+        std::string value;
+        bool hasValue = false;
+        if (const size_t equals = option.find('='); equals != std::string::npos) {
+            value = option.substr(equals + 1);
+            option.resize(equals);
+            hasValue = true;
+        }
+        const auto needValue = [&](std::string& out) -> bool {
+            if (hasValue) {
+                out = value;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        const auto flag = [&]() { return !hasValue; };
+        long number;
+        std::string text;
+        if (option == "--keep-aspect" && flag()) {
+            request.keepAspect = true;
+        } else if (option == "--quiet" && flag()) {
+            settings.quiet = true;
+        } else if (!needValue(text)) {
+            return option + " needs a value";
+        } else if (option == "--width" || option == "--height") {
+            if (!ParseNumber(text, 32, 65535, number)) {
+                return option + " takes a whole number from 32 to 65535, not '" + text + "'";
+            }
+            (option == "--width" ? request.targetWidth : request.targetHeight) =
+                static_cast<int>(number);
+            (option == "--width" ? request.applyWidth : request.applyHeight) = true;
+        } else if (option == "--dpi") {
+            if (!ParseNumber(text, 0, 10000, number)) {
+                return "--dpi takes a whole number from 0 to 10000, not '" + text + "'";
+            }
+            request.targetDpi = static_cast<uint32_t>(number);
+            request.applyDpi = true;
+        } else if (option == "--method") {
+            int method;
+            if (!ParseChoice(text, {{"resize", 0}, {"crop", 1}}, method)) {
+                return "--method is resize or crop, not '" + text + "'";
+            }
+            request.method = static_cast<BatchMethod>(method);
+        } else if (option == "--interpolation") {
+            if (!ParseChoice(
+                    text,
+                    {{"nearest", 0}, {"area", 1}, {"bilinear", 2}, {"bicubic", 3}, {"lanczos4", 4}},
+                    request.interpolation)) {
+                return "--interpolation is nearest, area, bilinear, bicubic or lanczos4, not '" +
+                       text + "'";
+            }
+        } else if (option == "--anchor") {
+            if (!ParseAnchor(text, request.anchor)) {
+                return "--anchor is 0 to 8 or a name such as top-left, centre or bottom-right, "
+                       "not '" +
+                       text + "'";
+            }
+        } else if (option == "--margin") {
+            if (!ParseColour(text, request.margin)) {
+                return "--margin is R,G,B (0 to 255 each) or #RRGGBB, not '" + text + "'";
+            }
+        } else if (option == "--format") {
+            int format;
+            if (!ParseChoice(text, {{"bmp", 0}, {"jpeg", 1}, {"jpg", 1}, {"source", 2}}, format)) {
+                return "--format is bmp, jpeg or source, not '" + text + "'";
+            }
+            request.saveFormat = static_cast<SaveFormat>(format);
+        } else if (option == "--quality") {
+            if (!ParseNumber(text, 0, 100, number)) {
+                return "--quality takes a whole number from 0 to 100, not '" + text + "'";
+            }
+            request.jpegQuality = static_cast<int>(number);
+        } else if (option == "--output") {
+            request.outputFolder = text;
+        } else if (option == "--overwrite") {
+            int mode;
+            if (!ParseChoice(text, {{"ask", 0}, {"all", 1}, {"skip", 2}, {"cancel", 3}}, mode)) {
+                return "--overwrite is ask, all, skip or cancel, not '" + text + "'";
+            }
+            settings.overwrite = static_cast<OverwriteMode>(mode);
+            settings.overwriteGiven = true;
+        } else {
+            return "unknown option " + option;
+        }
+    }
+    if (!settings.overwriteGiven) {
+        // Nothing is replaced unasked: without a terminal to ask on, existing files cancel.
+        settings.overwrite = ::isatty(STDIN_FILENO) ? OverwriteMode::Ask : OverwriteMode::Cancel;
+    }
+    return {};
+}
+
+}  // namespace
+
+int RunBatchCommand(const Arguments& args) {
+    RunSettings settings;
+    if (const std::string error = ParseRunArguments(args, settings); !error.empty()) {
+        return UsageError(error);
+    }
+    if (settings.files.empty()) {
+        return UsageError("run needs at least one FILE");
+    }
+    bool running = false;
+    RunInteraction ui(settings.overwrite, settings.quiet, running);
+    ProgressHost host(!settings.quiet && ::isatty(STDERR_FILENO));
+    FileList list;
+    const RegisterOutcome registered = RegisterFiles(list, settings.files, ui, host);
+    CatchInterrupt();
+    const BatchEnd end = RunBatch(list, settings.request, running, host, ui);
+    switch (end) {
+        case BatchEnd::Completed:
+            return registered.refused || registered.unreadable > 0 ? kExitFailed : kExitOk;
+        case BatchEnd::Stopped:
+        case BatchEnd::Cancelled:
+            return kExitStopped;
+        case BatchEnd::NotStarted:
+        case BatchEnd::Failed:
+            break;
+    }
+    return kExitFailed;
+}
+
+}  // namespace korvale::cli
