@@ -18,6 +18,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"probe", korvale::cli::RunProbe},
     {"stamp", korvale::cli::RunStamp},
+    {"presets", korvale::cli::RunPresets},
+    {"options", korvale::cli::RunOptions},
 };
 
 const char kUsage[] =
@@ -28,12 +30,20 @@ const char kUsage[] =
     "                      (path, tab, then 'ok' and the three numbers, or 'unreadable')\n"
     "  stamp DPI FILE...   patch DPI (0 to 10000) into each file's header in place, without\n"
     "                      re-encoding; prints 'stamped' or 'unchanged' for each file\n"
+    "  presets             list the presets as the window loads them (index, name, width,\n"
+    "                      height, DPI; tab-separated); creates the preset file from the\n"
+    "                      default one on first use; load problems go to standard error;\n"
+    "                      tabs, line ends and backslashes in names show as \\t \\n \\r \\\\\n"
+    "  options             print the options the window would start with, one Name=value\n"
+    "                      line per stored value; reads the window's settings, never writes\n"
+    "                      them\n"
     "\n"
     "Options:\n"
     "  --help              show this help\n"
     "  --version           show the version and the OpenCV version linked\n"
     "\n"
-    "Exit status: 0 success, 1 some file failed, 2 usage error.\n";
+    "Exit status: 0 success, 1 some file failed or the preset file had problems\n"
+    "(presets, options: what could be read is still printed), 2 usage error.\n";
 
 }  // namespace
 
