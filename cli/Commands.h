@@ -18,6 +18,8 @@ int RunProbe(const Arguments& args);
 int RunStamp(const Arguments& args);
 int RunStats(const Arguments& args);
 int RunBatchCommand(const Arguments& args);
+int RunPresets(const Arguments& args);
+int RunOptions(const Arguments& args);
 
 // Prints "korvale-cli: MESSAGE" and a hint to standard error; returns kExitUsage.
 int UsageError(const std::string& message);

@@ -16,10 +16,9 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"probe", korvale::cli::RunProbe},
-    {"run", korvale::cli::RunBatchCommand},
-    {"stamp", korvale::cli::RunStamp},
-    {"stats", korvale::cli::RunStats},
+    {"probe", korvale::cli::RunProbe},     {"run", korvale::cli::RunBatchCommand},
+    {"stamp", korvale::cli::RunStamp},     {"stats", korvale::cli::RunStats},
+    {"presets", korvale::cli::RunPresets}, {"options", korvale::cli::RunOptions},
 };
 
 const char kUsage[] =
@@ -34,6 +33,13 @@ const char kUsage[] =
     "                      window's messages on standard error), then one row per file (No.,\n"
     "                      name, width, height, DPI), 'files' with the count, and the minimum,\n"
     "                      maximum, average and mode of width, height and dpi\n"
+    "  presets             list the presets as the window loads them (index, name, width,\n"
+    "                      height, DPI; tab-separated); creates the preset file from the\n"
+    "                      default one on first use; load problems go to standard error;\n"
+    "                      tabs, line ends and backslashes in names show as \\t \\n \\r \\\\\n"
+    "  options             print the options the window would start with, one Name=value\n"
+    "                      line per stored value; reads the window's settings, never writes\n"
+    "                      them\n"
     "  run [OPTIONS] FILE...\n"
     "                      convert the files into one folder, as the window's run does\n"
     "\n"
@@ -58,8 +64,9 @@ const char kUsage[] =
     "  --help              show this help\n"
     "  --version           show the version and the OpenCV version linked\n"
     "\n"
-    "Exit status: 0 success, 1 some file failed (or a check before a run), 2 usage error,\n"
-    "3 run stopped or cancelled.\n";
+    "Exit status: 0 success, 1 some file failed, a check before a run failed, or the preset\n"
+    "file had problems (presets, options: what could be read is still printed), 2 usage\n"
+    "error, 3 run stopped or cancelled.\n";
 
 }  // namespace
 

@@ -1,0 +1,61 @@
+// The exchange between the options record and the controls.
+#include "BatchOptions.h"
+
+#include "FieldValidation.h"
+#include "Text.h"
+
+namespace korvale {
+
+OptionControls ControlsShowing(const BatchOptions& options) {
+    OptionControls controls;
+    ExchangeOptionsToControls(options, controls);
+    controls.methodIndex = static_cast<int>(options.method);
+    controls.interpolationIndex = static_cast<int>(options.interpolation);
+    controls.anchorIndex = options.anchor;
+    controls.presetIndex = options.presetIndex;
+    controls.saveFormatIndex = static_cast<int>(options.saveFormat);
+    controls.marginRed = options.marginRed;
+    controls.marginGreen = options.marginGreen;
+    controls.marginBlue = options.marginBlue;
+    controls.jpegQuality = options.jpegQuality;
+    return controls;
+}
+
+void ExchangeOptionsToControls(const BatchOptions& options, OptionControls& controls) {
+    controls.widthText = FormatText("%d", options.targetWidth);
+    controls.heightText = FormatText("%d", options.targetHeight);
+    controls.folderText = options.outputFolder;
+    controls.dpiText = FormatText("%u", options.targetDpi);
+    controls.keepAspect = options.keepAspect;
+    controls.applyWidth = options.applyWidth;
+    controls.applyHeight = options.applyHeight;
+    controls.applyDpi = options.applyDpi;
+}
+
+std::optional<OptionFieldError> ExchangeOptionsFromControls(const OptionControls& controls,
+                                                            BatchOptions& options) {
+    BatchOptions updated = options;
+    if (auto prompt = CheckIntField(controls.widthText, kTargetMinSize, kTargetMaxSize,
+                                    updated.targetWidth)) {
+        return OptionFieldError{kTargetWidthField, std::move(*prompt)};
+    }
+    if (auto prompt = CheckIntField(controls.heightText, kTargetMinSize, kTargetMaxSize,
+                                    updated.targetHeight)) {
+        return OptionFieldError{kTargetHeightField, std::move(*prompt)};
+    }
+    if (auto prompt = CheckTextLength(controls.folderText, kOutputFolderMaxCharacters)) {
+        return OptionFieldError{kOutputFolderField, std::move(*prompt)};
+    }
+    updated.outputFolder = controls.folderText;
+    if (auto prompt = CheckUnsignedField(controls.dpiText, 0, kTargetMaxDpi, updated.targetDpi)) {
+        return OptionFieldError{kTargetDpiField, std::move(*prompt)};
+    }
+    updated.keepAspect = controls.keepAspect;
+    updated.applyWidth = controls.applyWidth;
+    updated.applyHeight = controls.applyHeight;
+    updated.applyDpi = controls.applyDpi;
+    options = std::move(updated);
+    return std::nullopt;
+}
+
+}  // namespace korvale

@@ -1,0 +1,107 @@
+// The batch options: the record the main window owns, the values as its controls show them, and
+// the exchange between the two with the validation of the typed fields.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace korvale {
+
+enum class BatchMethod : int32_t { Resize = 0, CropPaste = 1 };
+
+// Index of the interpolation list; the conversion maps it to an OpenCV flag.
+enum class InterpolationChoice : int32_t {
+    NearestNeighbor = 0,
+    Area = 1,
+    Bilinear = 2,
+    Bicubic = 3,
+    Lanczos4 = 4,
+};
+
+enum class SaveFormat : int32_t { Bmp = 0, Jpeg = 1, SameAsSource = 2 };
+
+// List entries in index order.
+inline constexpr const char* kInterpolationNames[] = {"Nearest neighbor", "Area", "Bilinear",
+                                                      "Bicubic", "Lanczos4"};
+inline constexpr const char* kAnchorNames[] = {"左上", "中上", "右上", "左中", "中央",
+                                               "右中", "左下", "中下", "右下"};
+
+constexpr int32_t kInterpolationCount = 5;
+constexpr int32_t kAnchorCount = 9;
+constexpr int32_t kAnchorCentre = 4;
+constexpr int32_t kTargetMinSize = 32;
+constexpr int32_t kTargetMaxSize = 65535;
+constexpr uint32_t kTargetMaxDpi = 10000;
+constexpr int32_t kMarginMax = 255;
+constexpr int32_t kJpegQualityMax = 100;
+constexpr size_t kOutputFolderMaxCharacters = 512;
+
+// Identifiers of the fields that the exchange validates.
+constexpr int kTargetWidthField = 1007;
+constexpr int kTargetHeightField = 1008;
+constexpr int kOutputFolderField = 1015;
+constexpr int kTargetDpiField = 1020;
+
+struct BatchOptions {
+    BatchMethod method = BatchMethod::Resize;
+    InterpolationChoice interpolation = InterpolationChoice::Lanczos4;
+    bool keepAspect = false;
+    int32_t anchor = kAnchorCentre;
+    int32_t marginRed = 255;
+    int32_t marginGreen = 255;
+    int32_t marginBlue = 255;
+    bool applyWidth = true;
+    bool applyHeight = true;
+    bool applyDpi = true;
+    int32_t targetWidth = 2480;
+    int32_t targetHeight = 3508;
+    uint32_t targetDpi = 300;
+    int32_t presetIndex = 0;  // -1 when there are no presets to select
+    SaveFormat saveFormat = SaveFormat::SameAsSource;
+    int32_t jpegQuality = 95;
+    std::string outputFolder;  // UTF-8
+};
+
+// The options as the main window's controls show them; the window maps these one to one onto
+// its widgets. An index of -1 means nothing is selected.
+struct OptionControls {
+    std::string widthText;    // field 1007
+    std::string heightText;   // field 1008
+    std::string dpiText;      // field 1020
+    std::string folderText;   // field 1015
+    bool keepAspect = false;  // check box 1055
+    bool applyWidth = false;  // check boxes 1057, 1058, 1059
+    bool applyHeight = false;
+    bool applyDpi = false;
+    int methodIndex = -1;         // 0: radio 1024 (resize), 1: radio 1025 (crop and paste)
+    int interpolationIndex = -1;  // list 1022
+    int anchorIndex = -1;         // list 1026
+    int presetIndex = -1;         // list 1034
+    int saveFormatIndex = -1;     // 0, 1, 2: radios 1037 "BMP", 1038 "JPEG", 1039 "元と同じ"
+    // Shown by the swatch and the slider, changed only through the record.
+    int32_t marginRed = 255;
+    int32_t marginGreen = 255;
+    int32_t marginBlue = 255;
+    int32_t jpegQuality = 95;
+};
+
+// Every control as it shows the record.
+OptionControls ControlsShowing(const BatchOptions& options);
+
+// Record to controls: the width and height as "%d", the DPI as "%u", the folder, and the four
+// ticks. The other controls are left alone.
+void ExchangeOptionsToControls(const BatchOptions& options, OptionControls& controls);
+
+struct OptionFieldError {
+    int field = 0;  // kTargetWidthField, kTargetHeightField, kOutputFolderField or kTargetDpiField
+    std::string message;  // the prompt to show before the focus moves to that field
+};
+
+// Controls to record, checking width, height, folder and DPI in that order. At the first
+// refused field the error is returned and the record is left unchanged; otherwise the record
+// takes the three numbers, the folder and the four ticks.
+std::optional<OptionFieldError> ExchangeOptionsFromControls(const OptionControls& controls,
+                                                            BatchOptions& options);
+
+}  // namespace korvale

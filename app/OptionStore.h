@@ -1,0 +1,92 @@
+// The stored options: one table of value names with their defaults and read rules, and the
+// load and save of the options through the settings store.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "BatchOptions.h"
+#include "SettingsStore.h"
+
+namespace korvale {
+
+enum class ReadRule {
+    AnyInteger,     // every integer is accepted; the record decides what it means
+    UnsignedRange,  // accepted when in [low, high] read as unsigned, so a negative one is too large
+    SignedRange,    // accepted when in [low, high]
+    Text,
+};
+
+struct OptionKey {
+    const char* name;
+    ReadRule rule;
+    int32_t defaultValue;  // also what an out-of-range value gives
+    int64_t low;
+    int64_t high;  // for Preset: replaced by the number of presets minus one
+};
+
+// In the order the values are read and written.
+enum OptionId : size_t {
+    kOptionMode,
+    kOptionInterpolation,
+    kOptionKeepAspect,
+    kOptionAnchor,
+    kOptionMarginRed,
+    kOptionMarginGreen,
+    kOptionMarginBlue,
+    kOptionApplyWidth,
+    kOptionApplyHeight,
+    kOptionApplyDpi,
+    kOptionTargetWidth,
+    kOptionTargetHeight,
+    kOptionTargetDpi,
+    kOptionPreset,
+    kOptionSaveFormat,
+    kOptionJpegQuality,
+    kOptionOutputFolder,
+    kOptionCount,
+};
+
+inline constexpr std::array<OptionKey, kOptionCount> kOptionKeys = {{
+    {"Mode", ReadRule::AnyInteger, 0, 0, 0},
+    {"IP", ReadRule::UnsignedRange, 4, 0, kInterpolationCount - 1},
+    {"HoldAspect", ReadRule::AnyInteger, 0, 0, 0},
+    {"Crop", ReadRule::UnsignedRange, kAnchorCentre, 0, kAnchorCount - 1},
+    {"SpR", ReadRule::UnsignedRange, 255, 0, kMarginMax},
+    {"SpG", ReadRule::UnsignedRange, 255, 0, kMarginMax},
+    {"SpB", ReadRule::UnsignedRange, 255, 0, kMarginMax},
+    {"ApplySizeX", ReadRule::AnyInteger, 1, 0, 0},
+    {"ApplySizeY", ReadRule::AnyInteger, 1, 0, 0},
+    {"ApplyDPI", ReadRule::AnyInteger, 1, 0, 0},
+    {"SizeX", ReadRule::SignedRange, 2480, kTargetMinSize, kTargetMaxSize},
+    {"SizeY", ReadRule::SignedRange, 3508, kTargetMinSize, kTargetMaxSize},
+    {"DPI", ReadRule::UnsignedRange, 300, 0, kTargetMaxDpi},
+    {"Preset", ReadRule::SignedRange, 0, 0, -1},
+    {"Format", ReadRule::AnyInteger, 2, 0, 0},
+    {"JQ", ReadRule::UnsignedRange, 95, 0, kJpegQualityMax},
+    {"Folder", ReadRule::Text, 0, 0, 0},
+}};
+
+// The options after the read rules. An absent or non-integer value gives its default, and so
+// does one outside its range. `Preset` is read only when there are presets; with none the
+// record's presetIndex is -1 (nothing selected).
+BatchOptions LoadBatchOptions(const SettingsStore& store, size_t presetCount);
+
+struct StoredValue {
+    OptionId id;
+    int32_t number = 0;  // every value but Folder
+    std::string text;    // Folder
+};
+
+// What closing the window stores, in table order: the numbers of the fields as atoi reads
+// them, without any range test; 4 for an interpolation or anchor list without a selection and
+// 0 for a preset list without one.
+std::vector<StoredValue> StoredValuesOf(const OptionControls& controls);
+
+// Writes StoredValuesOf(controls); failed writes are not reported.
+void SaveBatchOptions(const OptionControls& controls, SettingsStore& store);
+
+}  // namespace korvale

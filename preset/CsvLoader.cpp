@@ -1,0 +1,147 @@
+// The CSV record reader.
+#include "CsvLoader.h"
+
+#include <sys/stat.h>
+
+namespace korvale {
+namespace {
+
+bool EndsUnquotedField(int c) {
+    return c == ',' || c == '\r' || c == '\n' || c == -1;
+}
+
+}  // namespace
+
+CCSVLoader::~CCSVLoader() {
+    Close();
+}
+
+bool CCSVLoader::Open(const std::string& path) {
+    Close();
+    state_ = kBetweenFields;
+    field_.clear();
+    lookahead_ = -1;
+    readFailed_ = false;
+    file_ = std::fopen(path.c_str(), "rb");
+    if (file_ == nullptr) {
+        return false;
+    }
+    // A folder opens on Linux but cannot be read; treat it as not openable.
+    struct stat info;
+    if (::fstat(::fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void CCSVLoader::Close() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+}
+
+int CCSVLoader::ReadByte() {
+    if (file_ == nullptr || readFailed_) {
+        return -1;
+    }
+    const int c = std::getc(file_);
+    if (c == EOF && std::ferror(file_)) {
+        readFailed_ = true;
+    }
+    return c == EOF ? -1 : c;
+}
+
+void CCSVLoader::StoreField(std::vector<std::string>& fields, int& index) {
+    const size_t i = static_cast<size_t>(index);
+    if (fields.size() <= i) {
+        fields.resize(i + 1);
+    }
+    fields[i] = field_;
+    field_.clear();
+    ++index;
+}
+
+void CCSVLoader::Append(int c) {
+    if (field_.size() < kFieldCap) {
+        field_.push_back(static_cast<char>(c));
+    }
+}
+
+int CCSVLoader::ReadRecord(std::vector<std::string>& fields) {
+    int c = lookahead_;
+    if (c == -1) {
+        c = ReadByte();
+        if (c == -1) {
+            return -1;
+        }
+    }
+    field_.clear();
+    int count = 0;
+    int next = -1;
+    for (;;) {
+        next = ReadByte();
+        if (readFailed_) {
+            lookahead_ = -1;
+            return -1;
+        }
+        if (c == -1) {  // the file ended inside this record
+            StoreField(fields, count);
+            break;
+        }
+        bool finished = false;
+        switch (state_) {
+            case kBetweenFields:
+                if (c == '\n') {
+                    StoreField(fields, count);
+                    finished = true;
+                } else if (c == '\r') {
+                    // Before an LF, the LF ends the record on the next turn.
+                    if (next != '\n') {
+                        StoreField(fields, count);
+                        finished = true;
+                    }
+                } else if (c == ',') {
+                    StoreField(fields, count);
+                } else if (c == '"') {
+                    state_ = kQuoted;
+                } else {
+                    state_ = kUnquoted;
+                    Append(c);
+                    if (EndsUnquotedField(next)) {
+                        state_ = kBetweenFields;
+                    }
+                }
+                break;
+            case kUnquoted:
+                Append(c);
+                if (EndsUnquotedField(next)) {
+                    state_ = kBetweenFields;
+                }
+                break;
+            case kQuoted:
+                if (c != '"') {
+                    Append(c);
+                } else if (EndsUnquotedField(next)) {
+                    state_ = kBetweenFields;  // the closing quote
+                } else if (next == '"') {
+                    field_.push_back('"');  // kept even past the cap
+                    state_ = kSkipSecondQuote;
+                }
+                // Any other single quote inside a quoted field is dropped.
+                break;
+            case kSkipSecondQuote:
+                state_ = kQuoted;
+                break;
+        }
+        if (finished) {
+            break;
+        }
+        c = next;
+    }
+    lookahead_ = next;
+    return count;
+}
+
+}  // namespace korvale

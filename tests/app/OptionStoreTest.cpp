@@ -1,0 +1,195 @@
+// The stored options: the read rules at start and what closing the window writes.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "OptionStore.h"
+#include "TestFiles.h"
+
+namespace korvale {
+namespace {
+
+std::string Describe(const BatchOptions& o) {
+    std::ostringstream s;
+    s << "method " << static_cast<int>(o.method) << ", interpolation "
+      << static_cast<int>(o.interpolation) << ", keepAspect " << o.keepAspect << ", anchor "
+      << o.anchor << ", margin " << o.marginRed << "/" << o.marginGreen << "/" << o.marginBlue
+      << ", apply " << o.applyWidth << o.applyHeight << o.applyDpi << ", target " << o.targetWidth
+      << "x" << o.targetHeight << "@" << o.targetDpi << ", preset " << o.presetIndex << ", format "
+      << static_cast<int>(o.saveFormat) << ", quality " << o.jpegQuality << ", folder '"
+      << o.outputFolder << "'";
+    return s.str();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    test::WriteFile(path, test::Bytes(text.begin(), text.end()));
+}
+
+std::string ReadText(const std::string& path) {
+    const test::Bytes bytes = test::ReadFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+BatchOptions LoadFrom(const std::string& settingsLines, size_t presetCount) {
+    test::TempDir dir;
+    WriteText(dir.File("korvale.conf"), "[Settings]\n" + settingsLines);
+    return LoadBatchOptions(SettingsStore::ForFile(dir.File("korvale.conf")), presetCount);
+}
+
+struct ReadCase {
+    const char* name;
+    std::string stored;
+    size_t presetCount;
+    std::function<void(BatchOptions&)> expect;  // applied to the defaults
+};
+
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class OptionRead : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(OptionRead, GivesTheRecord) {
+    BatchOptions expected;
+    GetParam().expect(expected);
+    EXPECT_EQ(Describe(LoadFrom(GetParam().stored, GetParam().presetCount)), Describe(expected));
+}
+
+const auto kDefaults = [](BatchOptions&) {};
+
+const ReadCase kReadCases[] = {
+    {"EmptyStoreGivesDefaults", "", 2, kDefaults},
+    {"EmptyStoreWithoutPresetsSelectsNone", "", 0, [](auto& o) { o.presetIndex = -1; }},
+    {"AllValuesInRange",
+     "Mode=1\nIP=0\nHoldAspect=1\nCrop=8\nSpR=0\nSpG=128\nSpB=255\nApplySizeX=0\n"
+     "ApplySizeY=0\nApplyDPI=0\nSizeX=32\nSizeY=65535\nDPI=0\nPreset=1\nFormat=1\nJQ=100\n"
+     "Folder=/home/u/出力\n",
+     2,
+     [](auto& o) {
+         o.method = BatchMethod::CropPaste;
+         o.interpolation = InterpolationChoice::NearestNeighbor;
+         o.keepAspect = true;
+         o.anchor = 8;
+         o.marginRed = 0;
+         o.marginGreen = 128;
+         o.applyWidth = o.applyHeight = o.applyDpi = false;
+         o.targetWidth = 32;
+         o.targetHeight = 65535;
+         o.targetDpi = 0;
+         o.presetIndex = 1;
+         o.saveFormat = SaveFormat::Jpeg;
+         o.jpegQuality = 100;
+         o.outputFolder = "/home/u/出力";
+     }},
+    {"InterpolationTooLarge", "IP=7\n", 2, kDefaults},
+    {"InterpolationNegative", "IP=-1\n", 2, kDefaults},
+    {"AnchorTooLarge", "Crop=9\n", 2, kDefaults},
+    {"AnchorNegative", "Crop=-1\n", 2, kDefaults},
+    {"AnyOtherModeIsCropPaste", "Mode=2\n", 2, [](auto& o) { o.method = BatchMethod::CropPaste; }},
+    {"NegativeModeIsCropPaste", "Mode=-1\n", 2, [](auto& o) { o.method = BatchMethod::CropPaste; }},
+    {"FormatBmp", "Format=0\n", 2, [](auto& o) { o.saveFormat = SaveFormat::Bmp; }},
+    {"AnyOtherFormatIsSameAsSource", "Format=5\n", 2, kDefaults},
+    {"SwitchesTakeAnyNonZero", "HoldAspect=5\nApplySizeX=-3\nApplyDPI=0\n", 2,
+     [](auto& o) {
+         o.keepAspect = true;
+         o.applyDpi = false;
+     }},
+    {"MarginComponentsEachOnTheirOwn", "SpR=10\nSpG=300\nSpB=20\n", 2,
+     [](auto& o) {
+         o.marginRed = 10;
+         o.marginBlue = 20;
+     }},
+    {"MarginNegative", "SpR=-1\n", 2, kDefaults},
+    {"Width31", "SizeX=31\n", 2, kDefaults},
+    {"Width32", "SizeX=32\n", 2, [](auto& o) { o.targetWidth = 32; }},
+    {"Width65535", "SizeX=65535\n", 2, [](auto& o) { o.targetWidth = 65535; }},
+    {"Width65536", "SizeX=65536\n", 2, kDefaults},
+    {"WidthNegative", "SizeX=-100\n", 2, kDefaults},
+    {"Height31", "SizeY=31\n", 2, kDefaults},
+    {"Dpi10000", "DPI=10000\n", 2, [](auto& o) { o.targetDpi = 10000; }},
+    {"Dpi10001", "DPI=10001\n", 2, kDefaults},
+    {"DpiNegative", "DPI=-1\n", 2, kDefaults},
+    {"Quality101", "JQ=101\n", 2, kDefaults},
+    {"QualityNegative", "JQ=-5\n", 2, kDefaults},
+    {"PresetBeyondTheList", "Preset=3\n", 2, kDefaults},
+    {"PresetLast", "Preset=1\n", 2, [](auto& o) { o.presetIndex = 1; }},
+    {"PresetNegative", "Preset=-1\n", 2, kDefaults},
+    {"PresetNotReadWithoutPresets", "Preset=1\n", 0, [](auto& o) { o.presetIndex = -1; }},
+    {"NotAnInteger", "SizeX=abc\nSizeY=100px\nDPI=2.5\nJQ=\n", 2, kDefaults},
+    {"BeyondThe32BitRange", "DPI=4294967295\nSizeX=99999999999\n", 2, kDefaults},
+    {"FolderListIsAnotherType", "Folder=a, b\n", 2, kDefaults},
+    {"FolderQuotedWithComma", "Folder=\"a, b\"\n", 2, [](auto& o) { o.outputFolder = "a, b"; }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, OptionRead, ::testing::ValuesIn(kReadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class OptionSave : public ::testing::Test {
+protected:
+    // Saves the controls, then starts again from the same store with two presets.
+    BatchOptions SaveAndReload(const OptionControls& controls) {
+        {
+            SettingsStore store = SettingsStore::ForFile(Path());
+            SaveBatchOptions(controls, store);
+        }
+        return LoadBatchOptions(SettingsStore::ForFile(Path()), 2);
+    }
+    int32_t Stored(const char* name) const {
+        return SettingsStore::ForFile(Path()).ReadInt(name).value_or(-12345);
+    }
+    std::string Path() const { return dir.File("korvale.conf"); }
+
+    test::TempDir dir;
+};
+
+TEST_F(OptionSave, NumbersAreStoredAsAtoiReadsThemWithoutRangeTest) {
+    OptionControls controls = ControlsShowing(BatchOptions{});
+    controls.widthText = "";
+    controls.heightText = "10";
+    controls.dpiText = " 120dpi";
+    const BatchOptions reloaded = SaveAndReload(controls);
+    EXPECT_EQ(Stored("SizeX"), 0);
+    EXPECT_EQ(Stored("SizeY"), 10);
+    EXPECT_EQ(Stored("DPI"), 120);
+    EXPECT_EQ(reloaded.targetWidth, 2480);
+    EXPECT_EQ(reloaded.targetHeight, 3508);
+    EXPECT_EQ(reloaded.targetDpi, 120u);
+    // Integers are plain numbers in the file, not quoted texts.
+    EXPECT_NE(ReadText(Path()).find("\nSizeX=0\n"), std::string::npos);
+}
+
+TEST_F(OptionSave, ControlsWithoutSelectionStoreTheirFallbacks) {
+    OptionControls controls;  // nothing selected, no text
+    SaveAndReload(controls);
+    EXPECT_EQ(Stored("Mode"), 1);
+    EXPECT_EQ(Stored("IP"), 4);
+    EXPECT_EQ(Stored("Crop"), 4);
+    EXPECT_EQ(Stored("Preset"), 0);
+    EXPECT_EQ(Stored("Format"), 2);
+    EXPECT_EQ(Stored("HoldAspect"), 0);
+    EXPECT_EQ(Stored("ApplyDPI"), 0);
+}
+
+TEST_F(OptionSave, EveryOptionComesBackAfterARestart) {
+    BatchOptions options;
+    options.method = BatchMethod::CropPaste;
+    options.interpolation = InterpolationChoice::Area;
+    options.keepAspect = true;
+    options.anchor = 6;
+    options.marginRed = 1;
+    options.marginGreen = 2;
+    options.marginBlue = 3;
+    options.applyHeight = false;
+    options.targetWidth = 1181;
+    options.targetHeight = 1748;
+    options.targetDpi = 600;
+    options.presetIndex = 1;
+    options.saveFormat = SaveFormat::Bmp;
+    options.jpegQuality = 0;
+    options.outputFolder = " /tmp/出力, \"x\"=;#[y] ";
+    EXPECT_EQ(Describe(SaveAndReload(ControlsShowing(options))), Describe(options));
+}
+
+}  // namespace
+}  // namespace korvale
