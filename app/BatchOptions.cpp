@@ -58,4 +58,23 @@ std::optional<OptionFieldError> ExchangeOptionsFromControls(const OptionControls
     return std::nullopt;
 }
 
+BatchRequest MakeBatchRequest(const BatchOptions& options) {
+    BatchRequest request;
+    request.targetWidth = options.targetWidth;
+    request.targetHeight = options.targetHeight;
+    request.targetDpi = options.targetDpi;
+    request.applyWidth = options.applyWidth;
+    request.applyHeight = options.applyHeight;
+    request.applyDpi = options.applyDpi;
+    request.keepAspect = options.keepAspect;
+    request.margin = {options.marginRed, options.marginGreen, options.marginBlue};
+    request.jpegQuality = options.jpegQuality;
+    request.outputFolder = options.outputFolder;
+    request.interpolation = static_cast<int>(options.interpolation);
+    request.anchor = options.anchor;
+    request.method = options.method;
+    request.saveFormat = options.saveFormat;
+    return request;
+}
+
 }  // namespace korvale

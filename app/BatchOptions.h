@@ -6,9 +6,10 @@
 #include <optional>
 #include <string>
 
-namespace korvale {
+#include "BatchRun.h"  // BatchMethod, SaveFormat
+#include "Geometry.h"  // kAnchorCount
 
-enum class BatchMethod : int32_t { Resize = 0, CropPaste = 1 };
+namespace korvale {
 
 // Index of the interpolation list; the conversion maps it to an OpenCV flag.
 enum class InterpolationChoice : int32_t {
@@ -19,8 +20,6 @@ enum class InterpolationChoice : int32_t {
     Lanczos4 = 4,
 };
 
-enum class SaveFormat : int32_t { Bmp = 0, Jpeg = 1, SameAsSource = 2 };
-
 // List entries in index order.
 inline constexpr const char* kInterpolationNames[] = {"Nearest neighbor", "Area", "Bilinear",
                                                       "Bicubic", "Lanczos4"};
@@ -28,7 +27,6 @@ inline constexpr const char* kAnchorNames[] = {"左上", "中上", "右上", "�
                                                "右中", "左下", "中下", "右下"};
 
 constexpr int32_t kInterpolationCount = 5;
-constexpr int32_t kAnchorCount = 9;
 constexpr int32_t kAnchorCentre = 4;
 constexpr int32_t kTargetMinSize = 32;
 constexpr int32_t kTargetMaxSize = 65535;
@@ -103,5 +101,8 @@ struct OptionFieldError {
 // takes the three numbers, the folder and the four ticks.
 std::optional<OptionFieldError> ExchangeOptionsFromControls(const OptionControls& controls,
                                                             BatchOptions& options);
+
+// What a batch run needs from the record (after a successful exchange from the controls).
+BatchRequest MakeBatchRequest(const BatchOptions& options);
 
 }  // namespace korvale
