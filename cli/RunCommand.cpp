@@ -2,14 +2,19 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
 
+#include "BatchOptions.h"
 #include "BatchRun.h"
 #include "Commands.h"
 #include "FileListHost.h"
+#include "OptionStore.h"
+#include "PresetLocation.h"
+#include "PresetStore.h"
 #include "RegisterFiles.h"
 #include "TerminalInteraction.h"
 #include "Text.h"
@@ -176,28 +181,32 @@ bool ParseColour(const std::string& text, Rgb& colour) {
     return true;
 }
 
-struct RunSettings {
-    BatchRequest request;
-    OverwriteMode overwrite = OverwriteMode::Cancel;
-    bool overwriteGiven = false;
+struct RunFlags {
+    // Target values as typed; the window's field checks judge them.
+    std::optional<std::string> width, height, dpi, output;
+    std::optional<std::string> preset;
+    std::optional<BatchMethod> method;
+    std::optional<int> interpolation, anchor, quality;
+    std::optional<Rgb> margin;
+    std::optional<SaveFormat> format;
+    bool keepAspect = false;
+    bool settings = false;
     bool quiet = false;
+    std::optional<OverwriteMode> overwrite;
     Arguments files;
 };
 
-// Parses the options into `settings`; returns an error text, empty on success.
-std::string ParseRunArguments(const Arguments& args, RunSettings& settings) {
-    BatchRequest& request = settings.request;
-    // A command line states what it applies; a given target value turns its switch on.
-    request.applyWidth = request.applyHeight = request.applyDpi = false;
+// Parses the options into `flags`; returns an error text, empty on success.
+std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::string option = args[i];
         if (option == "--") {
-            settings.files.insert(settings.files.end(), args.begin() + static_cast<long>(i) + 1,
-                                  args.end());
+            flags.files.insert(flags.files.end(), args.begin() + static_cast<long>(i) + 1,
+                               args.end());
             break;
         }
         if (option.size() < 2 || option.compare(0, 2, "--") != 0) {
-            settings.files.push_back(option);
+            flags.files.push_back(option);
             continue;
         }
         std::string value;
@@ -218,102 +227,176 @@ std::string ParseRunArguments(const Arguments& args, RunSettings& settings) {
             out = args[++i];
             return true;
         };
-        const auto flag = [&]() { return !hasValue; };
         long number;
         std::string text;
-        if (option == "--keep-aspect" && flag()) {
-            request.keepAspect = true;
-        } else if (option == "--quiet" && flag()) {
-            settings.quiet = true;
+        if (option == "--keep-aspect" && !hasValue) {
+            flags.keepAspect = true;
+        } else if (option == "--settings" && !hasValue) {
+            flags.settings = true;
+        } else if (option == "--quiet" && !hasValue) {
+            flags.quiet = true;
         } else if (!needValue(text)) {
             return option + " needs a value";
-        } else if (option == "--width" || option == "--height") {
-            if (!ParseNumber(text, 32, 65535, number)) {
-                return option + " takes a whole number from 32 to 65535, not '" + text + "'";
+        } else if (option == "--width" || option == "--height" || option == "--dpi") {
+            // The window's fields take digits only; their range is checked as the window does.
+            if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+                return option + " takes a whole number, not '" + text + "'";
             }
-            (option == "--width" ? request.targetWidth : request.targetHeight) =
-                static_cast<int>(number);
-            (option == "--width" ? request.applyWidth : request.applyHeight) = true;
-        } else if (option == "--dpi") {
-            if (!ParseNumber(text, 0, 10000, number)) {
-                return "--dpi takes a whole number from 0 to 10000, not '" + text + "'";
-            }
-            request.targetDpi = static_cast<uint32_t>(number);
-            request.applyDpi = true;
+            (option == "--width"    ? flags.width
+             : option == "--height" ? flags.height
+                                    : flags.dpi) = text;
+        } else if (option == "--preset") {
+            flags.preset = text;
+        } else if (option == "--output") {
+            flags.output = text;
         } else if (option == "--method") {
             int method;
             if (!ParseChoice(text, {{"resize", 0}, {"crop", 1}}, method)) {
                 return "--method is resize or crop, not '" + text + "'";
             }
-            request.method = static_cast<BatchMethod>(method);
+            flags.method = static_cast<BatchMethod>(method);
         } else if (option == "--interpolation") {
+            int choice;
             if (!ParseChoice(
                     text,
                     {{"nearest", 0}, {"area", 1}, {"bilinear", 2}, {"bicubic", 3}, {"lanczos4", 4}},
-                    request.interpolation)) {
+                    choice)) {
                 return "--interpolation is nearest, area, bilinear, bicubic or lanczos4, not '" +
                        text + "'";
             }
+            flags.interpolation = choice;
         } else if (option == "--anchor") {
-            if (!ParseAnchor(text, request.anchor)) {
+            int anchor;
+            if (!ParseAnchor(text, anchor)) {
                 return "--anchor is 0 to 8 or a name such as top-left, centre or bottom-right, "
                        "not '" +
                        text + "'";
             }
+            flags.anchor = anchor;
         } else if (option == "--margin") {
-            if (!ParseColour(text, request.margin)) {
+            Rgb colour;
+            if (!ParseColour(text, colour)) {
                 return "--margin is R,G,B (0 to 255 each) or #RRGGBB, not '" + text + "'";
             }
+            flags.margin = colour;
         } else if (option == "--format") {
             int format;
             if (!ParseChoice(text, {{"bmp", 0}, {"jpeg", 1}, {"jpg", 1}, {"source", 2}}, format)) {
                 return "--format is bmp, jpeg or source, not '" + text + "'";
             }
-            request.saveFormat = static_cast<SaveFormat>(format);
+            flags.format = static_cast<SaveFormat>(format);
         } else if (option == "--quality") {
             if (!ParseNumber(text, 0, 100, number)) {
                 return "--quality takes a whole number from 0 to 100, not '" + text + "'";
             }
-            request.jpegQuality = static_cast<int>(number);
-        } else if (option == "--output") {
-            request.outputFolder = text;
+            flags.quality = static_cast<int>(number);
         } else if (option == "--overwrite") {
             int mode;
             if (!ParseChoice(text, {{"ask", 0}, {"all", 1}, {"skip", 2}, {"cancel", 3}}, mode)) {
                 return "--overwrite is ask, all, skip or cancel, not '" + text + "'";
             }
-            settings.overwrite = static_cast<OverwriteMode>(mode);
-            settings.overwriteGiven = true;
+            flags.overwrite = static_cast<OverwriteMode>(mode);
         } else {
             return "unknown option " + option;
         }
     }
-    if (!settings.overwriteGiven) {
-        // Nothing is replaced unasked: without a terminal to ask on, existing files cancel.
-        settings.overwrite = ::isatty(STDIN_FILENO) ? OverwriteMode::Ask : OverwriteMode::Cancel;
-    }
     return {};
+}
+
+const char* OptionOfField(int field) {
+    switch (field) {
+        case kTargetWidthField:
+            return "--width";
+        case kTargetHeightField:
+            return "--height";
+        case kTargetDpiField:
+            return "--dpi";
+        default:
+            return "--output";
+    }
 }
 
 }  // namespace
 
 int RunBatchCommand(const Arguments& args) {
-    RunSettings settings;
-    if (const std::string error = ParseRunArguments(args, settings); !error.empty()) {
+    RunFlags flags;
+    if (const std::string error = ParseRunArguments(args, flags); !error.empty()) {
         return UsageError(error);
     }
-    if (settings.files.empty()) {
+    if (flags.files.empty()) {
         return UsageError("run needs at least one FILE");
     }
+    // Nothing is replaced unasked: without a terminal to ask on, an existing output cancels.
+    const OverwriteMode overwrite = flags.overwrite.value_or(
+        ::isatty(STDIN_FILENO) ? OverwriteMode::Ask : OverwriteMode::Cancel);
     bool running = false;
-    RunInteraction ui(settings.overwrite, settings.quiet, running);
-    ProgressHost host(!settings.quiet && ::isatty(STDERR_FILENO));
+    RunInteraction ui(overwrite, flags.quiet, running);
+
+    BatchOptions options;
+    PresetList presets;
+    if (flags.settings || flags.preset) {
+        presets = LoadPresets(DefaultPresetLocation(), ui).presets;
+    }
+    if (flags.settings) {
+        options =
+            LoadBatchOptions(SettingsStore::ForApplication(kWindowProgramName), presets.size());
+    } else {
+        // A command line states what it applies; the other targets stay as they are.
+        options.applyWidth = options.applyHeight = options.applyDpi = false;
+    }
+    OptionControls controls = ControlsShowing(options);
+    if (flags.preset) {
+        const auto preset = std::find_if(presets.begin(), presets.end(),
+                                         [&](const Preset& p) { return p.name == *flags.preset; });
+        if (preset == presets.end()) {
+            return UsageError("no preset is named '" + *flags.preset + "'");
+        }
+        controls.widthText = FormatText("%u", preset->width);
+        controls.heightText = FormatText("%u", preset->height);
+        controls.dpiText = FormatText("%u", preset->dpi);
+        controls.applyWidth = controls.applyHeight = controls.applyDpi = true;
+    }
+    const std::pair<const std::optional<std::string>&, bool*> targets[] = {
+        {flags.width, &controls.applyWidth},
+        {flags.height, &controls.applyHeight},
+        {flags.dpi, &controls.applyDpi}};
+    std::string* const texts[] = {&controls.widthText, &controls.heightText, &controls.dpiText};
+    for (int t = 0; t < 3; ++t) {
+        if (targets[t].first) {
+            *texts[t] = *targets[t].first;
+            *targets[t].second = true;
+        }
+    }
+    if (flags.output) {
+        controls.folderText = *flags.output;
+    }
+    controls.keepAspect = controls.keepAspect || flags.keepAspect;
+    if (const auto error = ExchangeOptionsFromControls(controls, options)) {
+        ui.ShowMessage(std::string(OptionOfField(error->field)) + ": " + error->message,
+                       MessageIcon::None);
+        return kExitFailed;
+    }
+    options.method = flags.method.value_or(options.method);
+    options.interpolation = static_cast<InterpolationChoice>(
+        flags.interpolation.value_or(static_cast<int>(options.interpolation)));
+    options.anchor = flags.anchor.value_or(options.anchor);
+    options.saveFormat = flags.format.value_or(options.saveFormat);
+    options.jpegQuality = flags.quality.value_or(options.jpegQuality);
+    if (flags.margin) {
+        options.marginRed = flags.margin->red;
+        options.marginGreen = flags.margin->green;
+        options.marginBlue = flags.margin->blue;
+    }
+
+    ProgressHost host(!flags.quiet && ::isatty(STDERR_FILENO));
     FileList list;
-    const RegisterOutcome registered = RegisterFiles(list, settings.files, ui, host);
+    const RegisterOutcome registered = RegisterFiles(list, flags.files, ui, host);
+    BatchRequest request = MakeBatchRequest(options);
     CatchInterrupt();
-    const BatchEnd end = RunBatch(list, settings.request, running, host, ui);
+    const BatchEnd end = RunBatch(list, request, running, host, ui);
     switch (end) {
         case BatchEnd::Completed:
+            // Files that could not be listed were not converted: not a success.
             return registered.refused || registered.unreadable > 0 ? kExitFailed : kExitOk;
         case BatchEnd::Stopped:
         case BatchEnd::Cancelled:

@@ -3,6 +3,7 @@
 #include "CliRunner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,10 +26,14 @@ std::string Slurp(const std::string& path) {
 
 }  // namespace
 
-CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options) {
+struct RunningCli::Files {
     TempDir io;
-    const std::string inPath = io.File("in"), outPath = io.File("out"), errPath = io.File("err");
-    WriteFile(inPath, Bytes(options.input.begin(), options.input.end()));
+    std::string in = io.File("in"), out = io.File("out"), err = io.File("err");
+};
+
+RunningCli::RunningCli(const std::vector<std::string>& args, const CliOptions& options)
+    : files_(new Files) {
+    WriteFile(files_->in, Bytes(options.input.begin(), options.input.end()));
 
     std::vector<std::string> envStrings;
     for (char** e = environ; *e; ++e) {
@@ -51,14 +56,14 @@ CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options
         envp.push_back(s.data());
     envp.push_back(nullptr);
 
-    const pid_t pid = ::fork();
-    if (pid < 0) {
+    pid_ = ::fork();
+    if (pid_ < 0) {
         throw std::runtime_error("fork failed");
     }
-    if (pid == 0) {
-        const int in = ::open(inPath.c_str(), O_RDONLY);
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (pid_ == 0) {
+        const int in = ::open(files_->in.c_str(), O_RDONLY);
+        const int out = ::open(files_->out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(files_->err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
             ::dup2(err, 2) < 0) {
             ::_exit(126);
@@ -69,14 +74,34 @@ CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
+}
+
+RunningCli::~RunningCli() {
+    if (!waited_) {
+        ::kill(pid_, SIGKILL);
+        Wait();
     }
+    delete files_;
+}
+
+void RunningCli::Signal(int signal) const {
+    ::kill(pid_, signal);
+}
+
+CliResult RunningCli::Wait() {
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0) {
+    }
+    waited_ = true;
     CliResult result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = Slurp(outPath);
-    result.err = Slurp(errPath);
+    result.out = Slurp(files_->out);
+    result.err = Slurp(files_->err);
     return result;
+}
+
+CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options) {
+    return RunningCli(args, options).Wait();
 }
 
 }  // namespace korvale::test

@@ -21,4 +21,19 @@ struct CliOptions {
 
 CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options = {});
 
+// A korvale-cli process started in the background, for signals.
+class RunningCli {
+public:
+    RunningCli(const std::vector<std::string>& args, const CliOptions& options = {});
+    ~RunningCli();
+    void Signal(int signal) const;
+    CliResult Wait();
+
+private:
+    struct Files;
+    Files* files_;
+    int pid_ = -1;
+    bool waited_ = false;
+};
+
 }  // namespace korvale::test
