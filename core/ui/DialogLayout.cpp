@@ -1,0 +1,114 @@
+// Dialog font, dialog units and control identifiers.
+#include "DialogLayout.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QVariant>
+#include <cmath>
+
+namespace korvale::ui {
+namespace {
+
+constexpr char kControlIdProperty[] = "korvaleControlId";
+
+int MulDiv(int value, int numerator, int denominator) {
+    return static_cast<int>(std::lround(static_cast<double>(value) * numerator / denominator));
+}
+
+}  // namespace
+
+QFont DialogFont() {
+    // Proportional Gothic faces first: they measure like the template's font.
+    static const char* const kFamilies[] = {"MS UI Gothic", "IPAPGothic", "IPAGothic",
+                                            "Noto Sans CJK JP", "Noto Sans JP"};
+    const QStringList installed = QFontDatabase::families();
+    QFont font;
+    for (const char* family : kFamilies) {
+        if (installed.contains(QString::fromUtf8(family))) {
+            font = QFont(QString::fromUtf8(family));
+            break;
+        }
+    }
+    font.setPointSize(9);
+    return font;
+}
+
+DialogUnits::DialogUnits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    // The average width of the 52 Latin letters, rounded as the dialog framework does.
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    baseX_ = (letters / 26 + 1) / 2;
+    baseY_ = metrics.height();
+}
+
+int DialogUnits::X(int units) const {
+    return MulDiv(units, baseX_, 4);
+}
+int DialogUnits::Y(int units) const {
+    return MulDiv(units, baseY_, 8);
+}
+
+QRect DialogUnits::Rect(int x, int y, int width, int height) const {
+    return QRect(X(x), Y(y), X(width), Y(height));
+}
+
+QSize DialogUnits::Size(int width, int height) const {
+    return QSize(X(width), Y(height));
+}
+
+DialogUnits PrepareDialog(QWidget* dialog, int width, int height) {
+    dialog->setFont(DialogFont());
+    const DialogUnits units(dialog->font());
+    dialog->setFixedSize(units.Size(width, height));
+    return units;
+}
+
+void Place(QWidget* widget, const DialogUnits& units, int x, int y, int width, int height) {
+    widget->setGeometry(units.Rect(x, y, width, height));
+}
+
+void PlaceWithSpin(QWidget* field, QWidget* spin, const DialogUnits& units, int x, int y, int width,
+                   int height, int spinWidth) {
+    const QRect whole = units.Rect(x, y, width, height);
+    const int spinPixels = units.X(spinWidth);
+    field->setGeometry(whole.adjusted(0, 0, -spinPixels, 0));
+    spin->setGeometry(whole.right() + 1 - spinPixels, whole.top(), spinPixels, whole.height());
+}
+
+void SetControlId(QWidget* widget, int id) {
+    widget->setProperty(kControlIdProperty, id);
+    widget->setObjectName(QStringLiteral("control%1").arg(id));
+}
+
+int ControlId(const QWidget* widget) {
+    const QVariant id = widget->property(kControlIdProperty);
+    return id.isValid() ? id.toInt() : 0;
+}
+
+QWidget* FindControl(const QWidget* root, int id) {
+    return root->findChild<QWidget*>(QStringLiteral("control%1").arg(id));
+}
+
+QLabel* MakeValueBox(QWidget* parent) {
+    auto* box = new QLabel(parent);
+    box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return box;
+}
+
+QLineEdit* MakeDigitField(QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
+    return field;
+}
+
+QString TemplateText(const char* utf8) {
+    return QString::fromUtf8(utf8).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+}  // namespace korvale::ui

@@ -1,0 +1,62 @@
+// Laying out windows as their templates describe them: the Japanese dialog font at 9 points,
+// dialog units converted to pixels with that font's metrics, and numeric control identifiers.
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+namespace korvale::ui {
+
+// "MS UI Gothic" when installed, else a Japanese Gothic (IPA or Noto CJK), at 9 points.
+QFont DialogFont();
+
+// Dialog units to pixels: x by the font's average character width / 4, y by its height / 8.
+class DialogUnits {
+public:
+    explicit DialogUnits(const QFont& font);
+    int X(int units) const;
+    int Y(int units) const;
+    QRect Rect(int x, int y, int width, int height) const;
+    QSize Size(int width, int height) const;
+
+private:
+    int baseX_;
+    int baseY_;
+};
+
+// Gives a dialog its font and fixed size from its template size in dialog units; returns the
+// units for placing its controls.
+DialogUnits PrepareDialog(QWidget* dialog, int width, int height);
+
+// Places a child at its template rectangle.
+void Place(QWidget* widget, const DialogUnits& units, int x, int y, int width, int height);
+
+// Places a field at its template rectangle with its spin buttons attached inside at the right
+// edge, as the template's right-aligned up-down controls sit.
+void PlaceWithSpin(QWidget* field, QWidget* spin, const DialogUnits& units, int x, int y, int width,
+                   int height, int spinWidth = 10);
+
+// Controls keep their template identifiers, so rules and tests can name "control 1007".
+void SetControlId(QWidget* widget, int id);
+int ControlId(const QWidget* widget);
+QWidget* FindControl(const QWidget* root, int id);
+template <typename T>
+T* FindControlAs(const QWidget* root, int id) {
+    return qobject_cast<T*>(FindControl(root, id));
+}
+
+// A read-only value box: sunken edge, text on the right.
+QLabel* MakeValueBox(QWidget* parent);
+
+// A field that takes digits only; its text is kept as typed, an empty one included.
+QLineEdit* MakeDigitField(QWidget* parent);
+
+// Template texts use "&&" for a shown ampersand; Qt labels without mnemonics show it as is.
+QString TemplateText(const char* utf8);
+
+}  // namespace korvale::ui

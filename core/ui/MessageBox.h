@@ -1,0 +1,15 @@
+// The system's message box: an OK button only, the application's name as title, no icon except
+// for the information messages.
+#pragma once
+
+#include <string>
+
+#include "UserInteraction.h"
+
+class QWidget;
+
+namespace korvale::ui {
+
+void ShowMessageBox(QWidget* parent, const std::string& text, MessageIcon icon);
+
+}  // namespace korvale::ui
