@@ -1,0 +1,25 @@
+// The question asked when an output file exists: overwrite, overwrite all, skip or cancel. The
+// dialog ends with the identifier of the button chosen (an OverwriteChoice value).
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+class QPushButton;
+
+namespace korvale {
+
+class COverwriteInQDlg : public QDialog {
+public:
+    COverwriteInQDlg(const std::string& path, QWidget* parent = nullptr);
+
+    // Cancel, Escape and the close box all end the dialog with Cancel (2).
+    void reject() override;
+
+    QPushButton* cancelButton() const { return cancel_; }
+
+private:
+    QPushButton* cancel_;
+};
+
+}  // namespace korvale
