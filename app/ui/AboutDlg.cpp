@@ -1,0 +1,44 @@
+// The about box.
+#include "AboutDlg.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <opencv2/core/utility.hpp>
+
+#include "AppIcon.h"
+#include "DialogLayout.h"
+#include "korvale/Version.h"
+
+namespace korvale {
+
+QString VersionLine() {
+    return QStringLiteral("Korvale Ver. " KORVALE_VERSION);
+}
+
+QString OpenCvLine() {
+    return QStringLiteral("Powered by OpenCV ") + QString::fromStdString(cv::getVersionString());
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setWindowTitle(QStringLiteral("Korvale について"));
+    setWindowIcon(AppIcon());
+    const ui::DialogUnits units = ui::PrepareDialog(this, 184, 86);
+    auto* icon = new QLabel(this);
+    const QRect iconRect = units.Rect(14, 14, 20, 20);
+    icon->setPixmap(AppIcon().pixmap(std::min(iconRect.width(), iconRect.height())));
+    icon->setGeometry(iconRect);
+    auto* version = new QLabel(VersionLine(), this);
+    ui::Place(version, units, 42, 14, 114, 8);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ui::SetControlId(ok, 1);
+    ui::Place(ok, units, 128, 68, 50, 14);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* opencv = new QLabel(OpenCvLine(), this);
+    ui::Place(opencv, units, 16, 48, 114, 8);
+    ok->setFocus();
+}
+
+}  // namespace korvale

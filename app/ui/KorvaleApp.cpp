@@ -1,0 +1,33 @@
+// Start-up and shutdown of the window program.
+#include "KorvaleApp.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include "AppIcon.h"
+#include "KorvaleDlg.h"
+#include "PresetEditing.h"
+
+namespace korvale {
+
+int RunKorvaleApp(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Brenvik"));
+    // The settings store is named after the executable, so a renamed copy keeps its own.
+    QApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).baseName());
+    QApplication::setWindowIcon(AppIcon());
+
+    CKorvaleDlg::Environment environment;
+    // Qt has taken its own options out of the arguments by now.
+    const QStringList arguments = QApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        environment.commandLine.push_back(QFile::encodeName(arguments[i]).toStdString());
+    }
+    environment.editPresets = EditPresetsInDialog;
+    CKorvaleDlg window(std::move(environment));
+    window.exec();
+    return 0;
+}
+
+}  // namespace korvale

@@ -1,0 +1,240 @@
+// The main window's life: construction, loading and saving the options, the start-up hand-off
+// and closing.
+#include "KorvaleDlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+
+#include "AboutDlg.h"
+#include "CommandLineFiles.h"
+#include "DialogLayout.h"
+#include "MyGraph.h"
+#include "OptionStore.h"
+#include "PresetStore.h"
+#include "QtInteraction.h"
+#include "SettingsStore.h"
+#include "Text.h"
+
+namespace korvale {
+namespace {
+
+QString Decoded(const std::string& bytes) {
+    return QString::fromStdString(bytes);
+}
+
+std::string Encoded(const QString& text) {
+    return text.toStdString();
+}
+
+}  // namespace
+
+CKorvaleDlg::CKorvaleDlg(Environment environment)
+    : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint),
+      environment_(std::move(environment)) {
+    if (environment_.ui != nullptr) {
+        ui_ = environment_.ui;
+    } else {
+        ownInteraction_ = std::make_unique<QtInteraction>(this);
+        ui_ = ownInteraction_.get();
+    }
+    CreateControls();
+    ConnectControls();
+    // The first exchange shows the defaults; the loaded values reach these controls only in
+    // the hand-off.
+    ExchangeOptionsToControls();
+    LoadBatchOptions();
+    Control(2)->setFocus();
+}
+
+CKorvaleDlg::~CKorvaleDlg() = default;
+
+QWidget* CKorvaleDlg::Control(int id) const {
+    return ui::FindControl(this, id);
+}
+
+SettingsStore CKorvaleDlg::OpenSettings() const {
+    if (!environment_.settingsFile.empty()) {
+        return SettingsStore::ForFile(environment_.settingsFile);
+    }
+    const std::string name = environment_.applicationName.empty()
+                                 ? Encoded(QCoreApplication::applicationName())
+                                 : environment_.applicationName;
+    return SettingsStore::ForApplication(name);
+}
+
+void CKorvaleDlg::LoadBatchOptions() {
+    // The preset file first: the number of presets decides whether "Preset" is read. Reading
+    // the store shows nothing, so this order is not visible.
+    LoadedPresets loaded =
+        LoadPresets(environment_.presetLocation.value_or(DefaultPresetLocation()), *ui_);
+    presetFolder_ = loaded.folder;
+    presets_ = std::move(loaded.presets);
+    const BatchOptions stored = korvale::LoadBatchOptions(OpenSettings(), presets_.size());
+
+    ControlAs<QRadioButton>(stored.method == BatchMethod::CropPaste ? 1025 : 1024)
+        ->setChecked(true);
+    interpolationList_->setCurrentIndex(static_cast<int>(stored.interpolation));
+    options_.keepAspect = stored.keepAspect;
+    ControlAs<QCheckBox>(1055)->setChecked(stored.keepAspect);
+    anchorList_->setCurrentIndex(stored.anchor);
+    options_.marginRed = stored.marginRed;
+    options_.marginGreen = stored.marginGreen;
+    options_.marginBlue = stored.marginBlue;
+    swatch_->SetPaintRoutine([this](QPainter& painter, const QRect& rect, QWidget*, int) {
+        PaintSwatch(painter, rect);
+    });
+    swatch_->update();
+    options_.applyWidth = stored.applyWidth;
+    options_.applyHeight = stored.applyHeight;
+    options_.applyDpi = stored.applyDpi;
+    options_.targetWidth = stored.targetWidth;
+    options_.targetHeight = stored.targetHeight;
+    options_.targetDpi = stored.targetDpi;
+    FillPresetCombo();
+    if (!presets_.empty()) {
+        options_.presetIndex = stored.presetIndex;
+        presetCombo_->setCurrentIndex(stored.presetIndex);
+        ShowPresetValues(stored.presetIndex);
+    }
+    const int formatRadio = stored.saveFormat == SaveFormat::Bmp    ? 1037
+                            : stored.saveFormat == SaveFormat::Jpeg ? 1038
+                                                                    : 1039;
+    ControlAs<QRadioButton>(formatRadio)->setChecked(true);
+    options_.saveFormat = stored.saveFormat;
+    options_.method = stored.method;
+    options_.interpolation = stored.interpolation;
+    options_.anchor = stored.anchor;
+    options_.jpegQuality = stored.jpegQuality;
+    qualitySlider_->setRange(0, 100);
+    qualitySlider_->setTickInterval(10);
+    qualitySlider_->setPageStep(10);
+    qualitySlider_->setSingleStep(1);
+    qualitySlider_->setValue(options_.jpegQuality);
+    qualityNumber_->setText(Decoded(FormatText("%d ", options_.jpegQuality)));
+    options_.outputFolder = stored.outputFolder;
+}
+
+OptionControls CKorvaleDlg::ReadControls() const {
+    OptionControls c;
+    c.widthText = Encoded(widthField_->text());
+    c.heightText = Encoded(heightField_->text());
+    c.dpiText = Encoded(dpiField_->text());
+    c.folderText = Encoded(folderField_->text());
+    c.keepAspect = ControlAs<QCheckBox>(1055)->isChecked();
+    c.applyWidth = ControlAs<QCheckBox>(1057)->isChecked();
+    c.applyHeight = ControlAs<QCheckBox>(1058)->isChecked();
+    c.applyDpi = ControlAs<QCheckBox>(1059)->isChecked();
+    c.methodIndex = ControlAs<QRadioButton>(1024)->isChecked() ? 0 : 1;
+    c.interpolationIndex = interpolationList_->currentIndex();
+    c.anchorIndex = anchorList_->currentIndex();
+    c.presetIndex = presetCombo_->currentIndex();
+    c.saveFormatIndex = ControlAs<QRadioButton>(1037)->isChecked()   ? 0
+                        : ControlAs<QRadioButton>(1038)->isChecked() ? 1
+                                                                     : 2;
+    c.marginRed = options_.marginRed;
+    c.marginGreen = options_.marginGreen;
+    c.marginBlue = options_.marginBlue;
+    c.jpegQuality = options_.jpegQuality;
+    return c;
+}
+
+void CKorvaleDlg::SaveBatchOptions() {
+    const OptionControls controls = ReadControls();
+    options_.keepAspect = controls.keepAspect;
+    options_.applyWidth = controls.applyWidth;
+    options_.applyHeight = controls.applyHeight;
+    options_.applyDpi = controls.applyDpi;
+    SettingsStore store = OpenSettings();
+    korvale::SaveBatchOptions(controls, store);
+}
+
+void CKorvaleDlg::ExchangeOptionsToControls() {
+    OptionControls c;
+    korvale::ExchangeOptionsToControls(options_, c);
+    widthField_->setText(Decoded(c.widthText));
+    heightField_->setText(Decoded(c.heightText));
+    folderField_->setText(Decoded(c.folderText));
+    dpiField_->setText(Decoded(c.dpiText));
+    ControlAs<QCheckBox>(1055)->setChecked(c.keepAspect);
+    ControlAs<QCheckBox>(1057)->setChecked(c.applyWidth);
+    ControlAs<QCheckBox>(1058)->setChecked(c.applyHeight);
+    ControlAs<QCheckBox>(1059)->setChecked(c.applyDpi);
+}
+
+bool CKorvaleDlg::ExchangeOptionsFromControls() {
+    if (const auto error = korvale::ExchangeOptionsFromControls(ReadControls(), options_)) {
+        ui_->ShowMessage(error->message, MessageIcon::None);
+        if (QWidget* field = Control(error->field)) {
+            field->setFocus();
+            if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+                edit->selectAll();
+            }
+        }
+        return false;
+    }
+    return true;
+}
+
+void CKorvaleDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!handOffDone_) {
+        handOffDone_ = true;
+        // Once the window is up and its event loop runs, as a posted message would.
+        QTimer::singleShot(0, this, [this] { StartupHandOff(); });
+    }
+}
+
+void CKorvaleDlg::StartupHandOff() {
+    WaitCursor wait(*ui_);
+    AddCommandLineFiles(environment_.commandLine, files_, *ui_, *this);
+    ExchangeOptionsToControls();
+    UpdateControlStates(true);
+}
+
+void CKorvaleDlg::CloseMainWindow() {
+    if (running_) {
+        return;  // stop the run first
+    }
+    SaveBatchOptions();
+    QDialog::reject();
+}
+
+void CKorvaleDlg::reject() {
+    CloseMainWindow();
+}
+
+void CKorvaleDlg::accept() {}
+
+void CKorvaleDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();  // the default command does nothing
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CKorvaleDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Korvaleについて(&A)..."), this, [this] { ShowAbout(); });
+    menu.exec(event->globalPos());
+}
+
+void CKorvaleDlg::ShowAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+}  // namespace korvale

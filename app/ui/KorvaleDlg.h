@@ -1,0 +1,142 @@
+// The main window: the file list with its statistics, the target values and presets, the
+// method, format and folder, and the batch run. Its controls keep their template identifiers.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "BatchOptions.h"
+#include "BatchRun.h"
+#include "ControlRules.h"
+#include "FileList.h"
+#include "FileListHost.h"
+#include "ListStatistics.h"
+#include "Preset.h"
+#include "PresetLocation.h"
+#include "UserInteraction.h"
+
+class QLabel;
+class QLineEdit;
+class QComboBox;
+class QProgressBar;
+class QSlider;
+class QAbstractButton;
+
+namespace korvale {
+
+class CDropListCtrl;
+class CMyGraph;
+class FileListModel;
+class SettingsStore;
+
+// Where the main window finds what lies outside it; tests replace every part.
+struct KorvaleEnvironment {
+    UserInteraction* ui = nullptr;                 // null: message boxes and dialogs on this window
+    std::string applicationName;                   // names the settings store; empty: the program's
+    std::string settingsFile;                      // an explicit settings file instead (tests)
+    std::optional<PresetLocation> presetLocation;  // null: the user's data folder
+    std::vector<std::string> commandLine;          // arguments after the program name
+    // Runs the preset list editor on a copy; the edited list on OK.
+    std::function<std::optional<PresetList>(QWidget*, const PresetList&, UserInteraction&)>
+        editPresets;
+};
+
+class CKorvaleDlg : public QDialog, public FileListHost, public BatchHost {
+public:
+    using Environment = KorvaleEnvironment;
+
+    explicit CKorvaleDlg(Environment environment = {});
+    ~CKorvaleDlg() override;
+
+    QWidget* Control(int id) const;
+    template <typename T>
+    T* ControlAs(int id) const {
+        return qobject_cast<T*>(Control(id));
+    }
+
+    // FileListHost and BatchHost.
+    void RefreshFileList() override;
+    void UpdateControlStates(bool interactive) override;
+    void SetStatusText(const std::string& text) override;
+    void SetProgressRange(int maximum) override;
+    void SetProgressPosition(int position) override;
+
+    // Handlers, public so that tests and benchmarks can drive the window as a user would.
+    void RegisterFiles(const std::vector<std::string>& batch);
+    void AddFilesFromDialog();
+    void RunBatch();
+    void StopBatch() { running_ = false; }
+    void CloseMainWindow();
+    void CopyStatisticToTarget(const ArrowButton& button);
+    void JpegQualityScrolled(int code, int position);
+    void ChooseMarginColour();
+    void BrowseOutputFolder();
+    void OnSelchangePreset();
+    void OnApplyPreset();
+    void OnEditPresets();
+
+    bool running() const { return running_; }
+    const FileList& files() const { return files_; }
+    const ListStatistics& statistics() const { return statistics_; }
+    const BatchOptions& options() const { return options_; }
+    const PresetList& presets() const { return presets_; }
+    bool handOffDone() const { return handOffDone_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void reject() override;  // Escape, the close box and button 2
+    void accept() override;  // no default command: Enter does nothing
+
+private:
+    void CreateControls();
+    void ConnectControls();
+    void LoadBatchOptions();
+    void SaveBatchOptions();
+    void StartupHandOff();
+    void ExchangeOptionsToControls();
+    bool ExchangeOptionsFromControls();
+    OptionControls ReadControls() const;
+    void ShowPresetValues(int index);
+    void FillPresetCombo();
+    void PaintSwatch(QPainter& painter, const QRect& rect);
+    void ShowAbout();
+    SettingsStore OpenSettings() const;
+
+    Environment environment_;
+    std::unique_ptr<UserInteraction> ownInteraction_;
+    UserInteraction* ui_ = nullptr;
+    BatchOptions options_;
+    FileList files_;
+    ListStatistics statistics_;
+    std::string presetFolder_;
+    PresetList presets_;
+    bool running_ = false;
+    bool handOffDone_ = false;
+
+    // Controls the logic talks to directly.
+    CDropListCtrl* list_ = nullptr;
+    FileListModel* model_ = nullptr;
+    QLabel* fileCount_ = nullptr;
+    QLabel* statisticBoxes_[12] = {};
+    QLineEdit* widthField_ = nullptr;
+    QLineEdit* heightField_ = nullptr;
+    QLineEdit* dpiField_ = nullptr;
+    QLineEdit* folderField_ = nullptr;
+    QComboBox* presetCombo_ = nullptr;
+    QLabel* presetValues_[3] = {};
+    QComboBox* interpolationList_ = nullptr;
+    QComboBox* anchorList_ = nullptr;
+    CMyGraph* swatch_ = nullptr;
+    QSlider* qualitySlider_ = nullptr;
+    QLabel* qualityNumber_ = nullptr;
+    QLabel* status_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+};
+
+}  // namespace korvale

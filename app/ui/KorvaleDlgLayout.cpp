@@ -1,0 +1,217 @@
+// The main window's controls at their template positions, created in template order, which is
+// also the tab order.
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+
+#include "AppIcon.h"
+#include "DialogLayout.h"
+#include "DropListCtrl.h"
+#include "FileListModel.h"
+#include "KorvaleDlg.h"
+#include "MyGraph.h"
+#include "SpinButton.h"
+
+namespace korvale {
+namespace {
+
+// A closed drop-down list; the template's height is that of the open list.
+constexpr int kComboHeight = 13;
+
+}  // namespace
+
+void CKorvaleDlg::CreateControls() {
+    setWindowTitle(QStringLiteral("Korvale"));
+    setWindowIcon(AppIcon());
+    const ui::DialogUnits units = ui::PrepareDialog(this, 334, 406);
+
+    auto button = [&](int id, const char* text, int x, int y, int w, int h) {
+        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        ui::SetControlId(b, id);
+        ui::Place(b, units, x, y, w, h);
+        return b;
+    };
+    auto label = [&](const char* text, int x, int y, int w, int h,
+                     Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
+        auto* l = new QLabel(ui::TemplateText(text), this);
+        l->setAlignment(align);
+        l->setTextFormat(Qt::PlainText);
+        ui::Place(l, units, x, y, w, h);
+        return l;
+    };
+    auto valueBox = [&](int id, int x, int y, int w, int h) {
+        QLabel* box = ui::MakeValueBox(this);
+        ui::SetControlId(box, id);
+        ui::Place(box, units, x, y, w, h);
+        return box;
+    };
+    auto check = [&](int id, const char* text, int x, int y, int w, int h) {
+        auto* c = new QCheckBox(QString::fromUtf8(text), this);
+        ui::SetControlId(c, id);
+        ui::Place(c, units, x, y, w, h);
+        return c;
+    };
+    auto numberField = [&](int fieldId, int spinId, int x, int y, int w, int h, int low, int high) {
+        QLineEdit* field = ui::MakeDigitField(this);
+        ui::SetControlId(field, fieldId);
+        auto* spin = new ui::SpinButton(field, this);
+        ui::SetControlId(spin, spinId);
+        spin->SetRange(low, high);
+        ui::PlaceWithSpin(field, spin, units, x, y, w, h);
+        return field;
+    };
+    auto dropDown = [&](int id, int x, int y, int w) {
+        auto* combo = new QComboBox(this);
+        ui::SetControlId(combo, id);
+        ui::Place(combo, units, x, y, w, kComboHeight);
+        return combo;
+    };
+    auto radio = [&](int id, const char* text, int x, int y, int w, int h) {
+        auto* r = new QRadioButton(QString::fromUtf8(text), this);
+        ui::SetControlId(r, id);
+        ui::Place(r, units, x, y, w, h);
+        return r;
+    };
+    auto group = [&](int id, const char* text, int x, int y, int w, int h) {
+        auto* g = new QGroupBox(QString::fromUtf8(text), this);
+        if (id != 0) {
+            ui::SetControlId(g, id);
+        }
+        ui::Place(g, units, x, y, w, h);
+        return g;
+    };
+    const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
+
+    button(2, "閉じる", 272, 382, 56, 20);
+    label("ファイルリスト　（Drag&&Dropでも追加できます）", 6, 2, 150, 10);
+    label("ファイル数", 190, 2, 36, 10);
+    fileCount_ = valueBox(1011, 228, 2, 46, 10);
+    fileCount_->setText(QStringLiteral("0 "));
+    list_ = new CDropListCtrl(this);
+    ui::SetControlId(list_, 1012);
+    ui::Place(list_, units, 6, 12, 268, 124);
+    model_ = new FileListModel(files_, this);
+    list_->setModel(model_);
+    list_->SetColumnWidths();
+    button(1000, "追加...", 276, 12, 52, 26);
+    button(1032, "削除", 276, 42, 52, 20);
+    button(1033, "全て削除", 276, 66, 52, 22);
+    button(1063, "奇数No.削除", 276, 92, 52, 20);
+    button(1064, "偶数No.削除", 276, 116, 52, 20);
+    label("最小", 30, 144, 20, 10, centred);
+    label("最大", 64, 144, 20, 10, centred);
+    label("平均", 98, 144, 22, 10, centred);
+    label("最頻", 132, 144, 22, 10, centred);
+
+    // Three rows of statistics, each with its four arrow buttons below.
+    const struct {
+        const char* head;
+        int headHeight;
+        int y;
+        int boxes[4];
+        int arrows[4];
+    } rows[] = {{"幅\n(dot)", 18, 154, {1001, 1003, 1004, 1018}, {1048, 1049, 1050, 1051}},
+                {"高さ\n(dot)", 18, 176, {1002, 1005, 1006, 1019}, {1029, 1030, 1031, 1052}},
+                {"DPI", 10, 198, {1040, 1041, 1042, 1053}, {1043, 1044, 1045, 1054}}};
+    const int boxX[] = {24, 58, 92, 126};
+    const int arrowX[] = {32, 66, 100, 134};
+    int box = 0;
+    for (const auto& row : rows) {
+        label(row.head, 6, row.y, 16, row.headHeight);
+        for (int i = 0; i < 4; ++i) {
+            statisticBoxes_[box++] = valueBox(row.boxes[i], boxX[i], row.y, 32, 10);
+        }
+        for (int i = 0; i < 4; ++i) {
+            button(row.arrows[i], "⇒", arrowX[i], row.y + 10, 24, 10);
+        }
+    }
+
+    label("統一する値", 174, 144, 48, 10, centred);
+    check(1057, "", 164, 154, 10, 10);
+    widthField_ = numberField(1007, 1009, 174, 154, 48, 14, 32, 65535);
+    check(1058, "", 164, 176, 10, 10);
+    heightField_ = numberField(1008, 1010, 174, 176, 48, 14, 32, 65535);
+    check(1059, "", 164, 198, 10, 10);
+    dpiField_ = numberField(1020, 1021, 174, 198, 48, 14, 0, 10000);
+    label("プリセット", 228, 144, 32, 10);
+    presetCombo_ = dropDown(1034, 228, 154, 100);
+    label("幅(dot)", 228, 170, 32, 8);
+    label("高さ(dot)", 262, 170, 32, 8);
+    label("DPI", 296, 170, 16, 8);
+    presetValues_[0] = valueBox(1060, 228, 178, 32, 10);
+    presetValues_[1] = valueBox(1061, 262, 178, 32, 10);
+    presetValues_[2] = valueBox(1062, 296, 178, 32, 10);
+    button(1035, "<= 適用   ", 228, 190, 56, 22);
+    button(1036, "編集...", 286, 190, 42, 22);
+
+    group(0, "統一方法", 6, 226, 180, 52);
+    auto* resize = radio(1024, "拡大縮小 -", 12, 240, 48, 10);
+    auto* crop = radio(1025, "等倍で切り貼り", 12, 264, 70, 10);
+    auto* methods = new QButtonGroup(this);
+    methods->addButton(resize, 0);
+    methods->addButton(crop, 1);
+    label("補間法", 66, 236, 26, 10);
+    interpolationList_ = dropDown(1022, 94, 236, 84);
+    for (const char* name : kInterpolationNames) {
+        interpolationList_->addItem(QString::fromUtf8(name));
+    }
+    check(1055, "縦横比を維持", 66, 250, 60, 10);
+    group(1056, "余白、はみ出しが生じる場合", 194, 226, 134, 52);
+    label("配置の基準", 200, 240, 44, 10);
+    anchorList_ = dropDown(1026, 246, 240, 46);
+    for (const char* name : kAnchorNames) {
+        anchorList_->addItem(QString::fromUtf8(name));
+    }
+    label("余白の色", 200, 258, 34, 10);
+    swatch_ = new CMyGraph(this);
+    ui::SetControlId(swatch_, 1027);
+    ui::Place(swatch_, units, 246, 256, 46, 14);
+    button(1028, "...", 292, 256, 26, 14);
+
+    group(0, "保存フォーマット", 6, 286, 142, 26);
+    auto* formats = new QButtonGroup(this);
+    formats->addButton(radio(1037, "BMP", 12, 298, 32, 10), 0);
+    formats->addButton(radio(1038, "JPEG", 54, 298, 36, 10), 1);
+    formats->addButton(radio(1039, "元と同じ", 98, 298, 42, 10), 2);
+    label("低", 162, 286, 16, 8, centred);
+    label("JPEG品質", 208, 286, 52, 8, centred);
+    label("高", 290, 286, 16, 8, centred);
+    qualitySlider_ = new QSlider(Qt::Horizontal, this);
+    ui::SetControlId(qualitySlider_, 1046);
+    ui::Place(qualitySlider_, units, 164, 294, 144, 18);
+    qualitySlider_->setTickPosition(QSlider::TicksBelow);
+    qualityNumber_ = valueBox(1047, 310, 298, 18, 10);
+
+    label("保存フォルダ", 6, 322, 46, 10);
+    folderField_ = new QLineEdit(this);
+    ui::SetControlId(folderField_, 1015);
+    ui::Place(folderField_, units, 6, 332, 290, 12);
+    button(1016, "...", 296, 332, 32, 12);
+    status_ = new QLabel(this);
+    status_->setTextFormat(Qt::PlainText);
+    ui::SetControlId(status_, 1023);
+    ui::Place(status_, units, 6, 348, 218, 10);
+    progress_ = new QProgressBar(this);
+    progress_->setTextVisible(false);
+    ui::SetControlId(progress_, 1017);
+    ui::Place(progress_, units, 6, 358, 322, 10);
+    button(1013, "実行", 6, 376, 74, 26);
+    button(1014, "中止", 88, 376, 74, 26);
+    auto* separator = new QFrame(this);
+    separator->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    ui::Place(separator, units, 224, 154, 2, 58);
+
+    // No push button is a default one: Enter outside a focused button does nothing.
+    for (QPushButton* b : findChildren<QPushButton*>()) {
+        b->setDefault(false);
+    }
+}
+
+}  // namespace korvale

@@ -1,0 +1,78 @@
+// The interaction seam on Qt.
+#include "QtInteraction.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+
+#include "MessageBox.h"
+#include "OverwriteDialog.h"
+
+namespace korvale {
+
+QStringList ImageFileFilters() {
+    // The shown text stays as the user knows it; the patterns after it (hidden by
+    // HideNameFilterDetails) are what matches, case-insensitively.
+    return {QStringLiteral("Image Files (*.bmp;*.jpg) (*.bmp *.jpg *.jpeg)"),
+            QStringLiteral("All Files (*.*) (*)")};
+}
+
+void QtInteraction::ShowMessage(const std::string& text, MessageIcon icon) {
+    ui::ShowMessageBox(owner_, text, icon);
+}
+
+void QtInteraction::BeginWaitCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtInteraction::EndWaitCursor() {
+    QApplication::restoreOverrideCursor();
+}
+
+OverwriteChoice QtInteraction::AskOverwrite(const std::string& path) {
+    COverwriteInQDlg dialog(path, owner_);
+    return static_cast<OverwriteChoice>(dialog.exec());
+}
+
+void QtInteraction::PumpEvents() {
+    QCoreApplication::processEvents();
+}
+
+std::optional<std::vector<std::string>> QtInteraction::ChooseImageFiles() {
+    QFileDialog dialog(owner_);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(ImageFileFilters());
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    std::vector<std::string> paths;
+    for (const QString& file : dialog.selectedFiles()) {
+        paths.push_back(QFile::encodeName(file).toStdString());
+    }
+    return paths;
+}
+
+std::optional<Rgb> QtInteraction::ChooseColour(const Rgb& initial) {
+    const QColor chosen = QColorDialog::getColor(
+        QColor(initial.red & 0xFF, initial.green & 0xFF, initial.blue & 0xFF), owner_);
+    if (!chosen.isValid()) {
+        return std::nullopt;
+    }
+    return Rgb{chosen.red(), chosen.green(), chosen.blue()};
+}
+
+std::optional<std::string> QtInteraction::ChooseFolder(const std::string& startFolder,
+                                                       const std::string& title) {
+    const QString folder = QFileDialog::getExistingDirectory(owner_, QString::fromStdString(title),
+                                                             QFile::decodeName(startFolder.c_str()),
+                                                             QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty()) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(folder).toStdString();
+}
+
+}  // namespace korvale

@@ -1,0 +1,348 @@
+// The main window driven as a user drives it, with scripted answers: start-up, the enabling
+// rules, the arrow buttons and the slider, presets, closing, and whole runs.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTableView>
+#include <QTest>
+#include <filesystem>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+
+#include "AboutDlg.h"
+#include "ImageHeader.h"
+#include "KorvaleDlg.h"
+#include "RecordingInteraction.h"
+#include "TestFiles.h"
+
+namespace korvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+const int kArrows[] = {1048, 1049, 1050, 1051, 1029, 1030, 1031, 1052, 1043, 1044, 1045, 1054};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() {
+        fs::create_directories(home_.File("data"));
+        fs::create_directories(home_.File("out"));
+        WriteText(home_.File("data/KVPreset.csv"),
+                  "\"A4 300dpi\",2480,3508,300\n\"Small\",640,480,72\n");
+    }
+
+    static void WriteText(const std::string& path, const std::string& text) {
+        test::WriteFile(path, test::Bytes(text.begin(), text.end()));
+    }
+    std::string Image(const std::string& name, int width, int height) {
+        const std::string path = home_.File(name);
+        EXPECT_TRUE(cv::imwrite(path, cv::Mat(height, width, CV_8UC3, cv::Scalar(9, 99, 199))));
+        return path;
+    }
+    std::string SettingsText() const {
+        const test::Bytes bytes = test::ReadFile(settings_);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    // Builds the window, shows it and lets the start-up hand-off run.
+    CKorvaleDlg& Open(std::vector<std::string> commandLine = {}) {
+        KorvaleEnvironment environment;
+        environment.ui = &ui_;
+        environment.settingsFile = settings_;
+        environment.presetLocation = PresetLocation{home_.File("data"), {}};
+        environment.commandLine = std::move(commandLine);
+        environment.editPresets = [this](QWidget*, const PresetList& current, UserInteraction&) {
+            editorSaw_ = current;
+            return editorAnswer_;
+        };
+        window_ = std::make_unique<CKorvaleDlg>(std::move(environment));
+        window_->show();
+        QApplication::setActiveWindow(window_.get());
+        QCoreApplication::processEvents();
+        return *window_;
+    }
+    bool Enabled(int id) const { return window_->Control(id)->isEnabled(); }
+    void Click(int id) const {
+        QTest::mouseClick(window_->ControlAs<QAbstractButton>(id), Qt::LeftButton);
+    }
+    QString Text(int id) const {
+        if (auto* edit = window_->ControlAs<QLineEdit>(id)) {
+            return edit->text();
+        }
+        return window_->ControlAs<QLabel>(id)->text();
+    }
+    void SetText(int id, const char* text) const {
+        window_->ControlAs<QLineEdit>(id)->setText(QString::fromUtf8(text));
+    }
+
+    test::TempDir home_;
+    const std::string settings_ = home_.File("korvale.conf");
+    test::RecordingInteraction ui_;
+    std::optional<PresetList> editorAnswer_;
+    PresetList editorSaw_;
+    std::unique_ptr<CKorvaleDlg> window_;
+};
+
+TEST_F(MainWindowTest, StartsWithTheStoredOptionsShownAfterTheHandOff) {
+    WriteText(settings_,
+              "[Settings]\nSizeX=1000\nSizeY=31\nDPI=0\nApplySizeY=0\nMode=2\nIP=7\nCrop=2\n"
+              "Preset=1\nFormat=1\nJQ=80\nFolder=/out\n");
+    KorvaleEnvironment environment;
+    environment.ui = &ui_;
+    environment.settingsFile = settings_;
+    environment.presetLocation = PresetLocation{home_.File("data"), {}};
+    CKorvaleDlg window(std::move(environment));
+    // Until the hand-off the fields show the defaults.
+    EXPECT_EQ(window.ControlAs<QLineEdit>(1007)->text(), "2480");
+    window.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.ControlAs<QLineEdit>(1007)->text(), "1000");
+    EXPECT_EQ(window.ControlAs<QLineEdit>(1008)->text(), "3508");  // 31 is out of range
+    EXPECT_EQ(window.ControlAs<QLineEdit>(1020)->text(), "0");
+    EXPECT_EQ(window.ControlAs<QLineEdit>(1015)->text(), "/out");
+    EXPECT_FALSE(window.ControlAs<QCheckBox>(1058)->isChecked());
+    EXPECT_TRUE(window.ControlAs<QRadioButton>(1025)->isChecked());
+    EXPECT_EQ(window.ControlAs<QComboBox>(1022)->currentText(), "Lanczos4");
+    EXPECT_EQ(window.ControlAs<QComboBox>(1026)->currentText(), "右上");
+    EXPECT_EQ(window.ControlAs<QComboBox>(1034)->currentText(), "Small");
+    EXPECT_EQ(window.ControlAs<QLabel>(1060)->text(), "640 ");
+    EXPECT_EQ(window.ControlAs<QLabel>(1062)->text(), "72 ");
+    EXPECT_TRUE(window.ControlAs<QRadioButton>(1038)->isChecked());
+    EXPECT_EQ(window.ControlAs<QSlider>(1046)->value(), 80);
+    EXPECT_EQ(window.ControlAs<QLabel>(1047)->text(), "80 ");
+    EXPECT_EQ(window.ControlAs<QLabel>(1011)->text(), "0 ");
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(window.windowTitle(), "Korvale");
+}
+
+TEST_F(MainWindowTest, EnablingFollowsTheFilesAndTheSelection) {
+    const struct {
+        int files;
+        bool removeAll, removeOdd, removeEven, arrowsAndRun;
+    } cases[] = {
+        {0, false, false, false, false}, {1, true, true, false, true}, {2, true, true, true, true}};
+    for (const auto& c : cases) {
+        std::vector<std::string> files;
+        for (int i = 0; i < c.files; ++i) {
+            files.push_back(Image("f" + std::to_string(i) + ".bmp", 20, 10));
+        }
+        Open(files);
+        EXPECT_EQ(window_->files().size(), static_cast<size_t>(c.files));
+        EXPECT_FALSE(Enabled(1032)) << c.files;
+        EXPECT_EQ(Enabled(1033), c.removeAll) << c.files;
+        EXPECT_EQ(Enabled(1063), c.removeOdd) << c.files;
+        EXPECT_EQ(Enabled(1064), c.removeEven) << c.files;
+        EXPECT_EQ(Enabled(1013), c.arrowsAndRun) << c.files;
+        for (int arrow : kArrows) {
+            EXPECT_EQ(Enabled(arrow), c.arrowsAndRun) << arrow;
+        }
+        for (int always : {1000, 1024, 1025, 1034, 1036, 1037, 1046, 1015, 2, 1012}) {
+            EXPECT_TRUE(Enabled(always)) << always;
+        }
+        EXPECT_FALSE(Enabled(1014));
+        EXPECT_EQ(Enabled(1035), true);  // a preset is selected
+        if (c.files > 0) {
+            auto* list = window_->Control(1012);
+            auto* view = qobject_cast<QTableView*>(list);
+            view->selectRow(0);
+            EXPECT_TRUE(Enabled(1032));
+            Click(1032);
+            EXPECT_EQ(window_->files().size(), static_cast<size_t>(c.files - 1));
+            EXPECT_FALSE(Enabled(1032));  // nothing is selected after a refresh
+        }
+    }
+}
+
+TEST_F(MainWindowTest, MethodAndKeepAspectSwitchTheirControls) {
+    Open();
+    auto marginsUsable = [this] { return Enabled(1026) && Enabled(1028) && Enabled(1056); };
+    EXPECT_TRUE(Enabled(1022));
+    EXPECT_FALSE(marginsUsable());
+    Click(1025);
+    EXPECT_FALSE(Enabled(1022));
+    EXPECT_FALSE(Enabled(1055));
+    EXPECT_TRUE(marginsUsable());
+    Click(1024);
+    EXPECT_FALSE(marginsUsable());
+    Click(1055);
+    EXPECT_TRUE(marginsUsable());
+    EXPECT_TRUE(window_->options().keepAspect);
+}
+
+TEST_F(MainWindowTest, ArrowButtonsWriteIntoTheFieldEvenWhenItIsDisabled) {
+    Open({Image("a.bmp", 800, 600), Image("b.bmp", 900, 500)});
+    Click(1057);
+    EXPECT_FALSE(Enabled(1007));
+    EXPECT_FALSE(Enabled(1009));
+    Click(1050);
+    EXPECT_EQ(Text(1007), "850");
+    EXPECT_FALSE(window_->ControlAs<QCheckBox>(1057)->isChecked());
+    Click(1052);
+    EXPECT_EQ(Text(1008), "600");  // a tie goes to the larger height
+    EXPECT_EQ(Text(1004), "850 ");
+}
+
+TEST_F(MainWindowTest, QualitySliderUsesItsOwnArithmeticAtTheEdges) {
+    Open();
+    auto* slider = window_->ControlAs<QSlider>(1046);
+    slider->setFocus();
+    const struct {
+        int from;
+        Qt::Key key;
+        int expected;
+    } cases[] = {{95, Qt::Key_PageUp, 100}, {5, Qt::Key_PageDown, 0}, {100, Qt::Key_Right, 100},
+                 {0, Qt::Key_Left, 0},      {50, Qt::Key_Home, 0},    {50, Qt::Key_End, 100},
+                 {50, Qt::Key_Right, 51}};
+    for (const auto& c : cases) {
+        slider->setValue(c.from);
+        window_->JpegQualityScrolled(4, c.from);  // as if the thumb was left there
+        QTest::keyClick(slider, c.key);
+        EXPECT_EQ(window_->options().jpegQuality, c.expected) << c.from << " " << c.key;
+        EXPECT_EQ(Text(1047), QString::number(c.expected) + " ");
+    }
+}
+
+TEST_F(MainWindowTest, PresetSelectionAndApply) {
+    Open();
+    auto* combo = window_->ControlAs<QComboBox>(1034);
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(Text(1060), "2480 ");
+    combo->setCurrentIndex(1);
+    window_->OnSelchangePreset();
+    EXPECT_EQ(Text(1060), "640 ");
+    EXPECT_EQ(Text(1061), "480 ");
+    Click(1058);  // untick height: applying leaves the ticks alone
+    Click(1035);
+    EXPECT_EQ(Text(1007), "640");
+    EXPECT_EQ(Text(1008), "480");
+    EXPECT_EQ(Text(1020), "72");
+    EXPECT_FALSE(window_->ControlAs<QCheckBox>(1058)->isChecked());
+}
+
+TEST_F(MainWindowTest, EditingPresetsRenewsTheListOnOkAndSaves) {
+    Open();
+    auto* combo = window_->ControlAs<QComboBox>(1034);
+    combo->setCurrentIndex(1);
+    editorAnswer_ = std::nullopt;
+    Click(1036);
+    EXPECT_EQ(editorSaw_.size(), 2u);
+    EXPECT_EQ(combo->currentIndex(), 1);  // cancelled: nothing changes
+
+    editorAnswer_ = PresetList{{"B5", 2150, 3035, 300}};
+    Click(1036);
+    ASSERT_EQ(combo->count(), 1);
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(Text(1060), "2150 ");
+    const test::Bytes saved = test::ReadFile(home_.File("data/KVPreset.csv"));
+    EXPECT_EQ(std::string(saved.begin(), saved.end()), "\"B5\",2150,3035,300\n");
+
+    editorAnswer_ = PresetList{};
+    Click(1036);
+    EXPECT_EQ(combo->count(), 0);
+    EXPECT_FALSE(Enabled(1035));
+    EXPECT_EQ(Text(1060), "2150 ");  // the last shown values stay
+    EXPECT_TRUE(test::ReadFile(home_.File("data/KVPreset.csv")).empty());
+}
+
+TEST_F(MainWindowTest, EnterDoesNothingAndClosingSavesTheFieldsAsTyped) {
+    Open();
+    SetText(1007, "");
+    QTest::keyClick(window_->Control(1007), Qt::Key_Return);
+    QTest::keyClick(window_->Control(1022), Qt::Key_Return);
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_TRUE(ui_.messages.empty());
+    SetText(1008, "10");
+    SetText(1015, "/some/folder");
+    Click(2);
+    EXPECT_FALSE(window_->isVisible());
+    const std::string stored = SettingsText();
+    EXPECT_NE(stored.find("SizeX=0\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("SizeY=10\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("Folder=/some/folder\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("Preset=0\n"), std::string::npos) << stored;
+}
+
+TEST_F(MainWindowTest, RangeMessageMovesTheFocusAndDoesNotRun) {
+    Open({Image("a.bmp", 20, 10)});
+    SetText(1008, "20");
+    SetText(1015, home_.File("out").c_str());
+    Click(1013);
+    EXPECT_EQ(ui_.MessageTexts(),
+              std::vector<std::string>{"32 から 65535 までの整数を入力してください。"});
+    EXPECT_EQ(window_->focusWidget(), window_->Control(1008));
+    EXPECT_TRUE(fs::is_empty(home_.File("out")));
+}
+
+TEST_F(MainWindowTest, WholeRunWithScriptedAnswersAndStateDuringTheRun) {
+    const std::string out = home_.File("out");
+    Open({Image("a.jpg", 40, 30), Image("b.jpg", 40, 30), Image("c.jpg", 40, 30)});
+    test::WriteFile(out + "/a.bmp", {'o', 'l', 'd'});
+    test::WriteFile(out + "/b.bmp", {'o', 'l', 'd'});
+    SetText(1007, "64");
+    SetText(1008, "48");
+    SetText(1020, "150");
+    SetText(1015, out.c_str());
+    Click(1037);  // BMP
+    ui_.overwriteAnswers = {OverwriteChoice::Skip, OverwriteChoice::Overwrite};
+    std::vector<std::vector<int>> enabledDuringRun;
+    ui_.onPump = [&](int) {
+        std::vector<int> enabled;
+        for (QWidget* w : window_->findChildren<QWidget*>()) {
+            const int id = w->property("korvaleControlId").toInt();
+            if (id != 0 && w->isEnabled() && id != 1011 && id != 1023 && id != 1017 && id != 1047 &&
+                id != 1027 && !(id >= 1001 && id <= 1006) && id != 1018 && id != 1019 &&
+                !(id >= 1040 && id <= 1042) && id != 1053 && !(id >= 1060 && id <= 1062)) {
+                enabled.push_back(id);
+            }
+        }
+        enabledDuringRun.push_back(enabled);
+        window_->close();  // refused while the run is active
+        EXPECT_TRUE(window_->isVisible());
+    };
+    Click(1013);
+    EXPECT_EQ(ui_.asked, (std::vector<std::string>{out + "/a.bmp", out + "/b.bmp"}));
+    ASSERT_EQ(enabledDuringRun.size(), 3u);
+    for (const auto& enabled : enabledDuringRun) {
+        EXPECT_EQ(enabled, std::vector<int>{1014});
+    }
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"完了"});
+    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(test::ReadFile(out + "/a.bmp").size(), 3u);
+    EXPECT_EQ(ProbeImageHeader(out + "/b.bmp"), (ImageHeaderInfo{64, 48, 150}));
+    EXPECT_EQ(ProbeImageHeader(out + "/c.bmp"), (ImageHeaderInfo{64, 48, 150}));
+    EXPECT_EQ(window_->ControlAs<QProgressBar>(1017)->value(), 3);
+    EXPECT_EQ(Text(1023), "");
+    EXPECT_FALSE(window_->running());
+    EXPECT_TRUE(Enabled(1013));
+    EXPECT_FALSE(Enabled(1014));
+    EXPECT_EQ(window_->options().outputFolder, out + "/");
+    EXPECT_EQ(Text(1015).toStdString(), out);  // the field keeps what was typed
+}
+
+TEST_F(MainWindowTest, StopEndsTheRunAfterTheImageInHand) {
+    const std::string out = home_.File("out");
+    Open({Image("a.jpg", 40, 30), Image("b.jpg", 40, 30), Image("c.jpg", 40, 30)});
+    SetText(1015, out.c_str());
+    ui_.onPump = [this](int) { Click(1014); };
+    Click(1013);
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(window_->ControlAs<QProgressBar>(1017)->value(), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1);
+    Click(2);
+    EXPECT_FALSE(window_->isVisible());
+}
+
+TEST_F(MainWindowTest, AboutBoxNamesTheLinkedOpenCv) {
+    EXPECT_EQ(VersionLine(), "Korvale Ver. 1.2.0.3");
+    EXPECT_EQ(OpenCvLine(), QString("Powered by OpenCV ") + CV_VERSION);
+}
+
+}  // namespace
+}  // namespace korvale
