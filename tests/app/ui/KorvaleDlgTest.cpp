@@ -4,14 +4,18 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTableView>
 #include <QTest>
+#include <QUrl>
 #include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -19,6 +23,7 @@
 #include "AboutDlg.h"
 #include "ImageHeader.h"
 #include "KorvaleDlg.h"
+#include "QtInteraction.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
 
@@ -32,6 +37,7 @@ const int kArrows[] = {1048, 1049, 1050, 1051, 1029, 1030, 1031, 1052, 1043, 104
 class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() {
+        fs::create_directories(home_.File("pick"));
         fs::create_directories(home_.File("data"));
         fs::create_directories(home_.File("out"));
         WriteText(home_.File("data/KVPreset.csv"),
@@ -337,6 +343,58 @@ TEST_F(MainWindowTest, StopEndsTheRunAfterTheImageInHand) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1);
     Click(2);
     EXPECT_FALSE(window_->isVisible());
+}
+
+TEST_F(MainWindowTest, DroppedFilesAndFoldersGoThroughRegistration) {
+    Open();
+    const std::string jpeg = Image("dropped.jpg", 30, 20);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(jpeg)),
+                  QUrl::fromLocalFile(QString::fromStdString(home_.File("out")))});
+    QWidget* target = window_->ControlAs<QTableView>(1012)->viewport();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    ASSERT_EQ(window_->files().size(), 1u);
+    EXPECT_EQ(window_->files()[0].path, jpeg);
+    // The folder counts as one unreadable file.
+    EXPECT_EQ(ui_.MessageTexts(),
+              std::vector<std::string>{"読み取れないファイルが 1 個ありました。"});
+    EXPECT_FALSE(window_->acceptDrops());
+}
+
+TEST_F(MainWindowTest, ImageFilterMatchesBmpJpgJpegInAnyCase) {
+    for (const char* name : {"a.JPG", "b.Jpeg", "c.bmp", "d.BMP", "e.png", "f"}) {
+        test::WriteFile(home_.File(std::string("pick/") + name), {});
+    }
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(ImageFileFilters());
+    dialog.setDirectory(QString::fromStdString(home_.File("pick")));
+    auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(view, nullptr);
+    auto listed = [&] {
+        QStringList names;
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row) {
+            names << view->model()->index(row, 0, root).data().toString();
+        }
+        names.sort();
+        return names;
+    };
+    const QStringList images = {"a.JPG", "b.Jpeg", "c.bmp", "d.BMP"};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == images; }, 5000))
+        << listed().join(",").toStdString();
+    dialog.selectNameFilter(ImageFileFilters()[1]);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed().size() == 6; }, 5000))
+        << listed().join(",").toStdString();
+    auto* filterBox = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(filterBox, nullptr);
+    EXPECT_EQ(filterBox->itemText(0), "Image Files (*.bmp;*.jpg)");
+    EXPECT_EQ(filterBox->itemText(1), "All Files (*.*)");
 }
 
 TEST_F(MainWindowTest, AboutBoxNamesTheLinkedOpenCv) {
