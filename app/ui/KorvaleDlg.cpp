@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
@@ -186,6 +187,17 @@ bool CKorvaleDlg::ExchangeOptionsFromControls() {
         return false;
     }
     return true;
+}
+
+void CKorvaleDlg::setVisible(bool visible) {
+    QDialog::setVisible(visible);
+    if (visible) {
+        // Showing makes the next push button the default one; this window has none, so Enter
+        // presses only a button that has the focus.
+        for (QPushButton* button : findChildren<QPushButton*>()) {
+            button->setDefault(false);
+        }
+    }
 }
 
 void CKorvaleDlg::showEvent(QShowEvent* event) {

@@ -86,6 +86,8 @@ public:
     const PresetList& presets() const { return presets_; }
     bool handOffDone() const { return handOffDone_; }
 
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -126,6 +126,14 @@ TEST_F(MainWindowTest, StartsWithTheStoredOptionsShownAfterTheHandOff) {
     EXPECT_EQ(window.ControlAs<QLabel>(1011)->text(), "0 ");
     EXPECT_TRUE(ui_.messages.empty());
     EXPECT_EQ(window.windowTitle(), "Korvale");
+    // The close button holds the focus; no other button is a default one that Enter in a
+    // field would press.
+    QApplication::setActiveWindow(&window);
+    EXPECT_EQ(window.focusWidget(), window.Control(2));
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        EXPECT_EQ(button->isDefault(), button == window.Control(2))
+            << button->objectName().toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, EnablingFollowsTheFilesAndTheSelection) {
