@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "BenchCorpus.h"
+#include "BenchSupport.h"
 #include "ImageHeader.h"
 
 namespace {

@@ -2,29 +2,13 @@
 // 10000 files into an empty list, and 1 file into a list of 9999.
 #include <benchmark/benchmark.h>
 
-#include "BenchCorpus.h"
+#include "BenchSupport.h"
 #include "ListStatistics.h"
 #include "RegisterFiles.h"
 
 namespace {
 
 constexpr int kFiles = 10000;
-
-class Quiet : public korvale::UserInteraction {
-public:
-    void ShowMessage(const std::string&, korvale::MessageIcon) override {}
-    void BeginWaitCursor() override {}
-    void EndWaitCursor() override {}
-    korvale::OverwriteChoice AskOverwrite(const std::string&) override {
-        return korvale::OverwriteChoice::Cancel;
-    }
-    void PumpEvents() override {}
-    std::optional<std::vector<std::string>> ChooseImageFiles() override { return {}; }
-    std::optional<korvale::Rgb> ChooseColour(const korvale::Rgb&) override { return {}; }
-    std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
-        return {};
-    }
-};
 
 // Recomputes the statistics like the window's refresh; the rows are drawn lazily by the view.
 class StatisticsHost : public korvale::FileListHost {
@@ -45,7 +29,7 @@ const std::vector<std::string>& Paths() {
 
 void BM_Register10000IntoEmptyList(benchmark::State& state) {
     const auto& paths = Paths();
-    Quiet ui;
+    korvale::bench::QuietInteraction ui;
     for (auto _ : state) {
         korvale::FileList list;
         StatisticsHost host(list);
@@ -58,7 +42,7 @@ BENCHMARK(BM_Register10000IntoEmptyList)->Unit(benchmark::kMillisecond)->MinTime
 
 void BM_Register1IntoListOf9999(benchmark::State& state) {
     const auto& paths = Paths();
-    Quiet ui;
+    korvale::bench::QuietInteraction ui;
     korvale::FileList prepared;
     {
         StatisticsHost host(prepared);

@@ -7,28 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "BenchCorpus.h"
+#include "BenchSupport.h"
 #include "KorvaleDlg.h"
 
 namespace {
 
 constexpr int kFiles = 10000;
-
-class Quiet : public korvale::UserInteraction {
-public:
-    void ShowMessage(const std::string&, korvale::MessageIcon) override {}
-    void BeginWaitCursor() override {}
-    void EndWaitCursor() override {}
-    korvale::OverwriteChoice AskOverwrite(const std::string&) override {
-        return korvale::OverwriteChoice::Cancel;
-    }
-    void PumpEvents() override {}
-    std::optional<std::vector<std::string>> ChooseImageFiles() override { return {}; }
-    std::optional<korvale::Rgb> ChooseColour(const korvale::Rgb&) override { return {}; }
-    std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
-        return {};
-    }
-};
 
 struct Fixture {
     Fixture() : corpus(kFiles) {
@@ -49,7 +33,7 @@ struct Fixture {
     }
     korvale::bench::SmallImageCorpus corpus;
     std::string home;
-    Quiet ui;
+    korvale::bench::QuietInteraction ui;
     std::unique_ptr<korvale::CKorvaleDlg> window;
 };
 

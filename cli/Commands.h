@@ -21,6 +21,9 @@ int RunBatchCommand(const Arguments& args);
 int RunPresets(const Arguments& args);
 int RunOptions(const Arguments& args);
 
+// A whole number written with decimal digits only, within [minimum, maximum].
+bool ParseWholeNumber(const std::string& text, long minimum, long maximum, long& value);
+
 // Prints "korvale-cli: MESSAGE" and a hint to standard error; returns kExitUsage.
 int UsageError(const std::string& message);
 

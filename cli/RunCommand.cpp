@@ -97,24 +97,6 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-bool ParseNumber(const std::string& text, long minimum, long maximum, long& value) {
-    if (text.empty() || text.size() > 9) {
-        return false;
-    }
-    long parsed = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        parsed = parsed * 10 + (c - '0');
-    }
-    if (parsed < minimum || parsed > maximum) {
-        return false;
-    }
-    value = parsed;
-    return true;
-}
-
 bool ParseChoice(const std::string& text, const std::map<std::string, int>& names, int& value) {
     const auto it = names.find(text);
     if (it == names.end()) {
@@ -132,7 +114,7 @@ bool ParseAnchor(const std::string& text, int& anchor) {
         {"bottom-left", 6}, {"bottom-centre", 7}, {"bottom-center", 7}, {"bottom", 7},
         {"bottom-right", 8}};
     long index;
-    if (ParseNumber(text, 0, 8, index)) {
+    if (ParseWholeNumber(text, 0, 8, index)) {
         anchor = static_cast<int>(index);
         return true;
     }
@@ -171,7 +153,7 @@ bool ParseColour(const std::string& text, Rgb& colour) {
             return false;
         }
         const std::string part = text.substr(start, last ? std::string::npos : comma - start);
-        if (!ParseNumber(part, 0, 255, components[i])) {
+        if (!ParseWholeNumber(part, 0, 255, components[i])) {
             return false;
         }
         start = comma + 1;
@@ -286,7 +268,7 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             }
             flags.format = static_cast<SaveFormat>(format);
         } else if (option == "--quality") {
-            if (!ParseNumber(text, 0, 100, number)) {
+            if (!ParseWholeNumber(text, 0, 100, number)) {
                 return "--quality takes a whole number from 0 to 100, not '" + text + "'";
             }
             flags.quality = static_cast<int>(number);

@@ -1,5 +1,6 @@
-// Small image files for the benchmarks: half BMP, half JPEG as OpenCV writes them, in a
-// temporary folder that lives as long as the process.
+// What the benchmarks share: small image files (half BMP, half JPEG as OpenCV writes them) in a
+// temporary folder that lives as long as the process, and an interaction seam that answers
+// nothing.
 #pragma once
 
 #include <fcntl.h>
@@ -12,7 +13,23 @@
 #include <string>
 #include <vector>
 
+#include "UserInteraction.h"
+
 namespace korvale::bench {
+
+class QuietInteraction : public UserInteraction {
+public:
+    void ShowMessage(const std::string&, MessageIcon) override {}
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+    OverwriteChoice AskOverwrite(const std::string&) override { return OverwriteChoice::Cancel; }
+    void PumpEvents() override {}
+    std::optional<std::vector<std::string>> ChooseImageFiles() override { return {}; }
+    std::optional<Rgb> ChooseColour(const Rgb&) override { return {}; }
+    std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override {
+        return {};
+    }
+};
 
 class SmallImageCorpus {
 public:
