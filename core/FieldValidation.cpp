@@ -62,6 +62,11 @@ std::string PromptMaxLength(size_t maxCharacters) {
     return FormatText("%zu 文字以内で入力してください。", maxCharacters);
 }
 
+std::string PromptMaxBytes(size_t maxBytes) {
+    return FormatText("%zu バイト以内で入力してください。（全角文字は 1 文字 3 バイトです）",
+                      maxBytes);
+}
+
 std::optional<std::string> CheckIntField(std::string_view text, int32_t low, int32_t high,
                                          int32_t& value) {
     const FieldNumber number = ReadFieldNumber(text);
@@ -107,6 +112,13 @@ size_t CountCharacters(std::string_view utf8) {
 std::optional<std::string> CheckTextLength(std::string_view text, size_t maxCharacters) {
     if (CountCharacters(text) > maxCharacters) {
         return PromptMaxLength(maxCharacters);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckByteLength(std::string_view text, size_t maxBytes) {
+    if (text.size() > maxBytes) {
+        return PromptMaxBytes(maxBytes);
     }
     return std::nullopt;
 }

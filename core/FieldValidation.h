@@ -15,6 +15,7 @@ std::string PromptInteger();
 std::string PromptUnsignedInteger();
 std::string PromptIntegerRange(int64_t low, int64_t high);
 std::string PromptMaxLength(size_t maxCharacters);
+std::string PromptMaxBytes(size_t maxBytes);
 
 // A field holding a whole number: optional blanks, an optional sign, at least one digit and
 // optional blanks, nothing else. Returns std::nullopt and sets `value` when the number lies in
@@ -28,5 +29,7 @@ std::optional<std::string> CheckUnsignedField(std::string_view text, uint32_t lo
 // Characters (UTF-8 code points), not bytes.
 size_t CountCharacters(std::string_view utf8);
 std::optional<std::string> CheckTextLength(std::string_view text, size_t maxCharacters);
+// Bytes of UTF-8, for limits that count bytes (a Japanese character takes three).
+std::optional<std::string> CheckByteLength(std::string_view text, size_t maxBytes);
 
 }  // namespace korvale
