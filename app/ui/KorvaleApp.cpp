@@ -7,7 +7,7 @@
 
 #include "AppIcon.h"
 #include "KorvaleDlg.h"
-#include "PresetEditing.h"
+#include "PresetEditDlg.h"
 
 namespace korvale {
 
@@ -24,7 +24,7 @@ int RunKorvaleApp(int argc, char** argv) {
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         environment.commandLine.push_back(QFile::encodeName(arguments[i]).toStdString());
     }
-    environment.editPresets = EditPresetsInDialog;
+    environment.editPresets = EditPresets;
     CKorvaleDlg window(std::move(environment));
     window.exec();
     return 0;
