@@ -327,8 +327,8 @@ load_end=$(cut -d' ' -f1-3 /proc/loadavg)
     echo
     echo "- started $started, $(nproc) cores, load average $load_start at the start, $load_end at the end"
     echo "- commit $(git rev-parse --short HEAD)$(git diff --quiet HEAD -- . 2>/dev/null || echo ' (with changes)'), $reps repetition(s), median wall time"
-    echo "- $("$bin/korvale-cli" --version | tr '\n' ' ')"
-    echo "- $("$magick_mogrify" -version | head -n 1 | sed 's/ https.*//'); $("$vips_cli" --version)"
+    echo "- $("$bin/korvale-cli" --version | paste -sd ' '); $("$magick_mogrify" -version |
+        sed -n '1s/^Version: \(.*\) https.*/\1/p'); $("$vips_cli" --version)"
     echo
     echo "| Workload | Tool | Images | Median s | Images/s |"
     echo "|---|---|---:|---:|---:|"
