@@ -9,12 +9,14 @@ cd "$(dirname "$0")/.."
 usage() {
     cat <<'EOF'
 Usage: bench/run-conversion-benchmarks.sh [--quick] [--reps N] [--work DIR] [--no-per-file]
+                                          [--keep-outputs]
 
   --quick        small images and counts, one repetition: checks the script in seconds
   --reps N       repetitions of each measurement (default 3, 1 with --quick)
   --work DIR     work folder for images, outputs and results (default bench/out,
                  or $KORVALE_BENCH_DIR)
   --no-per-file  leave out the vips command line run once per file (for information only)
+  --keep-outputs keep each tool's last outputs (W3 alone writes 1 GB per tool) for a look
 
 Results go to DIR/full/results.md (DIR/quick/results.md with --quick), raw times to
 times.tsv beside it.
@@ -25,6 +27,7 @@ quick=0
 reps=""
 work=${KORVALE_BENCH_DIR:-bench/out}
 per_file=1
+keep_outputs=0
 while [ $# -gt 0 ]; do
     case $1 in
         --quick) quick=1 ;;
@@ -33,6 +36,7 @@ while [ $# -gt 0 ]; do
         --work) [ $# -ge 2 ] || { usage >&2; exit 2; }; work=$2; shift ;;
         --work=*) work=${1#*=} ;;
         --no-per-file) per_file=0 ;;
+        --keep-outputs) keep_outputs=1 ;;
         -h | --help) usage; exit 0 ;;
         *) usage >&2; exit 2 ;;
     esac
@@ -319,6 +323,7 @@ for spec in "${workloads[@]}"; do
         printf "| %s | %.3f | %s | %s | %.2f | %s |", w, bare, \
             (te <= 1.05 * tb ? "met" : "MISSED"), name, fast, (fast >= 1.2 ? "met" : "MISSED") }')")
     unset rate middle
+    [ "$keep_outputs" -eq 1 ] || rm -rf "$data/$workload"/out-*
 done
 load_end=$(cut -d' ' -f1-3 /proc/loadavg)
 
