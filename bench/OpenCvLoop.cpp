@@ -7,6 +7,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
     if (argc < 10) {

@@ -1,0 +1,363 @@
+#!/usr/bin/env bash
+# Times `korvale-cli run` against the bare OpenCV calls it makes, ImageMagick and libvips, on the
+# same generated images in the same run. Each measurement is repeated; the median wall time
+# counts. The runs of one repetition take turns in a rotating order, so a burst of load on the
+# machine does not fall on one tool only.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+usage() {
+    cat <<'EOF'
+Usage: bench/run-conversion-benchmarks.sh [--quick] [--reps N] [--work DIR] [--no-per-file]
+                                          [--keep-outputs]
+
+  --quick        small images and counts, one repetition: checks the script in seconds
+  --reps N       repetitions of each measurement (default 3, 1 with --quick)
+  --work DIR     work folder for images, outputs and results (default bench/out,
+                 or $KORVALE_BENCH_DIR)
+  --no-per-file  leave out the vips command line run once per file (for information only)
+  --keep-outputs keep each tool's last outputs (W3 alone writes 1 GB per tool) for a look
+
+Results go to DIR/full/results.md (DIR/quick/results.md with --quick), raw times to
+times.tsv beside it.
+EOF
+}
+
+quick=0
+reps=""
+work=${KORVALE_BENCH_DIR:-bench/out}
+per_file=1
+keep_outputs=0
+while [ $# -gt 0 ]; do
+    case $1 in
+        --quick) quick=1 ;;
+        --reps) [ $# -ge 2 ] || { usage >&2; exit 2; }; reps=$2; shift ;;
+        --reps=*) reps=${1#*=} ;;
+        --work) [ $# -ge 2 ] || { usage >&2; exit 2; }; work=$2; shift ;;
+        --work=*) work=${1#*=} ;;
+        --no-per-file) per_file=0 ;;
+        --keep-outputs) keep_outputs=1 ;;
+        -h | --help) usage; exit 0 ;;
+        *) usage >&2; exit 2 ;;
+    esac
+    shift
+done
+[ -n "$reps" ] || reps=$((quick ? 1 : 3))
+if ! [[ $reps =~ ^[1-9][0-9]*$ ]]; then
+    echo "--reps takes a whole number from 1 up, not '$reps'" >&2
+    exit 2
+fi
+
+scripts/install-deps.sh imagemagick libvips-tools libvips-dev pkg-config
+
+# Only the programs the benchmark runs; an existing build keeps its configuration.
+if [ ! -f build/CMakeCache.txt ]; then
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build build --target korvale-cli bench_make_images bench_opencv_loop
+bin=$PWD/build/bin
+
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+mode=$([ "$quick" -eq 1 ] && echo quick || echo full)
+data=$work/$mode
+mkdir -p "$data" "$work/bin"
+
+vips_loop=$work/bin/bench_vips_loop
+if [ ! -x "$vips_loop" ] || [ bench/VipsLoop.cpp -nt "$vips_loop" ]; then
+    echo "Building $vips_loop"
+    # shellcheck disable=SC2046  # pkg-config prints several words on purpose
+    g++ -std=c++17 -O2 -Wall -Wextra bench/VipsLoop.cpp -o "$vips_loop" \
+        $(pkg-config --cflags --libs vips-cpp)
+fi
+
+# ImageMagick and libvips straight from /usr/bin: a wrapper earlier on PATH would add its own
+# start-up to every call.
+magick_mogrify=/usr/bin/mogrify
+magick_identify=/usr/bin/identify
+magick_compare=/usr/bin/compare
+vips_cli=/usr/bin/vips
+
+# The workloads: name, count, source size, source type, target size, DPI (0: the source's),
+# JPEG quality (0: BMP output).
+if [ "$quick" -eq 1 ]; then
+    workloads=(
+        "W1 4 1000 750 jpg 620 877 300 95"
+        "W2 10 400 300 jpg 200 150 0 85"
+        "W3 4 750 500 bmp 620 877 300 0"
+    )
+else
+    workloads=(
+        "W1 40 4000 3000 jpg 2480 3508 300 95"
+        "W2 200 1600 1200 jpg 800 600 0 85"
+        "W3 40 3000 2000 bmp 2480 3508 300 0"
+    )
+fi
+
+tools=(bare engine magick vips)
+[ "$per_file" -eq 1 ] && tools+=(vipscli)
+
+tool_label() {
+    case $1 in
+        bare) echo "bare OpenCV loop" ;;
+        engine) echo "korvale-cli run" ;;
+        magick) echo "ImageMagick mogrify" ;;
+        vips) echo "libvips, one process" ;;
+        vipscli) echo "vips CLI per file (info)" ;;
+    esac
+}
+
+# Generates a workload's images once; a marker records what they are, so a changed workload
+# is generated again instead of reused.
+make_images() {
+    local folder=$1 count=$2 width=$3 height=$4 type=$5
+    local marker="$count $width $height $type"
+    if [ -f "$folder/.made" ] && [ "$(cat "$folder/.made")" = "$marker" ]; then
+        return
+    fi
+    echo "Generating $count images ${width}x$height $type in $folder"
+    rm -rf "$folder"
+    mkdir -p "$folder"
+    "$bin/bench_make_images" "$folder" "$count" "$width" "$height" "$type"
+    echo "$marker" >"$folder/.made"
+}
+
+# The vips command line, one file at a time: what a shell loop over files would do.
+vips_per_file() {
+    local kind=$1 out=$2
+    shift 2
+    local file name
+    for file in "$@"; do
+        name=$(basename "${file%.*}")
+        case $kind in
+            fit)
+                "$vips_cli" resize "$file" .ppm "$hscale" --vscale "$vscale" --kernel lanczos3 |
+                    "$vips_cli" gravity stdin .ppm centre "$tw" "$th" --extend background \
+                        --background 255 |
+                    "$vips_cli" copy stdin "$out/$name.jpg[Q=$quality,subsample-mode=on,optimize-coding=false]" \
+                        --xres "$xres" --yres "$xres"
+                ;;
+            stretch)
+                "$vips_cli" shrink "$file" \
+                    "$out/$name.jpg[Q=$quality,subsample-mode=on,optimize-coding=false]" \
+                    "$hshrink" "$vshrink"
+                ;;
+            crop)
+                # The BMP saver drops the resolution: this output keeps none.
+                "$vips_cli" gravity "$file" "$out/$name.bmp[format=BMP3]" centre "$tw" "$th" \
+                    --extend background --background 255
+                ;;
+        esac
+    done
+}
+
+# Runs one tool over all files of the current workload into $1.
+run_tool() {
+    local tool=$1 out=$2
+    case "$workload.$tool" in
+        W1.bare) "$bin/bench_opencv_loop" resize "$out" "$tw" "$th" 4 1 "$quality" .jpg "${files[@]}" ;;
+        W2.bare) "$bin/bench_opencv_loop" resize "$out" "$tw" "$th" 3 0 "$quality" .jpg "${files[@]}" ;;
+        W3.bare) "$bin/bench_opencv_loop" crop "$out" "$tw" "$th" 0 0 0 .bmp "${files[@]}" ;;
+        W1.engine)
+            "$bin/korvale-cli" run --quiet --width "$tw" --height "$th" --dpi "$dpi" --keep-aspect \
+                --interpolation lanczos4 --anchor centre --margin 255,255,255 --format jpeg \
+                --quality "$quality" --overwrite all --output "$out" "${files[@]}"
+            ;;
+        W2.engine)
+            "$bin/korvale-cli" run --quiet --width "$tw" --height "$th" --interpolation area \
+                --format jpeg --quality "$quality" --overwrite all --output "$out" "${files[@]}"
+            ;;
+        W3.engine)
+            "$bin/korvale-cli" run --quiet --method crop --width "$tw" --height "$th" --dpi "$dpi" \
+                --anchor centre --margin 255,255,255 --format bmp --overwrite all --output "$out" \
+                "${files[@]}"
+            ;;
+        # JPEG: 4:2:0 and no Huffman optimisation, as OpenCV writes; ImageMagick would
+        # otherwise add an optimisation pass.
+        W1.magick)
+            "$magick_mogrify" -path "$out" -filter Lanczos -resize "${tw}x$th" -background white \
+                -gravity center -extent "${tw}x$th" -quality "$quality" -sampling-factor 2x2 \
+                -define jpeg:optimize-coding=false -units PixelsPerInch -density "$dpi" \
+                -format jpg "${files[@]}"
+            ;;
+        # -scale averages the source pixels each output pixel covers, which is OpenCV's area
+        # interpolation; -resize with a box filter matches it only at whole ratios.
+        W2.magick)
+            "$magick_mogrify" -path "$out" -scale "${tw}x$th!" -quality "$quality" \
+                -sampling-factor 2x2 -define jpeg:optimize-coding=false -format jpg "${files[@]}"
+            ;;
+        W3.magick)
+            "$magick_mogrify" -path "$out" -background white -gravity center -extent "${tw}x$th" \
+                -type TrueColor -define bmp:format=bmp3 -units PixelsPerInch -density "$dpi" \
+                -format bmp "${files[@]}"
+            ;;
+        W1.vips) "$vips_loop" fit "$out" "$tw" "$th" "$dpi" "$quality" .jpg "${files[@]}" ;;
+        W2.vips) "$vips_loop" stretch "$out" "$tw" "$th" "$dpi" "$quality" .jpg "${files[@]}" ;;
+        W3.vips) "$vips_loop" crop "$out" "$tw" "$th" "$dpi" 0 .bmp "${files[@]}" ;;
+        W1.vipscli) vips_per_file fit "$out" "${files[@]}" ;;
+        W2.vipscli) vips_per_file stretch "$out" "${files[@]}" ;;
+        W3.vipscli) vips_per_file crop "$out" "${files[@]}" ;;
+    esac
+}
+
+median() {
+    sort -g | awk '{ v[NR] = $1 } END {
+        if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# Checks one tool's outputs: one per source, each the target size (and DPI where the workload
+# sets it), with the encoder settings asked for; prints a short note for the results.
+check_outputs() {
+    local tool=$1 out=$2 problems=()
+    local outputs=()
+    mapfile -t outputs < <(find "$out" -mindepth 1 -maxdepth 1 | sort)
+    if [ "${#outputs[@]}" -ne "$count" ]; then
+        problems+=("${#outputs[@]} files in $out, expected $count")
+    fi
+    # The bare loop stamps nothing, and libvips's BMP saver drops the resolution.
+    local expect_dpi=$dpi
+    case "$workload.$tool" in *.bare | W3.vipscli) expect_dpi=0 ;; esac
+    local path status width height resolution dpis=""
+    while IFS=$'\t' read -r path status width height resolution; do
+        if [ "$status" != ok ] || [ "$width" != "$tw" ] || [ "$height" != "$th" ]; then
+            problems+=("$path: $status ${width:-?}x${height:-?}, expected ${tw}x$th")
+        elif [ "$expect_dpi" -gt 0 ] && [ "$resolution" != "$expect_dpi" ]; then
+            problems+=("$path: $resolution DPI, expected $expect_dpi")
+        fi
+        dpis+=" $resolution"
+    done < <("$bin/korvale-cli" probe "${outputs[@]}")
+    dpis=$(tr ' ' '\n' <<<"$dpis" | sed '/^$/d' | sort -u | tr '\n' ' ')
+    local first=${outputs[0]}
+    local note="${#outputs[@]} files ${tw}x$th, DPI ${dpis% }"
+    if [ "$quality" -gt 0 ]; then
+        local encoding
+        encoding=$("$magick_identify" -ping -format '%Q %[jpeg:sampling-factor]' "$first")
+        [ "$encoding" = "$quality 2x2,1x1,1x1" ] ||
+            problems+=("$first: quality and sampling '$encoding', expected '$quality 2x2,1x1,1x1'")
+        note+=", Q $quality 4:2:0"
+    else
+        local header bits
+        header=$(od -A n -t u4 -j 14 -N 4 "$first" | tr -d ' ')
+        bits=$(od -A n -t u2 -j 28 -N 2 "$first" | tr -d ' ')
+        [ "$header" = 40 ] && [ "$bits" = 24 ] ||
+            problems+=("$first: BMP header $header bytes, $bits bits, expected 40 and 24")
+        note+=", BMP3 24-bit"
+    fi
+    if [ "$tool" != bare ]; then
+        # How far the pixels are from the bare loop's: different kernels show here.
+        local reference difference
+        reference="$data/$workload/out-bare/$(basename "$first")"
+        difference=$("$magick_compare" -metric RMSE "$reference" "$first" null: 2>&1 || true)
+        note+=", RMSE vs bare ${difference#* }"
+    fi
+    if [ ${#problems[@]} -gt 0 ]; then
+        printf "$workload, $(tool_label "$tool"): %s\n" "${problems[@]}" >&2
+        return 1
+    fi
+    echo "$note"
+}
+
+results=$data/results.md
+times=$data/times.tsv
+: >"$times"
+load_start=$(cut -d' ' -f1-3 /proc/loadavg)
+started=$(date -u '+%Y-%m-%d %H:%M UTC')
+
+table=()
+summary=()
+checks=()
+failed=0
+for spec in "${workloads[@]}"; do
+    read -r workload count sw sh type tw th dpi quality <<<"$spec"
+    make_images "$data/$workload/in" "$count" "$sw" "$sh" "$type"
+    files=("$data/$workload/in"/img*."$type")
+
+    # The engine's fitted size, for the vips command line's two scale factors.
+    read -r hscale vscale < <(awk -v sw="$sw" -v sh="$sh" -v tw="$tw" -v th="$th" 'BEGIN {
+        sx = tw / sw; sy = th / sh; fw = tw; fh = th
+        if (sx > sy) fw = int(sw * sy); else if (sy > sx) fh = int(sh * sx)
+        printf "%.17g %.17g\n", fw / sw, fh / sh }')
+    hshrink=$((sw / tw))
+    vshrink=$((sh / th))
+    xres=$(awk -v d="$dpi" 'BEGIN { printf "%.17g", d / 25.4 }')
+
+    cat "${files[@]}" >/dev/null # sources in the page cache before the first timed run
+    echo "== $workload: $count x ${sw}x$sh $type -> ${tw}x$th, $reps repetition(s)"
+    for ((rep = 0; rep < reps; ++rep)); do
+        for ((k = 0; k < ${#tools[@]}; ++k)); do
+            tool=${tools[$(((rep + k) % ${#tools[@]}))]}
+            out=$data/$workload/out-$tool
+            rm -rf "$out"
+            mkdir -p "$out"
+            sync # the previous run's writes are not flushed during this one
+            begin=$(date +%s%N)
+            if ! run_tool "$tool" "$out"; then
+                echo "$workload: $(tool_label "$tool") failed" >&2
+                exit 1
+            fi
+            end=$(date +%s%N)
+            seconds=$(awk -v b="$begin" -v e="$end" 'BEGIN { printf "%.3f", (e - b) / 1e9 }')
+            printf '%s\t%s\t%d\t%s\n' "$workload" "$tool" "$((rep + 1))" "$seconds" >>"$times"
+            printf '   %-26s run %d: %6.2f s\n' "$(tool_label "$tool")" "$((rep + 1))" "$seconds"
+        done
+    done
+
+    declare -A rate=() middle=()
+    for tool in "${tools[@]}"; do
+        middle[$tool]=$(awk -F'\t' -v w="$workload" -v t="$tool" '$1 == w && $2 == t { print $4 }' \
+            "$times" | median)
+        rate[$tool]=$(awk -v n="$count" -v s="${middle[$tool]}" 'BEGIN { printf "%.2f", n / s }')
+        if note=$(check_outputs "$tool" "$data/$workload/out-$tool"); then
+            checks+=("| $workload | $(tool_label "$tool") | $note |")
+        else
+            failed=1
+        fi
+        table+=("| $workload | $(tool_label "$tool") | $count | ${middle[$tool]} | ${rate[$tool]} |")
+    done
+    peer=magick
+    awk -v a="${rate[vips]}" -v b="${rate[magick]}" 'BEGIN { exit !(a > b) }' && peer=vips
+    summary+=("$(awk -v w="$workload" -v e="${rate[engine]}" -v b="${rate[bare]}" \
+        -v te="${middle[engine]}" -v tb="${middle[bare]}" -v p="${rate[$peer]}" \
+        -v name="$(tool_label "$peer")" 'BEGIN {
+        bare = e / b; fast = e / p
+        printf "| %s | %.3f | %s | %s | %.2f | %s |", w, bare, \
+            (te <= 1.05 * tb ? "met" : "MISSED"), name, fast, (fast >= 1.2 ? "met" : "MISSED") }')")
+    unset rate middle
+    [ "$keep_outputs" -eq 1 ] || rm -rf "$data/$workload"/out-*
+done
+load_end=$(cut -d' ' -f1-3 /proc/loadavg)
+
+{
+    echo "# Conversion benchmarks ($mode)"
+    echo
+    echo "- started $started, $(nproc) cores, load average $load_start at the start, $load_end at the end"
+    echo "- commit $(git rev-parse --short HEAD)$(git diff --quiet HEAD -- . 2>/dev/null || echo ' (with changes)'), $reps repetition(s), median wall time"
+    echo "- $("$bin/korvale-cli" --version | paste -sd ' '); $("$magick_mogrify" -version |
+        sed -n '1s/^Version: \(.*\) https.*/\1/p'); $("$vips_cli" --version)"
+    echo
+    echo "| Workload | Tool | Images | Median s | Images/s |"
+    echo "|---|---|---:|---:|---:|"
+    printf '%s\n' "${table[@]}"
+    echo
+    echo "Engine against its budgets (ratios of images per second; the bare loop: at most 5%"
+    echo "slower; the faster one-process peer: at least 1.2 times):"
+    echo
+    echo "| Workload | Engine / bare | Within 5% | Fastest peer | Engine / peer | At least 1.2x |"
+    echo "|---|---:|---|---|---:|---|"
+    printf '%s\n' "${summary[@]}"
+    echo
+    echo "Outputs checked after the last repetition:"
+    echo
+    echo "| Workload | Tool | Outputs |"
+    echo "|---|---|---|"
+    printf '%s\n' "${checks[@]}"
+} >"$results"
+
+echo
+cat "$results"
+echo
+echo "Results: $results; raw times: $times"
+if [ "$failed" -ne 0 ]; then
+    echo "Some outputs were wrong (see above): their times do not count." >&2
+    exit 1
+fi
