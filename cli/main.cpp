@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "MemoryTuning.h"
 #include "korvale/Version.h"
 
 namespace {
@@ -122,6 +123,11 @@ int main(int argc, char** argv) {
         std::printf("korvale-cli %s\nOpenCV %s\n", KORVALE_VERSION, cv::getVersionString().c_str());
         return korvale::cli::kExitOk;
     }
+    if (argc > 2 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return korvale::cli::kExitOk;
+    }
+    korvale::KeepImageMemoryMapped();
     for (const Command& command : kCommands) {
         if (std::strcmp(name, command.name) == 0) {
             return command.run(korvale::cli::Arguments(argv + 2, argv + argc));

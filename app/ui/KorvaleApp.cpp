@@ -7,11 +7,13 @@
 
 #include "AppIcon.h"
 #include "KorvaleDlg.h"
+#include "MemoryTuning.h"
 #include "PresetEditDlg.h"
 
 namespace korvale {
 
 int RunKorvaleApp(int argc, char** argv) {
+    KeepImageMemoryMapped();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brenvik"));
     // The settings store is named after the executable, so a renamed copy keeps its own.

@@ -16,6 +16,7 @@
 #include "DropListCtrl.h"
 #include "FileListModel.h"
 #include "KorvaleDlg.h"
+#include "MemoryTuning.h"
 #include "MyGraph.h"
 #include "PresetStore.h"
 #include "RegisterFiles.h"
@@ -227,6 +228,7 @@ void CKorvaleDlg::RunBatch() {
                                                                       : SaveFormat::SameAsSource;
     korvale::RunBatch(files_, request, running_, *this, *ui_);
     options_.outputFolder = request.outputFolder;  // the separator the run appended stays
+    ReleaseUnusedMemory();
 }
 
 void CKorvaleDlg::SetStatusText(const std::string& text) {

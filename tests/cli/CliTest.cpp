@@ -81,6 +81,7 @@ TEST(CliUsage, HelpAndVersion) {
     const auto help = RunCli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("probe FILE..."), std::string::npos);
+    EXPECT_EQ(RunCli({"run", "--help"}).out, help.out);
     const auto version = RunCli({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_NE(version.out.find("1.2.0.3"), std::string::npos);

@@ -1,0 +1,19 @@
+// Keeping image-sized memory mapped between images.
+#include "MemoryTuning.h"
+
+#include <malloc.h>
+
+namespace korvale {
+
+void KeepImageMemoryMapped() {
+    // Large blocks come from the heap instead of separate mappings, and freeing them does not
+    // shrink the heap, so their pages stay mapped for the next image.
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+}
+
+void ReleaseUnusedMemory() {
+    malloc_trim(0);
+}
+
+}  // namespace korvale
