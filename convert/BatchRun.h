@@ -56,18 +56,22 @@ public:
 // needed and the name has no ".".
 std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFormat format);
 
-// Converts the decoded `source` into a hidden temporary file beside `outputPath` (same
-// extension, so the encoder and the stamp pick the same branch), stamps `dpi` into it and
-// renames it over `outputPath`. Nothing partial is ever left at `outputPath`; a read-only output
-// is not replaced.
-ConvertResult ConvertToOutput(const BatchRequest& request, const cv::Mat& source,
-                              const std::string& outputPath, PixelSize target, uint32_t dpi);
+// The output image of one listed file: decoded and scaled or placed as the request says, not
+// yet written.
+PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry);
+
+// Encodes `image` into a hidden temporary file beside `outputPath` (same extension, so the
+// encoder and the stamp pick the same branch), stamps `dpi` into it and renames it over
+// `outputPath`. Nothing partial is ever left at `outputPath`; a read-only output is not
+// replaced.
+ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
+                          const std::string& outputPath, uint32_t dpi);
 
 // Runs the batch over `list`. `running` is set for the run and cleared at its end; clearing it
 // from outside (the stop button, while the interface is serviced) ends the run after the image
 // in hand. `request.outputFolder` keeps the separator the run appended. While one image is
-// converted the next one is decoded on a second thread; nothing of it is written before its
-// turn, and it is decoded again if its file changed meanwhile.
+// written, the next ones are decoded and scaled on other threads; nothing of them is written
+// before their turn, and they are prepared again if their file changed meanwhile.
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
                   UserInteraction& ui);
 

@@ -30,6 +30,23 @@ bool Usable(PixelSize size) {
     return size.width > 0 && size.height > 0;
 }
 
+// Sets the four margin bands of `canvas` to `colour`; the rest is written afterwards.
+void FillMargins(cv::Mat& canvas, const Margins& m, const cv::Scalar& colour) {
+    const int inner = canvas.rows - m.top - m.bottom;
+    if (m.top > 0) {
+        canvas.rowRange(0, m.top).setTo(colour);
+    }
+    if (m.bottom > 0) {
+        canvas.rowRange(canvas.rows - m.bottom, canvas.rows).setTo(colour);
+    }
+    if (m.left > 0 && inner > 0) {
+        canvas(cv::Rect(0, m.top, m.left, inner)).setTo(colour);
+    }
+    if (m.right > 0 && inner > 0) {
+        canvas(cv::Rect(canvas.cols - m.right, m.top, m.right, inner)).setTo(colour);
+    }
+}
+
 }  // namespace
 
 const char* ConvertMessage(ConvertResult result) {
@@ -61,34 +78,76 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image) {
     return !image.empty();
 }
 
-ConvertResult ResizeDecoded(const cv::Mat& source, const std::string& outputPath, PixelSize target,
-                            const EncoderParams& params, int interpolation, int anchor,
-                            bool keepAspect, const Rgb& margin) {
+PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interpolation, int anchor,
+                             bool keepAspect, const Rgb& margin) {
     if (!Usable(target)) {
-        return ConvertResult::WriteFailed;
+        return {ConvertResult::WriteFailed, {}};
     }
     const PixelSize fitted = FittedSize({source.cols, source.rows}, target, keepAspect);
-    cv::Mat output;
+    PreparedImage prepared{ConvertResult::Ok, {}};
     try {
-        cv::Mat scaled;
-        // Scaled on every call, also when the size does not change.
-        cv::resize(source, scaled, cv::Size(fitted.width, fitted.height), 0, 0, interpolation);
+        const cv::Size size(fitted.width, fitted.height);
         if (fitted == target) {
-            output = scaled;
-        } else {
-            const std::optional<Margins> margins = AnchorMargins(anchor, fitted, target);
-            if (!margins) {
-                return ConvertResult::BadAnchor;
-            }
-            cv::copyMakeBorder(scaled, output, margins->top, margins->bottom, margins->left,
-                               margins->right, cv::BORDER_CONSTANT, BorderColour(margin));
+            // Scaled on every call, also when the size does not change.
+            cv::resize(source, prepared.image, size, 0, 0, interpolation);
+            return prepared;
         }
+        const std::optional<Margins> margins = AnchorMargins(anchor, fitted, target);
+        if (!margins) {
+            return {ConvertResult::BadAnchor, {}};
+        }
+        // Scaling straight into a canvas filled with the margin colour gives the pixels that
+        // scaling and then padding with a constant border give, without the extra copy.
+        prepared.image.create(target.height, target.width, source.type());
+        cv::Mat placed =
+            prepared.image(cv::Rect(margins->left, margins->top, fitted.width, fitted.height));
+        FillMargins(prepared.image, *margins, BorderColour(margin));
+        cv::resize(source, placed, size, 0, 0, interpolation);
     } catch (const cv::Exception&) {
-        return ConvertResult::WriteFailed;
+        return {ConvertResult::WriteFailed, {}};
     } catch (const std::bad_alloc&) {
-        return ConvertResult::WriteFailed;
+        return {ConvertResult::WriteFailed, {}};
     }
-    return Encode(outputPath, output, params) ? ConvertResult::Ok : ConvertResult::WriteFailed;
+    return prepared;
+}
+
+PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anchor,
+                                const Rgb& margin) {
+    // The anchor is tested for every image, before any geometry.
+    const std::optional<CropPastePlan> plan =
+        PlanCropPaste(anchor, {source.cols, source.rows}, target);
+    if (!plan) {
+        return {ConvertResult::BadAnchor, {}};
+    }
+    if (!Usable(target)) {
+        return {ConvertResult::WriteFailed, {}};
+    }
+    PreparedImage prepared{ConvertResult::Ok, {}};
+    try {
+        if (!plan->margins.any()) {
+            prepared.image = source(cv::Rect(plan->x, plan->y, target.width, target.height));
+            return prepared;
+        }
+        // Only the target region of the padded canvas is ever written: build just that.
+        const Margins& m = plan->margins;
+        prepared.image.create(target.height, target.width, source.type());
+        FillMargins(prepared.image, m, BorderColour(margin));
+        const cv::Rect from(m.left > 0 || m.right > 0 ? 0 : plan->x,
+                            m.top > 0 || m.bottom > 0 ? 0 : plan->y,
+                            target.width - m.left - m.right, target.height - m.top - m.bottom);
+        cv::Mat into = prepared.image(cv::Rect(m.left, m.top, from.width, from.height));
+        source(from).copyTo(into);
+    } catch (const cv::Exception&) {
+        return {ConvertResult::WriteFailed, {}};
+    } catch (const std::bad_alloc&) {
+        return {ConvertResult::WriteFailed, {}};
+    }
+    return prepared;
+}
+
+ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
+                          const EncoderParams& params) {
+    return Encode(outputPath, image, params) ? ConvertResult::Ok : ConvertResult::WriteFailed;
 }
 
 ConvertResult ResizeImage(const std::string& sourcePath, const std::string& outputPath,
@@ -98,37 +157,10 @@ ConvertResult ResizeImage(const std::string& sourcePath, const std::string& outp
     if (!DecodeImage(sourcePath, source)) {
         return ConvertResult::ReadFailed;
     }
-    return ResizeDecoded(source, outputPath, target, params, interpolation, anchor, keepAspect,
-                         margin);
-}
-
-ConvertResult CropPasteDecoded(const cv::Mat& source, const std::string& outputPath,
-                               PixelSize target, const EncoderParams& params, int anchor,
-                               const Rgb& margin) {
-    // The anchor is tested for every image, before any geometry.
-    const std::optional<CropPastePlan> plan =
-        PlanCropPaste(anchor, {source.cols, source.rows}, target);
-    if (!plan) {
-        return ConvertResult::BadAnchor;
-    }
-    if (!Usable(target)) {
-        return ConvertResult::WriteFailed;
-    }
-    cv::Mat region;
-    try {
-        cv::Mat canvas = source;
-        if (plan->margins.any()) {
-            cv::copyMakeBorder(source, canvas, plan->margins.top, plan->margins.bottom,
-                               plan->margins.left, plan->margins.right, cv::BORDER_CONSTANT,
-                               BorderColour(margin));
-        }
-        region = canvas(cv::Rect(plan->x, plan->y, target.width, target.height));
-    } catch (const cv::Exception&) {
-        return ConvertResult::WriteFailed;
-    } catch (const std::bad_alloc&) {
-        return ConvertResult::WriteFailed;
-    }
-    return Encode(outputPath, region, params) ? ConvertResult::Ok : ConvertResult::WriteFailed;
+    const PreparedImage prepared =
+        PrepareResized(source, target, interpolation, anchor, keepAspect, margin);
+    return prepared.result == ConvertResult::Ok ? EncodeImage(outputPath, prepared.image, params)
+                                                : prepared.result;
 }
 
 ConvertResult CropPasteImage(const std::string& sourcePath, const std::string& outputPath,
@@ -138,7 +170,9 @@ ConvertResult CropPasteImage(const std::string& sourcePath, const std::string& o
     if (!DecodeImage(sourcePath, source)) {
         return ConvertResult::ReadFailed;
     }
-    return CropPasteDecoded(source, outputPath, target, params, anchor, margin);
+    const PreparedImage prepared = PrepareCropPasted(source, target, anchor, margin);
+    return prepared.result == ConvertResult::Ok ? EncodeImage(outputPath, prepared.image, params)
+                                                : prepared.result;
 }
 
 }  // namespace korvale

@@ -2,15 +2,12 @@
 // several images may be converted at once; the caller shows the message of a failure.
 #pragma once
 
+#include <opencv2/core/mat.hpp>
 #include <string>
 #include <vector>
 
 #include "Geometry.h"
 #include "UserInteraction.h"
-
-namespace cv {
-class Mat;
-}
 
 namespace korvale {
 
@@ -27,22 +24,31 @@ EncoderParams JpegQualityParams(int quality);
 // when there are no pixels (missing, unreadable or undecodable file).
 bool DecodeImage(const std::string& sourcePath, cv::Mat& image);
 
+// The output image of one conversion, or the failure that stops it.
+struct PreparedImage {
+    ConvertResult result = ConvertResult::Ok;
+    cv::Mat image;
+};
+
 // Scales to the target (or, with keepAspect, to the fitted size with margins of `margin` at the
 // anchor) and encodes to `outputPath`, whose extension selects the encoder.
 ConvertResult ResizeImage(const std::string& sourcePath, const std::string& outputPath,
                           PixelSize target, const EncoderParams& params, int interpolation,
                           int anchor, bool keepAspect, const Rgb& margin);
-ConvertResult ResizeDecoded(const cv::Mat& source, const std::string& outputPath, PixelSize target,
-                            const EncoderParams& params, int interpolation, int anchor,
-                            bool keepAspect, const Rgb& margin);
+// The pixels of that output, without writing.
+PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interpolation, int anchor,
+                             bool keepAspect, const Rgb& margin);
 
 // Places the unscaled source on a canvas of the target size at the anchor, padding with
 // `margin` and cutting what overflows, each axis on its own.
 ConvertResult CropPasteImage(const std::string& sourcePath, const std::string& outputPath,
                              PixelSize target, const EncoderParams& params, int anchor,
                              const Rgb& margin);
-ConvertResult CropPasteDecoded(const cv::Mat& source, const std::string& outputPath,
-                               PixelSize target, const EncoderParams& params, int anchor,
-                               const Rgb& margin);
+PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anchor,
+                                const Rgb& margin);
+
+// Encodes to `outputPath`; WriteFailed when the encoder fails or has none for the extension.
+ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
+                          const EncoderParams& params);
 
 }  // namespace korvale

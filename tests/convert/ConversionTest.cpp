@@ -172,6 +172,49 @@ TEST_F(ConversionTest, JpegOutputUsesTheQualityPair) {
     EXPECT_EQ(cv::imread(low).size(), cv::Size(64, 48));
 }
 
+// The prepared pixels must be exactly those of scaling, then padding with a constant border (or
+// padding, then taking the region), whatever the anchor, depth and channels.
+TEST(PreparedPixels, EqualScaleThenBorderAndBorderThenRegion) {
+    cv::RNG rng(7);
+    const int types[] = {CV_8UC3, CV_8UC1, CV_16UC3, CV_8UC4};
+    const Rgb margin{10, 200, 30};
+    const cv::Scalar border(30, 200, 10, 0);
+    for (int type : types) {
+        cv::Mat source(37, 53, type);
+        rng.fill(source, cv::RNG::UNIFORM, 0, 255);
+        for (int anchor = 0; anchor < kAnchorCount; ++anchor) {
+            for (const PixelSize target :
+                 {PixelSize{80, 40}, PixelSize{40, 80}, PixelSize{53, 37}, PixelSize{30, 60}}) {
+                const PixelSize fitted = FittedSize({53, 37}, target, true);
+                cv::Mat scaled, expected;
+                cv::resize(source, scaled, cv::Size(fitted.width, fitted.height), 0, 0,
+                           cv::INTER_LANCZOS4);
+                const Margins m = *AnchorMargins(anchor, fitted, target);
+                cv::copyMakeBorder(scaled, expected, m.top, m.bottom, m.left, m.right,
+                                   cv::BORDER_CONSTANT, border);
+                const PreparedImage resized =
+                    PrepareResized(source, target, cv::INTER_LANCZOS4, anchor, true, margin);
+                ASSERT_EQ(resized.result, ConvertResult::Ok);
+                EXPECT_EQ(cv::norm(resized.image, expected, cv::NORM_INF), 0)
+                    << "resize type " << type << " anchor " << anchor;
+
+                const CropPastePlan plan = *PlanCropPaste(anchor, {53, 37}, target);
+                cv::Mat canvas;
+                cv::copyMakeBorder(source, canvas, plan.margins.top, plan.margins.bottom,
+                                   plan.margins.left, plan.margins.right, cv::BORDER_CONSTANT,
+                                   border);
+                const cv::Mat region =
+                    canvas(cv::Rect(plan.x, plan.y, target.width, target.height));
+                const PreparedImage pasted = PrepareCropPasted(source, target, anchor, margin);
+                ASSERT_EQ(pasted.result, ConvertResult::Ok);
+                EXPECT_EQ(cv::norm(pasted.image, region, cv::NORM_INF), 0)
+                    << "crop type " << type << " anchor " << anchor << " target " << target.width
+                    << "x" << target.height;
+            }
+        }
+    }
+}
+
 TEST_F(ConversionTest, FailuresBecomeResultCodesNotCrashes) {
     const std::string src = Source(cv::Mat(10, 20, CV_8UC3, cv::Scalar(kInk)));
     const struct {
