@@ -33,10 +33,7 @@ void CKorvaleDlg::CreateControls() {
     const ui::DialogUnits units = ui::PrepareDialog(this, 334, 406);
 
     auto button = [&](int id, const char* text, int x, int y, int w, int h) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        ui::SetControlId(b, id);
-        ui::Place(b, units, x, y, w, h);
-        return b;
+        return ui::AddButton(this, units, id, text, x, y, w, h);
     };
     auto label = [&](const char* text, int x, int y, int w, int h,
                      Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {

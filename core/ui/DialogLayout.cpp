@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVariant>
 #include <cmath>
@@ -91,6 +92,14 @@ int ControlId(const QWidget* widget) {
 
 QWidget* FindControl(const QWidget* root, int id) {
     return root->findChild<QWidget*>(QStringLiteral("control%1").arg(id));
+}
+
+QPushButton* AddButton(QWidget* dialog, const DialogUnits& units, int id, const char* text, int x,
+                       int y, int width, int height) {
+    auto* button = new QPushButton(QString::fromUtf8(text), dialog);
+    SetControlId(button, id);
+    Place(button, units, x, y, width, height);
+    return button;
 }
 
 QLabel* MakeValueBox(QWidget* parent) {

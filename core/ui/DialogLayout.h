@@ -8,6 +8,7 @@
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QWidget;
 
 namespace korvale::ui {
@@ -49,6 +50,10 @@ template <typename T>
 T* FindControlAs(const QWidget* root, int id) {
     return qobject_cast<T*>(FindControl(root, id));
 }
+
+// A push button with its identifier at its template rectangle.
+QPushButton* AddButton(QWidget* dialog, const DialogUnits& units, int id, const char* text, int x,
+                       int y, int width, int height);
 
 // A read-only value box: sunken edge, text on the right.
 QLabel* MakeValueBox(QWidget* parent);

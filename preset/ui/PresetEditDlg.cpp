@@ -19,14 +19,6 @@ namespace {
 constexpr int kColumnCount = 5;
 const char* const kHeadings[kColumnCount] = {"No.", "プリセット名", "幅(dot)", "高さ(dot)", "DPI"};
 
-QPushButton* AddButton(QWidget* dialog, const ui::DialogUnits& units, int id, const char* text,
-                       int x, int y, int width, int height) {
-    auto* button = new QPushButton(QString::fromUtf8(text), dialog);
-    ui::SetControlId(button, id);
-    ui::Place(button, units, x, y, width, height);
-    return button;
-}
-
 QString FullListReason() {
     return QStringLiteral(
                "プリセットは %1 個までです。追加するには、先に不要なプリセットを削除"
@@ -44,10 +36,10 @@ CPresetEditDlg::CPresetEditDlg(UserInteraction& ui, QWidget* parent)
     setWindowTitle(QStringLiteral("プリセット編集"));
 
     // Created in template order, which is also the tab order.
-    QPushButton* ok = AddButton(this, units, 1, "OK", 198, 164, 50, 18);
+    QPushButton* ok = ui::AddButton(this, units, 1, "OK", 198, 164, 50, 18);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CPresetEditDlg::accept);
-    QPushButton* cancel = AddButton(this, units, 2, "キャンセル", 252, 164, 50, 18);
+    QPushButton* cancel = ui::AddButton(this, units, 2, "キャンセル", 252, 164, 50, 18);
     connect(cancel, &QPushButton::clicked, this, &CPresetEditDlg::reject);
 
     list_ = new QTableWidget(0, kColumnCount, this);
@@ -83,11 +75,11 @@ CPresetEditDlg::CPresetEditDlg(UserInteraction& ui, QWidget* parent)
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CPresetEditDlg::UpdateButtons);
 
-    add_ = AddButton(this, units, 1048, "追加...", 260, 6, 42, 18);
-    edit_ = AddButton(this, units, 1049, "編集...", 260, 26, 42, 18);
-    delete_ = AddButton(this, units, 1032, "削除", 260, 46, 42, 18);
-    up_ = AddButton(this, units, 1033, "上へ", 260, 66, 42, 18);
-    down_ = AddButton(this, units, 1034, "下へ", 260, 86, 42, 18);
+    add_ = ui::AddButton(this, units, 1048, "追加...", 260, 6, 42, 18);
+    edit_ = ui::AddButton(this, units, 1049, "編集...", 260, 26, 42, 18);
+    delete_ = ui::AddButton(this, units, 1032, "削除", 260, 46, 42, 18);
+    up_ = ui::AddButton(this, units, 1033, "上へ", 260, 66, 42, 18);
+    down_ = ui::AddButton(this, units, 1034, "下へ", 260, 86, 42, 18);
     connect(add_, &QPushButton::clicked, this, &CPresetEditDlg::OnAdd);
     connect(edit_, &QPushButton::clicked, this, &CPresetEditDlg::OnEdit);
     connect(delete_, &QPushButton::clicked, this, &CPresetEditDlg::OnDelete);

@@ -77,14 +77,6 @@ QLabel* AddLabel(QWidget* dialog, const ui::DialogUnits& units, const char* text
     return label;
 }
 
-QPushButton* AddButton(QWidget* dialog, const ui::DialogUnits& units, int id, const char* text,
-                       int x, int y, int width, int height) {
-    auto* button = new QPushButton(QString::fromUtf8(text), dialog);
-    ui::SetControlId(button, id);
-    ui::Place(button, units, x, y, width, height);
-    return button;
-}
-
 // A caption above a digit field with its spin buttons: caption 8 units above, field 54 x 14.
 QLineEdit* AddNumberField(QWidget* dialog, const ui::DialogUnits& units, const char* caption, int x,
                           int y, int fieldId, int spinId, int minimum, int maximum) {
@@ -132,10 +124,10 @@ CPresetItemEditDlg::CPresetItemEditDlg(UserInteraction& ui, QWidget* parent)
     setWindowTitle(QString::fromUtf8(kEditTitle));
 
     // Created in template order, which is also the tab order.
-    QPushButton* ok = AddButton(this, units, 1, "OK", 88, 136, 50, 18);
+    QPushButton* ok = ui::AddButton(this, units, 1, "OK", 88, 136, 50, 18);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CPresetItemEditDlg::accept);
-    QPushButton* cancel = AddButton(this, units, 2, "キャンセル", 142, 136, 50, 18);
+    QPushButton* cancel = ui::AddButton(this, units, 2, "キャンセル", 142, 136, 50, 18);
     connect(cancel, &QPushButton::clicked, this, &CPresetItemEditDlg::reject);
 
     AddLabel(this, units, "プリセット名", 8, 6, 54, 8);
@@ -166,7 +158,7 @@ CPresetItemEditDlg::CPresetItemEditDlg(UserInteraction& ui, QWidget* parent)
     for (int32_t choice : kCalcDpiChoices) {
         calcDpiBox_->addItem(QString::number(choice));
     }
-    QPushButton* applyMm = AddButton(this, units, 1054, kApplyCaption, 130, 110, 54, 16);
+    QPushButton* applyMm = ui::AddButton(this, units, 1054, kApplyCaption, 130, 110, 54, 16);
     connect(applyMm, &QPushButton::clicked, this, &CPresetItemEditDlg::OnApplyMm);
 
     AddGroup(this, units, "定形用紙", 198, 28, 66, 62);
@@ -180,7 +172,7 @@ CPresetItemEditDlg::CPresetItemEditDlg(UserInteraction& ui, QWidget* parent)
     landscape_ = new QRadioButton(QStringLiteral("横"), this);
     ui::SetControlId(landscape_, 1053);
     ui::Place(landscape_, units, 234, 56, 24, 10);
-    QPushButton* applyPaper = AddButton(this, units, 1055, kApplyCaption, 202, 70, 56, 16);
+    QPushButton* applyPaper = ui::AddButton(this, units, 1055, kApplyCaption, 202, 70, 56, 16);
     connect(applyPaper, &QPushButton::clicked, this, &CPresetItemEditDlg::OnApplyPaper);
 
     AddConnector(this, units, 116, 40, 2, 66);
