@@ -83,49 +83,34 @@ void CKorvaleDlg::LoadBatchOptions() {
         LoadPresets(environment_.presetLocation.value_or(DefaultPresetLocation()), *ui_);
     presetFolder_ = loaded.folder;
     presets_ = std::move(loaded.presets);
-    const BatchOptions stored = korvale::LoadBatchOptions(OpenSettings(), presets_.size());
+    // The loaded record replaces the defaults at once; the controls that show a value only
+    // through the record (targets, folder, ticks but 1055) get it in the hand-off.
+    options_ = korvale::LoadBatchOptions(OpenSettings(), presets_.size());
 
-    ControlAs<QRadioButton>(stored.method == BatchMethod::CropPaste ? 1025 : 1024)
+    ControlAs<QRadioButton>(options_.method == BatchMethod::CropPaste ? 1025 : 1024)
         ->setChecked(true);
-    interpolationList_->setCurrentIndex(static_cast<int>(stored.interpolation));
-    options_.keepAspect = stored.keepAspect;
-    ControlAs<QCheckBox>(1055)->setChecked(stored.keepAspect);
-    anchorList_->setCurrentIndex(stored.anchor);
-    options_.marginRed = stored.marginRed;
-    options_.marginGreen = stored.marginGreen;
-    options_.marginBlue = stored.marginBlue;
+    interpolationList_->setCurrentIndex(static_cast<int>(options_.interpolation));
+    ControlAs<QCheckBox>(1055)->setChecked(options_.keepAspect);
+    anchorList_->setCurrentIndex(options_.anchor);
     swatch_->SetPaintRoutine([this](QPainter& painter, const QRect& rect, QWidget*, int) {
         PaintSwatch(painter, rect);
     });
     swatch_->update();
-    options_.applyWidth = stored.applyWidth;
-    options_.applyHeight = stored.applyHeight;
-    options_.applyDpi = stored.applyDpi;
-    options_.targetWidth = stored.targetWidth;
-    options_.targetHeight = stored.targetHeight;
-    options_.targetDpi = stored.targetDpi;
     FillPresetCombo();
     if (!presets_.empty()) {
-        options_.presetIndex = stored.presetIndex;
-        presetCombo_->setCurrentIndex(stored.presetIndex);
-        ShowPresetValues(stored.presetIndex);
+        presetCombo_->setCurrentIndex(options_.presetIndex);
+        ShowPresetValues(options_.presetIndex);
     }
-    const int formatRadio = stored.saveFormat == SaveFormat::Bmp    ? 1037
-                            : stored.saveFormat == SaveFormat::Jpeg ? 1038
-                                                                    : 1039;
+    const int formatRadio = options_.saveFormat == SaveFormat::Bmp    ? 1037
+                            : options_.saveFormat == SaveFormat::Jpeg ? 1038
+                                                                      : 1039;
     ControlAs<QRadioButton>(formatRadio)->setChecked(true);
-    options_.saveFormat = stored.saveFormat;
-    options_.method = stored.method;
-    options_.interpolation = stored.interpolation;
-    options_.anchor = stored.anchor;
-    options_.jpegQuality = stored.jpegQuality;
     qualitySlider_->setRange(0, 100);
     qualitySlider_->setTickInterval(10);
     qualitySlider_->setPageStep(10);
     qualitySlider_->setSingleStep(1);
     qualitySlider_->setValue(options_.jpegQuality);
     qualityNumber_->setText(Decoded(FormatText("%d ", options_.jpegQuality)));
-    options_.outputFolder = stored.outputFolder;
 }
 
 OptionControls CKorvaleDlg::ReadControls() const {
