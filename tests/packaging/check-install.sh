@@ -11,7 +11,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 
-cmake --install "$build" --prefix "$prefix" >/dev/null
+"${CMAKE:-cmake}" --install "$build" --prefix "$prefix" >/dev/null
 
 if ! diff -u <(sort "$expected") <(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)
 then

@@ -15,7 +15,8 @@ case $kind in
     metainfo)
         output=$(appstreamcli validate --no-net "$file" 2>&1)
         status=$?
-        grep -qE '^(E|W):' <<<"$output" && status=1
+        # Software centres want what the infos call missing (content rating, screenshots).
+        grep -qE '^(E|W):|^I: .*-missing' <<<"$output" && status=1
         ;;
     man)
         # The page itself goes to /dev/null; anything on standard error is a warning.
