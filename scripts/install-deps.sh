@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev libopencv-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-ipafont-gothic
+    librsvg2-bin help2man
+    desktop-file-utils appstream man-db bash-completion
     "$@"
 )
 

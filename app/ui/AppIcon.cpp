@@ -1,6 +1,8 @@
 // The program icon: three frames of different sizes made one, on a blue tile.
 #include "AppIcon.h"
 
+#include "korvale/Version.h"
+
 #include <QPainter>
 #include <QPixmap>
 
@@ -32,7 +34,7 @@ QPixmap Draw(int size) {
 
 }  // namespace
 
-QIcon AppIcon() {
+QIcon DrawnAppIcon() {
     static const QIcon icon = [] {
         QIcon built;
         for (int size : {16, 24, 32, 48, 64, 128, 256}) {
@@ -41,6 +43,11 @@ QIcon AppIcon() {
         return built;
     }();
     return icon;
+}
+
+QIcon AppIcon() {
+    // The installed theme icon keeps the window, the task bar and the menu alike.
+    return QIcon::fromTheme(QStringLiteral(KORVALE_APP_ID), DrawnAppIcon());
 }
 
 }  // namespace korvale

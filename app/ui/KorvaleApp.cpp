@@ -9,6 +9,7 @@
 #include "KorvaleDlg.h"
 #include "MemoryTuning.h"
 #include "PresetEditDlg.h"
+#include "korvale/Version.h"
 
 namespace korvale {
 
@@ -18,6 +19,8 @@ int RunKorvaleApp(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Brenvik"));
     // The settings store is named after the executable, so a renamed copy keeps its own.
     QApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).baseName());
+    // Lets the desktop match the window with its menu entry (the Wayland app id).
+    QApplication::setDesktopFileName(QStringLiteral(KORVALE_APP_ID));
     QApplication::setWindowIcon(AppIcon());
 
     CKorvaleDlg::Environment environment;
