@@ -1,9 +1,12 @@
 // The per-file plan of a run, from the engine's own geometry and output naming.
 #include "Plan.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cmath>
+#include <functional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "Text.h"
@@ -23,6 +26,55 @@ OutputState StateOf(const std::string& path) {
     }
     return S_ISDIR(info.st_mode) ? OutputState{false, true} : OutputState{true, false};
 }
+
+// The names in the output folder, read once: one stat per listed file would cost twenty times
+// the rest of the plan. Names that need a closer look (links, unknown types, another letter
+// case on a file system that ignores case) are asked about with stat as before.
+class FolderIndex {
+public:
+    FolderIndex(const std::string& folder, bool read) {
+        DIR* dir = read && !folder.empty() ? ::opendir(folder.c_str()) : nullptr;
+        if (dir == nullptr) {
+            return;
+        }
+        read_ = true;
+        while (const dirent* entry = ::readdir(dir)) {
+            entries_.emplace(entry->d_name, entry->d_type);
+            folded_.insert(Folded(entry->d_name));
+        }
+        ::closedir(dir);
+    }
+
+    OutputState StateOf(const std::string& name, const std::string& path) const {
+        if (!read_) {
+            return korvale::StateOf(path);
+        }
+        const auto found = entries_.find(name);
+        if (found == entries_.end()) {
+            return folded_.count(Folded(name)) != 0 ? korvale::StateOf(path) : OutputState{};
+        }
+        switch (found->second) {
+            case DT_REG:
+                return {true, false};
+            case DT_DIR:
+                return {false, true};
+            default:
+                return korvale::StateOf(path);
+        }
+    }
+
+private:
+    static std::string Folded(std::string name) {
+        for (char& c : name) {
+            c = AsciiToLower(c);
+        }
+        return name;
+    }
+
+    bool read_ = false;
+    std::unordered_map<std::string, unsigned char> entries_;
+    std::unordered_set<std::string> folded_;
+};
 
 double Scale(int to, int from) {
     return from > 0 ? static_cast<double>(to) / from : 0.0;
@@ -84,8 +136,12 @@ std::optional<double> PrintMillimetres(int pixels, uint32_t dpi) {
     return std::round(pixels * 254.0 / dpi) / 10.0;
 }
 
-FilePlan PlanFile(const BatchRequest& request, const FileEntry& entry,
-                  const std::optional<ImageHeaderInfo>& header) {
+namespace {
+
+using OutputLookup = std::function<OutputState(const std::string& name, const std::string& path)>;
+
+FilePlan Plan(const BatchRequest& request, const FileEntry& entry,
+              const std::optional<ImageHeaderInfo>& header, const OutputLookup& lookup) {
     FilePlan plan;
     plan.sourcePath = entry.path;
     plan.sourceDpi = entry.dpi;
@@ -108,7 +164,7 @@ FilePlan PlanFile(const BatchRequest& request, const FileEntry& entry,
             plan.outputPath += '/';
         }
         plan.outputPath += *name;
-        output = StateOf(plan.outputPath);
+        output = lookup(*name, plan.outputPath);
         plan.exists = output.exists;
     }
     if (!header) {
@@ -138,17 +194,30 @@ FilePlan PlanFile(const BatchRequest& request, const FileEntry& entry,
     return plan;
 }
 
+}  // namespace
+
+FilePlan PlanFile(const BatchRequest& request, const FileEntry& entry,
+                  const std::optional<ImageHeaderInfo>& header) {
+    return Plan(request, entry, header,
+                [](const std::string&, const std::string& path) { return StateOf(path); });
+}
+
 std::vector<FilePlan> PlanBatch(const BatchRequest& request, const FileList& list,
                                 PlanSizes sizes) {
     std::vector<FilePlan> plans;
     plans.reserve(list.size());
     std::unordered_set<std::string> written;
+    // For a few files a look at each is cheaper than reading a large folder.
+    const FolderIndex folder(request.outputFolder, list.size() > 64);
+    const OutputLookup lookup = [&](const std::string& name, const std::string& path) {
+        return folder.StateOf(name, path);
+    };
     for (const FileEntry& entry : list) {
         const std::optional<ImageHeaderInfo> header =
             sizes == PlanSizes::ProbedNow
                 ? ProbeImageHeader(entry.path)
                 : std::optional<ImageHeaderInfo>(ImageHeaderInfo{entry.width, entry.height, 0});
-        FilePlan plan = PlanFile(request, entry, header);
+        FilePlan plan = Plan(request, entry, header, lookup);
         if (!plan.outputPath.empty() && !written.insert(plan.outputPath).second) {
             plan.exists = true;
         }

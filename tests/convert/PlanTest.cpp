@@ -2,6 +2,7 @@
 // nine anchors, read back from the outputs; the problems that stop a run; the print size.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -291,6 +292,35 @@ TEST(Plan, ExistingOutputsAndOnesAnEarlierFileWrites) {
         EXPECT_FALSE(plan.exists);
         EXPECT_TRUE(plan.outputPath.empty());
     }
+}
+
+TEST(Plan, ManyFilesSeeTheOutputFolderAsOneFileDoes) {
+    // Past a few dozen files the folder is read once instead of looking at each output.
+    test::TempDir in, out;
+    FileList list;
+    std::vector<FileEntry> batch;
+    for (int i = 0; i < 80; ++i) {
+        batch.push_back({in.File("f" + std::to_string(i) + ".bmp"), 20, 10, 0});
+    }
+    list.MergeBatch(batch);
+    test::WriteFile(out.File("f1.jpg"), {1});
+    ::mkdir(out.File("f2.jpg").c_str(), 0777);
+    ASSERT_EQ(::symlink("f1.jpg", out.File("f3.jpg").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", out.File("f4.jpg").c_str()), 0);
+    test::WriteFile(out.File("F5.JPG"), {1});  // another file, unless the file system ignores case
+    BatchRequest request;
+    request.saveFormat = SaveFormat::Jpeg;
+    request.outputFolder = out.path();
+    const std::vector<FilePlan> plans = PlanBatch(request, list, PlanSizes::AsListed);
+    ASSERT_EQ(plans.size(), list.size());
+    int existing = 0;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const FilePlan one = PlanFile(request, list[i], ImageHeaderInfo{20, 10, 0});
+        EXPECT_EQ(plans[i].exists, one.exists) << list[i].path;
+        EXPECT_EQ(plans[i].problem, one.problem) << list[i].path;
+        existing += plans[i].exists;
+    }
+    EXPECT_GE(existing, 2);  // f1 and the link to it
 }
 
 TEST(Plan, PrintSizeAtTheOutputDpi) {
