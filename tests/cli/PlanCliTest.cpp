@@ -82,11 +82,13 @@ TEST_F(CliPlan, ExitStatusAndJson) {
         {"crop without a folder",
          {"--method", "crop", "--width", "32", a},
          0,
-         "1\ta.jpg\t40\t30\t1\ta.jpg\t32\t30\t1\t1.0000\t1.0000\t-4\t0\t-4\t0\t812.8\t762.0\t-\t\n"},
+         "1\ta.jpg\t40\t30\t1\ta.jpg\t32\t30\t1\t1.0000\t1.0000\t-4\t0\t-4\t0\t812.8\t762.0\t-"
+         "\t\n"},
         {"a name without extension",
          {"--format", "bmp", a, bare},
          1,
-         "2\tbare\t40\t30\t1\t\t40\t30\t1\t1.0000\t1.0000\t0\t0\t0\t0\t1016.0\t762.0\t-\tno-extension\n"},
+         "2\tbare\t40\t30\t1\t\t40\t30\t1\t1.0000\t1.0000\t0\t0\t0\t0\t1016.0\t762.0\t-\tno-"
+         "extension\n"},
         {"json",
          {"--json", "--dpi", "254", "--width", "100", a},
          0,
