@@ -18,6 +18,7 @@ int RunProbe(const Arguments& args);
 int RunStamp(const Arguments& args);
 int RunStats(const Arguments& args);
 int RunBatchCommand(const Arguments& args);
+int RunPlanCommand(const Arguments& args);
 int RunPresets(const Arguments& args);
 int RunOptions(const Arguments& args);
 

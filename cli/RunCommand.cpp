@@ -16,6 +16,7 @@
 #include "PresetLocation.h"
 #include "PresetStore.h"
 #include "RegisterFiles.h"
+#include "RunOptions.h"
 #include "TerminalInteraction.h"
 #include "Text.h"
 
@@ -163,22 +164,8 @@ bool ParseColour(const std::string& text, Rgb& colour) {
     return true;
 }
 
-struct RunFlags {
-    // Target values as typed; the window's field checks judge them.
-    std::optional<std::string> width, height, dpi, output;
-    std::optional<std::string> preset;
-    std::optional<BatchMethod> method;
-    std::optional<int> interpolation, anchor, quality;
-    std::optional<Rgb> margin;
-    std::optional<SaveFormat> format;
-    bool keepAspect = false;
-    bool settings = false;
-    bool quiet = false;
-    std::optional<OverwriteMode> overwrite;
-    Arguments files;
-};
+}  // namespace
 
-// Parses the options into `flags`; returns an error text, empty on success.
 std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
     for (size_t i = 0; i < args.size(); ++i) {
         std::string option = args[i];
@@ -285,6 +272,8 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
     return {};
 }
 
+namespace {
+
 const char* OptionOfField(int field) {
     switch (field) {
         case kTargetWidthField:
@@ -300,21 +289,8 @@ const char* OptionOfField(int field) {
 
 }  // namespace
 
-int RunBatchCommand(const Arguments& args) {
-    RunFlags flags;
-    if (const std::string error = ParseRunArguments(args, flags); !error.empty()) {
-        return UsageError(error);
-    }
-    if (flags.files.empty()) {
-        return UsageError("run needs at least one FILE");
-    }
-    // Nothing is replaced unasked: without a terminal to ask on, an existing output cancels.
-    const OverwriteMode overwrite = flags.overwrite.value_or(
-        ::isatty(STDIN_FILENO) ? OverwriteMode::Ask : OverwriteMode::Cancel);
-    bool running = false;
-    RunInteraction ui(overwrite, flags.quiet, running);
-
-    BatchOptions options;
+std::optional<int> ResolveRunOptions(const RunFlags& flags, UserInteraction& ui,
+                                     BatchOptions& options) {
     PresetList presets;
     if (flags.settings || flags.preset) {
         presets = LoadPresets(DefaultPresetLocation(), ui).presets;
@@ -368,6 +344,27 @@ int RunBatchCommand(const Arguments& args) {
         options.marginRed = flags.margin->red;
         options.marginGreen = flags.margin->green;
         options.marginBlue = flags.margin->blue;
+    }
+    return std::nullopt;
+}
+
+int RunBatchCommand(const Arguments& args) {
+    RunFlags flags;
+    if (const std::string error = ParseRunArguments(args, flags); !error.empty()) {
+        return UsageError(error);
+    }
+    if (flags.files.empty()) {
+        return UsageError("run needs at least one FILE");
+    }
+    // Nothing is replaced unasked: without a terminal to ask on, an existing output cancels.
+    const OverwriteMode overwrite = flags.overwrite.value_or(
+        ::isatty(STDIN_FILENO) ? OverwriteMode::Ask : OverwriteMode::Cancel);
+    bool running = false;
+    RunInteraction ui(overwrite, flags.quiet, running);
+
+    BatchOptions options;
+    if (const std::optional<int> status = ResolveRunOptions(flags, ui, options)) {
+        return *status;
     }
 
     ProgressHost host(!flags.quiet && ::isatty(STDERR_FILENO));

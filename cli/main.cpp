@@ -17,9 +17,10 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"probe", korvale::cli::RunProbe},     {"run", korvale::cli::RunBatchCommand},
-    {"stamp", korvale::cli::RunStamp},     {"stats", korvale::cli::RunStats},
-    {"presets", korvale::cli::RunPresets}, {"options", korvale::cli::RunOptions},
+    {"probe", korvale::cli::RunProbe},      {"run", korvale::cli::RunBatchCommand},
+    {"stamp", korvale::cli::RunStamp},      {"stats", korvale::cli::RunStats},
+    {"presets", korvale::cli::RunPresets},  {"options", korvale::cli::RunOptions},
+    {"plan", korvale::cli::RunPlanCommand},
 };
 
 const char kUsage[] =

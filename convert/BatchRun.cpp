@@ -12,6 +12,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "Plan.h"
 #include "ResolutionStamp.h"
 #include "Text.h"
 
@@ -161,29 +162,12 @@ private:
     int previous_;
 };
 
-PixelSize TargetOf(const BatchRequest& request, const FileEntry& entry) {
-    return {request.applyWidth ? request.targetWidth : static_cast<int>(entry.width),
-            request.applyHeight ? request.targetHeight : static_cast<int>(entry.height)};
-}
-
 }  // namespace
 
 int InterpolationFlag(int choice) {
     static constexpr int kFlags[] = {cv::INTER_NEAREST, cv::INTER_AREA, cv::INTER_LINEAR,
                                      cv::INTER_CUBIC, cv::INTER_LANCZOS4};
     return choice >= 0 && choice < 5 ? kFlags[choice] : -1;
-}
-
-std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFormat format) {
-    std::string name(FileNameOf(sourcePath));
-    if (format == SaveFormat::SameAsSource) {
-        return name;
-    }
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos) {
-        return std::nullopt;
-    }
-    return name.substr(0, dot) + (format == SaveFormat::Bmp ? ".bmp" : ".jpg");
 }
 
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry) {

@@ -7,37 +7,16 @@
 #include <optional>
 #include <string>
 
+#include "BatchRequest.h"
 #include "Conversion.h"
 #include "FileList.h"
 #include "UserInteraction.h"
 
 namespace korvale {
 
-enum class BatchMethod : int { Resize = 0, CropPaste = 1 };
-enum class SaveFormat : int { Bmp = 0, Jpeg = 1, SameAsSource = 2 };
-
 // InterpolationChoice index (0 "Nearest neighbor" ... 4 "Lanczos4") to its OpenCV flag; -1 for
 // an index outside 0 to 4.
 int InterpolationFlag(int choice);
-
-// What a run needs, as the window holds it when the run starts (after the exchange from the
-// controls has validated the numbers and the folder).
-struct BatchRequest {
-    int targetWidth = 2480;
-    int targetHeight = 3508;
-    uint32_t targetDpi = 300;
-    bool applyWidth = true;
-    bool applyHeight = true;
-    bool applyDpi = true;
-    bool keepAspect = false;
-    Rgb margin{255, 255, 255};
-    int jpegQuality = 95;
-    std::string outputFolder;  // the run appends "/" when it is missing
-    int interpolation = 4;     // InterpolationChoice index; -1 when none is selected
-    int anchor = 4;            // Anchor index; -1 when none is selected
-    BatchMethod method = BatchMethod::Resize;
-    SaveFormat saveFormat = SaveFormat::SameAsSource;
-};
 
 enum class BatchEnd { NotStarted, Completed, Stopped, Cancelled, Failed };
 
@@ -50,11 +29,6 @@ public:
     virtual void SetProgressRange(int maximum) = 0;
     virtual void SetProgressPosition(int position) = 0;
 };
-
-// The output file name: the name after the last "/", its extension from the last "." replaced
-// by ".bmp" or ".jpg", or unchanged for the source's own format. nullopt when a replacement is
-// needed and the name has no ".".
-std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFormat format);
 
 // The output image of one listed file: decoded and scaled or placed as the request says, not
 // yet written.

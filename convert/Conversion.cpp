@@ -26,8 +26,10 @@ bool Encode(const std::string& outputPath, const cv::Mat& image, const EncoderPa
     }
 }
 
-bool Usable(PixelSize size) {
-    return size.width > 0 && size.height > 0;
+// A target without pixels fails like the encoder would on it.
+ConvertResult ProblemResult(GeometryProblem problem) {
+    return problem == GeometryProblem::BadAnchor ? ConvertResult::BadAnchor
+                                                 : ConvertResult::WriteFailed;
 }
 
 // Sets the four margin bands of `canvas` to `colour`; the rest is written afterwards.
@@ -80,10 +82,12 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image) {
 
 PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interpolation, int anchor,
                              bool keepAspect, const Rgb& margin) {
-    if (!Usable(target)) {
-        return {ConvertResult::WriteFailed, {}};
+    const ConversionGeometry geometry =
+        ResizeGeometry({source.cols, source.rows}, target, keepAspect, anchor);
+    if (geometry.problem != GeometryProblem::None) {
+        return {ProblemResult(geometry.problem), {}};
     }
-    const PixelSize fitted = FittedSize({source.cols, source.rows}, target, keepAspect);
+    const PixelSize fitted = geometry.placed;
     PreparedImage prepared{ConvertResult::Ok, {}};
     try {
         const cv::Size size(fitted.width, fitted.height);
@@ -92,16 +96,13 @@ PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interp
             cv::resize(source, prepared.image, size, 0, 0, interpolation);
             return prepared;
         }
-        const std::optional<Margins> margins = AnchorMargins(anchor, fitted, target);
-        if (!margins) {
-            return {ConvertResult::BadAnchor, {}};
-        }
+        const Margins& margins = geometry.margins;
         // Scaling straight into a canvas filled with the margin colour gives the pixels that
         // scaling and then padding with a constant border give, without the extra copy.
         prepared.image.create(target.height, target.width, source.type());
         cv::Mat placed =
-            prepared.image(cv::Rect(margins->left, margins->top, fitted.width, fitted.height));
-        FillMargins(prepared.image, *margins, BorderColour(margin));
+            prepared.image(cv::Rect(margins.left, margins.top, fitted.width, fitted.height));
+        FillMargins(prepared.image, margins, BorderColour(margin));
         cv::resize(source, placed, size, 0, 0, interpolation);
     } catch (const cv::Exception&) {
         return {ConvertResult::WriteFailed, {}};
@@ -114,27 +115,24 @@ PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interp
 PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anchor,
                                 const Rgb& margin) {
     // The anchor is tested for every image, before any geometry.
-    const std::optional<CropPastePlan> plan =
-        PlanCropPaste(anchor, {source.cols, source.rows}, target);
-    if (!plan) {
-        return {ConvertResult::BadAnchor, {}};
-    }
-    if (!Usable(target)) {
-        return {ConvertResult::WriteFailed, {}};
+    const ConversionGeometry geometry =
+        CropPasteGeometry({source.cols, source.rows}, target, anchor);
+    if (geometry.problem != GeometryProblem::None) {
+        return {ProblemResult(geometry.problem), {}};
     }
     PreparedImage prepared{ConvertResult::Ok, {}};
     try {
-        if (!plan->margins.any()) {
-            prepared.image = source(cv::Rect(plan->x, plan->y, target.width, target.height));
+        const Margins& cut = geometry.cut;
+        if (!geometry.margins.any()) {
+            prepared.image = source(cv::Rect(cut.left, cut.top, target.width, target.height));
             return prepared;
         }
         // Only the target region of the padded canvas is ever written: build just that.
-        const Margins& m = plan->margins;
+        const Margins& m = geometry.margins;
         prepared.image.create(target.height, target.width, source.type());
         FillMargins(prepared.image, m, BorderColour(margin));
-        const cv::Rect from(m.left > 0 || m.right > 0 ? 0 : plan->x,
-                            m.top > 0 || m.bottom > 0 ? 0 : plan->y,
-                            target.width - m.left - m.right, target.height - m.top - m.bottom);
+        const cv::Rect from(cut.left, cut.top, target.width - m.left - m.right,
+                            target.height - m.top - m.bottom);
         cv::Mat into = prepared.image(cv::Rect(m.left, m.top, from.width, from.height));
         source(from).copyTo(into);
     } catch (const cv::Exception&) {

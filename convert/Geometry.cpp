@@ -81,4 +81,50 @@ std::optional<CropPastePlan> PlanCropPaste(int anchor, PixelSize source, PixelSi
     return plan;
 }
 
+ConversionGeometry ResizeGeometry(PixelSize source, PixelSize target, bool keepAspect, int anchor) {
+    ConversionGeometry geometry;
+    geometry.target = target;
+    if (target.width <= 0 || target.height <= 0) {
+        geometry.problem = GeometryProblem::ZeroSide;
+        return geometry;
+    }
+    geometry.placed = FittedSize(source, target, keepAspect);
+    if (geometry.placed == target) {
+        return geometry;
+    }
+    const std::optional<Margins> margins = AnchorMargins(anchor, geometry.placed, target);
+    if (!margins) {
+        geometry.problem = GeometryProblem::BadAnchor;
+        return geometry;
+    }
+    geometry.margins = *margins;
+    return geometry;
+}
+
+ConversionGeometry CropPasteGeometry(PixelSize source, PixelSize target, int anchor) {
+    ConversionGeometry geometry;
+    geometry.target = target;
+    geometry.placed = source;
+    const std::optional<CropPastePlan> plan = PlanCropPaste(anchor, source, target);
+    if (!plan) {
+        geometry.problem = GeometryProblem::BadAnchor;
+        return geometry;
+    }
+    if (target.width <= 0 || target.height <= 0) {
+        geometry.problem = GeometryProblem::ZeroSide;
+        return geometry;
+    }
+    geometry.margins = plan->margins;
+    // An axis that is cut has no margins; what is not kept of it is cut after the offset.
+    if (plan->margins.left == 0 && plan->margins.right == 0) {
+        geometry.cut.left = plan->x;
+        geometry.cut.right = source.width - target.width - plan->x;
+    }
+    if (plan->margins.top == 0 && plan->margins.bottom == 0) {
+        geometry.cut.top = plan->y;
+        geometry.cut.bottom = source.height - target.height - plan->y;
+    }
+    return geometry;
+}
+
 }  // namespace korvale

@@ -46,4 +46,25 @@ struct CropPastePlan {
 // (a centred cut rounds the offset down). nullopt for an invalid anchor.
 std::optional<CropPastePlan> PlanCropPaste(int anchor, PixelSize source, PixelSize target);
 
+// What stops a conversion in its geometry, in the order the conversion tests it.
+enum class GeometryProblem { None, ZeroSide, BadAnchor };
+
+// Where every pixel of one output comes from: the source is scaled (resize) or kept at 1:1
+// (crop-and-paste) to `placed`, then `cut` is taken off its sides and `margins` are added
+// around what remains, giving `target`. Both conversions take their geometry from here.
+struct ConversionGeometry {
+    GeometryProblem problem = GeometryProblem::None;
+    PixelSize target;
+    PixelSize placed;
+    Margins margins;  // added, never negative
+    Margins cut;      // taken off the placed image, never negative
+};
+
+// The resize method: fitted size and margins at the anchor. ZeroSide for a target without
+// pixels; BadAnchor only when margins arise (a stretch to the target needs no anchor).
+ConversionGeometry ResizeGeometry(PixelSize source, PixelSize target, bool keepAspect, int anchor);
+
+// The crop-and-paste method. The anchor is judged before the target, as the conversion does.
+ConversionGeometry CropPasteGeometry(PixelSize source, PixelSize target, int anchor);
+
 }  // namespace korvale

@@ -1,0 +1,38 @@
+// The options of korvale-cli run, shared by every command that takes them (run, plan).
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "BatchOptions.h"
+#include "BatchRequest.h"
+#include "Commands.h"
+#include "TerminalInteraction.h"
+
+namespace korvale::cli {
+
+struct RunFlags {
+    // Target values as typed; the window's field checks judge them.
+    std::optional<std::string> width, height, dpi, output;
+    std::optional<std::string> preset;
+    std::optional<BatchMethod> method;
+    std::optional<int> interpolation, anchor, quality;
+    std::optional<Rgb> margin;
+    std::optional<SaveFormat> format;
+    bool keepAspect = false;
+    bool settings = false;
+    bool quiet = false;
+    std::optional<OverwriteMode> overwrite;
+    Arguments files;
+};
+
+// Parses the options into `flags`; returns an error text, empty on success.
+std::string ParseRunArguments(const Arguments& args, RunFlags& flags);
+
+// The options a run starts with: the window's stored ones with --settings (else the window's
+// defaults with the targets switched off), then the flags. An exit status when they are
+// unusable; the message has been shown through `ui`.
+std::optional<int> ResolveRunOptions(const RunFlags& flags, UserInteraction& ui,
+                                     BatchOptions& options);
+
+}  // namespace korvale::cli

@@ -1,0 +1,229 @@
+// The per-file plan of a run, from the engine's own geometry and output naming.
+#include "Plan.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <functional>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "Text.h"
+
+namespace korvale {
+namespace {
+
+struct OutputState {
+    bool exists = false;
+    bool folder = false;
+};
+
+OutputState StateOf(const std::string& path) {
+    struct stat info;
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    return S_ISDIR(info.st_mode) ? OutputState{false, true} : OutputState{true, false};
+}
+
+// The names in the output folder, read once: one stat per listed file would cost twenty times
+// the rest of the plan. Names that need a closer look (links, unknown types, another letter
+// case on a file system that ignores case) are asked about with stat as before.
+class FolderIndex {
+public:
+    FolderIndex(const std::string& folder, bool read) {
+        DIR* dir = read && !folder.empty() ? ::opendir(folder.c_str()) : nullptr;
+        if (dir == nullptr) {
+            return;
+        }
+        read_ = true;
+        while (const dirent* entry = ::readdir(dir)) {
+            entries_.emplace(entry->d_name, entry->d_type);
+            folded_.insert(Folded(entry->d_name));
+        }
+        ::closedir(dir);
+    }
+
+    OutputState StateOf(const std::string& name, const std::string& path) const {
+        if (!read_) {
+            return korvale::StateOf(path);
+        }
+        const auto found = entries_.find(name);
+        if (found == entries_.end()) {
+            return folded_.count(Folded(name)) != 0 ? korvale::StateOf(path) : OutputState{};
+        }
+        switch (found->second) {
+            case DT_REG:
+                return {true, false};
+            case DT_DIR:
+                return {false, true};
+            default:
+                return korvale::StateOf(path);
+        }
+    }
+
+private:
+    static std::string Folded(std::string name) {
+        for (char& c : name) {
+            c = AsciiToLower(c);
+        }
+        return name;
+    }
+
+    bool read_ = false;
+    std::unordered_map<std::string, unsigned char> entries_;
+    std::unordered_set<std::string> folded_;
+};
+
+double Scale(int to, int from) {
+    return from > 0 ? static_cast<double>(to) / from : 0.0;
+}
+
+PlanProblem ProblemOf(GeometryProblem problem) {
+    switch (problem) {
+        case GeometryProblem::ZeroSide:
+            return PlanProblem::ZeroSide;
+        case GeometryProblem::BadAnchor:
+            return PlanProblem::BadAnchor;
+        case GeometryProblem::None:
+            break;
+    }
+    return PlanProblem::None;
+}
+
+}  // namespace
+
+const char* PlanProblemKey(PlanProblem problem) {
+    switch (problem) {
+        case PlanProblem::NoExtension:
+            return "no-extension";
+        case PlanProblem::UnreadableHeader:
+            return "unreadable";
+        case PlanProblem::ZeroSide:
+            return "zero-side";
+        case PlanProblem::BadAnchor:
+            return "bad-anchor";
+        case PlanProblem::OutputIsFolder:
+            return "output-is-folder";
+        case PlanProblem::None:
+            break;
+    }
+    return "";
+}
+
+std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFormat format) {
+    std::string name(FileNameOf(sourcePath));
+    if (format == SaveFormat::SameAsSource) {
+        return name;
+    }
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos) {
+        return std::nullopt;
+    }
+    return name.substr(0, dot) + (format == SaveFormat::Bmp ? ".bmp" : ".jpg");
+}
+
+PixelSize TargetOf(const BatchRequest& request, const FileEntry& entry) {
+    return {request.applyWidth ? request.targetWidth : static_cast<int>(entry.width),
+            request.applyHeight ? request.targetHeight : static_cast<int>(entry.height)};
+}
+
+std::optional<double> PrintMillimetres(int pixels, uint32_t dpi) {
+    if (dpi == 0) {
+        return std::nullopt;
+    }
+    return std::round(pixels * 254.0 / dpi) / 10.0;
+}
+
+namespace {
+
+using OutputLookup = std::function<OutputState(const std::string& name, const std::string& path)>;
+
+FilePlan Plan(const BatchRequest& request, const FileEntry& entry,
+              const std::optional<ImageHeaderInfo>& header, const OutputLookup& lookup) {
+    FilePlan plan;
+    plan.sourcePath = entry.path;
+    plan.sourceDpi = entry.dpi;
+    plan.output = TargetOf(request, entry);
+    plan.outputDpi = request.applyDpi ? request.targetDpi : entry.dpi;
+    if (header) {
+        plan.headerRead = true;
+        plan.source = {static_cast<int>(header->width), static_cast<int>(header->height)};
+    }
+    const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
+    if (!name) {
+        plan.problem = PlanProblem::NoExtension;
+        return plan;
+    }
+    plan.outputName = *name;
+    OutputState output;
+    if (!request.outputFolder.empty()) {
+        plan.outputPath = request.outputFolder;
+        if (plan.outputPath.back() != '/') {
+            plan.outputPath += '/';
+        }
+        plan.outputPath += *name;
+        output = lookup(*name, plan.outputPath);
+        plan.exists = output.exists;
+    }
+    if (!header) {
+        plan.problem = PlanProblem::UnreadableHeader;
+        return plan;
+    }
+    if (plan.source.width <= 0 || plan.source.height <= 0) {
+        plan.problem = PlanProblem::ZeroSide;
+        return plan;
+    }
+    if (request.method == BatchMethod::Resize) {
+        plan.geometry =
+            ResizeGeometry(plan.source, plan.output, request.keepAspect, request.anchor);
+        plan.scaleX = Scale(plan.geometry.placed.width, plan.source.width);
+        plan.scaleY = Scale(plan.geometry.placed.height, plan.source.height);
+    } else {
+        plan.geometry = CropPasteGeometry(plan.source, plan.output, request.anchor);
+    }
+    const Margins& add = plan.geometry.margins;
+    const Margins& cut = plan.geometry.cut;
+    plan.sides = {add.left - cut.left, add.right - cut.right, add.top - cut.top,
+                  add.bottom - cut.bottom};
+    plan.problem = ProblemOf(plan.geometry.problem);
+    if (plan.problem == PlanProblem::None && output.folder) {
+        plan.problem = PlanProblem::OutputIsFolder;
+    }
+    return plan;
+}
+
+}  // namespace
+
+FilePlan PlanFile(const BatchRequest& request, const FileEntry& entry,
+                  const std::optional<ImageHeaderInfo>& header) {
+    return Plan(request, entry, header,
+                [](const std::string&, const std::string& path) { return StateOf(path); });
+}
+
+std::vector<FilePlan> PlanBatch(const BatchRequest& request, const FileList& list,
+                                PlanSizes sizes) {
+    std::vector<FilePlan> plans;
+    plans.reserve(list.size());
+    std::unordered_set<std::string> written;
+    // For a few files a look at each is cheaper than reading a large folder.
+    const FolderIndex folder(request.outputFolder, list.size() > 64);
+    const OutputLookup lookup = [&](const std::string& name, const std::string& path) {
+        return folder.StateOf(name, path);
+    };
+    for (const FileEntry& entry : list) {
+        const std::optional<ImageHeaderInfo> header =
+            sizes == PlanSizes::ProbedNow
+                ? ProbeImageHeader(entry.path)
+                : std::optional<ImageHeaderInfo>(ImageHeaderInfo{entry.width, entry.height, 0});
+        FilePlan plan = Plan(request, entry, header, lookup);
+        if (!plan.outputPath.empty() && !written.insert(plan.outputPath).second) {
+            plan.exists = true;
+        }
+        plans.push_back(std::move(plan));
+    }
+    return plans;
+}
+
+}  // namespace korvale

@@ -1,0 +1,69 @@
+// The plan of a run: for every listed file, what the run would write, where, at what size and
+// resolution, what it adds or cuts, and what would stop it. Header bytes only, no pixels; the
+// run takes its geometry from the same functions, so the plan cannot disagree with it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "BatchRequest.h"
+#include "FileList.h"
+#include "Geometry.h"
+#include "ImageHeader.h"
+
+namespace korvale {
+
+// What would stop the run at a file, in the order the run meets it.
+enum class PlanProblem {
+    None,
+    NoExtension,       // an extension is to be replaced and the name has no "."
+    UnreadableHeader,  // the file is gone or no longer an image the probe reads
+    ZeroSide,          // the source or the target has a side of 0 pixels
+    BadAnchor,         // margins or a cut arise and the anchor is not one of the nine
+    OutputIsFolder,    // a folder has the output's name; nothing can be written there
+};
+
+// A short English word for the problem ("" for None), stable for scripts.
+const char* PlanProblemKey(PlanProblem problem);
+
+struct FilePlan {
+    std::string sourcePath;
+    bool headerRead = false;
+    PixelSize source;        // as the header states it, turned by the Exif orientation
+    uint32_t sourceDpi = 0;  // as listed
+    std::string outputName;  // empty when there is none (NoExtension)
+    std::string outputPath;  // output folder and name; empty without a folder
+    bool exists = false;     // the run would ask before replacing it
+    PixelSize output;
+    uint32_t outputDpi = 0;
+    double scaleX = 1.0;  // output pixels per source pixel; 1 for crop-and-paste
+    double scaleY = 1.0;
+    Margins sides;  // per side: margin added (+) or source pixels cut (-)
+    ConversionGeometry geometry;
+    PlanProblem problem = PlanProblem::None;
+};
+
+// The target size of one listed file: the request's width and height where switched on, else
+// the file's own as listed.
+PixelSize TargetOf(const BatchRequest& request, const FileEntry& entry);
+
+// Size in millimetres of `pixels` printed at `dpi`, to one decimal; nullopt at 0 DPI.
+std::optional<double> PrintMillimetres(int pixels, uint32_t dpi);
+
+// The plan of one file. `header` is what the probe reads from the file (nullopt: unreadable);
+// its width and height are the pixels the run decodes.
+FilePlan PlanFile(const BatchRequest& request, const FileEntry& entry,
+                  const std::optional<ImageHeaderInfo>& header);
+
+enum class PlanSizes {
+    AsListed,  // the sizes recorded when the files were listed; no file is read
+    ProbedNow  // every header read again, as the run will find the files
+};
+
+// The plan of every listed file, in list order. A file whose output an earlier file of the
+// list writes is marked as existing too: the run would ask about it.
+std::vector<FilePlan> PlanBatch(const BatchRequest& request, const FileList& list, PlanSizes sizes);
+
+}  // namespace korvale
