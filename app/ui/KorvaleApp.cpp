@@ -3,12 +3,12 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileInfo>
 
 #include "AppIcon.h"
 #include "KorvaleDlg.h"
 #include "MemoryTuning.h"
 #include "PresetEditDlg.h"
+#include "SettingsStore.h"
 
 namespace korvale {
 
@@ -17,7 +17,8 @@ int RunKorvaleApp(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brenvik"));
     // The settings store is named after the executable, so a renamed copy keeps its own.
-    QApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).baseName());
+    QApplication::setApplicationName(
+        QString::fromLocal8Bit(ApplicationNameForProgram(argv[0]).c_str()));
     QApplication::setWindowIcon(AppIcon());
 
     CKorvaleDlg::Environment environment;
