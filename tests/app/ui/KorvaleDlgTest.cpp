@@ -136,6 +136,40 @@ TEST_F(MainWindowTest, StartsWithTheStoredOptionsShownAfterTheHandOff) {
     }
 }
 
+TEST_F(MainWindowTest, StoredSwitchesSurviveAStartWithFiles) {
+    const struct {
+        const char* stored;
+        bool keep, width, height, dpi;
+    } cases[] = {
+        {"ApplySizeY=0\n", false, true, false, true},
+        {"HoldAspect=1\nApplySizeX=0\nApplySizeY=0\nApplyDPI=0\n", true, false, false, false},
+        {"", false, true, true, true},
+    };
+    const std::string image = Image("a.bmp", 40, 30);
+    for (const auto& c : cases) {
+        for (const bool withFiles : {false, true}) {
+            WriteText(settings_, std::string("[Settings]\n") + c.stored);
+            Open(withFiles ? std::vector<std::string>{image} : std::vector<std::string>{});
+            const std::string where = std::string(c.stored) + (withFiles ? " with a file" : "");
+            EXPECT_EQ(window_->files().size(), withFiles ? 1u : 0u) << where;
+            EXPECT_EQ(window_->ControlAs<QCheckBox>(1055)->isChecked(), c.keep) << where;
+            EXPECT_EQ(window_->ControlAs<QCheckBox>(1057)->isChecked(), c.width) << where;
+            EXPECT_EQ(window_->ControlAs<QCheckBox>(1058)->isChecked(), c.height) << where;
+            EXPECT_EQ(window_->ControlAs<QCheckBox>(1059)->isChecked(), c.dpi) << where;
+            EXPECT_EQ(Enabled(1008), c.height) << where;
+            Click(2);
+            const std::string saved = SettingsText();
+            for (const auto& [key, on] : {std::pair{"HoldAspect=", c.keep},
+                                          {"ApplySizeX=", c.width},
+                                          {"ApplySizeY=", c.height},
+                                          {"ApplyDPI=", c.dpi}}) {
+                EXPECT_NE(saved.find(key + std::string(on ? "1" : "0") + "\n"), std::string::npos)
+                    << where << ": " << saved;
+            }
+        }
+    }
+}
+
 TEST_F(MainWindowTest, EnablingFollowsTheFilesAndTheSelection) {
     const struct {
         int files;
