@@ -1,6 +1,7 @@
 // Dialog font, dialog units and control identifiers.
 #include "DialogLayout.h"
 
+#include <QAbstractButton>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVariant>
+#include <algorithm>
 #include <cmath>
 
 namespace korvale::ui {
@@ -114,6 +116,22 @@ QLineEdit* MakeDigitField(QWidget* parent) {
     field->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field));
     return field;
+}
+
+void TabStopAtCheckedButton(const std::vector<QAbstractButton*>& group) {
+    const auto update = [group] {
+        const bool anyChecked = std::any_of(group.begin(), group.end(),
+                                            [](QAbstractButton* b) { return b->isChecked(); });
+        for (QAbstractButton* button : group) {
+            // With none checked the first one stands for the group.
+            const bool stop = anyChecked ? button->isChecked() : button == group.front();
+            button->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
+        }
+    };
+    for (QAbstractButton* button : group) {
+        QObject::connect(button, &QAbstractButton::toggled, button, update);
+    }
+    update();
 }
 
 QString TemplateText(const char* utf8) {

@@ -49,6 +49,8 @@ CPresetEditDlg::CPresetEditDlg(UserInteraction& ui, QWidget* parent)
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the buttons; the arrow keys move the selection.
+    list_->setTabKeyNavigation(false);
     list_->setSortingEnabled(false);
     list_->setWordWrap(false);
     QHeaderView* rows = list_->verticalHeader();

@@ -21,6 +21,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "AboutDlg.h"
+#include "FocusChain.h"
 #include "ImageHeader.h"
 #include "KorvaleDlg.h"
 #include "QtInteraction.h"
@@ -168,6 +169,37 @@ TEST_F(MainWindowTest, StoredSwitchesSurviveAStartWithFiles) {
             }
         }
     }
+}
+
+TEST_F(MainWindowTest, TabWalksEveryControlInTemplateOrderAndLeavesTheList) {
+    Open({Image("a.bmp", 40, 30), Image("b.bmp", 50, 30)});
+    window_->ControlAs<QCheckBox>(1055)->click();  // the margin group becomes usable
+    auto* list = qobject_cast<QTableView*>(window_->Control(1012));
+    list->selectRow(0);
+    window_->Control(2)->setFocus();
+    // The checked radio button of each group stands for its group; 1014 is disabled.
+    const std::vector<int> forward = {1012, 1000, 1032, 1033, 1063, 1064, 1048, 1049, 1050, 1051,
+                                      1029, 1030, 1031, 1052, 1043, 1044, 1045, 1054, 1057, 1007,
+                                      1058, 1008, 1059, 1020, 1034, 1035, 1036, 1024, 1022, 1055,
+                                      1026, 1028, 1039, 1046, 1015, 1016, 1013, 2};
+    EXPECT_EQ(test::TabChain(window_.get(), forward.size()), test::Chain(forward));
+    std::vector<int> backward(forward.rbegin() + 1, forward.rend());
+    backward.push_back(2);
+    EXPECT_EQ(test::TabChain(window_.get(), backward.size(), true), test::Chain(backward));
+    // In the list the arrow keys move the selection; Tab leaves it and keeps the selection.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(list->currentIndex().row(), 1);
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_EQ(window_->focusWidget(), window_->Control(1000));
+    EXPECT_EQ(list->currentIndex().row(), 1);
+    // In a radio group the arrow keys move the choice, and Tab then stops at the new choice.
+    window_->Control(1039)->setFocus();
+    QTest::keyClick(window_->Control(1039), Qt::Key_Up);
+    EXPECT_TRUE(window_->ControlAs<QRadioButton>(1038)->isChecked());
+    EXPECT_EQ(test::TabChain(window_.get(), 2, true), "1028 1026");
+    EXPECT_EQ(test::TabChain(window_.get(), 2), "1028 1038");
 }
 
 TEST_F(MainWindowTest, EnablingFollowsTheFilesAndTheSelection) {

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "DialogLayout.h"
+#include "FocusChain.h"
 #include "OverwriteDialog.h"
 #include "UserInteraction.h"
 
@@ -75,6 +76,14 @@ TEST(OverwriteDialog, EveryWayOfEndingGivesItsChoice) {
         EXPECT_FALSE(dialog.isVisible()) << c.name;
         EXPECT_EQ(dialog.result(), static_cast<int>(c.expected)) << c.name;
     }
+}
+
+TEST(OverwriteDialog, TabFollowsTheTemplateOrder) {
+    COverwriteInQDlg dialog("/out/photo.jpg");
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_EQ(test::TabChain(&dialog, 4), "6 5 7 2");
+    EXPECT_EQ(test::TabChain(&dialog, 4, true), "7 5 6 2");
 }
 
 }  // namespace
