@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
@@ -200,6 +201,91 @@ TEST_F(MainWindowTest, TabWalksEveryControlInTemplateOrderAndLeavesTheList) {
     EXPECT_TRUE(window_->ControlAs<QRadioButton>(1038)->isChecked());
     EXPECT_EQ(test::TabChain(window_.get(), 2, true), "1028 1026");
     EXPECT_EQ(test::TabChain(window_.get(), 2), "1028 1038");
+}
+
+TEST_F(MainWindowTest, RemovalButtonThatDisablesItselfHandsTheFocusToTheList) {
+    const struct {
+        int button;
+        int files;
+        size_t left;
+    } cases[] = {{1032, 3, 2}, {1033, 3, 0}, {1063, 1, 0}, {1064, 2, 1}};
+    for (const auto& c : cases) {
+        std::vector<std::string> paths;
+        for (int i = 0; i < c.files; ++i) {
+            paths.push_back(Image("f" + std::to_string(i) + ".bmp", 40, 30));
+        }
+        Open(paths);
+        qobject_cast<QTableView*>(window_->Control(1012))->selectRow(0);
+        window_->Control(c.button)->setFocus();
+        QTest::keyClick(window_->Control(c.button), Qt::Key_Space);
+        ASSERT_FALSE(Enabled(c.button)) << c.button;
+        EXPECT_EQ(window_->focusWidget(), window_->Control(1012)) << c.button;
+        // A second Space in the list removes nothing more.
+        QTest::keyClick(window_->focusWidget(), Qt::Key_Space);
+        EXPECT_EQ(window_->files().size(), c.left) << c.button;
+    }
+}
+
+TEST_F(MainWindowTest, FocusReturnsToRunWhenARunEndsAndEnterDoesNotClose) {
+    const std::string out = home_.File("out");
+    const struct {
+        const char* name;
+        std::function<void()> prepare;
+        const char* message;  // how the only message begins, if any
+    } cases[] = {
+        {"completed", [] {}, "完了"},
+        {"stopped",
+         [this] {
+             ui_.onPump = [this](int) {
+                 window_->Control(1014)->setFocus();
+                 QTest::keyClick(window_->Control(1014), Qt::Key_Space);
+             };
+         },
+         nullptr},
+        {"cancelled",
+         [this, out] {
+             test::WriteFile(out + "/a.jpg", {'o', 'l', 'd'});
+             ui_.overwriteAnswers = {OverwriteChoice::Cancel};
+         },
+         nullptr},
+        {"failed", [this] { fs::remove(home_.File("a.jpg")); }, "画像ファイルの読み出しに失敗"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        ui_.messages.clear();
+        Open({Image("a.jpg", 40, 30)});
+        SetText(1015, out.c_str());
+        c.prepare();
+        window_->Control(1013)->setFocus();
+        QTest::keyClick(window_->Control(1013), Qt::Key_Space);
+        ASSERT_EQ(ui_.messages.size(), c.message != nullptr ? 1u : 0u) << c.name;
+        if (c.message != nullptr) {
+            EXPECT_EQ(ui_.messages[0].text.rfind(c.message, 0), 0u) << ui_.messages[0].text;
+        }
+        EXPECT_FALSE(window_->running()) << c.name;
+        EXPECT_EQ(window_->focusWidget(), window_->Control(1013)) << c.name;
+        ui_.onPump = nullptr;
+        QTest::keyClick(window_->focusWidget(), Qt::Key_Return);  // runs again, never closes
+        EXPECT_TRUE(window_->isVisible()) << c.name;
+    }
+}
+
+TEST_F(MainWindowTest, NoButtonLooksDefaultWhileAFieldHasTheFocus) {
+    Open();
+    window_->Control(1016)->setFocus();
+    EXPECT_TRUE(window_->ControlAs<QPushButton>(1016)->isDefault());
+    // Enter on a focused button presses it.
+    QTest::keyClick(window_->Control(1016), Qt::Key_Return);
+    EXPECT_TRUE(ui_.folderAskedAt.has_value());
+    for (int field : {1015, 1007, 1022, 1012}) {
+        window_->Control(field)->setFocus();
+        for (QPushButton* button : window_->findChildren<QPushButton*>()) {
+            EXPECT_FALSE(button->isDefault()) << field << " " << button->objectName().toStdString();
+        }
+        QTest::keyClick(window_->Control(field), Qt::Key_Return);
+        EXPECT_TRUE(window_->isVisible());
+    }
 }
 
 TEST_F(MainWindowTest, EnablingFollowsTheFilesAndTheSelection) {
