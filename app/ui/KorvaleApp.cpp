@@ -3,6 +3,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "AppIcon.h"
 #include "KorvaleDlg.h"
@@ -12,6 +15,18 @@
 
 namespace korvale {
 
+bool InstallQtJapanese(QCoreApplication& app) {
+    // The program speaks Japanese whatever the desktop's language, so Qt's texts must too.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
 int RunKorvaleApp(int argc, char** argv) {
     KeepImageMemoryMapped();
     QApplication app(argc, argv);
@@ -20,6 +35,7 @@ int RunKorvaleApp(int argc, char** argv) {
     QApplication::setApplicationName(
         QString::fromLocal8Bit(ApplicationNameForProgram(argv[0]).c_str()));
     QApplication::setWindowIcon(AppIcon());
+    InstallQtJapanese(app);  // without it Qt's dialogs stay in English, which still works
 
     CKorvaleDlg::Environment environment;
     // Qt has taken its own options out of the arguments by now.
