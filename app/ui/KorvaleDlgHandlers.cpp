@@ -253,7 +253,13 @@ void CKorvaleDlg::RunBatch() {
     if (end != BatchEnd::NotStarted) {
         // The stop button has just disabled itself; Qt would hand the focus on to the close
         // button, where the next Enter would end the program.
-        Control(1013)->setFocus(Qt::OtherFocusReason);
+        auto* run = ControlAs<QPushButton>(1013);
+        run->setFocus(Qt::OtherFocusReason);
+        // The window may get its focus events only once it is active again; until then no
+        // other button may look like the one Enter presses.
+        for (QPushButton* button : findChildren<QPushButton*>()) {
+            button->setDefault(button == run && run->isEnabled());
+        }
     }
     options_.outputFolder = request.outputFolder;  // the separator the run appended stays
     ReleaseUnusedMemory();

@@ -265,6 +265,10 @@ TEST_F(MainWindowTest, FocusReturnsToRunWhenARunEndsAndEnterDoesNotClose) {
         }
         EXPECT_FALSE(window_->running()) << c.name;
         EXPECT_EQ(window_->focusWidget(), window_->Control(1013)) << c.name;
+        for (QPushButton* button : window_->findChildren<QPushButton*>()) {
+            EXPECT_EQ(button->isDefault(), button == window_->Control(1013))
+                << c.name << " " << button->objectName().toStdString();
+        }
         ui_.onPump = nullptr;
         QTest::keyClick(window_->focusWidget(), Qt::Key_Return);  // runs again, never closes
         EXPECT_TRUE(window_->isVisible()) << c.name;
