@@ -283,5 +283,24 @@ TEST_F(ListEditor, TabReachesEveryButtonAndArrowsMoveTheSelection) {
     EXPECT_EQ(Selected(), std::vector<int>{2});
 }
 
+TEST_F(ListEditor, ButtonThatDisablesItselfHandsTheFocusToTheList) {
+    const struct {
+        int button;
+        int row;
+    } cases[] = {{1032, 1}, {1033, 1}, {1034, 1}};
+    for (const auto& c : cases) {
+        dialog.hide();  // showing again fills the list afresh
+        Open(Numbered(3));
+        QApplication::setActiveWindow(&dialog);
+        Select({c.row});
+        Button(c.button)->setFocus();
+        QTest::keyClick(Button(c.button), Qt::Key_Space);
+        ASSERT_FALSE(Button(c.button)->isEnabled()) << c.button;
+        EXPECT_EQ(dialog.focusWidget(), List()) << c.button;
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Space);
+        EXPECT_TRUE(dialog.isVisible()) << c.button;
+    }
+}
+
 }  // namespace
 }  // namespace korvale
