@@ -160,7 +160,7 @@ void CPresetEditDlg::UpdateButtons() {
                                                     {up_, buttons.up},
                                                     {down_, buttons.down}};
     for (const auto& [button, enabled] : states) {
-        if (!enabled && button->hasFocus()) {
+        if (!enabled && button == focusWidget()) {
             list_->setFocus(Qt::OtherFocusReason);
         }
     }
