@@ -1,6 +1,7 @@
 // The settings store on QSettings.
 #include "SettingsStore.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <QString>
 #include <QVariant>
@@ -13,6 +14,12 @@ QString KeyOf(const char* name) {
 }
 
 }  // namespace
+
+std::string ApplicationNameForProgram(const std::string& programPath) {
+    const QFileInfo file(QString::fromLocal8Bit(programPath.c_str()));
+    const QString name = file.completeBaseName();
+    return (name.isEmpty() ? file.fileName() : name).toLocal8Bit().toStdString();
+}
 
 SettingsStore SettingsStore::ForApplication(const std::string& applicationName) {
     // The native format on Linux is an INI file named <application>.conf.

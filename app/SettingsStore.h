@@ -15,6 +15,10 @@ inline constexpr char kSettingsOrganisation[] = "Brenvik";
 // The window program's name; korvale-cli reads the store of the window program.
 inline constexpr char kWindowProgramName[] = "korvale";
 
+// The store's application name for a program file: its file name without the last extension
+// ("kv.test.x" gives "kv.test"); a name that is all extension is kept whole.
+std::string ApplicationNameForProgram(const std::string& programPath);
+
 class SettingsStore {
 public:
     // ~/.config/Brenvik/<applicationName>.conf (or below $XDG_CONFIG_HOME).

@@ -28,6 +28,10 @@ bool ParseWholeNumber(const std::string& text, long minimum, long maximum, long&
 // Prints "korvale-cli: MESSAGE" and a hint to standard error; returns kExitUsage.
 int UsageError(const std::string& message);
 
+// A name with its backslashes, tabs and line ends escaped ("\\", "\t", "\n", "\r"), so that
+// a line of tab-separated fields stays one line whatever a file or preset is called.
+std::string EscapeName(const std::string& name);
+
 // The arguments with one leading "--" removed (it only separates options from file names).
 Arguments FileArguments(const Arguments& args);
 

@@ -14,9 +14,10 @@ int RunProbe(const Arguments& args) {
     bool allReadable = true;
     for (const std::string& path : files) {
         if (const auto info = ProbeImageHeader(path)) {
-            std::printf("%s\tok\t%u\t%u\t%u\n", path.c_str(), info->width, info->height, info->dpi);
+            std::printf("%s\tok\t%u\t%u\t%u\n", EscapeName(path).c_str(), info->width, info->height,
+                        info->dpi);
         } else {
-            std::printf("%s\tunreadable\n", path.c_str());
+            std::printf("%s\tunreadable\n", EscapeName(path).c_str());
             allReadable = false;
         }
     }

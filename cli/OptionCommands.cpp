@@ -8,9 +8,7 @@
 #include "TerminalInteraction.h"
 
 namespace korvale::cli {
-namespace {
 
-// A quoted name may hold tabs and line ends; escaped, every preset stays one line of four tabs.
 std::string EscapeName(const std::string& name) {
     std::string escaped;
     for (char c : name) {
@@ -33,8 +31,6 @@ std::string EscapeName(const std::string& name) {
     }
     return escaped;
 }
-
-}  // namespace
 
 int RunPresets(const Arguments& args) {
     if (!args.empty()) {

@@ -32,7 +32,7 @@ int RunStats(const Arguments& args) {
 
     for (size_t row = 0; row < list.size(); ++row) {
         std::printf("%s\t%s\t%s\t%s\t%s\n", FileCellText(list, row, FileColumn::Number).c_str(),
-                    FileCellText(list, row, FileColumn::Name).c_str(),
+                    EscapeName(FileCellText(list, row, FileColumn::Name)).c_str(),
                     FileCellText(list, row, FileColumn::Width).c_str(),
                     FileCellText(list, row, FileColumn::Height).c_str(),
                     FileCellText(list, row, FileColumn::Dpi).c_str());

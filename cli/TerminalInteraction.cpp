@@ -18,6 +18,11 @@ OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {
         case OverwriteMode::Skip:
             return OverwriteChoice::Skip;
         case OverwriteMode::Cancel:
+            // Said even when quiet: otherwise the run ends with status 3 and no word why.
+            std::fprintf(stderr,
+                         "すでに同じ名前のファイルが存在するため、実行を中止しました。\n%s\n"
+                         "上書きするかどうかは --overwrite ask|all|skip|cancel で指定できます。\n",
+                         path.c_str());
             return OverwriteChoice::Cancel;
         case OverwriteMode::Ask:
             break;

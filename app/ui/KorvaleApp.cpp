@@ -3,25 +3,42 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "AppIcon.h"
 #include "KorvaleDlg.h"
 #include "MemoryTuning.h"
 #include "PresetEditDlg.h"
+#include "SettingsStore.h"
 #include "korvale/Version.h"
 
 namespace korvale {
+
+bool InstallQtJapanese(QCoreApplication& app) {
+    // The program speaks Japanese whatever the desktop's language, so Qt's texts must too.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
 
 int RunKorvaleApp(int argc, char** argv) {
     KeepImageMemoryMapped();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Brenvik"));
     // The settings store is named after the executable, so a renamed copy keeps its own.
-    QApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).baseName());
+    QApplication::setApplicationName(
+        QString::fromLocal8Bit(ApplicationNameForProgram(argv[0]).c_str()));
     // Lets the desktop match the window with its menu entry (the Wayland app id).
     QApplication::setDesktopFileName(QStringLiteral(KORVALE_APP_ID));
     QApplication::setWindowIcon(AppIcon());
+    InstallQtJapanese(app);  // without it Qt's dialogs stay in English, which still works
 
     CKorvaleDlg::Environment environment;
     // Qt has taken its own options out of the arguments by now.

@@ -1,6 +1,7 @@
 // The main window's handlers: the file list, the control rules, the statistics and targets,
 // the quality slider, the margin colour, the folder, the presets and the batch run.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -51,6 +52,15 @@ void CKorvaleDlg::ConnectControls() {
             [this](const std::vector<std::string>& paths) { RegisterFiles(paths); });
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { UpdateControlStates(true); });
+    // A button that had the focus would otherwise keep looking like the default one after the
+    // focus moved to a field, where Enter does nothing.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && now->window() == this && qobject_cast<QPushButton*>(now) == nullptr) {
+            for (QPushButton* button : findChildren<QPushButton*>()) {
+                button->setDefault(false);
+            }
+        }
+    });
     // The slider's own actions, mapped onto the window's arithmetic.
     connect(qualitySlider_, &QSlider::actionTriggered, this, [this](int action) {
         int code = -1;
@@ -116,7 +126,20 @@ void CKorvaleDlg::UpdateControlStates(bool interactive) {
     in.applyWidth = ControlAs<QCheckBox>(1057)->isChecked();
     in.applyHeight = ControlAs<QCheckBox>(1058)->isChecked();
     in.applyDpi = ControlAs<QCheckBox>(1059)->isChecked();
-    for (const auto& [id, enabled] : ControlStates(in)) {
+    const auto states = ControlStates(in);
+    if (interactive) {
+        // A button that disables itself (a removal that leaves nothing to remove) would pass
+        // the focus on to the next button, where one more Space could empty the list.
+        QWidget* focus = focusWidget();
+        for (const auto& [id, enabled] : states) {
+            if (!enabled && focus != nullptr && Control(id) == focus) {
+                list_->setEnabled(true);
+                list_->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+        }
+    }
+    for (const auto& [id, enabled] : states) {
         Control(id)->setEnabled(enabled);
     }
     // The ticks count whether or not their boxes can be used.
@@ -226,7 +249,18 @@ void CKorvaleDlg::RunBatch() {
     request.saveFormat = ControlAs<QRadioButton>(1037)->isChecked()   ? SaveFormat::Bmp
                          : ControlAs<QRadioButton>(1038)->isChecked() ? SaveFormat::Jpeg
                                                                       : SaveFormat::SameAsSource;
-    korvale::RunBatch(files_, request, running_, *this, *ui_);
+    const BatchEnd end = korvale::RunBatch(files_, request, running_, *this, *ui_);
+    if (end != BatchEnd::NotStarted) {
+        // The stop button has just disabled itself; Qt would hand the focus on to the close
+        // button, where the next Enter would end the program.
+        auto* run = ControlAs<QPushButton>(1013);
+        run->setFocus(Qt::OtherFocusReason);
+        // The window may get its focus events only once it is active again; until then no
+        // other button may look like the one Enter presses.
+        for (QPushButton* button : findChildren<QPushButton*>()) {
+            button->setDefault(button == run && run->isEnabled());
+        }
+    }
     options_.outputFolder = request.outputFolder;  // the separator the run appended stays
     ReleaseUnusedMemory();
 }

@@ -154,6 +154,7 @@ void CKorvaleDlg::CreateControls() {
     auto* methods = new QButtonGroup(this);
     methods->addButton(resize, 0);
     methods->addButton(crop, 1);
+    ui::TabStopAtCheckedButton({resize, crop});
     label("補間法", 66, 236, 26, 10);
     interpolationList_ = dropDown(1022, 94, 236, 84);
     for (const char* name : kInterpolationNames) {
@@ -174,9 +175,13 @@ void CKorvaleDlg::CreateControls() {
 
     group(0, "保存フォーマット", 6, 286, 142, 26);
     auto* formats = new QButtonGroup(this);
-    formats->addButton(radio(1037, "BMP", 12, 298, 32, 10), 0);
-    formats->addButton(radio(1038, "JPEG", 54, 298, 36, 10), 1);
-    formats->addButton(radio(1039, "元と同じ", 98, 298, 42, 10), 2);
+    const std::vector<QAbstractButton*> formatRadios = {radio(1037, "BMP", 12, 298, 32, 10),
+                                                        radio(1038, "JPEG", 54, 298, 36, 10),
+                                                        radio(1039, "元と同じ", 98, 298, 42, 10)};
+    for (int i = 0; i < 3; ++i) {
+        formats->addButton(formatRadios[static_cast<size_t>(i)], i);
+    }
+    ui::TabStopAtCheckedButton(formatRadios);
     label("低", 162, 286, 16, 8, centred);
     label("JPEG品質", 208, 286, 52, 8, centred);
     label("高", 290, 286, 16, 8, centred);

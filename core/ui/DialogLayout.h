@@ -5,7 +5,9 @@
 #include <QFont>
 #include <QRect>
 #include <QString>
+#include <vector>
 
+class QAbstractButton;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -60,6 +62,10 @@ QLabel* MakeValueBox(QWidget* parent);
 
 // A field that takes digits only; its text is kept as typed, an empty one included.
 QLineEdit* MakeDigitField(QWidget* parent);
+
+// Of a group of radio buttons only the checked one is a tab stop, as in a dialog template's
+// group: Tab enters the group at its choice, the arrow keys move within it.
+void TabStopAtCheckedButton(const std::vector<QAbstractButton*>& group);
 
 // Template texts use "&&" for a shown ampersand; Qt labels without mnemonics show it as is.
 QString TemplateText(const char* utf8);

@@ -29,6 +29,8 @@ CDropListCtrl::CDropListCtrl(QWidget* parent) : QTableView(parent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSortingEnabled(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The arrow keys move the selection; Tab goes on to the next control, as in a report list.
+    setTabKeyNavigation(false);
     setWordWrap(false);
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);

@@ -49,6 +49,8 @@ CPresetEditDlg::CPresetEditDlg(UserInteraction& ui, QWidget* parent)
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the buttons; the arrow keys move the selection.
+    list_->setTabKeyNavigation(false);
     list_->setSortingEnabled(false);
     list_->setWordWrap(false);
     QHeaderView* rows = list_->verticalHeader();
@@ -150,6 +152,18 @@ void CPresetEditDlg::UpdateButtons() {
     const std::vector<int> rows = SelectedRows();
     const ListButtons buttons = ListButtonsFor(static_cast<int>(rows.size()),
                                                rows.empty() ? -1 : rows.front(), list_->rowCount());
+    // A button that disables itself would hand the focus on along the chain, up to OK, where
+    // the next Space would close the editor; the list takes it instead.
+    const std::pair<QPushButton*, bool> states[] = {{add_, buttons.add},
+                                                    {edit_, buttons.edit},
+                                                    {delete_, buttons.remove},
+                                                    {up_, buttons.up},
+                                                    {down_, buttons.down}};
+    for (const auto& [button, enabled] : states) {
+        if (!enabled && button == focusWidget()) {
+            list_->setFocus(Qt::OtherFocusReason);
+        }
+    }
     add_->setEnabled(buttons.add);
     add_->setToolTip(buttons.add ? QString() : FullListReason());
     edit_->setEnabled(buttons.edit);

@@ -172,6 +172,7 @@ CPresetItemEditDlg::CPresetItemEditDlg(UserInteraction& ui, QWidget* parent)
     landscape_ = new QRadioButton(QStringLiteral("横"), this);
     ui::SetControlId(landscape_, 1053);
     ui::Place(landscape_, units, 234, 56, 24, 10);
+    ui::TabStopAtCheckedButton({portrait_, landscape_});
     QPushButton* applyPaper = ui::AddButton(this, units, 1055, kApplyCaption, 202, 70, 56, 16);
     connect(applyPaper, &QPushButton::clicked, this, &CPresetItemEditDlg::OnApplyPaper);
 

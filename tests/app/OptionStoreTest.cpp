@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "OptionStore.h"
+#include "SettingsStore.h"
 #include "TestFiles.h"
 
 namespace korvale {
@@ -189,6 +190,20 @@ TEST_F(OptionSave, EveryOptionComesBackAfterARestart) {
     options.jpegQuality = 0;
     options.outputFolder = " /tmp/出力, \"x\"=;#[y] ";
     EXPECT_EQ(Describe(SaveAndReload(ControlsShowing(options))), Describe(options));
+}
+
+TEST(SettingsName, IsTheProgramFileNameWithoutItsLastExtension) {
+    const struct {
+        const char* program;
+        const char* name;
+    } cases[] = {
+        {"korvale", "korvale"},     {"/usr/bin/korvale", "korvale"},
+        {"./kv.test.x", "kv.test"}, {"/opt/k.v/Korvale.bin", "Korvale"},
+        {"korvale.", "korvale"},    {".korvale", ".korvale"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ApplicationNameForProgram(c.program), c.name) << c.program;
+    }
 }
 
 }  // namespace

@@ -90,6 +90,10 @@ TEST_F(CliRun, ExistingOutputsWithoutATerminal) {
         EXPECT_EQ(result.exitCode, c.exitCode) << ::testing::PrintToString(c.flags);
         EXPECT_EQ(test::ReadFile(out_ + "/a.jpg").size() > 3, c.replaced)
             << ::testing::PrintToString(c.flags);
+        // Even when quiet, a cancelled run says which file stopped it and what decides.
+        const bool cancelled = c.exitCode == 3;
+        EXPECT_EQ(result.err.find(out_ + "/a.jpg\n") != std::string::npos, cancelled) << result.err;
+        EXPECT_EQ(result.err.find("--overwrite") != std::string::npos, cancelled) << result.err;
     }
 }
 

@@ -36,5 +36,18 @@ TEST(CliStats, NothingReadable) {
     EXPECT_EQ(result.out, "files\t0\nwidth\t\t\t\t\nheight\t\t\t\t\ndpi\t\t\t\t\n");
 }
 
+TEST(CliNames, ProbeAndStatsKeepEveryFileOnOneLine) {
+    test::TempDir dir;
+    const std::string name = "a\tb\nc\\d\re.bmp";
+    const std::string escaped = "a\\tb\\nc\\\\d\\re.bmp";
+    test::WriteFile(dir.File(name), test::MakeBmp({40, 8, 4, 0, 2835, 2835, 0}));
+    const auto probe = test::RunCli({"probe", dir.File(name), dir.File(name + "x")});
+    EXPECT_EQ(probe.out,
+              dir.File(escaped) + "\tok\t8\t4\t72\n" + dir.File(escaped + "x") + "\tunreadable\n");
+    const auto stats = test::RunCli({"stats", dir.File(name)});
+    EXPECT_EQ(stats.exitCode, 0);
+    EXPECT_EQ(stats.out.substr(0, stats.out.find("files")), "1\t" + escaped + "\t8\t4\t72\n");
+}
+
 }  // namespace
 }  // namespace korvale

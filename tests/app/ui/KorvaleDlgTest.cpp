@@ -17,10 +17,12 @@
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
 #include "AboutDlg.h"
+#include "FocusChain.h"
 #include "ImageHeader.h"
 #include "KorvaleDlg.h"
 #include "QtInteraction.h"
@@ -133,6 +135,160 @@ TEST_F(MainWindowTest, StartsWithTheStoredOptionsShownAfterTheHandOff) {
     for (QPushButton* button : window.findChildren<QPushButton*>()) {
         EXPECT_EQ(button->isDefault(), button == window.Control(2))
             << button->objectName().toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, StoredSwitchesSurviveAStartWithFiles) {
+    const struct {
+        const char* stored;
+        bool keep, width, height, dpi;
+    } cases[] = {
+        {"ApplySizeY=0\n", false, true, false, true},
+        {"HoldAspect=1\nApplySizeX=0\nApplySizeY=0\nApplyDPI=0\n", true, false, false, false},
+        {"", false, true, true, true},
+    };
+    const std::string image = Image("a.bmp", 40, 30);
+    for (const auto& c : cases) {
+        for (const bool withFiles : {false, true}) {
+            WriteText(settings_, std::string("[Settings]\n") + c.stored);
+            Open(withFiles ? std::vector<std::string>{image} : std::vector<std::string>{});
+            const std::string where = std::string(c.stored) + (withFiles ? " with a file" : "");
+            EXPECT_EQ(window_->files().size(), withFiles ? 1u : 0u) << where;
+            EXPECT_EQ(window_->ControlAs<QCheckBox>(1055)->isChecked(), c.keep) << where;
+            EXPECT_EQ(window_->ControlAs<QCheckBox>(1057)->isChecked(), c.width) << where;
+            EXPECT_EQ(window_->ControlAs<QCheckBox>(1058)->isChecked(), c.height) << where;
+            EXPECT_EQ(window_->ControlAs<QCheckBox>(1059)->isChecked(), c.dpi) << where;
+            EXPECT_EQ(Enabled(1008), c.height) << where;
+            Click(2);
+            const std::string saved = SettingsText();
+            for (const auto& [key, on] : {std::pair{"HoldAspect=", c.keep},
+                                          {"ApplySizeX=", c.width},
+                                          {"ApplySizeY=", c.height},
+                                          {"ApplyDPI=", c.dpi}}) {
+                EXPECT_NE(saved.find(key + std::string(on ? "1" : "0") + "\n"), std::string::npos)
+                    << where << ": " << saved;
+            }
+        }
+    }
+}
+
+TEST_F(MainWindowTest, TabWalksEveryControlInTemplateOrderAndLeavesTheList) {
+    Open({Image("a.bmp", 40, 30), Image("b.bmp", 50, 30)});
+    window_->ControlAs<QCheckBox>(1055)->click();  // the margin group becomes usable
+    auto* list = qobject_cast<QTableView*>(window_->Control(1012));
+    list->selectRow(0);
+    window_->Control(2)->setFocus();
+    // The checked radio button of each group stands for its group; 1014 is disabled.
+    const std::vector<int> forward = {1012, 1000, 1032, 1033, 1063, 1064, 1048, 1049, 1050, 1051,
+                                      1029, 1030, 1031, 1052, 1043, 1044, 1045, 1054, 1057, 1007,
+                                      1058, 1008, 1059, 1020, 1034, 1035, 1036, 1024, 1022, 1055,
+                                      1026, 1028, 1039, 1046, 1015, 1016, 1013, 2};
+    EXPECT_EQ(test::TabChain(window_.get(), forward.size()), test::Chain(forward));
+    std::vector<int> backward(forward.rbegin() + 1, forward.rend());
+    backward.push_back(2);
+    EXPECT_EQ(test::TabChain(window_.get(), backward.size(), true), test::Chain(backward));
+    // In the list the arrow keys move the selection; Tab leaves it and keeps the selection.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(list->currentIndex().row(), 1);
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_EQ(window_->focusWidget(), window_->Control(1000));
+    EXPECT_EQ(list->currentIndex().row(), 1);
+    // In a radio group the arrow keys move the choice, and Tab then stops at the new choice.
+    window_->Control(1039)->setFocus();
+    QTest::keyClick(window_->Control(1039), Qt::Key_Up);
+    EXPECT_TRUE(window_->ControlAs<QRadioButton>(1038)->isChecked());
+    EXPECT_EQ(test::TabChain(window_.get(), 2, true), "1028 1026");
+    EXPECT_EQ(test::TabChain(window_.get(), 2), "1028 1038");
+}
+
+TEST_F(MainWindowTest, RemovalButtonThatDisablesItselfHandsTheFocusToTheList) {
+    const struct {
+        int button;
+        int files;
+        size_t left;
+    } cases[] = {{1032, 3, 2}, {1033, 3, 0}, {1063, 1, 0}, {1064, 2, 1}};
+    for (const auto& c : cases) {
+        std::vector<std::string> paths;
+        for (int i = 0; i < c.files; ++i) {
+            paths.push_back(Image("f" + std::to_string(i) + ".bmp", 40, 30));
+        }
+        Open(paths);
+        qobject_cast<QTableView*>(window_->Control(1012))->selectRow(0);
+        window_->Control(c.button)->setFocus();
+        QTest::keyClick(window_->Control(c.button), Qt::Key_Space);
+        ASSERT_FALSE(Enabled(c.button)) << c.button;
+        EXPECT_EQ(window_->focusWidget(), window_->Control(1012)) << c.button;
+        // A second Space in the list removes nothing more.
+        QTest::keyClick(window_->focusWidget(), Qt::Key_Space);
+        EXPECT_EQ(window_->files().size(), c.left) << c.button;
+    }
+}
+
+TEST_F(MainWindowTest, FocusReturnsToRunWhenARunEndsAndEnterDoesNotClose) {
+    const std::string out = home_.File("out");
+    const struct {
+        const char* name;
+        std::function<void()> prepare;
+        const char* message;  // how the only message begins, if any
+    } cases[] = {
+        {"completed", [] {}, "完了"},
+        {"stopped",
+         [this] {
+             ui_.onPump = [this](int) {
+                 window_->Control(1014)->setFocus();
+                 QTest::keyClick(window_->Control(1014), Qt::Key_Space);
+             };
+         },
+         nullptr},
+        {"cancelled",
+         [this, out] {
+             test::WriteFile(out + "/a.jpg", {'o', 'l', 'd'});
+             ui_.overwriteAnswers = {OverwriteChoice::Cancel};
+         },
+         nullptr},
+        {"failed", [this] { fs::remove(home_.File("a.jpg")); }, "画像ファイルの読み出しに失敗"},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(out);
+        fs::create_directories(out);
+        ui_.messages.clear();
+        Open({Image("a.jpg", 40, 30)});
+        SetText(1015, out.c_str());
+        c.prepare();
+        window_->Control(1013)->setFocus();
+        QTest::keyClick(window_->Control(1013), Qt::Key_Space);
+        ASSERT_EQ(ui_.messages.size(), c.message != nullptr ? 1u : 0u) << c.name;
+        if (c.message != nullptr) {
+            EXPECT_EQ(ui_.messages[0].text.rfind(c.message, 0), 0u) << ui_.messages[0].text;
+        }
+        EXPECT_FALSE(window_->running()) << c.name;
+        EXPECT_EQ(window_->focusWidget(), window_->Control(1013)) << c.name;
+        for (QPushButton* button : window_->findChildren<QPushButton*>()) {
+            EXPECT_EQ(button->isDefault(), button == window_->Control(1013))
+                << c.name << " " << button->objectName().toStdString();
+        }
+        ui_.onPump = nullptr;
+        QTest::keyClick(window_->focusWidget(), Qt::Key_Return);  // runs again, never closes
+        EXPECT_TRUE(window_->isVisible()) << c.name;
+    }
+}
+
+TEST_F(MainWindowTest, NoButtonLooksDefaultWhileAFieldHasTheFocus) {
+    Open();
+    window_->Control(1016)->setFocus();
+    EXPECT_TRUE(window_->ControlAs<QPushButton>(1016)->isDefault());
+    // Enter on a focused button presses it.
+    QTest::keyClick(window_->Control(1016), Qt::Key_Return);
+    EXPECT_TRUE(ui_.folderAskedAt.has_value());
+    for (int field : {1015, 1007, 1022, 1012}) {
+        window_->Control(field)->setFocus();
+        for (QPushButton* button : window_->findChildren<QPushButton*>()) {
+            EXPECT_FALSE(button->isDefault()) << field << " " << button->objectName().toStdString();
+        }
+        QTest::keyClick(window_->Control(field), Qt::Key_Return);
+        EXPECT_TRUE(window_->isVisible());
     }
 }
 

@@ -1,11 +1,15 @@
 // The overwrite question: texts, the default button, and the result of every way to end it.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <string>
 
 #include "DialogLayout.h"
+#include "FocusChain.h"
 #include "OverwriteDialog.h"
 #include "UserInteraction.h"
 
@@ -75,6 +79,67 @@ TEST(OverwriteDialog, EveryWayOfEndingGivesItsChoice) {
         EXPECT_FALSE(dialog.isVisible()) << c.name;
         EXPECT_EQ(dialog.result(), static_cast<int>(c.expected)) << c.name;
     }
+}
+
+// A path of `folders` folders of `folderLength` letters each, ending in `name`.
+std::string LongPath(int folders, int folderLength, const std::string& name) {
+    std::string path;
+    for (int i = 0; i < folders; ++i) {
+        path +=
+            "/" + std::string(static_cast<size_t>(folderLength), static_cast<char>('a' + i % 26));
+    }
+    return path + "/" + name;
+}
+
+TEST(OverwriteDialog, LongPathsKeepTheFileNameVisibleAndClearOfTheButtons) {
+    const std::string name = "写真_2026-12-07_最終版.jpg";
+    const struct {
+        const char* what;
+        std::string path;
+        bool elided;
+    } cases[] = {
+        {"fits the template", "/out/photo.jpg", false},
+        {"200 characters", LongPath(12, 14, name), false},
+        {"one long name", "/out/" + std::string(200, 'n') + ".jpg", false},
+        {"4000 characters", LongPath(200, 19, name), true},
+    };
+    COverwriteInQDlg reference("/out/photo.jpg");
+    const QSize room = QGuiApplication::primaryScreen()->availableGeometry().size();
+    for (const auto& c : cases) {
+        COverwriteInQDlg dialog(c.path);
+        dialog.show();
+        auto* label = ui::FindControlAs<QLabel>(&dialog, 1028);
+        const QStringList lines = label->text().split(QLatin1Char('\n'));
+        const QString shown = lines.join(QString());
+        const QString file = QString::fromStdString(c.path).section(QLatin1Char('/'), -1);
+        EXPECT_TRUE(shown.endsWith(QLatin1Char('/') + file)) << c.what;
+        EXPECT_EQ(shown == QString::fromStdString(c.path), !c.elided) << c.what;
+        EXPECT_EQ(label->toolTip().isEmpty(), !c.elided) << c.what;
+        // Every line fits the label, and the label ends above every button.
+        for (const QString& line : lines) {
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(line), label->width()) << c.what;
+        }
+        EXPECT_GE(label->height(),
+                  static_cast<int>(lines.size()) * label->fontMetrics().lineSpacing())
+            << c.what;
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            EXPECT_LT(label->geometry().bottom(), button->geometry().top()) << c.what;
+            EXPECT_TRUE(dialog.rect().contains(button->geometry())) << c.what;
+        }
+        if (!c.path.empty() && c.path.size() < 20) {
+            EXPECT_EQ(dialog.size(), reference.size()) << c.what;
+        }
+        EXPECT_LE(dialog.width(), std::max(reference.width(), room.width() * 2 / 3)) << c.what;
+        EXPECT_LE(dialog.height(), std::max(reference.height(), room.height() / 2)) << c.what;
+    }
+}
+
+TEST(OverwriteDialog, TabFollowsTheTemplateOrder) {
+    COverwriteInQDlg dialog("/out/photo.jpg");
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    EXPECT_EQ(test::TabChain(&dialog, 4), "6 5 7 2");
+    EXPECT_EQ(test::TabChain(&dialog, 4, true), "7 5 6 2");
 }
 
 }  // namespace

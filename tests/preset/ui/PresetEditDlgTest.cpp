@@ -12,9 +12,11 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
 
 #include "DialogLayout.h"
+#include "FocusChain.h"
 #include "PresetEditDlg.h"
 #include "PresetItemEditDlg.h"
 #include "RecordingInteraction.h"
@@ -262,6 +264,42 @@ TEST(EditPresets, HandsBackTheWorkingListOnlyOnOk) {
                                  Press(editor, 1);
                              }),
               PresetList{});
+}
+
+TEST_F(ListEditor, TabReachesEveryButtonAndArrowsMoveTheSelection) {
+    Open(Numbered(3));
+    Select({1});
+    Button(1)->setFocus();
+    const std::string forward = "2 1047 1048 1049 1032 1033 1034 1";
+    EXPECT_EQ(test::TabChain(&dialog, 8), forward);
+    EXPECT_EQ(test::TabChain(&dialog, 8, true), "1034 1033 1032 1049 1048 1047 2 1");
+    // The arrow keys move the selection within the list; Tab leaves it and keeps it.
+    List()->setFocus();
+    List()->setCurrentIndex(List()->model()->index(1, 0));
+    QTest::keyClick(List(), Qt::Key_Down);
+    EXPECT_EQ(Selected(), std::vector<int>{2});
+    QTest::keyClick(List(), Qt::Key_Tab);
+    EXPECT_EQ(dialog.focusWidget(), Button(1048));
+    EXPECT_EQ(Selected(), std::vector<int>{2});
+}
+
+TEST_F(ListEditor, ButtonThatDisablesItselfHandsTheFocusToTheList) {
+    const struct {
+        int button;
+        int row;
+    } cases[] = {{1032, 1}, {1033, 1}, {1034, 1}};
+    for (const auto& c : cases) {
+        dialog.hide();  // showing again fills the list afresh
+        Open(Numbered(3));
+        QApplication::setActiveWindow(&dialog);
+        Select({c.row});
+        Button(c.button)->setFocus();
+        QTest::keyClick(Button(c.button), Qt::Key_Space);
+        ASSERT_FALSE(Button(c.button)->isEnabled()) << c.button;
+        EXPECT_EQ(dialog.focusWidget(), List()) << c.button;
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Space);
+        EXPECT_TRUE(dialog.isVisible()) << c.button;
+    }
 }
 
 }  // namespace

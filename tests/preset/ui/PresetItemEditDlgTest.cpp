@@ -12,6 +12,7 @@
 
 #include "DialogLayout.h"
 #include "FieldValidation.h"
+#include "FocusChain.h"
 #include "PresetItemEditDlg.h"
 #include "RecordingInteraction.h"
 #include "SpinButton.h"
@@ -229,6 +230,16 @@ TEST_F(ItemEditor, LongerStoredNameIsShownWholeButRefusedAtOk) {
     Click(1);
     EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{PromptMaxBytes(40)});
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(ItemEditor, TabFollowsTheTemplateOrder) {
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    FindControlAs<QWidget>(&dialog, 1)->setFocus();
+    EXPECT_EQ(test::TabChain(&dialog, 13),
+              "2 1049 1007 1008 1020 1011 1013 1051 1054 1050 1052 1055 1");
+    EXPECT_EQ(test::TabChain(&dialog, 13, true),
+              "1055 1052 1050 1054 1051 1013 1011 1020 1008 1007 1049 2 1");
 }
 
 }  // namespace
