@@ -3,10 +3,14 @@
 # executions and coverage per target.
 #
 #   scripts/fuzz.sh [--runs N] [--time SECONDS] [--parallel] [TARGET...]
+#   scripts/fuzz.sh --coverage [TARGET...]
 #
 # --runs N        executions per target (default 10000000)
 # --time SECONDS  stop a target after this long even if N is not reached (default: no limit)
 # --parallel      run all targets at once instead of one after another
+# --coverage      instead of fuzzing, replay each target's grown and committed corpus in a
+#                 source-coverage build (build-fuzz-cov/) and print the line and branch
+#                 coverage of the code it reaches
 # TARGET          probe, stamp, preset_csv, options (default: all)
 #
 # Each target grows its own corpus in build-fuzz/fuzz-corpus/TARGET (seeded from fuzz/corpus/);
@@ -19,13 +23,15 @@ cd "$(dirname "$0")/.."
 runs=10000000
 max_time=0
 parallel=0
+coverage=0
 targets=()
 while [ $# -gt 0 ]; do
     case $1 in
         --runs) runs=$2; shift 2 ;;
         --time) max_time=$2; shift 2 ;;
         --parallel) parallel=1; shift ;;
-        -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+        --coverage) coverage=1; shift ;;
+        -h|--help) sed -n '2,20p' "$0"; exit 0 ;;
         -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
         *) targets+=("$1"); shift ;;
     esac
@@ -37,11 +43,37 @@ if [ ${#targets[@]} -eq 0 ]; then
     done
 fi
 
-scripts/install-deps.sh
 launcher=()
 if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+
+if [ "$coverage" -eq 1 ]; then
+    scripts/install-deps.sh llvm
+    flags="-fprofile-instr-generate -fcoverage-mapping"
+    cmake -S . -B build-fuzz-cov -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+          -DCMAKE_CXX_COMPILER=clang++ -DKORVALE_FUZZ=ON -DKORVALE_BUILD_TESTS=OFF \
+          -DKORVALE_BUILD_BENCHMARKS=OFF -DCMAKE_CXX_FLAGS="$flags" \
+          -DCMAKE_EXE_LINKER_FLAGS="$flags" "${launcher[@]}" >/dev/null
+    cmake --build build-fuzz-cov -j "$(nproc)" --target korvale_fuzzers
+    profiles=build-fuzz-cov/profiles
+    rm -rf "$profiles"
+    mkdir -p "$profiles"
+    for name in "${targets[@]}"; do
+        corpora=("fuzz/corpus/$name")
+        [ -d "build-fuzz/fuzz-corpus/$name" ] && corpora+=("build-fuzz/fuzz-corpus/$name")
+        LLVM_PROFILE_FILE="$profiles/$name.profraw" "build-fuzz-cov/bin/fuzz_$name" -runs=0 \
+            "${corpora[@]}" >"$profiles/$name.log" 2>&1
+        llvm-profdata merge -sparse "$profiles/$name.profraw" -o "$profiles/$name.profdata"
+        echo "== fuzz_$name: $(find "${corpora[@]}" -type f | wc -l) inputs"
+        # The project's sources only, without the target itself.
+        llvm-cov report "build-fuzz-cov/bin/fuzz_$name" -instr-profile="$profiles/$name.profdata" \
+            -ignore-filename-regex='(^/usr/|Fuzzer\.cpp$|FuzzFiles\.(cpp|h)$)'
+    done
+    exit 0
+fi
+
+scripts/install-deps.sh
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
       -DKORVALE_FUZZ=ON -DKORVALE_BUILD_TESTS=OFF -DKORVALE_BUILD_BENCHMARKS=OFF \
       -DKORVALE_WERROR=ON "${launcher[@]}" >/dev/null
