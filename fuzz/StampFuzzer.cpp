@@ -3,6 +3,7 @@
 // give the same bytes when repeated.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -63,7 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // BMP: the two pixels-per-metre fields at offsets 38 to 45.
     fuzz::WriteWhole(bmpPath, file);
     const auto before = ProbeBmpHeader(bmpPath);
-    StampAndCheck(bmpPath, file, dpi, 38, 45);
+    const std::vector<uint8_t> stampedBmp = StampAndCheck(bmpPath, file, dpi, 38, 45);
+    // Both fields or nothing.
+    if (stampedBmp != file &&
+        (stampedBmp.size() < 46 ||
+         !std::equal(stampedBmp.begin() + 38, stampedBmp.begin() + 42, stampedBmp.begin() + 42))) {
+        std::abort();
+    }
     if (before) {
         const auto after = ProbeBmpHeader(bmpPath);
         if (!after || after->width != before->width || after->height != before->height) {
