@@ -46,12 +46,13 @@ void StampBmpResolution(const std::string& path, uint32_t dpi) {
     }
     file.Skip(20);  // past width, height, planes, bit count, compression and image size
     const auto value = static_cast<uint32_t>(BmpPixelsPerMetre(dpi));
-    const unsigned char field[4] = {
-        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-    if (file.Write(field, sizeof field)) {
-        file.Write(field, sizeof field);
+    unsigned char fields[8];
+    for (int i = 0; i < 4; ++i) {
+        fields[i] = fields[i + 4] = static_cast<unsigned char>(value >> (8 * i));
     }
+    // One write for both fields: a file that ends inside the second one is left unchanged, not
+    // stamped by half.
+    file.Write(fields, sizeof fields);
 }
 
 void StampJpegResolution(const std::string& path, uint32_t dpi) {

@@ -7,6 +7,7 @@ packages=(
     g++ cmake ninja-build
     qt6-base-dev libopencv-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
     fonts-ipafont-gothic qt6-translations-l10n
     librsvg2-bin help2man
     desktop-file-utils appstream man-db bash-completion

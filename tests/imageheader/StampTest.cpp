@@ -91,6 +91,13 @@ TEST(StampBmp, LeavesUnsuitableFilesUnchanged) {
              b.resize(40);
              return b;
          }()},
+        // Room for the first field only: half a stamp would be a changed file all the same.
+        {"ends inside the second field",
+         [] {
+             Bytes b = test::MakeBmp({40, 4, 4, 0, 0, 0, 0});
+             b.resize(44);
+             return b;
+         }()},
         {"empty", Bytes{}},
     };
     test::TempDir dir;

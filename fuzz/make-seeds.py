@@ -1,0 +1,118 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets into corpus/<target>/ (seed-* files only; the
+regression-* files beside them are kept). Run from anywhere; the output is deterministic."""
+import pathlib
+import struct
+
+HERE = pathlib.Path(__file__).resolve().parent
+
+
+def bmp(info_size=40, width=64, height=48, compression=0, ppm=3780):
+    if info_size == 12:
+        info = struct.pack("<IHHHH", 12, width, height, 1, 24)
+    else:
+        info = struct.pack("<IiiHHIIiiII", info_size, width, height, 1, 24, compression, 0,
+                           ppm, ppm, 0, 0)
+        info += bytes(info_size - 40)
+    return b"BM" + struct.pack("<IHHI", 14 + len(info), 0, 0, 14 + len(info)) + info
+
+
+def segment(code, payload):
+    return bytes([0xFF, code]) + struct.pack(">H", len(payload) + 2) + payload
+
+
+def app0(units=1, density=300, identifier=b"JFIF\0\x01\x01"):
+    return segment(0xE0, identifier + bytes([units]) + struct.pack(">HHBB", density, density,
+                                                                     0, 0))
+
+
+def exif(big_endian=True, orientation=6, resolution=(300, 1), unit=2):
+    e = ">" if big_endian else "<"
+    entries = [(274, 3, 1, struct.pack(e + "HH", orientation, 0)),
+               (282, 5, 1, struct.pack(e + "I", 8 + 2 + 3 * 12 + 4)),
+               (296, 3, 1, struct.pack(e + "HH", unit, 0))]
+    tiff = (b"MM" if big_endian else b"II") + struct.pack(e + "HI", 42, 8)
+    tiff += struct.pack(e + "H", len(entries))
+    for tag, kind, count, value in entries:
+        tiff += struct.pack(e + "HHI", tag, kind, count) + value
+    tiff += struct.pack(e + "I", 0) + struct.pack(e + "II", *resolution)
+    return segment(0xE1, b"Exif\0\0" + tiff)
+
+
+def frame(code=0xC0, width=64, height=48):
+    return segment(code, struct.pack(">BHHB", 8, height, width, 3) + bytes(9))
+
+
+SCAN_END = segment(0xDA, bytes([3, 1, 0, 2, 0x11, 3, 0x11, 0, 0x3F, 0])) + bytes(
+    [0x12, 0x34, 0xFF, 0x00, 0x56]) + b"\xFF\xD9"
+SOI = b"\xFF\xD8"
+
+IMAGES = {
+    "bmp-info40": bmp(),
+    "bmp-core12": bmp(info_size=12),
+    "bmp-v4": bmp(info_size=108, ppm=11811),
+    "bmp-v5-topdown": bmp(info_size=124, height=-48),
+    "bmp-rle": bmp(compression=1),
+    "bmp-negative-ppm": bmp(ppm=-1),
+    "jpeg-jfif-dpi": SOI + app0() + frame() + SCAN_END,
+    "jpeg-jfif-dpcm": SOI + app0(units=2, density=118) + frame(0xC2) + SCAN_END,
+    "jpeg-jfif-aspect": SOI + app0(units=0, density=1) + frame(0xC1) + SCAN_END,
+    "jpeg-exif-be": SOI + exif() + frame(width=640, height=480) + SCAN_END,
+    "jpeg-exif-le": SOI + exif(False, 8, (72, 1)) + frame(0xC3) + SCAN_END,
+    "jpeg-jfif-exif": SOI + app0(units=0, density=0) + exif(True, 3, (600, 2), 3) +
+                      segment(0xDB, bytes(65)) + frame() + SCAN_END,
+    "jpeg-padded-markers": SOI + b"\xFF\xFF" + app0() + segment(0xFE, b"comment") + frame() +
+                           SCAN_END,
+    "jpeg-truncated": (SOI + app0() + frame())[:20],
+}
+
+CSV = {
+    "default": (HERE.parent / "resources" / "KVPreset.csv").read_bytes(),
+    "quoted": b'"a ""quoted"" name, with comma",100,200,300\n"two\nlines",32,32,0\r\n',
+    "line-ends": b"plain,64,64,72\rcr only,65535,65535,10000\r\nlast,33,34,35",
+    "rejected": b"\n,1,2,3\nsmall,31,32,0\nbig,32,65536,10001\nfew,1\n-1,-2,-3,-4\n",
+    "out-of-range": b"huge,99999999999,2,3\nlead,12abc, 40,+50\n",
+    "long-field": b'"' + b"x" * 1100 + b'",100,100,100\n',
+    "open-quote": b'"never closed,1,2,3\n',
+}
+
+OPTIONS_ALL = ("Mode=1\nIP=0\nHoldAspect=1\nCrop=8\nSpR=0\nSpG=128\nSpB=255\nApplySizeX=0\n"
+               "ApplySizeY=0\nApplyDPI=0\nSizeX=32\nSizeY=65535\nDPI=0\nPreset=1\nFormat=1\n"
+               "JQ=100\nFolder=/home/u/\u51fa\u529b\n")
+OPTIONS = {
+    "all-values": (2, "[Settings]\n" + OPTIONS_ALL),
+    "no-presets": (0, "[Settings]\nPreset=0\nIP=4\n"),
+    "out-of-range": (3, "[Settings]\nIP=-1\nCrop=9\nSpR=256\nSizeX=31\nSizeY=65536\n"
+                        "DPI=10001\nPreset=3\nJQ=101\n"),
+    "not-numbers": (1, "[Settings]\nIP=abc\nSizeX=12x\nDPI=\nJQ=1,2\nFolder=a,b\n"),
+    "quoted-escapes": (5, '[Settings]\nFolder="/tmp/a b;c"\nSizeX=0x20\nMode=\\x31\n'
+                          "; comment\nDPI = 72 \n"),
+    "other-groups": (1, "[General]\nIP=1\n[Settings]\nIP=2\n[Other]\nIP=3\n"),
+    "variant": (1, "[Settings]\nIP=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x1)\n"
+                   "Folder=@String(/x)\n"),
+    "percent-keys": (1, "[%53ettings]\n%49P=1\nFolder=%U00E9\n"),
+    "crlf": (2, "[Settings]\r\nIP=3\r\nFolder=/data\r\n"),
+}
+
+
+def write(target, name, data):
+    folder = HERE / "corpus" / target
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / ("seed-" + name)).write_bytes(data)
+
+
+def main():
+    for name, data in IMAGES.items():
+        write("probe", name, data)
+    for dpi in (300, 0, 72, 70000, 0xFFFFFFFF):
+        for name in ("bmp-info40", "bmp-core12", "bmp-v5-topdown", "jpeg-jfif-dpi",
+                     "jpeg-exif-be", "jpeg-padded-markers"):
+            write("stamp", f"{name}-{dpi}", struct.pack("<I", dpi) + IMAGES[name])
+    for name, data in CSV.items():
+        write("preset_csv", name, data)
+    for name, (presets, text) in OPTIONS.items():
+        write("options", name, bytes([presets]) + text.encode())
+
+
+if __name__ == "__main__":
+    main()
