@@ -203,7 +203,7 @@ ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
                           const std::string& outputPath, uint32_t dpi, FileError* error) {
     AtomicFile file;
     std::vector<unsigned char> bytes;
-    bool written = file.Open(outputPath);
+    bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true);
     if (written && EncodeImageToMemory(outputPath, image, JpegQualityParams(request.jpegQuality),
                                        bytes) != ConvertResult::Ok) {
         if (error != nullptr) {

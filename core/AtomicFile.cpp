@@ -159,7 +159,8 @@ bool AtomicFile::Fail(int code, const std::string& path) {
     return false;
 }
 
-bool AtomicFile::Open(const std::string& path, const std::string& temporaryName) {
+bool AtomicFile::Open(const std::string& path, const std::string& temporaryName,
+                      bool keepReadOnly) {
     Discard();
     error_ = {};
     failedAtRename_ = false;
@@ -190,11 +191,9 @@ bool AtomicFile::Open(const std::string& path, const std::string& temporaryName)
         target_ = link.front() == '/' ? link : FolderOf(target_) + link;
     }
     if (replaces_) {
-        if (S_ISDIR(info.st_mode)) {
-            return Fail(EISDIR, target_);
-        }
         // A read-only file stays, also for a user who could replace it.
-        if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        if (keepReadOnly && !S_ISDIR(info.st_mode) &&
+            (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
             return Fail(EACCES, target_);
         }
         mode_ = S_ISREG(info.st_mode) ? (info.st_mode & 07777) : 0;
@@ -216,7 +215,7 @@ bool AtomicFile::Open(const std::string& path, const std::string& temporaryName)
             ::unlink(temporary_.c_str());  // a stale file of the fixed name, whatever it is
         }
         fd_ = ::open(temporary_.c_str(), flags, 0666);
-        if (fd_ < 0 && errno != EEXIST) {
+        if (fd_ < 0 && (errno != EEXIST || !temporaryName.empty())) {
             const int code = errno;
             temporary_.clear();
             return Fail(code, folder.empty() ? "." : folder);

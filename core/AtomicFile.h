@@ -46,11 +46,13 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     // Prepares the replacement of `path`. A symbolic link is followed to the file it finally
-    // names, which is replaced beside itself so that the link stays. Refused: a folder, a file
-    // without write permission, a link to nothing, a link loop. The temporary file is
-    // `temporaryName` in the target's folder, or, when empty, ".korvale-<pid>-<n><ext>" with the
-    // target's extension; an existing file of the fixed name is replaced.
-    bool Open(const std::string& path, const std::string& temporaryName = {});
+    // names, which is replaced beside itself so that the link stays. Refused: a link to nothing,
+    // a link loop, and with `keepReadOnly` a file without any write permission. (A folder of
+    // that name fails at the rename.) The temporary file is `temporaryName` in the target's
+    // folder, or, when empty, ".korvale-<pid>-<n><ext>" with the target's extension; an existing
+    // file of the fixed name is replaced.
+    bool Open(const std::string& path, const std::string& temporaryName = {},
+              bool keepReadOnly = false);
     // Writes all of `data` or fails.
     bool Write(const void* data, size_t size);
     // Gives the written bytes the target's name. When an older file is replaced, the bytes and
