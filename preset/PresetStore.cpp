@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
+#include <fstream>
+#include <iterator>
 
 #include "AtomicFile.h"
 #include "Text.h"
@@ -35,8 +35,8 @@ bool InSizeRange(int32_t value) {
            value <= static_cast<int32_t>(kPresetMaxSize);
 }
 
-// The first default file found is copied; a failed copy leaves no partial file behind, and the
-// open that follows reports the missing preset file.
+// The first default file found is copied in one step: a failed copy leaves nothing behind, and
+// the open that follows reports the missing preset file.
 void CopyDefaultFile(const std::vector<std::string>& folders, const std::string& target) {
     for (std::string folder : folders) {
         if (!folder.empty() && folder.back() != '/') {
@@ -46,11 +46,12 @@ void CopyDefaultFile(const std::vector<std::string>& folders, const std::string&
         if (!IsRegularFile(source)) {
             continue;
         }
-        std::error_code error;
-        std::filesystem::copy_file(source, target,
-                                   std::filesystem::copy_options::overwrite_existing, error);
-        if (error && IsRegularFile(target)) {
-            ::unlink(target.c_str());
+        std::ifstream in(source, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        AtomicFile file;
+        if (!in.bad() && file.Open(target) && file.Write(bytes.data(), bytes.size())) {
+            file.Commit();
         }
         return;
     }
