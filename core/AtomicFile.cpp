@@ -97,6 +97,8 @@ std::string SystemReason(int code) {
             return "ファイルまたはフォルダが見つかりません。";
         case ENOTDIR:
             return "パスの途中にフォルダではないものがあります。";
+        case EEXIST:
+            return "同じ名前のファイルまたはフォルダがあります。";
         case EISDIR:
             return "同じ名前のフォルダがあります。";
         case ELOOP:
@@ -217,8 +219,12 @@ bool AtomicFile::Open(const std::string& path, const std::string& temporaryName,
         fd_ = ::open(temporary_.c_str(), flags, 0666);
         if (fd_ < 0 && (errno != EEXIST || !temporaryName.empty())) {
             const int code = errno;
+            // A fixed name in the way is named; otherwise the folder is what refused.
+            const std::string concerned = code == EEXIST   ? temporary_
+                                          : folder.empty() ? std::string(".")
+                                                           : folder;
             temporary_.clear();
-            return Fail(code, folder.empty() ? "." : folder);
+            return Fail(code, concerned);
         }
     }
     if (fd_ < 0) {
