@@ -92,7 +92,7 @@ std::vector<StoredValue> StoredValuesOf(const OptionControls& c) {
     };
 }
 
-void SaveBatchOptions(const OptionControls& controls, SettingsStore& store) {
+std::optional<FileError> SaveBatchOptions(const OptionControls& controls, SettingsStore& store) {
     for (const StoredValue& value : StoredValuesOf(controls)) {
         const OptionKey& key = kOptionKeys[value.id];
         if (key.rule == ReadRule::Text) {
@@ -101,7 +101,7 @@ void SaveBatchOptions(const OptionControls& controls, SettingsStore& store) {
             store.WriteInt(key.name, value.number);
         }
     }
-    store.Flush();
+    return store.Flush();
 }
 
 }  // namespace korvale

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,7 +87,8 @@ struct StoredValue {
 // 0 for a preset list without one.
 std::vector<StoredValue> StoredValuesOf(const OptionControls& controls);
 
-// Writes StoredValuesOf(controls); failed writes are not reported.
-void SaveBatchOptions(const OptionControls& controls, SettingsStore& store);
+// Writes StoredValuesOf(controls); std::nullopt when they are on disk, else which file and why
+// not.
+std::optional<FileError> SaveBatchOptions(const OptionControls& controls, SettingsStore& store);
 
 }  // namespace korvale

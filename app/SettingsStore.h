@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "AtomicFile.h"
 
 class QSettings;
 
@@ -35,14 +38,21 @@ public:
     // std::nullopt when the value is absent or not a single text.
     std::optional<std::string> ReadText(const char* name) const;
 
-    // Writing failures are not reported; the store is written out when it is flushed or closed.
+    // The store is written out when it is flushed or closed.
     void WriteInt(const char* name, int32_t value);
     void WriteText(const char* name, const std::string& value);
-    void Flush();
+    // Writes the store out; std::nullopt when it is on disk, else which file and why not.
+    std::optional<FileError> Flush();
 
 private:
     explicit SettingsStore(std::unique_ptr<QSettings> settings);
+    // A store over `path`, or, when a named pipe or other special file lies there (reading it
+    // would wait for ever), one that reads nothing and writes nothing.
+    static SettingsStore Guarded(const std::string& path,
+                                 const std::function<std::unique_ptr<QSettings>()>& make);
+
     std::unique_ptr<QSettings> settings_;
+    std::string unusablePath_;  // the special file in place of the store
 };
 
 }  // namespace korvale

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 
+#include "AtomicFile.h"
 #include "BatchOptions.h"
 #include "BatchRun.h"
 #include "Commands.h"
@@ -25,19 +26,34 @@ namespace {
 
 volatile sig_atomic_t interrupted = 0;
 
-void OnInterrupt(int) {
+void OnInterrupt(int signal) {
+    if (interrupted) {
+        // A second signal ends the process at once, leaving no temporary file behind.
+        RemoveTemporaryInHand();
+        struct sigaction fallback;
+        std::memset(&fallback, 0, sizeof fallback);
+        fallback.sa_handler = SIG_DFL;
+        sigemptyset(&fallback.sa_mask);
+        sigaction(signal, &fallback, nullptr);
+        raise(signal);  // delivered when this handler returns
+        return;
+    }
     interrupted = 1;
 }
 
-// Ctrl-C acts as the stop button: the image in hand is finished, then the run ends. The
-// handler is reset by the first signal, so a second Ctrl-C ends the process at once.
+// Ctrl-C, SIGTERM and SIGHUP act as the stop button: the image in hand is finished, then the
+// run ends.
 void CatchInterrupt() {
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&action.sa_mask, signal);
+    }
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 class RunInteraction : public TerminalInteraction {

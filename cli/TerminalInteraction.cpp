@@ -1,6 +1,7 @@
 // The interaction seam for korvale-cli.
 #include "TerminalInteraction.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -9,6 +10,20 @@ namespace korvale::cli {
 void TerminalInteraction::ShowMessage(const std::string& text, MessageIcon) {
     ++messageCount_;
     std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void TerminalInteraction::ShowDetailedMessage(const std::string& text, const std::string& detail,
+                                              MessageIcon icon) {
+    ShowMessage(text, icon);
+    if (detail.empty()) {
+        return;
+    }
+    size_t start = 0;
+    while (start <= detail.size()) {
+        const size_t end = std::min(detail.find('\n', start), detail.size());
+        std::fprintf(stderr, "  %.*s\n", static_cast<int>(end - start), detail.data() + start);
+        start = end + 1;
+    }
 }
 
 OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {

@@ -15,6 +15,9 @@ public:
         : overwrite_(overwrite) {}
 
     void ShowMessage(const std::string& text, MessageIcon icon) override;
+    // The detail follows the message, each of its lines indented.
+    void ShowDetailedMessage(const std::string& text, const std::string& detail,
+                             MessageIcon icon) override;
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
     OverwriteChoice AskOverwrite(const std::string& path) override;

@@ -1,17 +1,17 @@
 // The batch run.
 #include "BatchRun.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <deque>
 #include <future>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "AtomicFile.h"
 #include "Plan.h"
 #include "ResolutionStamp.h"
 #include "Text.h"
@@ -29,31 +29,6 @@ constexpr const char* kDone = "完了";
 bool IsExistingNonDirectory(const std::string& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
-}
-
-// A hidden name beside the output that no other file has: the process id and a counter make it
-// unique, O_EXCL makes sure. The output's extension is kept.
-std::optional<std::string> ReserveTemporary(const std::string& outputPath) {
-    static std::atomic<unsigned> counter{0};
-    const size_t slash = outputPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : outputPath.substr(0, slash + 1);
-    const std::string_view name = FileNameOf(outputPath);
-    const size_t dot = name.rfind('.');
-    const std::string extension(dot == std::string_view::npos ? "" : name.substr(dot));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string path =
-            folder + FormatText(".korvale-%d-%u", static_cast<int>(::getpid()), counter++) +
-            extension;
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return path;
-        }
-        if (errno != EEXIST) {
-            return std::nullopt;
-        }
-    }
-    return std::nullopt;
 }
 
 // Which file a path named when it was looked at: a replaced or rewritten file differs.
@@ -162,6 +137,28 @@ private:
     int previous_;
 };
 
+// Which file a failed image concerns and why, for the detail of its message.
+std::string FailureDetailOf(ConvertResult result, const std::string& sourcePath,
+                            const std::string& outputPath, FileError failure) {
+    switch (result) {
+        case ConvertResult::ReadFailed:
+            if (::access(sourcePath.c_str(), R_OK) != 0) {
+                return FailureDetail({errno, sourcePath, {}});
+            }
+            return FailureDetail({0, sourcePath, "画像として読み取れませんでした。"});
+        case ConvertResult::WriteFailed:
+            if (failure.path.empty()) {
+                // Failed before anything was written: the image could not be made.
+                failure = {0, outputPath, "画像を作成できませんでした。"};
+            }
+            return FailureDetail(failure);
+        case ConvertResult::BadAnchor:
+        case ConvertResult::Ok:
+            break;
+    }
+    return {};
+}
+
 }  // namespace
 
 int InterpolationFlag(int choice) {
@@ -187,36 +184,37 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
 }
 
 ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
-                          const std::string& outputPath, uint32_t dpi) {
-    struct stat existing;
-    const bool exists = ::stat(outputPath.c_str(), &existing) == 0;
-    if (exists &&
-        (S_ISDIR(existing.st_mode) || (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
-        // The encoder could not write over a folder or a read-only file either.
+                          const std::string& outputPath, uint32_t dpi, FileError* error) {
+    AtomicFile file;
+    std::vector<unsigned char> bytes;
+    bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true);
+    if (written && EncodeImageToMemory(outputPath, image, JpegQualityParams(request.jpegQuality),
+                                       bytes) != ConvertResult::Ok) {
+        if (error != nullptr) {
+            *error = {0, outputPath, "この形式では画像を書き込めません。"};
+        }
         return ConvertResult::WriteFailed;
     }
-    const std::optional<std::string> temporary = ReserveTemporary(outputPath);
-    if (!temporary) {
-        return ConvertResult::WriteFailed;
+    written = written && file.Write(bytes.data(), bytes.size());
+    if (written) {
+        // The branch follows the output's name, not the temporary one.
+        if (HasExtension(outputPath, "bmp")) {
+            StampBmpResolution(file.temporaryPath(), dpi);
+        } else {
+            StampJpegResolution(file.temporaryPath(), dpi);
+        }
+        written = file.Commit();
     }
-    if (EncodeImage(*temporary, image, JpegQualityParams(request.jpegQuality)) !=
-        ConvertResult::Ok) {
-        ::unlink(temporary->c_str());
-        return ConvertResult::WriteFailed;
+    if (!written && error != nullptr) {
+        *error = file.error();
     }
-    StampResolution(*temporary, dpi);
-    if (exists) {
-        ::chmod(temporary->c_str(), existing.st_mode & 07777);
-    }
-    if (::rename(temporary->c_str(), outputPath.c_str()) != 0) {
-        ::unlink(temporary->c_str());
-        return ConvertResult::WriteFailed;
-    }
-    return ConvertResult::Ok;
+    return written ? ConvertResult::Ok : ConvertResult::WriteFailed;
 }
 
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
                   UserInteraction& ui) {
+    struct timespec runStart;
+    ::clock_gettime(CLOCK_REALTIME, &runStart);
     if (list.empty()) {
         ui.ShowMessage(kNoFiles);
         return BatchEnd::NotStarted;
@@ -242,6 +240,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.SetProgressRange(static_cast<int>(list.size()));
     host.SetProgressPosition(0);
     bool ask = true;
+    RemoveStaleTemporaries(request.outputFolder, runStart);
     const SingleThreadedOpenCv singleThreaded;
     WorkAhead ahead(list, request);
     // Work ahead is worth it unless an image waits for an overwrite question.
@@ -263,7 +262,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         const int n = static_cast<int>(i) + 1;
         const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
         if (!name) {
-            ui.ShowMessage(kNoExtension);
+            ui.ShowDetailedMessage(kNoExtension, entry.path + "\nファイル名に拡張子がありません。");
             end = BatchEnd::Failed;
             break;
         }
@@ -285,11 +284,14 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             const PreparedImage prepared = ahead.Take(i);
             startAhead(i + 1);
             const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
-            const ConvertResult result = prepared.result == ConvertResult::Ok
-                                             ? WriteOutput(request, prepared.image, outputPath, dpi)
-                                             : prepared.result;
+            FileError failure;
+            const ConvertResult result =
+                prepared.result == ConvertResult::Ok
+                    ? WriteOutput(request, prepared.image, outputPath, dpi, &failure)
+                    : prepared.result;
             if (result != ConvertResult::Ok) {
-                ui.ShowMessage(ConvertMessage(result));
+                ui.ShowDetailedMessage(ConvertMessage(result),
+                                       FailureDetailOf(result, entry.path, outputPath, failure));
                 end = BatchEnd::Failed;
                 break;
             }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "AtomicFile.h"
 #include "BatchRequest.h"
 #include "Conversion.h"
 #include "FileList.h"
@@ -34,12 +35,13 @@ public:
 // yet written.
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry);
 
-// Encodes `image` into a hidden temporary file beside `outputPath` (same extension, so the
-// encoder and the stamp pick the same branch), stamps `dpi` into it and renames it over
-// `outputPath`. Nothing partial is ever left at `outputPath`; a read-only output is not
-// replaced.
+// Encodes `image` into memory, writes it into a hidden temporary file beside `outputPath` (or
+// beside the file a link there names), stamps `dpi` into it and renames it over that file.
+// Every write is checked, and a replaced file is flushed to the device first: nothing partial
+// is ever left at `outputPath`. A read-only output is not replaced. On failure `error`, when
+// given, says which file and why.
 ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
-                          const std::string& outputPath, uint32_t dpi);
+                          const std::string& outputPath, uint32_t dpi, FileError* error = nullptr);
 
 // Runs the batch over `list`. `running` is set for the run and cleared at its end; clearing it
 // from outside (the stop button, while the interface is serviced) ends the run after the image

@@ -8,6 +8,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "Text.h"
+
 namespace korvale {
 namespace {
 
@@ -146,6 +148,24 @@ PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anc
 ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
                           const EncoderParams& params) {
     return Encode(outputPath, image, params) ? ConvertResult::Ok : ConvertResult::WriteFailed;
+}
+
+ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
+                                  const EncoderParams& params, std::vector<unsigned char>& bytes) {
+    const std::string_view name = FileNameOf(outputPath);
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) {
+        return ConvertResult::WriteFailed;  // the encoder is chosen by the extension
+    }
+    try {
+        return cv::imencode(std::string(name.substr(dot)), image, bytes, params)
+                   ? ConvertResult::Ok
+                   : ConvertResult::WriteFailed;
+    } catch (const cv::Exception&) {
+        return ConvertResult::WriteFailed;
+    } catch (const std::bad_alloc&) {
+        return ConvertResult::WriteFailed;
+    }
 }
 
 ConvertResult ResizeImage(const std::string& sourcePath, const std::string& outputPath,

@@ -25,6 +25,13 @@ public:
 
     // A modal message with an OK button only.
     virtual void ShowMessage(const std::string& text, MessageIcon icon = MessageIcon::None) = 0;
+    // The same message with a detail below it (the file concerned and the system's reason);
+    // an empty detail shows the message alone.
+    virtual void ShowDetailedMessage(const std::string& text, const std::string& detail,
+                                     MessageIcon icon = MessageIcon::None) {
+        (void)detail;
+        ShowMessage(text, icon);
+    }
 
     // Nesting pair: the normal cursor returns when the outermost use ends.
     virtual void BeginWaitCursor() = 0;

@@ -1,7 +1,11 @@
 // The CSV record reader.
 #include "CsvLoader.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace korvale {
 namespace {
@@ -22,14 +26,20 @@ bool CCSVLoader::Open(const std::string& path) {
     field_.clear();
     lookahead_ = -1;
     readFailed_ = false;
-    file_ = std::fopen(path.c_str(), "rb");
-    if (file_ == nullptr) {
+    // O_NONBLOCK keeps a named pipe from blocking the open; only a regular file is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
-    // A folder opens on Linux but cannot be read; treat it as not openable.
-    struct stat info;
-    if (::fstat(::fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) {
-        Close();
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;  // the reason the caller reports
+        return false;
+    }
+    file_ = ::fdopen(fd, "rb");
+    if (file_ == nullptr) {
+        ::close(fd);
         return false;
     }
     return true;

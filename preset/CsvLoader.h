@@ -18,7 +18,8 @@ public:
     CCSVLoader(const CCSVLoader&) = delete;
     CCSVLoader& operator=(const CCSVLoader&) = delete;
 
-    // Opens a regular file for reading and resets the parser.
+    // Opens a regular file for reading and resets the parser; errno says why it failed. A named
+    // pipe or other special file is refused without waiting for a writer.
     bool Open(const std::string& path);
 
     // Reads one record into fields[0..n) (the vector grows as needed; elements past n are left

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <fstream>
+#include <iterator>
 
+#include "AtomicFile.h"
 #include "Text.h"
 
 namespace korvale {
@@ -35,8 +35,8 @@ bool InSizeRange(int32_t value) {
            value <= static_cast<int32_t>(kPresetMaxSize);
 }
 
-// The first default file found is copied; a failed copy leaves no partial file behind, and the
-// open that follows reports the missing preset file.
+// The first default file found is copied in one step: a failed copy leaves nothing behind, and
+// the open that follows reports the missing preset file.
 void CopyDefaultFile(const std::vector<std::string>& folders, const std::string& target) {
     for (std::string folder : folders) {
         if (!folder.empty() && folder.back() != '/') {
@@ -46,20 +46,15 @@ void CopyDefaultFile(const std::vector<std::string>& folders, const std::string&
         if (!IsRegularFile(source)) {
             continue;
         }
-        std::error_code error;
-        std::filesystem::copy_file(source, target,
-                                   std::filesystem::copy_options::overwrite_existing, error);
-        if (error && IsRegularFile(target)) {
-            ::unlink(target.c_str());
+        std::ifstream in(source, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        AtomicFile file;
+        if (!in.bad() && file.Open(target) && file.Write(bytes.data(), bytes.size())) {
+            file.Commit();
         }
         return;
     }
-}
-
-// Forces the new content to the disk before it replaces the old file; a file system that cannot
-// sync this kind of file is not an error.
-bool SyncFile(std::FILE* file) {
-    return ::fsync(::fileno(file)) == 0 || errno == EINVAL;
 }
 
 }  // namespace
@@ -124,12 +119,15 @@ LoadedPresets LoadPresets(const PresetLocation& location, UserInteraction& ui) {
         CreateDirectoryChain(loaded.folder.substr(0, loaded.folder.size() - 1));
     }
     const std::string path = loaded.folder + kPresetFileName;
-    if (!IsRegularFile(path)) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        // A named pipe or device of that name is neither written into nor replaced.
         CopyDefaultFile(location.defaultFileFolders, path);
     }
     CCSVLoader loader;
     if (!loader.Open(path)) {
-        ui.ShowMessage(std::string(kReadFailedMessage) + "(Open)");
+        ui.ShowDetailedMessage(std::string(kReadFailedMessage) + "(Open)",
+                               FailureDetail({errno, path, {}}));
         return loaded;
     }
     PresetReadResult read = ReadPresets(loader);
@@ -144,40 +142,26 @@ LoadedPresets LoadPresets(const PresetLocation& location, UserInteraction& ui) {
 }
 
 bool SavePresets(const std::string& folder, const PresetList& presets, UserInteraction& ui) {
-    const std::string tempPath = folder + kPresetTempFileName;
     const std::string finalPath = folder + kPresetFileName;
-    std::FILE* file = std::fopen(tempPath.c_str(), "wb");
-    if (file == nullptr) {
-        ui.ShowMessage(std::string(kSaveFailedMessage) + "(fopen)");
+    AtomicFile file;
+    if (!file.Open(finalPath, kPresetTempFileName)) {
+        ui.ShowDetailedMessage(std::string(kSaveFailedMessage) + "(fopen)",
+                               FailureDetail(file.error()));
         return false;
     }
-    // The new file keeps the permissions the user gave the old one (only ever a regular file of
-    // ours is changed, never what a stray link may point at).
-    struct stat old;
-    struct stat opened;
-    if (::stat(finalPath.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
-        ::fstat(::fileno(file), &opened) == 0 && S_ISREG(opened.st_mode)) {
-        ::fchmod(::fileno(file), old.st_mode & 07777);
-    }
-    bool written = true;
     for (const Preset& preset : presets) {
         const std::string line = FormatPresetLine(preset);
-        if (std::fwrite(line.data(), line.size(), 1, file) != 1) {
-            written = false;
-            break;
+        if (!file.Write(line.data(), line.size())) {
+            ui.ShowDetailedMessage(std::string(kSaveFailedMessage) + "(fwrite)",
+                                   FailureDetail(file.error()));
+            return false;
         }
     }
-    written = written && std::fflush(file) == 0 && SyncFile(file);
-    written = std::fclose(file) == 0 && written;
-    if (!written) {
-        ui.ShowMessage(std::string(kSaveFailedMessage) + "(fwrite)");
-        ::unlink(tempPath.c_str());
-        return false;
-    }
-    // rename() replaces the old file in one step, so there is never a moment without one.
-    if (std::rename(tempPath.c_str(), finalPath.c_str()) != 0) {
-        ui.ShowMessage(std::string(kSaveFailedMessage) + "(MoveFile)");
-        ::unlink(tempPath.c_str());
+    // The old file is replaced in one step, so there is never a moment without one.
+    if (!file.Commit()) {
+        ui.ShowDetailedMessage(
+            std::string(kSaveFailedMessage) + (file.failedAtRename() ? "(MoveFile)" : "(fwrite)"),
+            FailureDetail(file.error()));
         return false;
     }
     return true;

@@ -144,7 +144,9 @@ void CKorvaleDlg::SaveBatchOptions() {
     options_.applyHeight = controls.applyHeight;
     options_.applyDpi = controls.applyDpi;
     SettingsStore store = OpenSettings();
-    korvale::SaveBatchOptions(controls, store);
+    if (const auto failure = korvale::SaveBatchOptions(controls, store)) {
+        ui_->ShowDetailedMessage("設定の保存に失敗しました。", FailureDetail(*failure));
+    }
 }
 
 void CKorvaleDlg::ExchangeOptionsToControls() {

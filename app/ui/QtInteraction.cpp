@@ -23,6 +23,11 @@ void QtInteraction::ShowMessage(const std::string& text, MessageIcon icon) {
     ui::ShowMessageBox(owner_, text, icon);
 }
 
+void QtInteraction::ShowDetailedMessage(const std::string& text, const std::string& detail,
+                                        MessageIcon icon) {
+    ui::ShowMessageBox(owner_, text, icon, detail);
+}
+
 void QtInteraction::BeginWaitCursor() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
 }

@@ -15,6 +15,8 @@ public:
     explicit QtInteraction(QWidget* owner) : owner_(owner) {}
 
     void ShowMessage(const std::string& text, MessageIcon icon) override;
+    void ShowDetailedMessage(const std::string& text, const std::string& detail,
+                             MessageIcon icon) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     OverwriteChoice AskOverwrite(const std::string& path) override;

@@ -10,6 +10,8 @@ class QWidget;
 
 namespace korvale::ui {
 
-void ShowMessageBox(QWidget* parent, const std::string& text, MessageIcon icon);
+// `detail`, when not empty, is the box's informative text.
+void ShowMessageBox(QWidget* parent, const std::string& text, MessageIcon icon,
+                    const std::string& detail = {});
 
 }  // namespace korvale::ui

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,6 +71,13 @@ RunningCli::RunningCli(const std::vector<std::string>& args, const CliOptions& o
         }
         if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) {
             ::_exit(126);
+        }
+        if (options.fileSizeLimit != 0) {
+            const struct rlimit limit = {options.fileSizeLimit, options.fileSizeLimit};
+            ::signal(SIGXFSZ, SIG_IGN);
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                ::_exit(126);
+            }
         }
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);

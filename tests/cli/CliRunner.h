@@ -17,6 +17,9 @@ struct CliOptions {
     std::string input;                       // fed to standard input
     std::map<std::string, std::string> env;  // added to (or replacing) the environment
     std::string workingDirectory;            // empty: the test's own
+    // RLIMIT_FSIZE in bytes with SIGXFSZ ignored, so that a write past it fails as on a full
+    // disk; 0 for none.
+    unsigned long fileSizeLimit = 0;
 };
 
 CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options = {});

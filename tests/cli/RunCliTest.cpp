@@ -128,7 +128,8 @@ TEST_F(CliRun, ChecksGiveTheWindowsMessagesAndWriteNothing) {
               fs::copy_file(home_.File("a.jpg"), path);
               return path;
           }()},
-         "拡張子の変更に失敗しました.\n"},
+         "拡張子の変更に失敗しました.\n  " + home_.File("README") +
+             "\n  ファイル名に拡張子がありません。\n"},
     };
     for (const auto& c : cases) {
         const auto result = Run(c.args);

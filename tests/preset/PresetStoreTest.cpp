@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
+#include "AtomicFile.h"
 #include "PresetStore.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
@@ -215,9 +217,19 @@ void PrintTo(const SaveFailure& c, std::ostream* os) {
     *os << c.name;
 }
 
+// Every write fails as on a full disk.
+class FullDevice : public FileCalls {
+public:
+    ssize_t Write(int, const void*, size_t) override {
+        errno = ENOSPC;
+        return -1;
+    }
+};
+
 class PresetSaveFailure : public PresetStoreTest,
                           public ::testing::WithParamInterface<SaveFailure> {
 public:
+    ~PresetSaveFailure() override { SetFileCalls(nullptr); }
     std::string TempPath() const { return TempFile(); }
     std::string FolderPath() const { return location.folder; }
 };
@@ -255,11 +267,10 @@ const SaveFailure kSaveFailures[] = {
      },
      "プリセットの保存に失敗しました。(fopen)"},
     {"DeviceFull",
-     [](const PresetStoreTest& t) {
-         std::error_code error;
-         fs::create_symlink("/dev/full", static_cast<const PresetSaveFailure&>(t).TempPath(),
-                            error);
-         return !error && fs::exists("/dev/full");
+     [](const PresetStoreTest&) {
+         static FullDevice full;
+         SetFileCalls(&full);
+         return true;
      },
      "プリセットの保存に失敗しました。(fwrite)"},
 };
@@ -274,6 +285,36 @@ TEST_F(PresetStoreTest, FailedRenameRemovesTheTemporaryFile) {
               std::vector<std::string>{"プリセットの保存に失敗しました。(MoveFile)"});
     EXPECT_FALSE(fs::exists(TempFile()));
     EXPECT_TRUE(fs::exists(PresetFile() + "/inside"));
+}
+
+TEST_F(PresetStoreTest, SaveNeverWritesThroughALinkAtTheTemporaryName) {
+    fs::create_directories(location.folder);
+    fs::create_symlink("/dev/full", TempFile());
+    EXPECT_TRUE(SavePresets(location.folder, kSaved, ui));
+    EXPECT_EQ(ReadText(PresetFile()), kSavedText);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(TempFile())));
+}
+
+TEST_F(PresetStoreTest, SaveWritesThroughALinkAtThePresetFile) {
+    fs::create_directories(dir.File("elsewhere"));
+    WriteText(dir.File("elsewhere/mine.csv"), "\"old\",100,100,100\n");
+    fs::create_directories(location.folder);
+    fs::create_symlink(dir.File("elsewhere/mine.csv"), PresetFile());
+    EXPECT_TRUE(SavePresets(location.folder, kSaved, ui));
+    EXPECT_TRUE(fs::is_symlink(PresetFile()));
+    EXPECT_EQ(ReadText(dir.File("elsewhere/mine.csv")), kSavedText);
+}
+
+TEST_F(PresetStoreTest, ANamedPipeForThePresetFileGivesTheOpenMessageAtOnce) {
+    fs::create_directories(dir.File("bin"));
+    WriteText(dir.File("bin/KVPreset.csv"), "\"A4\",2480,3508,300\n");
+    fs::create_directories(location.folder);
+    ASSERT_EQ(::mkfifo(PresetFile().c_str(), 0600), 0);
+    EXPECT_TRUE(Load().presets.empty());
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{kOpenFailed});
+    EXPECT_EQ(ui.details,
+              std::vector<std::string>{PresetFile() + "\n通常のファイルではありません。"});
+    EXPECT_TRUE(fs::is_fifo(PresetFile()));
 }
 
 TEST_F(PresetStoreTest, SaveIntoAMissingFolderFailsAtOpen) {

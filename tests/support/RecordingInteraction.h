@@ -25,6 +25,11 @@ public:
         messages.push_back({text, icon});
         events.push_back("message:" + text);
     }
+    void ShowDetailedMessage(const std::string& text, const std::string& detail,
+                             MessageIcon icon) override {
+        ShowMessage(text, icon);
+        details.push_back(detail);
+    }
     void BeginWaitCursor() override {
         ++waitDepth;
         ++waitBegins;
@@ -74,6 +79,7 @@ public:
     // Records.
     std::vector<Message> messages;
     std::vector<std::string> events;
+    std::vector<std::string> details;  // of the detailed messages, in order
     std::vector<std::string> asked;
     int waitDepth = 0;
     int waitBegins = 0;

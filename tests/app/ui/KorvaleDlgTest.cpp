@@ -1,6 +1,7 @@
 // The main window driven as a user drives it, with scripted answers: start-up, the enabling
 // rules, the arrow buttons and the slider, presets, closing, and whole runs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -564,6 +565,21 @@ TEST_F(MainWindowTest, ImageFilterMatchesBmpJpgJpegInAnyCase) {
 TEST_F(MainWindowTest, AboutBoxNamesTheLinkedOpenCv) {
     EXPECT_EQ(VersionLine(), "Korvale Ver. 1.2.0.3");
     EXPECT_EQ(OpenCvLine(), QString("Powered by OpenCV ") + CV_VERSION);
+}
+
+TEST_F(MainWindowTest, NamedPipesForItsFilesNeitherBlockNorAreWrittenInto) {
+    fs::remove(home_.File("data/KVPreset.csv"));
+    ASSERT_EQ(::mkfifo(home_.File("data/KVPreset.csv").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(settings_.c_str(), 0600), 0);
+    Open();
+    EXPECT_EQ(Text(1007), "2480");
+    Click(2);
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(ui_.MessageTexts(),
+              (std::vector<std::string>{"プリセットデータの読み出しに失敗しました。(Open)",
+                                        "設定の保存に失敗しました。"}));
+    EXPECT_EQ(ui_.details.back(), settings_ + "\n通常のファイルではありません。");
+    EXPECT_TRUE(fs::is_fifo(settings_));
 }
 
 }  // namespace
