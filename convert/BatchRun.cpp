@@ -12,6 +12,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "ResolutionCopy.h"
 #include "ResolutionStamp.h"
 #include "Text.h"
 
@@ -161,6 +162,81 @@ private:
     int previous_;
 };
 
+// The whole file; nullopt when it cannot be read.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info;
+    std::vector<uint8_t> bytes;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (ok) {
+        bytes.resize(static_cast<size_t>(info.st_size));
+        size_t got = 0;
+        while (ok && got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            ok = n > 0;
+            got += ok ? static_cast<size_t>(n) : 0;
+        }
+    }
+    ::close(fd);
+    return ok ? std::optional(std::move(bytes)) : std::nullopt;
+}
+
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        ok = n > 0;
+        done += ok ? static_cast<size_t>(n) : 0;
+    }
+    return ::close(fd) == 0 && ok;
+}
+
+// Writes `bytes` into a hidden temporary file beside `outputPath`, stamps it when `stampDpi`
+// is given, and renames it over `outputPath`.
+ConvertResult ReplaceOutput(const std::string& outputPath, const std::vector<uint8_t>& bytes,
+                            std::optional<uint32_t> stampDpi) {
+    struct stat existing;
+    const bool exists = ::stat(outputPath.c_str(), &existing) == 0;
+    if (exists &&
+        (S_ISDIR(existing.st_mode) || (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
+        // The encoder could not write over a folder or a read-only file either.
+        return ConvertResult::WriteFailed;
+    }
+    const std::optional<std::string> temporary = ReserveTemporary(outputPath);
+    if (!temporary) {
+        return ConvertResult::WriteFailed;
+    }
+    if (!WriteWholeFile(*temporary, bytes)) {
+        ::unlink(temporary->c_str());
+        return ConvertResult::WriteFailed;
+    }
+    if (stampDpi) {
+        StampResolution(*temporary, *stampDpi);
+    }
+    if (exists) {
+        ::chmod(temporary->c_str(), existing.st_mode & 07777);
+    }
+    if (::rename(temporary->c_str(), outputPath.c_str()) != 0) {
+        ::unlink(temporary->c_str());
+        return ConvertResult::WriteFailed;
+    }
+    return ConvertResult::Ok;
+}
+
 PixelSize TargetOf(const BatchRequest& request, const FileEntry& entry) {
     return {request.applyWidth ? request.targetWidth : static_cast<int>(entry.width),
             request.applyHeight ? request.targetHeight : static_cast<int>(entry.height)};
@@ -203,32 +279,29 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
 }
 
 ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
-                          const std::string& outputPath, uint32_t dpi) {
-    struct stat existing;
-    const bool exists = ::stat(outputPath.c_str(), &existing) == 0;
-    if (exists &&
-        (S_ISDIR(existing.st_mode) || (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
-        // The encoder could not write over a folder or a read-only file either.
-        return ConvertResult::WriteFailed;
-    }
-    const std::optional<std::string> temporary = ReserveTemporary(outputPath);
-    if (!temporary) {
-        return ConvertResult::WriteFailed;
-    }
-    if (EncodeImage(*temporary, image, JpegQualityParams(request.jpegQuality)) !=
+                          const std::string& outputPath, uint32_t dpi,
+                          const SourceMetadata& metadata) {
+    std::vector<uint8_t> bytes;
+    if (EncodeImageToMemory(outputPath, image, JpegQualityParams(request.jpegQuality), bytes) !=
         ConvertResult::Ok) {
-        ::unlink(temporary->c_str());
         return ConvertResult::WriteFailed;
     }
-    StampResolution(*temporary, dpi);
-    if (exists) {
-        ::chmod(temporary->c_str(), existing.st_mode & 07777);
+    bytes = CarryJpegMetadata(bytes, metadata, request.metadata, static_cast<uint32_t>(image.cols),
+                              static_cast<uint32_t>(image.rows), dpi);
+    return ReplaceOutput(outputPath, bytes, dpi);
+}
+
+ConvertResult CopyWithResolution(const std::string& sourcePath, const std::string& outputPath,
+                                 uint32_t dpi) {
+    const std::optional<std::vector<uint8_t>> source = ReadWholeFile(sourcePath);
+    if (!source) {
+        return ConvertResult::ReadFailed;
     }
-    if (::rename(temporary->c_str(), outputPath.c_str()) != 0) {
-        ::unlink(temporary->c_str());
-        return ConvertResult::WriteFailed;
+    const std::optional<std::vector<uint8_t>> copy = WithResolution(outputPath, *source, dpi);
+    if (!copy) {
+        return ConvertResult::ReadFailed;
     }
-    return ConvertResult::Ok;
+    return ReplaceOutput(outputPath, *copy, std::nullopt);
 }
 
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
@@ -258,14 +331,19 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.SetProgressRange(static_cast<int>(list.size()));
     host.SetProgressPosition(0);
     bool ask = true;
+    const bool dpiOnly = request.method == BatchMethod::DpiOnly;
+    // DPI only keeps each file's own name and format.
+    const SaveFormat format = dpiOnly ? SaveFormat::SameAsSource : request.saveFormat;
     const SingleThreadedOpenCv singleThreaded;
     WorkAhead ahead(list, request);
     // Work ahead is worth it unless an image waits for an overwrite question.
     const auto startAhead = [&](size_t from) {
+        if (dpiOnly) {
+            return;  // nothing to decode
+        }
         for (size_t index = from; index < list.size() && index < from + WorkAhead::kDepth;
              ++index) {
-            const std::optional<std::string> name =
-                OutputFileName(list[index].path, request.saveFormat);
+            const std::optional<std::string> name = OutputFileName(list[index].path, format);
             if (!name || (ask && IsExistingNonDirectory(request.outputFolder + *name))) {
                 return;
             }
@@ -277,7 +355,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     for (size_t i = 0; i < list.size(); ++i) {
         const FileEntry& entry = list[i];
         const int n = static_cast<int>(i) + 1;
-        const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
+        const std::optional<std::string> name = OutputFileName(entry.path, format);
         if (!name) {
             ui.ShowMessage(kNoExtension);
             end = BatchEnd::Failed;
@@ -298,12 +376,23 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             skip = choice == OverwriteChoice::Skip;
         }
         if (!skip) {
-            const PreparedImage prepared = ahead.Take(i);
-            startAhead(i + 1);
             const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
-            const ConvertResult result = prepared.result == ConvertResult::Ok
-                                             ? WriteOutput(request, prepared.image, outputPath, dpi)
-                                             : prepared.result;
+            ConvertResult result;
+            if (dpiOnly) {
+                result = CopyWithResolution(entry.path, outputPath, dpi);
+            } else {
+                const PreparedImage prepared = ahead.Take(i);
+                startAhead(i + 1);
+                if (prepared.result != ConvertResult::Ok) {
+                    result = prepared.result;
+                } else if (format == SaveFormat::Bmp) {
+                    result = WriteOutput(request, prepared.image, outputPath, dpi);
+                } else {
+                    // Only the source's header segments are read for this.
+                    result = WriteOutput(request, prepared.image, outputPath, dpi,
+                                         ReadJpegMetadata(entry.path));
+                }
+            }
             if (result != ConvertResult::Ok) {
                 ui.ShowMessage(ConvertMessage(result));
                 end = BatchEnd::Failed;

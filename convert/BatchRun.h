@@ -9,11 +9,13 @@
 
 #include "Conversion.h"
 #include "FileList.h"
+#include "JpegMetadata.h"
 #include "UserInteraction.h"
 
 namespace korvale {
 
-enum class BatchMethod : int { Resize = 0, CropPaste = 1 };
+// DpiOnly copies each file with only its resolution changed (no decoding, no re-encoding).
+enum class BatchMethod : int { Resize = 0, CropPaste = 1, DpiOnly = 2 };
 enum class SaveFormat : int { Bmp = 0, Jpeg = 1, SameAsSource = 2 };
 
 // InterpolationChoice index (0 "Nearest neighbor" ... 4 "Lanczos4") to its OpenCV flag; -1 for
@@ -37,6 +39,7 @@ struct BatchRequest {
     int anchor = 4;            // Anchor index; -1 when none is selected
     BatchMethod method = BatchMethod::Resize;
     SaveFormat saveFormat = SaveFormat::SameAsSource;
+    MetadataPolicy metadata = MetadataPolicy::NoGps;  // JPEG from JPEG; the profile always stays
 };
 
 enum class BatchEnd { NotStarted, Completed, Stopped, Cancelled, Failed };
@@ -61,11 +64,17 @@ std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFor
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry);
 
 // Encodes `image` into a hidden temporary file beside `outputPath` (same extension, so the
-// encoder and the stamp pick the same branch), stamps `dpi` into it and renames it over
-// `outputPath`. Nothing partial is ever left at `outputPath`; a read-only output is not
-// replaced.
+// encoder and the stamp pick the same branch), with what a JPEG output carries of `metadata`,
+// stamps `dpi` into it and renames it over `outputPath`. Nothing partial is ever left at
+// `outputPath`; a read-only output is not replaced.
 ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
-                          const std::string& outputPath, uint32_t dpi);
+                          const std::string& outputPath, uint32_t dpi,
+                          const SourceMetadata& metadata = SourceMetadata{});
+
+// The DPI-only method: the source's bytes with only the resolution set to `dpi`, written over
+// `outputPath` as WriteOutput writes (which may be the source itself).
+ConvertResult CopyWithResolution(const std::string& sourcePath, const std::string& outputPath,
+                                 uint32_t dpi);
 
 // Runs the batch over `list`. `running` is set for the run and cleared at its end; clearing it
 // from outside (the stop button, while the interface is serviced) ends the run after the image

@@ -150,6 +150,24 @@ ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
     return Encode(outputPath, image, params) ? ConvertResult::Ok : ConvertResult::WriteFailed;
 }
 
+ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
+                                  const EncoderParams& params, std::vector<uint8_t>& bytes) {
+    const size_t dot = outputPath.rfind('.');
+    const size_t slash = outputPath.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return ConvertResult::WriteFailed;  // no extension, so no encoder
+    }
+    try {
+        return cv::imencode(outputPath.substr(dot), image, bytes, params)
+                   ? ConvertResult::Ok
+                   : ConvertResult::WriteFailed;
+    } catch (const cv::Exception&) {
+        return ConvertResult::WriteFailed;
+    } catch (const std::bad_alloc&) {
+        return ConvertResult::WriteFailed;
+    }
+}
+
 ConvertResult ResizeImage(const std::string& sourcePath, const std::string& outputPath,
                           PixelSize target, const EncoderParams& params, int interpolation,
                           int anchor, bool keepAspect, const Rgb& margin) {

@@ -50,5 +50,8 @@ PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anc
 // Encodes to `outputPath`; WriteFailed when the encoder fails or has none for the extension.
 ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
                           const EncoderParams& params);
+// The same bytes into memory, the encoder chosen by the extension of `outputPath`.
+ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
+                                  const EncoderParams& params, std::vector<uint8_t>& bytes);
 
 }  // namespace korvale
