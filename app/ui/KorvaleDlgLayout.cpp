@@ -205,6 +205,16 @@ void CKorvaleDlg::CreateControls() {
     separator->setFrameStyle(QFrame::VLine | QFrame::Sunken);
     ui::Place(separator, units, 224, 154, 2, 58);
 
+    // Beyond the template, placed where they move nothing: the lossless DPI method beside the
+    // crop-and-paste button in the method group, and what JPEG outputs keep of their source
+    // between the quality slider and the folder field.
+    methods->addButton(radio(1065, "解像度のみ変更\n（再圧縮なし）", 86, 261, 98, 16), 2);
+    label("メタデータ", 200, 316, 44, 10);
+    metadataList_ = dropDown(1066, 246, 314, 82);
+    for (const char* name : kMetadataNames) {
+        metadataList_->addItem(QString::fromUtf8(name));
+    }
+
     // No push button is a default one: Enter outside a focused button does nothing.
     for (QPushButton* b : findChildren<QPushButton*>()) {
         b->setDefault(false);
