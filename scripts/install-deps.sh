@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libopencv-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-ipafont-gothic
+    libimage-exiftool-perl imagemagick
     "$@"
 )
 
