@@ -286,8 +286,11 @@ ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
         ConvertResult::Ok) {
         return ConvertResult::WriteFailed;
     }
-    bytes = CarryJpegMetadata(bytes, metadata, request.metadata, static_cast<uint32_t>(image.cols),
+    if (!metadata.iccProfile.empty() || !metadata.exif.empty()) {
+        bytes =
+            CarryJpegMetadata(bytes, metadata, request.metadata, static_cast<uint32_t>(image.cols),
                               static_cast<uint32_t>(image.rows), dpi);
+    }
     return ReplaceOutput(outputPath, bytes, dpi);
 }
 
