@@ -14,6 +14,8 @@ OptionControls ControlsShowing(const BatchOptions& options) {
     controls.anchorIndex = options.anchor;
     controls.presetIndex = options.presetIndex;
     controls.saveFormatIndex = static_cast<int>(options.saveFormat);
+    controls.dpiOnly = options.dpiOnly;
+    controls.metadataIndex = static_cast<int>(options.metadata);
     controls.marginRed = options.marginRed;
     controls.marginGreen = options.marginGreen;
     controls.marginBlue = options.marginBlue;
@@ -72,8 +74,9 @@ BatchRequest MakeBatchRequest(const BatchOptions& options) {
     request.outputFolder = options.outputFolder;
     request.interpolation = static_cast<int>(options.interpolation);
     request.anchor = options.anchor;
-    request.method = options.method;
+    request.method = options.dpiOnly ? BatchMethod::DpiOnly : options.method;
     request.saveFormat = options.saveFormat;
+    request.metadata = options.metadata;
     return request;
 }
 

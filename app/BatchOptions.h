@@ -23,11 +23,14 @@ enum class InterpolationChoice : int32_t {
 // List entries in index order.
 inline constexpr const char* kInterpolationNames[] = {"Nearest neighbor", "Area", "Bilinear",
                                                       "Bicubic", "Lanczos4"};
+// Entries of the metadata list in MetadataPolicy order.
+inline constexpr const char* kMetadataNames[] = {"削除", "位置情報以外を保持", "すべて保持"};
 inline constexpr const char* kAnchorNames[] = {"左上", "中上", "右上", "左中", "中央",
                                                "右中", "左下", "中下", "右下"};
 
 constexpr int32_t kInterpolationCount = 5;
 constexpr int32_t kAnchorCentre = 4;
+constexpr int32_t kMetadataCount = 3;
 constexpr int32_t kTargetMinSize = 32;
 constexpr int32_t kTargetMaxSize = 65535;
 constexpr uint32_t kTargetMaxDpi = 10000;
@@ -59,6 +62,10 @@ struct BatchOptions {
     SaveFormat saveFormat = SaveFormat::SameAsSource;
     int32_t jpegQuality = 95;
     std::string outputFolder;  // UTF-8
+    // The third method; `method` keeps the scaling method chosen before it, which is what
+    // `Mode` stores, so that a program without this method reads a store sanely.
+    bool dpiOnly = false;
+    MetadataPolicy metadata = MetadataPolicy::NoGps;
 };
 
 // The options as the main window's controls show them; the window maps these one to one onto
@@ -77,6 +84,8 @@ struct OptionControls {
     int anchorIndex = -1;         // list 1026
     int presetIndex = -1;         // list 1034
     int saveFormatIndex = -1;     // 0, 1, 2: radios 1037 "BMP", 1038 "JPEG", 1039 "元と同じ"
+    bool dpiOnly = false;         // radio 1065 (then methodIndex is the method chosen before)
+    int metadataIndex = -1;       // list 1066
     // Shown by the swatch and the slider, changed only through the record.
     int32_t marginRed = 255;
     int32_t marginGreen = 255;

@@ -8,6 +8,8 @@ namespace korvale {
 std::vector<std::pair<int, bool>> ControlStates(const ControlStateInputs& in) {
     const bool i = in.interactive;
     const bool any = in.fileCount > 0;
+    // Controls of what DPI-only ignores.
+    const bool used = i && !in.dpiOnly;
     std::vector<std::pair<int, bool>> states = {
         {1012, i},  // file list
         {2, i},     // close
@@ -18,11 +20,12 @@ std::vector<std::pair<int, bool>> ControlStates(const ControlStateInputs& in) {
         {1064, i && in.fileCount >= 2},
         {1024, i},
         {1025, i},
-        {1022, i && !in.crop},
-        {1055, i && !in.crop},
-        {1028, i && (in.crop || in.keepAspect)},
-        {1026, i && (in.crop || in.keepAspect)},
-        {1056, i && (in.crop || in.keepAspect)},
+        {1065, i},
+        {1022, used && !in.crop},
+        {1055, used && !in.crop},
+        {1028, used && (in.crop || in.keepAspect)},
+        {1026, used && (in.crop || in.keepAspect)},
+        {1056, used && (in.crop || in.keepAspect)},
         {1015, i},
         {1016, i},
     };
@@ -32,21 +35,23 @@ std::vector<std::pair<int, bool>> ControlStates(const ControlStateInputs& in) {
     const struct {
         int check, field, spin;
         bool ticked;
-    } targets[] = {{1057, 1007, 1009, in.applyWidth},
-                   {1058, 1008, 1010, in.applyHeight},
-                   {1059, 1020, 1021, in.applyDpi}};
+        bool usable;
+    } targets[] = {{1057, 1007, 1009, in.applyWidth, used},
+                   {1058, 1008, 1010, in.applyHeight, used},
+                   {1059, 1020, 1021, in.applyDpi, i}};
     for (const auto& t : targets) {
-        states.emplace_back(t.check, i);
-        states.emplace_back(t.field, i && t.ticked);
-        states.emplace_back(t.spin, i && t.ticked);
+        states.emplace_back(t.check, t.usable);
+        states.emplace_back(t.field, t.usable && t.ticked);
+        states.emplace_back(t.spin, t.usable && t.ticked);
     }
     states.insert(states.end(), {{1035, i && in.presetSelected},
                                  {1034, i},
                                  {1036, i},
-                                 {1037, i},
-                                 {1038, i},
-                                 {1039, i},
-                                 {1046, i},
+                                 {1037, used},
+                                 {1038, used},
+                                 {1039, used},
+                                 {1046, used},
+                                 {1066, used},
                                  {1013, i && any},
                                  {1014, !i}});
     return states;

@@ -16,6 +16,7 @@ struct ControlStateInputs {
     int fileCount = 0;
     int selectedRows = 0;
     bool crop = false;            // radio button 1025 selected
+    bool dpiOnly = false;         // radio button 1065 selected: sizes, scaling and format unused
     bool keepAspect = false;      // check box 1055 ticked (a disabled tick still counts)
     bool presetSelected = false;  // list 1034 has a selection
     bool applyWidth = false;      // check boxes 1057, 1058, 1059 ticked

@@ -66,6 +66,8 @@ BatchOptions LoadBatchOptions(const SettingsStore& store, size_t presetCount) {
     }
     options.jpegQuality = ReadOption(store, kOptionJpegQuality);
     options.outputFolder = store.ReadText(kOptionKeys[kOptionOutputFolder].name).value_or("");
+    options.dpiOnly = ReadOption(store, kOptionDpiOnly) != 0;
+    options.metadata = static_cast<MetadataPolicy>(ReadOption(store, kOptionMetadata));
     return options;
 }
 
@@ -89,6 +91,10 @@ std::vector<StoredValue> StoredValuesOf(const OptionControls& c) {
         {kOptionSaveFormat, saveFormat, {}},
         {kOptionJpegQuality, c.jpegQuality, {}},
         {kOptionOutputFolder, 0, c.folderText},
+        {kOptionDpiOnly, c.dpiOnly ? 1 : 0, {}},
+        {kOptionMetadata,
+         c.metadataIndex < 0 ? kOptionKeys[kOptionMetadata].defaultValue : c.metadataIndex,
+         {}},
     };
 }
 

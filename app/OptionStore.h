@@ -48,6 +48,8 @@ enum OptionId : size_t {
     kOptionSaveFormat,
     kOptionJpegQuality,
     kOptionOutputFolder,
+    kOptionDpiOnly,
+    kOptionMetadata,
     kOptionCount,
 };
 
@@ -69,6 +71,10 @@ inline constexpr std::array<OptionKey, kOptionCount> kOptionKeys = {{
     {"Format", ReadRule::AnyInteger, 2, 0, 0},
     {"JQ", ReadRule::UnsignedRange, 95, 0, kJpegQualityMax},
     {"Folder", ReadRule::Text, 0, 0, 0},
+    // Keys a store from before these options lacks: absent, they give the default.
+    {"DpiOnly", ReadRule::AnyInteger, 0, 0, 0},
+    {"Metadata", ReadRule::UnsignedRange, static_cast<int32_t>(MetadataPolicy::NoGps), 0,
+     kMetadataCount - 1},
 }};
 
 // The options after the read rules. An absent or non-integer value gives its default, and so

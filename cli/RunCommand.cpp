@@ -236,8 +236,8 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.output = text;
         } else if (option == "--method") {
             int method;
-            if (!ParseChoice(text, {{"resize", 0}, {"crop", 1}}, method)) {
-                return "--method is resize or crop, not '" + text + "'";
+            if (!ParseChoice(text, {{"resize", 0}, {"crop", 1}, {"dpi-only", 2}}, method)) {
+                return "--method is resize, crop or dpi-only, not '" + text + "'";
             }
             flags.method = static_cast<BatchMethod>(method);
         } else if (option == "--interpolation") {
@@ -270,6 +270,12 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
                 return "--format is bmp, jpeg or source, not '" + text + "'";
             }
             flags.format = static_cast<SaveFormat>(format);
+        } else if (option == "--metadata") {
+            int policy;
+            if (!ParseChoice(text, {{"none", 0}, {"no-gps", 1}, {"all", 2}}, policy)) {
+                return "--metadata is none, no-gps or all, not '" + text + "'";
+            }
+            flags.metadata = static_cast<MetadataPolicy>(policy);
         } else if (option == "--quality") {
             if (!ParseWholeNumber(text, 0, 100, number)) {
                 return "--quality takes a whole number from 0 to 100, not '" + text + "'";
@@ -350,7 +356,13 @@ std::optional<int> ResolveRunOptions(const RunFlags& flags, UserInteraction& ui,
                        MessageIcon::None);
         return kExitFailed;
     }
-    options.method = flags.method.value_or(options.method);
+    if (flags.method) {
+        options.dpiOnly = *flags.method == BatchMethod::DpiOnly;
+        if (!options.dpiOnly) {
+            options.method = *flags.method;
+        }
+    }
+    options.metadata = flags.metadata.value_or(options.metadata);
     options.interpolation = static_cast<InterpolationChoice>(
         flags.interpolation.value_or(static_cast<int>(options.interpolation)));
     options.anchor = flags.anchor.value_or(options.anchor);

@@ -19,6 +19,7 @@ struct RunFlags {
     std::optional<int> interpolation, anchor, quality;
     std::optional<Rgb> margin;
     std::optional<SaveFormat> format;
+    std::optional<MetadataPolicy> metadata;
     bool keepAspect = false;
     bool settings = false;
     bool quiet = false;

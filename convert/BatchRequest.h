@@ -6,11 +6,13 @@
 #include <optional>
 #include <string>
 
+#include "JpegMetadata.h"
 #include "UserInteraction.h"
 
 namespace korvale {
 
-enum class BatchMethod : int { Resize = 0, CropPaste = 1 };
+// DpiOnly copies each file with only its resolution changed (no decoding, no re-encoding).
+enum class BatchMethod : int { Resize = 0, CropPaste = 1, DpiOnly = 2 };
 enum class SaveFormat : int { Bmp = 0, Jpeg = 1, SameAsSource = 2 };
 
 // What a run needs, as the window holds it when the run starts (after the exchange from the
@@ -30,6 +32,7 @@ struct BatchRequest {
     int anchor = 4;            // Anchor index; -1 when none is selected
     BatchMethod method = BatchMethod::Resize;
     SaveFormat saveFormat = SaveFormat::SameAsSource;
+    MetadataPolicy metadata = MetadataPolicy::NoGps;  // JPEG from JPEG; the profile always stays
 };
 
 // The output file name: the name after the last "/", its extension from the last "." replaced

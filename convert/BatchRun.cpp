@@ -1,6 +1,7 @@
 // The batch run.
 #include "BatchRun.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 
 #include "AtomicFile.h"
 #include "Plan.h"
+#include "ResolutionCopy.h"
 #include "ResolutionStamp.h"
 #include "Text.h"
 
@@ -159,6 +161,31 @@ std::string FailureDetailOf(ConvertResult result, const std::string& sourcePath,
     return {};
 }
 
+// The whole file; nullopt when it cannot be read.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info;
+    std::vector<uint8_t> bytes;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (ok) {
+        bytes.resize(static_cast<size_t>(info.st_size));
+        size_t got = 0;
+        while (ok && got < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            ok = n > 0;
+            got += ok ? static_cast<size_t>(n) : 0;
+        }
+    }
+    ::close(fd);
+    return ok ? std::optional(std::move(bytes)) : std::nullopt;
+}
+
 }  // namespace
 
 int InterpolationFlag(int choice) {
@@ -184,7 +211,8 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
 }
 
 ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
-                          const std::string& outputPath, uint32_t dpi, FileError* error) {
+                          const std::string& outputPath, uint32_t dpi, FileError* error,
+                          const SourceMetadata& metadata) {
     AtomicFile file;
     std::vector<unsigned char> bytes;
     bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true);
@@ -194,6 +222,11 @@ ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
             *error = {0, outputPath, "この形式では画像を書き込めません。"};
         }
         return ConvertResult::WriteFailed;
+    }
+    if (written && (!metadata.iccProfile.empty() || !metadata.exif.empty())) {
+        bytes =
+            CarryJpegMetadata(bytes, metadata, request.metadata, static_cast<uint32_t>(image.cols),
+                              static_cast<uint32_t>(image.rows), dpi);
     }
     written = written && file.Write(bytes.data(), bytes.size());
     if (written) {
@@ -205,6 +238,25 @@ ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
         }
         written = file.Commit();
     }
+    if (!written && error != nullptr) {
+        *error = file.error();
+    }
+    return written ? ConvertResult::Ok : ConvertResult::WriteFailed;
+}
+
+ConvertResult CopyWithResolution(const std::string& sourcePath, const std::string& outputPath,
+                                 uint32_t dpi, FileError* error) {
+    const std::optional<std::vector<uint8_t>> source = ReadWholeFile(sourcePath);
+    if (!source) {
+        return ConvertResult::ReadFailed;
+    }
+    const std::optional<std::vector<uint8_t>> copy = WithResolution(outputPath, *source, dpi);
+    if (!copy) {
+        return ConvertResult::ReadFailed;
+    }
+    AtomicFile file;
+    const bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true) &&
+                         file.Write(copy->data(), copy->size()) && file.Commit();
     if (!written && error != nullptr) {
         *error = file.error();
     }
@@ -241,14 +293,19 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.SetProgressPosition(0);
     bool ask = true;
     RemoveStaleTemporaries(request.outputFolder, runStart);
+    const bool dpiOnly = request.method == BatchMethod::DpiOnly;
+    // DPI only keeps each file's own name and format.
+    const SaveFormat format = dpiOnly ? SaveFormat::SameAsSource : request.saveFormat;
     const SingleThreadedOpenCv singleThreaded;
     WorkAhead ahead(list, request);
     // Work ahead is worth it unless an image waits for an overwrite question.
     const auto startAhead = [&](size_t from) {
+        if (dpiOnly) {
+            return;  // nothing to decode
+        }
         for (size_t index = from; index < list.size() && index < from + WorkAhead::kDepth;
              ++index) {
-            const std::optional<std::string> name =
-                OutputFileName(list[index].path, request.saveFormat);
+            const std::optional<std::string> name = OutputFileName(list[index].path, format);
             if (!name || (ask && IsExistingNonDirectory(request.outputFolder + *name))) {
                 return;
             }
@@ -260,7 +317,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     for (size_t i = 0; i < list.size(); ++i) {
         const FileEntry& entry = list[i];
         const int n = static_cast<int>(i) + 1;
-        const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
+        const std::optional<std::string> name = OutputFileName(entry.path, format);
         if (!name) {
             ui.ShowDetailedMessage(kNoExtension, entry.path + "\nファイル名に拡張子がありません。");
             end = BatchEnd::Failed;
@@ -281,14 +338,24 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             skip = choice == OverwriteChoice::Skip;
         }
         if (!skip) {
-            const PreparedImage prepared = ahead.Take(i);
-            startAhead(i + 1);
             const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
             FileError failure;
-            const ConvertResult result =
-                prepared.result == ConvertResult::Ok
-                    ? WriteOutput(request, prepared.image, outputPath, dpi, &failure)
-                    : prepared.result;
+            ConvertResult result;
+            if (dpiOnly) {
+                result = CopyWithResolution(entry.path, outputPath, dpi, &failure);
+            } else {
+                const PreparedImage prepared = ahead.Take(i);
+                startAhead(i + 1);
+                if (prepared.result != ConvertResult::Ok) {
+                    result = prepared.result;
+                } else if (format == SaveFormat::Bmp) {
+                    result = WriteOutput(request, prepared.image, outputPath, dpi, &failure);
+                } else {
+                    // Only the source's header segments are read for this.
+                    result = WriteOutput(request, prepared.image, outputPath, dpi, &failure,
+                                         ReadJpegMetadata(entry.path));
+                }
+            }
             if (result != ConvertResult::Ok) {
                 ui.ShowDetailedMessage(ConvertMessage(result),
                                        FailureDetailOf(result, entry.path, outputPath, failure));

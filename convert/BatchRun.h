@@ -11,6 +11,7 @@
 #include "BatchRequest.h"
 #include "Conversion.h"
 #include "FileList.h"
+#include "JpegMetadata.h"
 #include "UserInteraction.h"
 
 namespace korvale {
@@ -35,13 +36,19 @@ public:
 // yet written.
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry);
 
-// Encodes `image` into memory, writes it into a hidden temporary file beside `outputPath` (or
-// beside the file a link there names), stamps `dpi` into it and renames it over that file.
-// Every write is checked, and a replaced file is flushed to the device first: nothing partial
-// is ever left at `outputPath`. A read-only output is not replaced. On failure `error`, when
-// given, says which file and why.
+// Encodes `image` into memory with what a JPEG output carries of `metadata`, writes it into a
+// hidden temporary file beside `outputPath` (or beside the file a link there names), stamps
+// `dpi` into it and renames it over that file. Every write is checked, and a replaced file is
+// flushed to the device first: nothing partial is ever left at `outputPath`. A read-only output
+// is not replaced. On failure `error`, when given, says which file and why.
 ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
-                          const std::string& outputPath, uint32_t dpi, FileError* error = nullptr);
+                          const std::string& outputPath, uint32_t dpi, FileError* error = nullptr,
+                          const SourceMetadata& metadata = SourceMetadata{});
+
+// The DPI-only method: the source's bytes with only the resolution set to `dpi`, written over
+// `outputPath` as WriteOutput writes (which may be the source itself).
+ConvertResult CopyWithResolution(const std::string& sourcePath, const std::string& outputPath,
+                                 uint32_t dpi, FileError* error = nullptr);
 
 // Runs the batch over `list`. `running` is set for the run and cleared at its end; clearing it
 // from outside (the stop button, while the interface is serviced) ends the run after the image

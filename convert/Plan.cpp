@@ -151,7 +151,10 @@ FilePlan Plan(const BatchRequest& request, const FileEntry& entry,
         plan.headerRead = true;
         plan.source = {static_cast<int>(header->width), static_cast<int>(header->height)};
     }
-    const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
+    const bool dpiOnly = request.method == BatchMethod::DpiOnly;
+    // DPI only keeps each file's own name and format.
+    const std::optional<std::string> name =
+        OutputFileName(entry.path, dpiOnly ? SaveFormat::SameAsSource : request.saveFormat);
     if (!name) {
         plan.problem = PlanProblem::NoExtension;
         return plan;
@@ -169,6 +172,13 @@ FilePlan Plan(const BatchRequest& request, const FileEntry& entry,
     }
     if (!header) {
         plan.problem = PlanProblem::UnreadableHeader;
+        return plan;
+    }
+    if (dpiOnly) {
+        // The file is copied as it is: its own size, nothing scaled, added or cut.
+        plan.output = plan.source;
+        plan.geometry.placed = plan.source;
+        plan.problem = output.folder ? PlanProblem::OutputIsFolder : PlanProblem::None;
         return plan;
     }
     if (plan.source.width <= 0 || plan.source.height <= 0) {

@@ -11,6 +11,7 @@ packages=(
     fonts-ipafont-gothic qt6-translations-l10n
     librsvg2-bin help2man
     desktop-file-utils appstream man-db bash-completion
+    libimage-exiftool-perl imagemagick
     "$@"
 )
 

@@ -87,8 +87,11 @@ void CKorvaleDlg::LoadBatchOptions() {
     // through the record (targets, folder, ticks but 1055) get it in the hand-off.
     options_ = korvale::LoadBatchOptions(OpenSettings(), presets_.size());
 
-    ControlAs<QRadioButton>(options_.method == BatchMethod::CropPaste ? 1025 : 1024)
+    ControlAs<QRadioButton>(options_.dpiOnly                            ? 1065
+                            : options_.method == BatchMethod::CropPaste ? 1025
+                                                                        : 1024)
         ->setChecked(true);
+    metadataList_->setCurrentIndex(static_cast<int>(options_.metadata));
     interpolationList_->setCurrentIndex(static_cast<int>(options_.interpolation));
     ControlAs<QCheckBox>(1055)->setChecked(options_.keepAspect);
     anchorList_->setCurrentIndex(options_.anchor);
@@ -123,7 +126,12 @@ OptionControls CKorvaleDlg::ReadControls() const {
     c.applyWidth = ControlAs<QCheckBox>(1057)->isChecked();
     c.applyHeight = ControlAs<QCheckBox>(1058)->isChecked();
     c.applyDpi = ControlAs<QCheckBox>(1059)->isChecked();
-    c.methodIndex = ControlAs<QRadioButton>(1024)->isChecked() ? 0 : 1;
+    c.dpiOnly = ControlAs<QRadioButton>(1065)->isChecked();
+    // With DPI only selected, the scaling method chosen before it.
+    c.methodIndex = c.dpiOnly                                    ? static_cast<int>(options_.method)
+                    : ControlAs<QRadioButton>(1024)->isChecked() ? 0
+                                                                 : 1;
+    c.metadataIndex = metadataList_->currentIndex();
     c.interpolationIndex = interpolationList_->currentIndex();
     c.anchorIndex = anchorList_->currentIndex();
     c.presetIndex = presetCombo_->currentIndex();

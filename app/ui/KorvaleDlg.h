@@ -134,6 +134,7 @@ private:
     QLabel* presetValues_[3] = {};
     QComboBox* interpolationList_ = nullptr;
     QComboBox* anchorList_ = nullptr;
+    QComboBox* metadataList_ = nullptr;
     CMyGraph* swatch_ = nullptr;
     QSlider* qualitySlider_ = nullptr;
     QLabel* qualityNumber_ = nullptr;

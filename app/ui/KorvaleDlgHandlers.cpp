@@ -38,7 +38,7 @@ void CKorvaleDlg::ConnectControls() {
     for (const ArrowButton& button : ArrowButtons()) {
         onClick(button.id, [this, &button] { CopyStatisticToTarget(button); });
     }
-    for (int id : {1024, 1025, 1055, 1057, 1058, 1059}) {
+    for (int id : {1024, 1025, 1065, 1055, 1057, 1058, 1059}) {
         onClick(id, [this] { UpdateControlStates(true); });
     }
     onClick(1028, [this] { ChooseMarginColour(); });
@@ -121,6 +121,7 @@ void CKorvaleDlg::UpdateControlStates(bool interactive) {
     in.fileCount = static_cast<int>(files_.size());
     in.selectedRows = static_cast<int>(list_->SelectedRows().size());
     in.crop = ControlAs<QRadioButton>(1025)->isChecked();
+    in.dpiOnly = ControlAs<QRadioButton>(1065)->isChecked();
     in.keepAspect = ControlAs<QCheckBox>(1055)->isChecked();
     in.presetSelected = presetCombo_->currentIndex() >= 0;
     in.applyWidth = ControlAs<QCheckBox>(1057)->isChecked();
@@ -141,6 +142,10 @@ void CKorvaleDlg::UpdateControlStates(bool interactive) {
     }
     for (const auto& [id, enabled] : states) {
         Control(id)->setEnabled(enabled);
+    }
+    if (!in.dpiOnly) {
+        // Remembered while DPI only is selected: the method the store keeps.
+        options_.method = in.crop ? BatchMethod::CropPaste : BatchMethod::Resize;
     }
     // The ticks count whether or not their boxes can be used.
     options_.keepAspect = in.keepAspect;
@@ -242,8 +247,12 @@ void CKorvaleDlg::RunBatch() {
         return;
     }
     BatchRequest request = MakeBatchRequest(options_);
-    request.method =
-        ControlAs<QRadioButton>(1024)->isChecked() ? BatchMethod::Resize : BatchMethod::CropPaste;
+    request.method = ControlAs<QRadioButton>(1065)->isChecked()   ? BatchMethod::DpiOnly
+                     : ControlAs<QRadioButton>(1024)->isChecked() ? BatchMethod::Resize
+                                                                  : BatchMethod::CropPaste;
+    if (metadataList_->currentIndex() >= 0) {
+        request.metadata = static_cast<MetadataPolicy>(metadataList_->currentIndex());
+    }
     request.interpolation = interpolationList_->currentIndex();
     request.anchor = anchorList_->currentIndex();
     request.saveFormat = ControlAs<QRadioButton>(1037)->isChecked()   ? SaveFormat::Bmp

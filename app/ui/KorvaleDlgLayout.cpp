@@ -152,9 +152,13 @@ void CKorvaleDlg::CreateControls() {
     auto* resize = radio(1024, "拡大縮小 -", 12, 240, 48, 10);
     auto* crop = radio(1025, "等倍で切り貼り", 12, 264, 70, 10);
     auto* methods = new QButtonGroup(this);
+    // Beyond the template, placed where it moves nothing: the lossless DPI method beside the
+    // crop-and-paste button, in the same group and next in the tab order.
+    auto* dpiOnly = radio(1065, "解像度のみ変更\n（再圧縮なし）", 86, 261, 98, 16);
     methods->addButton(resize, 0);
     methods->addButton(crop, 1);
-    ui::TabStopAtCheckedButton({resize, crop});
+    methods->addButton(dpiOnly, 2);
+    ui::TabStopAtCheckedButton({resize, crop, dpiOnly});
     label("補間法", 66, 236, 26, 10);
     interpolationList_ = dropDown(1022, 94, 236, 84);
     for (const char* name : kInterpolationNames) {
@@ -190,6 +194,13 @@ void CKorvaleDlg::CreateControls() {
     ui::Place(qualitySlider_, units, 164, 294, 144, 18);
     qualitySlider_->setTickPosition(QSlider::TicksBelow);
     qualityNumber_ = valueBox(1047, 310, 298, 18, 10);
+    // Beyond the template: what JPEG outputs keep of their source, between the quality slider
+    // and the folder field, where it moves nothing.
+    label("メタデータ", 200, 316, 44, 10);
+    metadataList_ = dropDown(1066, 246, 314, 82);
+    for (const char* name : kMetadataNames) {
+        metadataList_->addItem(QString::fromUtf8(name));
+    }
 
     label("保存フォルダ", 6, 322, 46, 10);
     folderField_ = new QLineEdit(this);

@@ -72,6 +72,31 @@ TEST(ControlStates, MethodAndKeepAspectDecideInterpolationAndMargins) {
     }
 }
 
+// DPI only ignores the sizes, the scaling and the format: their controls show it. The DPI
+// target, the folder and the method buttons stay usable.
+TEST(ControlStates, DpiOnlyDisablesWhatItIgnores) {
+    ControlStateInputs in;
+    in.fileCount = 3;
+    in.keepAspect = true;
+    in.applyWidth = in.applyHeight = in.applyDpi = true;
+    in.presetSelected = true;
+    auto before = States(in);
+    in.dpiOnly = true;
+    auto s = States(in);
+    const int ignored[] = {1057, 1007, 1009, 1058, 1008, 1010, 1022, 1055,
+                           1028, 1026, 1056, 1037, 1038, 1039, 1046, 1066};
+    for (int id : ignored) {
+        EXPECT_TRUE(before[id]) << id;
+        EXPECT_FALSE(s[id]) << id;
+        before.erase(id);
+        s.erase(id);
+    }
+    EXPECT_EQ(s, before) << "every other control as without DPI only";
+    EXPECT_TRUE(s[1065] && s[1059] && s[1020] && s[1021] && s[1015] && s[1013]);
+    in.interactive = false;
+    EXPECT_FALSE(States(in)[1065]);
+}
+
 TEST(ControlStates, TicksEnableTheirFieldsAndPresetSelectionTheApplyButton) {
     ControlStateInputs in;
     in.applyWidth = false;

@@ -19,7 +19,8 @@ std::string Describe(const BatchOptions& o) {
       << ", apply " << o.applyWidth << o.applyHeight << o.applyDpi << ", target " << o.targetWidth
       << "x" << o.targetHeight << "@" << o.targetDpi << ", preset " << o.presetIndex << ", format "
       << static_cast<int>(o.saveFormat) << ", quality " << o.jpegQuality << ", folder '"
-      << o.outputFolder << "'";
+      << o.outputFolder << "', dpiOnly " << o.dpiOnly << ", metadata "
+      << static_cast<int>(o.metadata);
     return s.str();
 }
 
@@ -121,6 +122,17 @@ const ReadCase kReadCases[] = {
     {"BeyondThe32BitRange", "DPI=4294967295\nSizeX=99999999999\n", 2, kDefaults},
     {"FolderListIsAnotherType", "Folder=a, b\n", 2, kDefaults},
     {"FolderQuotedWithComma", "Folder=\"a, b\"\n", 2, [](auto& o) { o.outputFolder = "a, b"; }},
+    // Keys beyond the described ones.
+    {"DpiOnlyKeepsTheScalingMethod", "Mode=1\nDpiOnly=1\n", 2,
+     [](auto& o) {
+         o.dpiOnly = true;
+         o.method = BatchMethod::CropPaste;
+     }},
+    {"DpiOnlyTakesAnyNonZero", "DpiOnly=-2\n", 2, [](auto& o) { o.dpiOnly = true; }},
+    {"MetadataNone", "Metadata=0\n", 2, [](auto& o) { o.metadata = MetadataPolicy::None; }},
+    {"MetadataAll", "Metadata=2\n", 2, [](auto& o) { o.metadata = MetadataPolicy::All; }},
+    {"MetadataTooLarge", "Metadata=3\n", 2, kDefaults},
+    {"MetadataNegative", "Metadata=-1\n", 2, kDefaults},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, OptionRead, ::testing::ValuesIn(kReadCases),
@@ -189,6 +201,8 @@ TEST_F(OptionSave, EveryOptionComesBackAfterARestart) {
     options.saveFormat = SaveFormat::Bmp;
     options.jpegQuality = 0;
     options.outputFolder = " /tmp/出力, \"x\"=;#[y] ";
+    options.dpiOnly = true;
+    options.metadata = MetadataPolicy::None;
     EXPECT_EQ(Describe(SaveAndReload(ControlsShowing(options))), Describe(options));
 }
 
@@ -204,6 +218,35 @@ TEST(SettingsName, IsTheProgramFileNameWithoutItsLastExtension) {
     for (const auto& c : cases) {
         EXPECT_EQ(ApplicationNameForProgram(c.program), c.name) << c.program;
     }
+}
+
+// A program that knows only the two described methods reads Mode and finds the scaling
+// method chosen before DPI only; without the new keys a store reads as it always did.
+TEST_F(OptionSave, DpiOnlyStoresTheScalingMethodInMode) {
+    for (const BatchMethod method : {BatchMethod::Resize, BatchMethod::CropPaste}) {
+        OptionControls controls = ControlsShowing(BatchOptions{});
+        controls.methodIndex = static_cast<int>(method);
+        controls.dpiOnly = true;
+        const BatchOptions reloaded = SaveAndReload(controls);
+        EXPECT_EQ(Stored("Mode"), static_cast<int>(method));
+        EXPECT_EQ(Stored("DpiOnly"), 1);
+        EXPECT_TRUE(reloaded.dpiOnly);
+        EXPECT_EQ(reloaded.method, method);
+    }
+    OptionControls controls;  // no selection in the metadata list either
+    SaveAndReload(controls);
+    EXPECT_EQ(Stored("DpiOnly"), 0);
+    EXPECT_EQ(Stored("Metadata"), 1);
+}
+
+TEST(MakeBatchRequest, DpiOnlyIsTheRunsMethodAndTheMetadataPolicyPassesOn) {
+    BatchOptions options;
+    options.method = BatchMethod::CropPaste;
+    options.metadata = MetadataPolicy::All;
+    EXPECT_EQ(MakeBatchRequest(options).method, BatchMethod::CropPaste);
+    EXPECT_EQ(MakeBatchRequest(options).metadata, MetadataPolicy::All);
+    options.dpiOnly = true;
+    EXPECT_EQ(MakeBatchRequest(options).method, BatchMethod::DpiOnly);
 }
 
 }  // namespace

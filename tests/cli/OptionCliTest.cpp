@@ -68,7 +68,7 @@ TEST_F(CliHome, OptionsFollowTheReadRulesAndLeaveTheStoreAlone) {
     EXPECT_EQ(result.out,
               "Mode=1\nIP=2\nHoldAspect=0\nCrop=4\nSpR=255\nSpG=255\nSpB=255\nApplySizeX=1\n"
               "ApplySizeY=1\nApplyDPI=1\nSizeX=2480\nSizeY=65535\nDPI=0\nPreset=0\nFormat=1\n"
-              "JQ=95\nFolder=/tmp/出力\n");
+              "JQ=95\nFolder=/tmp/出力\nDpiOnly=0\nMetadata=1\n");
     EXPECT_EQ(ReadText(SettingsFile()), settings);
 }
 
@@ -79,7 +79,7 @@ TEST_F(CliHome, OptionsNeverCreateTheStore) {
     EXPECT_EQ(result.out,
               "Mode=0\nIP=4\nHoldAspect=0\nCrop=4\nSpR=255\nSpG=255\nSpB=255\nApplySizeX=1\n"
               "ApplySizeY=1\nApplyDPI=1\nSizeX=2480\nSizeY=3508\nDPI=300\nPreset=0\nFormat=2\n"
-              "JQ=95\nFolder=\n");
+              "JQ=95\nFolder=\nDpiOnly=0\nMetadata=1\n");
     EXPECT_FALSE(fs::exists(dir.File("config")));
     EXPECT_FALSE(fs::exists(dir.File(".config")));
 }

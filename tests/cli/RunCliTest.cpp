@@ -139,6 +139,17 @@ TEST_F(CliRun, ChecksGiveTheWindowsMessagesAndWriteNothing) {
     }
 }
 
+TEST_F(CliRun, DpiOnlyIgnoresSizeAndFormat) {
+    const std::string a = Jpeg("a.jpg", 40, 30);
+    const test::Bytes before = test::ReadFile(a);
+    const auto result = Run({"--method", "dpi-only", "--width", "64", "--format", "bmp", "--dpi",
+                             "600", "--metadata", "none", "--quiet", "--output", out_, a});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(ProbeImageHeader(out_ + "/a.jpg"), (ImageHeaderInfo{40, 30, 600}));
+    EXPECT_EQ(test::ReadFile(out_ + "/a.jpg").size(), before.size());
+    EXPECT_EQ(OutputCount(), 1u);
+}
+
 TEST_F(CliRun, UsageErrors) {
     const std::vector<std::vector<std::string>> cases = {
         {"--output", out_},
@@ -148,6 +159,8 @@ TEST_F(CliRun, UsageErrors) {
         {"--margin", "#12345", "--output", out_, "x.jpg"},
         {"--quality", "101", "--output", out_, "x.jpg"},
         {"--interpolation", "cubic", "--output", out_, "x.jpg"},
+        {"--metadata", "gps", "--output", out_, "x.jpg"},
+        {"--method", "dpi", "--output", out_, "x.jpg"},
         {"--frobnicate", "--output", out_, "x.jpg"},
         {"--preset", "no such preset", "--output", out_, "x.jpg"},
         {"--output"},

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -183,7 +184,7 @@ TEST_F(MainWindowTest, TabWalksEveryControlInTemplateOrderAndLeavesTheList) {
     const std::vector<int> forward = {1012, 1000, 1032, 1033, 1063, 1064, 1048, 1049, 1050, 1051,
                                       1029, 1030, 1031, 1052, 1043, 1044, 1045, 1054, 1057, 1007,
                                       1058, 1008, 1059, 1020, 1034, 1035, 1036, 1024, 1022, 1055,
-                                      1026, 1028, 1039, 1046, 1015, 1016, 1013, 2};
+                                      1026, 1028, 1039, 1046, 1066, 1015, 1016, 1013, 2};
     EXPECT_EQ(test::TabChain(window_.get(), forward.size()), test::Chain(forward));
     std::vector<int> backward(forward.rbegin() + 1, forward.rend());
     backward.push_back(2);
@@ -345,6 +346,45 @@ TEST_F(MainWindowTest, MethodAndKeepAspectSwitchTheirControls) {
     Click(1055);
     EXPECT_TRUE(marginsUsable());
     EXPECT_TRUE(window_->options().keepAspect);
+}
+
+TEST_F(MainWindowTest, DpiOnlyShowsWhatItIgnoresAndIsStoredBesideTheScalingMethod) {
+    WriteText(settings_, "[Settings]\nMode=1\nMetadata=2\n");
+    Open();
+    EXPECT_EQ(window_->ControlAs<QComboBox>(1066)->currentText(), QString::fromUtf8("すべて保持"));
+    Click(1065);
+    for (int id : {1057, 1007, 1058, 1008, 1022, 1055, 1026, 1037, 1038, 1039, 1046, 1066}) {
+        EXPECT_FALSE(Enabled(id)) << id;
+    }
+    EXPECT_TRUE(Enabled(1059) && Enabled(1020) && Enabled(1015));
+    window_->ControlAs<QComboBox>(1066)->setCurrentIndex(0);
+    Click(2);
+    const std::string stored = SettingsText();
+    EXPECT_NE(stored.find("Mode=1\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("DpiOnly=1\n"), std::string::npos) << stored;
+    EXPECT_NE(stored.find("Metadata=0\n"), std::string::npos) << stored;
+
+    Open();
+    EXPECT_TRUE(window_->ControlAs<QRadioButton>(1065)->isChecked());
+    Click(1024);
+    EXPECT_TRUE(Enabled(1022) && Enabled(1037) && Enabled(1066));
+}
+
+// The controls beyond the template overlap no control of it (only the group they sit in).
+TEST_F(MainWindowTest, NewControlsCoverNoDescribedControl) {
+    Open();
+    const QRect added[] = {window_->Control(1065)->geometry(), window_->Control(1066)->geometry()};
+    for (QWidget* child : window_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (child == window_->Control(1065) || child == window_->Control(1066) ||
+            qobject_cast<QGroupBox*>(child) || !child->isVisible()) {
+            continue;
+        }
+        for (const QRect& rect : added) {
+            EXPECT_FALSE(rect.intersects(child->geometry()))
+                << child->metaObject()->className() << " "
+                << child->property("text").toString().toStdString();
+        }
+    }
 }
 
 TEST_F(MainWindowTest, ArrowButtonsWriteIntoTheFieldEvenWhenItIsDisabled) {
