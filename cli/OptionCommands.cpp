@@ -9,29 +9,6 @@
 
 namespace korvale::cli {
 
-std::string EscapeName(const std::string& name) {
-    std::string escaped;
-    for (char c : name) {
-        switch (c) {
-            case '\\':
-                escaped += "\\\\";
-                break;
-            case '\t':
-                escaped += "\\t";
-                break;
-            case '\n':
-                escaped += "\\n";
-                break;
-            case '\r':
-                escaped += "\\r";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
-}
-
 int RunPresets(const Arguments& args) {
     if (!args.empty()) {
         return UsageError("presets takes no arguments");

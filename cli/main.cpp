@@ -1,26 +1,34 @@
 // korvale-cli: the command-line twin of the window program, on the same engine.
-#include <opencv2/core/utility.hpp>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "CommandModule.h"
 #include "Commands.h"
 #include "MemoryTuning.h"
-#include "korvale/Version.h"
 
 namespace {
 
+// A command runs here (run) or in the module named (module), which is loaded only then.
 struct Command {
     const char* name;
     int (*run)(const korvale::cli::Arguments&);
+    const char* module;
 };
 
+constexpr char kRunModule[] = "korvale-cli-run.so";
+constexpr char kSettingsModule[] = "korvale-cli-settings.so";
+constexpr char kVersionModule[] = "korvale-cli-version.so";
+constexpr char kPlanModule[] = "korvale-cli-plan.so";
+
 constexpr Command kCommands[] = {
-    {"probe", korvale::cli::RunProbe},      {"run", korvale::cli::RunBatchCommand},
-    {"stamp", korvale::cli::RunStamp},      {"stats", korvale::cli::RunStats},
-    {"presets", korvale::cli::RunPresets},  {"options", korvale::cli::RunOptions},
-    {"plan", korvale::cli::RunPlanCommand},
+    {"probe", korvale::cli::RunProbe, nullptr},
+    {"run", nullptr, kRunModule},
+    {"stamp", korvale::cli::RunStamp, nullptr},
+    {"stats", korvale::cli::RunStats, nullptr},
+    {"presets", nullptr, kSettingsModule},
+    {"options", nullptr, kSettingsModule},
+    {"plan", nullptr, kPlanModule},
 };
 
 const char kUsage[] =
@@ -79,40 +87,6 @@ const char kUsage[] =
 
 }  // namespace
 
-namespace korvale::cli {
-
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "korvale-cli: %s\nTry 'korvale-cli --help'.\n", message.c_str());
-    return kExitUsage;
-}
-
-bool ParseWholeNumber(const std::string& text, long minimum, long maximum, long& value) {
-    if (text.empty() || text.size() > 9) {
-        return false;
-    }
-    long parsed = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        parsed = parsed * 10 + (c - '0');
-    }
-    if (parsed < minimum || parsed > maximum) {
-        return false;
-    }
-    value = parsed;
-    return true;
-}
-
-Arguments FileArguments(const Arguments& args) {
-    if (!args.empty() && args.front() == "--") {
-        return Arguments(args.begin() + 1, args.end());
-    }
-    return args;
-}
-
-}  // namespace korvale::cli
-
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kUsage, stderr);
@@ -124,9 +98,7 @@ int main(int argc, char** argv) {
         return korvale::cli::kExitOk;
     }
     if (std::strcmp(name, "--version") == 0) {
-        // The library actually loaded, not the headers compiled against.
-        std::printf("korvale-cli %s\nOpenCV %s\n", KORVALE_VERSION, cv::getVersionString().c_str());
-        return korvale::cli::kExitOk;
+        return korvale::cli::RunInModule(kVersionModule, name, {});
     }
     if (argc > 2 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0)) {
         std::fputs(kUsage, stdout);
@@ -135,7 +107,9 @@ int main(int argc, char** argv) {
     korvale::KeepImageMemoryMapped();
     for (const Command& command : kCommands) {
         if (std::strcmp(name, command.name) == 0) {
-            return command.run(korvale::cli::Arguments(argv + 2, argv + argc));
+            const korvale::cli::Arguments args(argv + 2, argv + argc);
+            return command.module != nullptr ? korvale::cli::RunInModule(command.module, name, args)
+                                             : command.run(args);
         }
     }
     return korvale::cli::UsageError(std::string("unknown command '") + name + "'");

@@ -8,6 +8,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "ResizeKernel.h"
 #include "Text.h"
 
 namespace korvale {
@@ -95,7 +96,7 @@ PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interp
         const cv::Size size(fitted.width, fitted.height);
         if (fitted == target) {
             // Scaled on every call, also when the size does not change.
-            cv::resize(source, prepared.image, size, 0, 0, interpolation);
+            ResizeImage(source, prepared.image, size, interpolation);
             return prepared;
         }
         const Margins& margins = geometry.margins;
@@ -105,7 +106,7 @@ PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interp
         cv::Mat placed =
             prepared.image(cv::Rect(margins.left, margins.top, fitted.width, fitted.height));
         FillMargins(prepared.image, margins, BorderColour(margin));
-        cv::resize(source, placed, size, 0, 0, interpolation);
+        ResizeImage(source, placed, size, interpolation);
     } catch (const cv::Exception&) {
         return {ConvertResult::WriteFailed, {}};
     } catch (const std::bad_alloc&) {

@@ -1,0 +1,62 @@
+// What the commands of korvale-cli share, in the program and in its command modules alike.
+#include <cstdio>
+#include <string>
+
+#include "Commands.h"
+
+namespace korvale::cli {
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "korvale-cli: %s\nTry 'korvale-cli --help'.\n", message.c_str());
+    return kExitUsage;
+}
+
+bool ParseWholeNumber(const std::string& text, long minimum, long maximum, long& value) {
+    if (text.empty() || text.size() > 9) {
+        return false;
+    }
+    long parsed = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        parsed = parsed * 10 + (c - '0');
+    }
+    if (parsed < minimum || parsed > maximum) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+Arguments FileArguments(const Arguments& args) {
+    if (!args.empty() && args.front() == "--") {
+        return Arguments(args.begin() + 1, args.end());
+    }
+    return args;
+}
+
+std::string EscapeName(const std::string& name) {
+    std::string escaped;
+    for (char c : name) {
+        switch (c) {
+            case '\\':
+                escaped += "\\\\";
+                break;
+            case '\t':
+                escaped += "\\t";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\r':
+                escaped += "\\r";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+}  // namespace korvale::cli
