@@ -18,6 +18,7 @@
 #include "RegisterFiles.h"
 #include "TerminalInteraction.h"
 #include "Text.h"
+#include "WorkAhead.h"
 
 namespace korvale::cli {
 namespace {
@@ -376,6 +377,7 @@ int RunBatchCommand(const Arguments& args) {
     BatchRequest request = MakeBatchRequest(options);
     CatchInterrupt();
     const BatchEnd end = RunBatch(list, request, running, host, ui);
+    WaitForWorkAhead();  // dropped work ends before the libraries are torn down
     switch (end) {
         case BatchEnd::Completed:
             // Files that could not be listed were not converted: not a success.

@@ -7,13 +7,12 @@
 
 #include <atomic>
 #include <cerrno>
-#include <deque>
-#include <future>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "ResolutionStamp.h"
 #include "Text.h"
+#include "WorkAhead.h"
 
 namespace korvale {
 namespace {
@@ -54,99 +53,6 @@ std::optional<std::string> ReserveTemporary(const std::string& outputPath) {
     }
     return std::nullopt;
 }
-
-// Which file a path named when it was looked at: a replaced or rewritten file differs.
-struct FileIdentity {
-    bool valid = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    struct timespec modified = {};
-
-    static FileIdentity Of(const std::string& path) {
-        FileIdentity identity;
-        struct stat info;
-        if (::stat(path.c_str(), &info) == 0) {
-            identity = {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-        }
-        return identity;
-    }
-    bool SameAs(const FileIdentity& o) const {
-        return valid && o.valid && device == o.device && inode == o.inode && size == o.size &&
-               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
-    }
-};
-
-// Works ahead of the run so that both cores stay busy: the next images are decoded and scaled
-// or placed, each on a thread of its own, while the current one is encoded and written.
-// Nothing of an image is written before its turn; work for an image that is skipped or never
-// reached is dropped, and an image whose file changed meanwhile is prepared again.
-class WorkAhead {
-public:
-    static constexpr size_t kDepth = 2;
-
-    WorkAhead(const FileList& list, const BatchRequest& request) : list_(list), request_(request) {}
-    ~WorkAhead() { Discard(); }
-
-    // Starts the preparation of entry `index` unless it is under way.
-    void Start(size_t index) {
-        for (const Slot& slot : slots_) {
-            if (slot.index == index) {
-                return;
-            }
-        }
-        if (slots_.size() >= kDepth) {
-            return;
-        }
-        const FileEntry& entry = list_[index];
-        slots_.push_back({index, std::async(std::launch::async, [this, &entry] {
-                              Prepared prepared;
-                              prepared.identity = FileIdentity::Of(entry.path);
-                              prepared.image = PrepareOutput(request_, entry);
-                              return prepared;
-                          })});
-    }
-
-    // The output image of entry `index`: the one prepared ahead when it is for this entry and
-    // its file is still the one it read, else one prepared now. Work for earlier entries that
-    // were skipped is dropped.
-    PreparedImage Take(size_t index) {
-        while (!slots_.empty() && slots_.front().index < index) {
-            slots_.front().future.wait();
-            slots_.pop_front();
-        }
-        const FileEntry& entry = list_[index];
-        if (!slots_.empty() && slots_.front().index == index) {
-            Prepared prepared = slots_.front().future.get();
-            slots_.pop_front();
-            if (prepared.identity.SameAs(FileIdentity::Of(entry.path))) {
-                return std::move(prepared.image);
-            }
-        }
-        return PrepareOutput(request_, entry);
-    }
-
-    void Discard() {
-        for (Slot& slot : slots_) {
-            slot.future.wait();
-        }
-        slots_.clear();
-    }
-
-private:
-    struct Prepared {
-        FileIdentity identity;
-        PreparedImage image;
-    };
-    struct Slot {
-        size_t index;
-        std::future<Prepared> future;
-    };
-
-    const FileList& list_;
-    const BatchRequest& request_;
-    std::deque<Slot> slots_;
-};
 
 // During a run the images themselves are spread over the cores; OpenCV's own threads would
 // only compete with them, at a cost of about a third more work for a Lanczos scaling.
@@ -189,16 +95,22 @@ std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFor
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry) {
     try {
         cv::Mat source;
-        if (!DecodeImage(entry.path, source)) {
-            return {ConvertResult::ReadFailed, {}};
+        DecodeNotes notes;
+        if (!DecodeImage(entry.path, source, &notes)) {
+            return {ConvertResult::ReadFailed, {}, notes.lackedMemory, false};
         }
         const PixelSize target = TargetOf(request, entry);
-        return request.method == BatchMethod::Resize
-                   ? PrepareResized(source, target, InterpolationFlag(request.interpolation),
-                                    request.anchor, request.keepAspect, request.margin)
-                   : PrepareCropPasted(source, target, request.anchor, request.margin);
+        PreparedImage prepared =
+            request.method == BatchMethod::Resize
+                ? PrepareResized(source, target, InterpolationFlag(request.interpolation),
+                                 request.anchor, request.keepAspect, request.margin)
+                : PrepareCropPasted(source, target, request.anchor, request.margin);
+        prepared.damaged = notes.damaged;
+        return prepared;
+    } catch (const std::bad_alloc&) {
+        return {ConvertResult::ReadFailed, {}, true, false};
     } catch (const std::exception&) {
-        return {ConvertResult::WriteFailed, {}};
+        return {ConvertResult::WriteFailed, {}, false, false};
     }
 }
 
@@ -259,7 +171,10 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.SetProgressPosition(0);
     bool ask = true;
     const SingleThreadedOpenCv singleThreaded;
-    WorkAhead ahead(list, request);
+    // The image in hand and the work ahead share what memory is free now, less a margin for
+    // the encoder and the rest of the program.
+    const uint64_t headroom = MemoryHeadroom();
+    WorkAhead ahead(list, request, headroom - headroom / 8);
     // Work ahead is worth it unless an image waits for an overwrite question.
     const auto startAhead = [&](size_t from) {
         for (size_t index = from; index < list.size() && index < from + WorkAhead::kDepth;

@@ -70,8 +70,10 @@ ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
 // Runs the batch over `list`. `running` is set for the run and cleared at its end; clearing it
 // from outside (the stop button, while the interface is serviced) ends the run after the image
 // in hand. `request.outputFolder` keeps the separator the run appended. While one image is
-// written, the next ones are decoded and scaled on other threads; nothing of them is written
-// before their turn, and they are prepared again if their file changed meanwhile.
+// written, the next ones are decoded and scaled on other threads, as far as free memory allows;
+// nothing of them is written before their turn, and they are prepared again if their file
+// changed meanwhile or they ran out of memory. The run returns without waiting for work ahead
+// that it no longer needs (see WorkAhead.h).
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
                   UserInteraction& ui);
 

@@ -26,6 +26,16 @@ bool Encode(const std::string& outputPath, const cv::Mat& image, const EncoderPa
     }
 }
 
+// An allocation failure means the image could not be prepared: the read failure, marked so
+// that the caller may try again when less memory is held.
+PreparedImage LackOfMemory() {
+    return {ConvertResult::ReadFailed, {}, true, false};
+}
+
+bool IsLackOfMemory(const cv::Exception& e) {
+    return e.code == cv::Error::StsNoMem;
+}
+
 bool Usable(PixelSize size) {
     return size.width > 0 && size.height > 0;
 }
@@ -67,13 +77,18 @@ EncoderParams JpegQualityParams(int quality) {
     return {cv::IMWRITE_JPEG_QUALITY, quality};
 }
 
-bool DecodeImage(const std::string& sourcePath, cv::Mat& image) {
+bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* notes) {
+    DecodeNotes ignored;
+    DecodeNotes& learned = notes ? *notes : ignored;
+    learned = {};
     try {
         image = cv::imread(sourcePath, cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
-    } catch (const cv::Exception&) {
+    } catch (const cv::Exception& e) {
         image.release();
+        learned.lackedMemory = IsLackOfMemory(e);
     } catch (const std::bad_alloc&) {
         image.release();
+        learned.lackedMemory = true;
     }
     return !image.empty();
 }
@@ -103,10 +118,10 @@ PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interp
             prepared.image(cv::Rect(margins->left, margins->top, fitted.width, fitted.height));
         FillMargins(prepared.image, *margins, BorderColour(margin));
         cv::resize(source, placed, size, 0, 0, interpolation);
-    } catch (const cv::Exception&) {
-        return {ConvertResult::WriteFailed, {}};
+    } catch (const cv::Exception& e) {
+        return IsLackOfMemory(e) ? LackOfMemory() : PreparedImage{ConvertResult::WriteFailed, {}};
     } catch (const std::bad_alloc&) {
-        return {ConvertResult::WriteFailed, {}};
+        return LackOfMemory();
     }
     return prepared;
 }
@@ -137,10 +152,10 @@ PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anc
                             target.width - m.left - m.right, target.height - m.top - m.bottom);
         cv::Mat into = prepared.image(cv::Rect(m.left, m.top, from.width, from.height));
         source(from).copyTo(into);
-    } catch (const cv::Exception&) {
-        return {ConvertResult::WriteFailed, {}};
+    } catch (const cv::Exception& e) {
+        return IsLackOfMemory(e) ? LackOfMemory() : PreparedImage{ConvertResult::WriteFailed, {}};
     } catch (const std::bad_alloc&) {
-        return {ConvertResult::WriteFailed, {}};
+        return LackOfMemory();
     }
     return prepared;
 }

@@ -9,6 +9,7 @@
 #include "KorvaleDlg.h"
 #include "MemoryTuning.h"
 #include "PresetEditDlg.h"
+#include "WorkAhead.h"
 
 namespace korvale {
 
@@ -29,6 +30,7 @@ int RunKorvaleApp(int argc, char** argv) {
     environment.editPresets = EditPresets;
     CKorvaleDlg window(std::move(environment));
     window.exec();
+    WaitForWorkAhead();  // work dropped by a stop ends before the libraries are torn down
     return 0;
 }
 
