@@ -17,6 +17,7 @@
 
 #include "BenchSupport.h"
 #include "KorvaleDlg.h"
+#include "MemoryTuning.h"
 #if __has_include("WorkAhead.h")
 #include "WorkAhead.h"
 #endif
@@ -44,6 +45,7 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    korvale::KeepImageMemoryMapped();  // as the program does
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     int reps = 5;

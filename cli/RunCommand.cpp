@@ -175,6 +175,7 @@ struct RunFlags {
     bool keepAspect = false;
     bool settings = false;
     bool quiet = false;
+    bool makeFolder = false;
     std::optional<OverwriteMode> overwrite;
     Arguments files;
 };
@@ -218,6 +219,8 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.settings = true;
         } else if (option == "--quiet" && !hasValue) {
             flags.quiet = true;
+        } else if (option == "--mkdir" && !hasValue) {
+            flags.makeFolder = true;
         } else if (!needValue(text)) {
             return option + " needs a value";
         } else if (option == "--width" || option == "--height" || option == "--dpi") {
@@ -314,6 +317,7 @@ int RunBatchCommand(const Arguments& args) {
         ::isatty(STDIN_FILENO) ? OverwriteMode::Ask : OverwriteMode::Cancel);
     bool running = false;
     RunInteraction ui(overwrite, flags.quiet, running);
+    ui.setCreateFolders(flags.makeFolder);
 
     BatchOptions options;
     PresetList presets;

@@ -11,6 +11,15 @@ void TerminalInteraction::ShowMessage(const std::string& text, MessageIcon) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+bool TerminalInteraction::AskCreateFolder(const std::string& folder) {
+    if (!createFolders_) {
+        ShowMessage("保存フォルダが存在しません。\n" + folder +
+                        "\n作成するには --mkdir を指定してください。",
+                    MessageIcon::None);
+    }
+    return createFolders_;
+}
+
 OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {
     switch (overwrite_) {
         case OverwriteMode::All:

@@ -59,6 +59,8 @@ const char kUsage[] =
     "  --format bmp|jpeg|source   output format (default: the source's own)\n"
     "  --quality N             JPEG quality, 0 to 100 (default 95)\n"
     "  --output DIR            output folder (required)\n"
+    "  --mkdir                 create the output folder when it does not exist (otherwise a\n"
+    "                          missing folder is reported and nothing is converted)\n"
     "  --overwrite ask|all|skip|cancel   when an output exists (default: ask on a terminal,\n"
     "                          otherwise cancel, so nothing is replaced unasked)\n"
     "  --quiet                 no progress and no completion message\n"

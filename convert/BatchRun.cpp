@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -23,6 +25,62 @@ constexpr const char* kNoInterpolation = "補間法を指定してください�
 constexpr const char* kNoAnchor = "配置の基準を選択してください。";
 constexpr const char* kNoExtension = "拡張子の変更に失敗しました.";
 constexpr const char* kDone = "完了";
+
+// Why a file-system call failed, for the messages about the output folder.
+std::string FailureReason(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return "アクセスが拒否されました";
+        case EROFS:
+            return "読み出し専用のファイルシステムです";
+        case ENOSPC:
+        case EDQUOT:
+            return "ディスクの空き容量が足りません";
+        case ENOTDIR:
+        case EEXIST:
+            return "パスの途中にフォルダでないものがあります";
+        case ENAMETOOLONG:
+            return "パスが長すぎます";
+        default:
+            return std::strerror(error);
+    }
+}
+
+std::string FolderMessage(const char* text, const std::string& shown, int error) {
+    return std::string(text) + "\n" + shown + "\n(" + FailureReason(error) + ")";
+}
+
+// The last start check: the output folder exists (or is created when the user agrees) and
+// can be written into. Reports and returns false otherwise.
+bool OutputFolderReady(const std::string& folder, UserInteraction& ui) {
+    const std::string shown = ShownFolder(folder);
+    struct stat info;
+    if (::stat(shown.c_str(), &info) != 0) {
+        if (errno != ENOENT) {
+            ui.ShowMessage(FolderMessage("保存フォルダを開けません。", shown, errno));
+            return false;
+        }
+        if (!ui.AskCreateFolder(shown)) {
+            return false;
+        }
+        std::error_code error;
+        std::filesystem::create_directories(shown, error);
+        if (error) {
+            ui.ShowMessage(
+                FolderMessage("保存フォルダを作成できませんでした。", shown, error.value()));
+            return false;
+        }
+    } else if (!S_ISDIR(info.st_mode)) {
+        ui.ShowMessage("保存フォルダに指定された名前はフォルダではありません。\n" + shown);
+        return false;
+    }
+    if (::access(shown.c_str(), W_OK | X_OK) != 0) {
+        ui.ShowMessage(FolderMessage("保存フォルダに書き込めません。", shown, errno));
+        return false;
+    }
+    return true;
+}
 
 bool IsExistingNonDirectory(const std::string& path) {
     struct stat info;
@@ -78,6 +136,14 @@ int InterpolationFlag(int choice) {
     static constexpr int kFlags[] = {cv::INTER_NEAREST, cv::INTER_AREA, cv::INTER_LINEAR,
                                      cv::INTER_CUBIC, cv::INTER_LANCZOS4};
     return choice >= 0 && choice < 5 ? kFlags[choice] : -1;
+}
+
+std::string ShownFolder(const std::string& folder) {
+    return folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
+}
+
+std::string FolderCreationQuestion(const std::string& shownFolder) {
+    return "保存フォルダが存在しません。\n" + shownFolder + "\nこのフォルダを作成しますか？";
 }
 
 std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFormat format) {
@@ -162,6 +228,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     }
     if (request.anchor == -1) {
         ui.ShowMessage(kNoAnchor);
+        return BatchEnd::NotStarted;
+    }
+    if (!OutputFolderReady(request.outputFolder, ui)) {
         return BatchEnd::NotStarted;
     }
 

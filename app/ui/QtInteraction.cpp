@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 
+#include "BatchRun.h"
 #include "MessageBox.h"
 #include "OverwriteDialog.h"
 
@@ -34,6 +35,10 @@ void QtInteraction::EndWaitCursor() {
 OverwriteChoice QtInteraction::AskOverwrite(const std::string& path) {
     COverwriteInQDlg dialog(path, owner_);
     return static_cast<OverwriteChoice>(dialog.exec());
+}
+
+bool QtInteraction::AskCreateFolder(const std::string& folder) {
+    return ui::AskYesNo(owner_, FolderCreationQuestion(folder));
 }
 
 void QtInteraction::PumpEvents() {

@@ -12,4 +12,8 @@ namespace korvale::ui {
 
 void ShowMessageBox(QWidget* parent, const std::string& text, MessageIcon icon);
 
+// A question with the buttons "はい" and "いいえ" ("いいえ" is the default, as Escape); true for
+// "はい".
+bool AskYesNo(QWidget* parent, const std::string& text);
+
 }  // namespace korvale::ui

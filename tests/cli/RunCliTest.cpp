@@ -134,6 +134,21 @@ TEST_F(CliRun, ChecksGiveTheWindowsMessagesAndWriteNothing) {
     }
 }
 
+TEST_F(CliRun, MissingOutputFolderIsCreatedOnlyWithMkdir) {
+    const std::string a = Jpeg("a.jpg");
+    const std::string folder = home_.File("new/out");
+    auto result = Run({"--quiet", "--output", folder, a});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "保存フォルダが存在しません。\n" + folder +
+                              "\n作成するには --mkdir を指定してください。\n");
+    EXPECT_FALSE(fs::exists(home_.File("new")));
+
+    result = Run({"--quiet", "--mkdir", "--output", folder + "/", a});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(fs::is_regular_file(folder + "/a.jpg"));
+}
+
 TEST_F(CliRun, UsageErrors) {
     const std::vector<std::vector<std::string>> cases = {
         {"--output", out_},

@@ -44,6 +44,10 @@ public:
         overwriteAnswers.pop_front();
         return answer;
     }
+    bool AskCreateFolder(const std::string& folder) override {
+        events.push_back("create?:" + folder);
+        return createFolderAnswer;
+    }
     void PumpEvents() override {
         ++pumps;
         events.push_back("pump");
@@ -85,6 +89,7 @@ public:
     // Scripts.
     std::deque<OverwriteChoice> overwriteAnswers;  // Cancel once exhausted
     std::function<void(int pumpCount)> onPump;
+    bool createFolderAnswer = false;
     std::optional<std::vector<std::string>> chosenFiles;
     std::optional<Rgb> chosenColour;
     std::optional<std::string> chosenFolder;

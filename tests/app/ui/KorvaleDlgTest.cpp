@@ -354,6 +354,23 @@ TEST_F(MainWindowTest, StopEndsTheRunAfterTheImageInHand) {
     EXPECT_FALSE(window_->isVisible());
 }
 
+TEST_F(MainWindowTest, MissingOutputFolderIsOfferedForCreation) {
+    const std::string folder = home_.File("new/out");
+    Open({Image("a.jpg", 40, 30)});
+    SetText(1015, folder.c_str());
+    ui_.createFolderAnswer = false;
+    Click(1013);
+    EXPECT_EQ(ui_.events.back(), "create?:" + folder);
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_FALSE(fs::exists(home_.File("new")));
+    EXPECT_EQ(window_->ControlAs<QProgressBar>(1017)->value(), -1);  // never started
+
+    ui_.createFolderAnswer = true;
+    Click(1013);
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"完了"});
+    EXPECT_EQ(ProbeImageHeader(folder + "/a.jpg")->width, 2480u);
+}
+
 TEST_F(MainWindowTest, StopGivesTheWindowBackWhileDroppedWorkStillRuns) {
     // The images after the first take long to prepare, so they are still being worked on when
     // the stop is seen; the window is usable at once and a new run is not disturbed.
