@@ -20,6 +20,15 @@ bool TerminalInteraction::AskCreateFolder(const std::string& folder) {
     return createFolders_;
 }
 
+void TerminalInteraction::ReportDamagedSources(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        std::fprintf(stderr,
+                     "警告: 画像ファイルのデータが壊れていたため、読み出せなかった部分を補って"
+                     "変換しました: %s\n",
+                     path.c_str());
+    }
+}
+
 OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {
     switch (overwrite_) {
         case OverwriteMode::All:

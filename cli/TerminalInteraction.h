@@ -21,6 +21,7 @@ public:
     // Creates a missing output folder only when `createFolders` is set; otherwise says so.
     bool AskCreateFolder(const std::string& folder) override;
     void setCreateFolders(bool create) { createFolders_ = create; }
+    void ReportDamagedSources(const std::vector<std::string>& paths) override;
     void PumpEvents() override {}
     std::optional<std::vector<std::string>> ChooseImageFiles() override { return std::nullopt; }
     std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }

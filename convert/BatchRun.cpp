@@ -258,6 +258,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     };
     startAhead(0);
     BatchEnd end = BatchEnd::Completed;
+    std::vector<std::string> damaged;  // converted from damaged data, said after the run
     for (size_t i = 0; i < list.size(); ++i) {
         const FileEntry& entry = list[i];
         const int n = static_cast<int>(i) + 1;
@@ -293,6 +294,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
                 end = BatchEnd::Failed;
                 break;
             }
+            if (prepared.damaged) {
+                damaged.push_back(entry.path);
+            }
         }
         host.SetProgressPosition(n);
         ui.PumpEvents();
@@ -307,6 +311,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.SetStatusText("");
     if (end == BatchEnd::Completed) {
         ui.ShowMessage(kDone, MessageIcon::Information);
+    }
+    if (!damaged.empty()) {
+        ui.ReportDamagedSources(damaged);
     }
     return end;
 }

@@ -8,6 +8,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "JpegDecode.h"
+
 namespace korvale {
 namespace {
 
@@ -81,6 +83,16 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
     DecodeNotes ignored;
     DecodeNotes& learned = notes ? *notes : ignored;
     learned = {};
+    JpegDecodeNotes jpeg;
+    switch (DecodeJpeg(sourcePath, image, jpeg)) {
+        case JpegDecodeResult::Decoded:
+        case JpegDecodeResult::Failed:
+            learned.lackedMemory = jpeg.lackedMemory;
+            learned.damaged = jpeg.damaged;
+            return !image.empty();
+        case JpegDecodeResult::NotHandled:
+            break;
+    }
     try {
         image = cv::imread(sourcePath, cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
     } catch (const cv::Exception& e) {

@@ -6,8 +6,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -57,13 +61,45 @@ std::optional<uint64_t> ProcKilobytes(const char* file, const std::string& name)
 }
 
 // Threads and bytes of all work ahead in the process, dropped work included, so that a run
-// started while dropped work still runs does not add to it beyond the bounds. Never destroyed:
-// dropped work may end after main has returned to a program that did not wait for it.
+// started while dropped work still runs does not add to it beyond the bounds. Its threads are
+// joined at the latest when the program exits, before the libraries' statics are torn down.
 class Pool {
 public:
     static Pool& Instance() {
-        static Pool* pool = new Pool;
+        static Pool* pool = [] {
+            Pool* created = new Pool;  // never destroyed: the exit handler still needs it
+            std::atexit([] { Instance().JoinAll(); });
+            return created;
+        }();
         return *pool;
+    }
+
+    // Runs `work` on a thread of its own; false when no thread can be made.
+    bool Launch(std::function<void()> work) {
+        JoinEnded();
+        auto ended = std::make_shared<std::atomic<bool>>(false);
+        try {
+            std::thread thread([work = std::move(work), ended] {
+                work();
+                ended->store(true);
+            });
+            std::lock_guard<std::mutex> lock(mutex_);
+            workers_.push_back({std::move(thread), std::move(ended)});
+        } catch (const std::system_error&) {
+            return false;
+        }
+        return true;
+    }
+    // Waits until every thread has ended.
+    void JoinAll() {
+        std::vector<Worker> workers;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            workers.swap(workers_);
+        }
+        for (Worker& worker : workers) {
+            worker.thread.join();
+        }
     }
 
     // Counts a new job unless the threads are taken or its bytes would pass `budget` beside
@@ -84,16 +120,31 @@ public:
     void ThreadEnded() {
         std::lock_guard<std::mutex> lock(mutex_);
         --threads_;
-        idle_.notify_all();
-    }
-    void WaitIdle() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        idle_.wait(lock, [this] { return threads_ == 0; });
     }
 
 private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> ended;
+    };
+
+    // Joins the threads whose work is done, so that they do not pile up over many runs.
+    void JoinEnded() {
+        std::vector<Worker> ended;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const auto split = std::partition(workers_.begin(), workers_.end(),
+                                              [](const Worker& w) { return !w.ended->load(); });
+            std::move(split, workers_.end(), std::back_inserter(ended));
+            workers_.erase(split, workers_.end());
+        }
+        for (Worker& worker : ended) {
+            worker.thread.join();
+        }
+    }
+
     std::mutex mutex_;
-    std::condition_variable idle_;
+    std::vector<Worker> workers_;
     size_t threads_ = 0;
     uint64_t reserved_ = 0;
 };
@@ -159,7 +210,7 @@ void WorkAhead::Start(size_t index) {
     }
     // The work holds copies of the entry and the request: the run's own may be gone before it
     // ends.
-    auto work = [job, request = request_, entry = list_[index]]() mutable {
+    std::function<void()> work = [job, request = request_, entry = list_[index]]() mutable {
         {
             FileIdentity identity = FileIdentity::Of(entry.path);
             PreparedImage prepared = PrepareOutput(*request, entry);
@@ -181,9 +232,7 @@ void WorkAhead::Start(size_t index) {
         }
         Pool::Instance().ThreadEnded();
     };
-    try {
-        std::thread(std::move(work)).detach();
-    } catch (const std::system_error&) {
+    if (!pool.Launch(std::move(work))) {
         pool.ReleaseBytes(job->bytes);
         pool.ThreadEnded();
         return;
@@ -249,7 +298,7 @@ void WorkAhead::Discard() {
 }
 
 void WaitForWorkAhead() {
-    Pool::Instance().WaitIdle();
+    Pool::Instance().JoinAll();
 }
 
 }  // namespace korvale

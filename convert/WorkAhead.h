@@ -62,8 +62,8 @@ private:
     std::deque<std::shared_ptr<Job>> jobs_;
 };
 
-// Waits until all work ahead, including dropped work, has ended. A program calls it before it
-// exits, so that no preparation runs while the libraries are torn down.
+// Waits until all work ahead, including dropped work, has ended. Done at the latest when the
+// program exits, so that no preparation runs while the libraries are torn down.
 void WaitForWorkAhead();
 
 }  // namespace korvale

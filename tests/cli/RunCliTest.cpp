@@ -64,6 +64,20 @@ TEST_F(CliRun, ConvertsStampsAndReportsDone) {
     EXPECT_EQ(ProbeImageHeader(out_ + "/b.bmp"), (ImageHeaderInfo{64, 20, 150}));
 }
 
+TEST_F(CliRun, DamagedSourceIsNamedInJapaneseWithoutTheLibrarysText) {
+    const std::string a = Jpeg("a.jpg", 300, 200);
+    test::Bytes bytes = test::ReadFile(a);
+    bytes.resize(bytes.size() / 2);
+    test::WriteFile(a, bytes);
+    const auto result = Run({"--quiet", "--output", out_, a});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err,
+              "警告: 画像ファイルのデータが壊れていたため、読み出せなかった部分を補って変換しました"
+              ": " +
+                  a + "\n");
+    EXPECT_EQ(ProbeImageHeader(out_ + "/a.jpg")->height, 200u);
+}
+
 TEST_F(CliRun, QuietDropsTheCompletionMessage) {
     const auto result = Run({"--quiet", "--output", out_, Jpeg("a.jpg")});
     EXPECT_EQ(result.exitCode, 0);

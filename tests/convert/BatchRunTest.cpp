@@ -413,6 +413,40 @@ TEST_F(BatchRunTest, ZeroHeightHeaderFailsCleanly) {
     EXPECT_TRUE(OutputFolderEntries().empty());
 }
 
+TEST_F(BatchRunTest, DamagedSourcesAreConvertedAndSaidOnceAfterTheRun) {
+    const auto cutShort = [this](const std::string& name) {
+        const std::string path = AddJpeg(name, 300, 200);
+        test::Bytes bytes = test::ReadFile(path);
+        bytes.resize(bytes.size() / 2);
+        test::WriteFile(path, bytes);
+        return path;
+    };
+    AddJpeg("a.jpg");
+    const std::string b = cutShort("b.jpg");
+    const std::string c = cutShort("c.jpg");
+    AddJpeg("d.jpg");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(), BatchEnd::Completed);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(std::vector<std::string>(ui_.events.end() - 4, ui_.events.end()),
+              (std::vector<std::string>{"update(true)", "status:", "message:完了", "damaged:2"}));
+    EXPECT_EQ(ui_.damagedReports, (std::vector<std::vector<std::string>>{{b, c}}));
+    EXPECT_EQ(OutputFolderEntries().size(), 4u);
+    EXPECT_EQ(ProbeImageHeader(Out("b.jpg")), (ImageHeaderInfo{64, 48, 300}));
+
+    // A run that fails after a damaged image says the failure first.
+    ui_ = test::RecordingInteraction();
+    ui_.overwriteAnswers = {OverwriteChoice::OverwriteAll};
+    list_ = FileList();
+    AddExisting(b, 72);
+    const std::string e = AddJpeg("e.jpg");
+    test::WriteFile(e, {0xFF, 0xD8, 0xFF});  // damaged beyond reading after it was listed
+    EXPECT_EQ(Run(), BatchEnd::Failed);
+    EXPECT_EQ(std::vector<std::string>(ui_.events.end() - 4, ui_.events.end()),
+              (std::vector<std::string>{"message:画像ファイルの読み出しに失敗しました。",
+                                        "update(true)", "status:", "damaged:1"}));
+}
+
 TEST_F(BatchRunTest, CropPasteMethodUsesTheCanvas) {
     AddJpeg("a.jpg", 40, 30);
     request_.method = BatchMethod::CropPaste;

@@ -48,6 +48,10 @@ public:
         events.push_back("create?:" + folder);
         return createFolderAnswer;
     }
+    void ReportDamagedSources(const std::vector<std::string>& paths) override {
+        damagedReports.push_back(paths);
+        events.push_back("damaged:" + std::to_string(paths.size()));
+    }
     void PumpEvents() override {
         ++pumps;
         events.push_back("pump");
@@ -82,6 +86,7 @@ public:
     int waitDepth = 0;
     int waitBegins = 0;
     int pumps = 0;
+    std::vector<std::vector<std::string>> damagedReports;
     std::optional<Rgb> colourAskedWith;
     std::optional<std::string> folderAskedAt;
     std::string folderTitle;
