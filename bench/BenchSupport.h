@@ -23,6 +23,8 @@ public:
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
     OverwriteChoice AskOverwrite(const std::string&) override { return OverwriteChoice::Cancel; }
+    bool AskCreateFolder(const std::string&) override { return true; }
+    void ReportDamagedSources(const std::vector<std::string>&) override {}
     void PumpEvents() override {}
     std::optional<std::vector<std::string>> ChooseImageFiles() override { return {}; }
     std::optional<Rgb> ChooseColour(const Rgb&) override { return {}; }

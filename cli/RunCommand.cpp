@@ -20,6 +20,7 @@
 #include "RunOptions.h"
 #include "TerminalInteraction.h"
 #include "Text.h"
+#include "WorkAhead.h"
 
 namespace korvale::cli {
 namespace {
@@ -129,6 +130,7 @@ int RunBatchCommand(const Arguments& args) {
         ::isatty(STDIN_FILENO) ? OverwriteMode::Ask : OverwriteMode::Cancel);
     bool running = false;
     RunInteraction ui(overwrite, flags.quiet, running);
+    ui.setCreateFolders(flags.makeFolder);
 
     BatchOptions options;
     if (const std::optional<int> status = ResolveRunOptions(flags, ui, options)) {
@@ -141,6 +143,7 @@ int RunBatchCommand(const Arguments& args) {
     BatchRequest request = MakeBatchRequest(options);
     CatchInterrupt();
     const BatchEnd end = RunBatch(list, request, running, host, ui);
+    WaitForWorkAhead();  // dropped work ends before the libraries are torn down
     switch (end) {
         case BatchEnd::Completed:
             // Files that could not be listed were not converted: not a success.

@@ -117,6 +117,8 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.settings = true;
         } else if (option == "--quiet" && !hasValue) {
             flags.quiet = true;
+        } else if (option == "--mkdir" && !hasValue) {
+            flags.makeFolder = true;
         } else if (!needValue(text)) {
             return option + " needs a value";
         } else if (option == "--width" || option == "--height" || option == "--dpi") {

@@ -23,6 +23,7 @@ struct RunFlags {
     bool keepAspect = false;
     bool settings = false;
     bool quiet = false;
+    bool makeFolder = false;  // run only: create a missing output folder
     std::optional<OverwriteMode> overwrite;
     Arguments files;
 };

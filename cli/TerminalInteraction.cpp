@@ -26,6 +26,24 @@ void TerminalInteraction::ShowDetailedMessage(const std::string& text, const std
     }
 }
 
+bool TerminalInteraction::AskCreateFolder(const std::string& folder) {
+    if (!createFolders_) {
+        ShowMessage("保存フォルダが存在しません。\n" + folder +
+                        "\n作成するには --mkdir を指定してください。",
+                    MessageIcon::None);
+    }
+    return createFolders_;
+}
+
+void TerminalInteraction::ReportDamagedSources(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        std::fprintf(stderr,
+                     "警告: 画像ファイルのデータが壊れていたため、読み出せなかった部分を補って"
+                     "変換しました: %s\n",
+                     path.c_str());
+    }
+}
+
 OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {
     switch (overwrite_) {
         case OverwriteMode::All:

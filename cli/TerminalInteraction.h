@@ -21,6 +21,10 @@ public:
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
     OverwriteChoice AskOverwrite(const std::string& path) override;
+    // Creates a missing output folder only when `createFolders` is set; otherwise says so.
+    bool AskCreateFolder(const std::string& folder) override;
+    void setCreateFolders(bool create) { createFolders_ = create; }
+    void ReportDamagedSources(const std::vector<std::string>& paths) override;
     void PumpEvents() override {}
     std::optional<std::vector<std::string>> ChooseImageFiles() override { return std::nullopt; }
     std::optional<Rgb> ChooseColour(const Rgb&) override { return std::nullopt; }
@@ -32,6 +36,7 @@ public:
 
 private:
     OverwriteMode overwrite_;
+    bool createFolders_ = false;
     int messageCount_ = 0;
 };
 

@@ -72,6 +72,8 @@ const char kUsage[] =
     "  --metadata none|no-gps|all   what a JPEG output keeps of its JPEG source besides its\n"
     "                          colour profile: nothing, Exif without GPS (default), all Exif\n"
     "  --output DIR            output folder (required)\n"
+    "  --mkdir                 create the output folder when it does not exist (otherwise a\n"
+    "                          missing folder is reported and nothing is converted)\n"
     "  --overwrite ask|all|skip|cancel   when an output exists (default: ask on a terminal,\n"
     "                          otherwise cancel, so nothing is replaced unasked)\n"
     "  --quiet                 no progress and no completion message\n"

@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
-#include <deque>
-#include <future>
+#include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -17,6 +17,7 @@
 #include "ResolutionCopy.h"
 #include "ResolutionStamp.h"
 #include "Text.h"
+#include "WorkAhead.h"
 
 namespace korvale {
 namespace {
@@ -28,103 +29,66 @@ constexpr const char* kNoAnchor = "配置の基準を選択してください。
 constexpr const char* kNoExtension = "拡張子の変更に失敗しました.";
 constexpr const char* kDone = "完了";
 
+// Why a file-system call failed, for the messages about the output folder.
+std::string FailureReason(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return "アクセスが拒否されました";
+        case EROFS:
+            return "読み出し専用のファイルシステムです";
+        case ENOSPC:
+        case EDQUOT:
+            return "ディスクの空き容量が足りません";
+        case ENOTDIR:
+        case EEXIST:
+            return "パスの途中にフォルダでないものがあります";
+        case ENAMETOOLONG:
+            return "パスが長すぎます";
+        default:
+            return std::strerror(error);
+    }
+}
+
+std::string FolderMessage(const char* text, const std::string& shown, int error) {
+    return std::string(text) + "\n" + shown + "\n(" + FailureReason(error) + ")";
+}
+
+// The last start check: the output folder exists (or is created when the user agrees) and
+// can be written into. Reports and returns false otherwise.
+bool OutputFolderReady(const std::string& folder, UserInteraction& ui) {
+    const std::string shown = ShownFolder(folder);
+    struct stat info;
+    if (::stat(shown.c_str(), &info) != 0) {
+        if (errno != ENOENT) {
+            ui.ShowMessage(FolderMessage("保存フォルダを開けません。", shown, errno));
+            return false;
+        }
+        if (!ui.AskCreateFolder(shown)) {
+            return false;
+        }
+        std::error_code error;
+        std::filesystem::create_directories(shown, error);
+        if (error) {
+            ui.ShowMessage(
+                FolderMessage("保存フォルダを作成できませんでした。", shown, error.value()));
+            return false;
+        }
+    } else if (!S_ISDIR(info.st_mode)) {
+        ui.ShowMessage("保存フォルダに指定された名前はフォルダではありません。\n" + shown);
+        return false;
+    }
+    if (::access(shown.c_str(), W_OK | X_OK) != 0) {
+        ui.ShowMessage(FolderMessage("保存フォルダに書き込めません。", shown, errno));
+        return false;
+    }
+    return true;
+}
+
 bool IsExistingNonDirectory(const std::string& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
-
-// Which file a path named when it was looked at: a replaced or rewritten file differs.
-struct FileIdentity {
-    bool valid = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    struct timespec modified = {};
-
-    static FileIdentity Of(const std::string& path) {
-        FileIdentity identity;
-        struct stat info;
-        if (::stat(path.c_str(), &info) == 0) {
-            identity = {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-        }
-        return identity;
-    }
-    bool SameAs(const FileIdentity& o) const {
-        return valid && o.valid && device == o.device && inode == o.inode && size == o.size &&
-               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
-    }
-};
-
-// Works ahead of the run so that both cores stay busy: the next images are decoded and scaled
-// or placed, each on a thread of its own, while the current one is encoded and written.
-// Nothing of an image is written before its turn; work for an image that is skipped or never
-// reached is dropped, and an image whose file changed meanwhile is prepared again.
-class WorkAhead {
-public:
-    static constexpr size_t kDepth = 2;
-
-    WorkAhead(const FileList& list, const BatchRequest& request) : list_(list), request_(request) {}
-    ~WorkAhead() { Discard(); }
-
-    // Starts the preparation of entry `index` unless it is under way.
-    void Start(size_t index) {
-        for (const Slot& slot : slots_) {
-            if (slot.index == index) {
-                return;
-            }
-        }
-        if (slots_.size() >= kDepth) {
-            return;
-        }
-        const FileEntry& entry = list_[index];
-        slots_.push_back({index, std::async(std::launch::async, [this, &entry] {
-                              Prepared prepared;
-                              prepared.identity = FileIdentity::Of(entry.path);
-                              prepared.image = PrepareOutput(request_, entry);
-                              return prepared;
-                          })});
-    }
-
-    // The output image of entry `index`: the one prepared ahead when it is for this entry and
-    // its file is still the one it read, else one prepared now. Work for earlier entries that
-    // were skipped is dropped.
-    PreparedImage Take(size_t index) {
-        while (!slots_.empty() && slots_.front().index < index) {
-            slots_.front().future.wait();
-            slots_.pop_front();
-        }
-        const FileEntry& entry = list_[index];
-        if (!slots_.empty() && slots_.front().index == index) {
-            Prepared prepared = slots_.front().future.get();
-            slots_.pop_front();
-            if (prepared.identity.SameAs(FileIdentity::Of(entry.path))) {
-                return std::move(prepared.image);
-            }
-        }
-        return PrepareOutput(request_, entry);
-    }
-
-    void Discard() {
-        for (Slot& slot : slots_) {
-            slot.future.wait();
-        }
-        slots_.clear();
-    }
-
-private:
-    struct Prepared {
-        FileIdentity identity;
-        PreparedImage image;
-    };
-    struct Slot {
-        size_t index;
-        std::future<Prepared> future;
-    };
-
-    const FileList& list_;
-    const BatchRequest& request_;
-    std::deque<Slot> slots_;
-};
 
 // During a run the images themselves are spread over the cores; OpenCV's own threads would
 // only compete with them, at a cost of about a third more work for a Lanczos scaling.
@@ -194,19 +158,33 @@ int InterpolationFlag(int choice) {
     return choice >= 0 && choice < 5 ? kFlags[choice] : -1;
 }
 
+std::string ShownFolder(const std::string& folder) {
+    return folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
+}
+
+std::string FolderCreationQuestion(const std::string& shownFolder) {
+    return "保存フォルダが存在しません。\n" + shownFolder + "\nこのフォルダを作成しますか？";
+}
+
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry) {
     try {
         cv::Mat source;
-        if (!DecodeImage(entry.path, source)) {
-            return {ConvertResult::ReadFailed, {}};
+        DecodeNotes notes;
+        if (!DecodeImage(entry.path, source, &notes)) {
+            return {ConvertResult::ReadFailed, {}, notes.lackedMemory, false};
         }
         const PixelSize target = TargetOf(request, entry);
-        return request.method == BatchMethod::Resize
-                   ? PrepareResized(source, target, InterpolationFlag(request.interpolation),
-                                    request.anchor, request.keepAspect, request.margin)
-                   : PrepareCropPasted(source, target, request.anchor, request.margin);
+        PreparedImage prepared =
+            request.method == BatchMethod::Resize
+                ? PrepareResized(source, target, InterpolationFlag(request.interpolation),
+                                 request.anchor, request.keepAspect, request.margin)
+                : PrepareCropPasted(source, target, request.anchor, request.margin);
+        prepared.damaged = notes.damaged;
+        return prepared;
+    } catch (const std::bad_alloc&) {
+        return {ConvertResult::ReadFailed, {}, true, false};
     } catch (const std::exception&) {
-        return {ConvertResult::WriteFailed, {}};
+        return {ConvertResult::WriteFailed, {}, false, false};
     }
 }
 
@@ -286,6 +264,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         ui.ShowMessage(kNoAnchor);
         return BatchEnd::NotStarted;
     }
+    if (!OutputFolderReady(request.outputFolder, ui)) {
+        return BatchEnd::NotStarted;
+    }
 
     running = true;
     host.UpdateControlStates(false);
@@ -297,7 +278,10 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     // DPI only keeps each file's own name and format.
     const SaveFormat format = dpiOnly ? SaveFormat::SameAsSource : request.saveFormat;
     const SingleThreadedOpenCv singleThreaded;
-    WorkAhead ahead(list, request);
+    // The image in hand and the work ahead share what memory is free now, less a margin for
+    // the encoder and the rest of the program.
+    const uint64_t headroom = MemoryHeadroom();
+    WorkAhead ahead(list, request, headroom - headroom / 8);
     // Work ahead is worth it unless an image waits for an overwrite question.
     const auto startAhead = [&](size_t from) {
         if (dpiOnly) {
@@ -314,6 +298,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     };
     startAhead(0);
     BatchEnd end = BatchEnd::Completed;
+    std::vector<std::string> damaged;  // converted from damaged data, said after the run
     for (size_t i = 0; i < list.size(); ++i) {
         const FileEntry& entry = list[i];
         const int n = static_cast<int>(i) + 1;
@@ -341,11 +326,13 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
             FileError failure;
             ConvertResult result;
+            bool damagedSource = false;
             if (dpiOnly) {
                 result = CopyWithResolution(entry.path, outputPath, dpi, &failure);
             } else {
                 const PreparedImage prepared = ahead.Take(i);
                 startAhead(i + 1);
+                damagedSource = prepared.damaged;
                 if (prepared.result != ConvertResult::Ok) {
                     result = prepared.result;
                 } else if (format == SaveFormat::Bmp) {
@@ -362,6 +349,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
                 end = BatchEnd::Failed;
                 break;
             }
+            if (damagedSource) {
+                damaged.push_back(entry.path);
+            }
         }
         host.SetProgressPosition(n);
         ui.PumpEvents();
@@ -376,6 +366,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.SetStatusText("");
     if (end == BatchEnd::Completed) {
         ui.ShowMessage(kDone, MessageIcon::Information);
+    }
+    if (!damaged.empty()) {
+        ui.ReportDamagedSources(damaged);
     }
     return end;
 }

@@ -32,6 +32,12 @@ public:
     virtual void SetProgressPosition(int position) = 0;
 };
 
+// The output folder as messages show it: without the separator the run appended.
+std::string ShownFolder(const std::string& folder);
+
+// The question asked before a run when the output folder does not exist.
+std::string FolderCreationQuestion(const std::string& shownFolder);
+
 // The output image of one listed file: decoded and scaled or placed as the request says, not
 // yet written.
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry);
@@ -50,11 +56,15 @@ ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
 ConvertResult CopyWithResolution(const std::string& sourcePath, const std::string& outputPath,
                                  uint32_t dpi, FileError* error = nullptr);
 
-// Runs the batch over `list`. `running` is set for the run and cleared at its end; clearing it
-// from outside (the stop button, while the interface is serviced) ends the run after the image
-// in hand. `request.outputFolder` keeps the separator the run appended. While one image is
-// written, the next ones are decoded and scaled on other threads; nothing of them is written
-// before their turn, and they are prepared again if their file changed meanwhile.
+// Runs the batch over `list`. After the start checks and before the first image, the output
+// folder is checked: a missing one is offered for creation (declined: the run does not start),
+// and one that is not a folder or cannot be written is reported with the reason. `running` is set
+// for the run and cleared at its end; clearing it from outside (the stop button, while the
+// interface is serviced) ends the run after the image in hand. `request.outputFolder` keeps the
+// separator the run appended. While one image is written, the next ones are decoded and scaled on
+// other threads, as far as free memory allows; nothing of them is written before their turn, and
+// they are prepared again if their file changed meanwhile or they ran out of memory. The run
+// returns without waiting for work ahead that it no longer needs (see WorkAhead.h).
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
                   UserInteraction& ui);
 

@@ -8,6 +8,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "JpegDecode.h"
 #include "ResizeKernel.h"
 #include "Text.h"
 
@@ -33,6 +34,16 @@ bool Encode(const std::string& outputPath, const cv::Mat& image, const EncoderPa
 ConvertResult ProblemResult(GeometryProblem problem) {
     return problem == GeometryProblem::BadAnchor ? ConvertResult::BadAnchor
                                                  : ConvertResult::WriteFailed;
+}
+
+// An allocation failure means the image could not be prepared: the read failure, marked so
+// that the caller may try again when less memory is held.
+PreparedImage LackOfMemory() {
+    return {ConvertResult::ReadFailed, {}, true, false};
+}
+
+bool IsLackOfMemory(const cv::Exception& e) {
+    return e.code == cv::Error::StsNoMem;
 }
 
 // Sets the four margin bands of `canvas` to `colour`; the rest is written afterwards.
@@ -72,13 +83,28 @@ EncoderParams JpegQualityParams(int quality) {
     return {cv::IMWRITE_JPEG_QUALITY, quality};
 }
 
-bool DecodeImage(const std::string& sourcePath, cv::Mat& image) {
+bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* notes) {
+    DecodeNotes ignored;
+    DecodeNotes& learned = notes ? *notes : ignored;
+    learned = {};
+    JpegDecodeNotes jpeg;
+    switch (DecodeJpeg(sourcePath, image, jpeg)) {
+        case JpegDecodeResult::Decoded:
+        case JpegDecodeResult::Failed:
+            learned.lackedMemory = jpeg.lackedMemory;
+            learned.damaged = jpeg.damaged;
+            return !image.empty();
+        case JpegDecodeResult::NotHandled:
+            break;
+    }
     try {
         image = cv::imread(sourcePath, cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
-    } catch (const cv::Exception&) {
+    } catch (const cv::Exception& e) {
         image.release();
+        learned.lackedMemory = IsLackOfMemory(e);
     } catch (const std::bad_alloc&) {
         image.release();
+        learned.lackedMemory = true;
     }
     return !image.empty();
 }
@@ -107,10 +133,10 @@ PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interp
             prepared.image(cv::Rect(margins.left, margins.top, fitted.width, fitted.height));
         FillMargins(prepared.image, margins, BorderColour(margin));
         ResizeImage(source, placed, size, interpolation);
-    } catch (const cv::Exception&) {
-        return {ConvertResult::WriteFailed, {}};
+    } catch (const cv::Exception& e) {
+        return IsLackOfMemory(e) ? LackOfMemory() : PreparedImage{ConvertResult::WriteFailed, {}};
     } catch (const std::bad_alloc&) {
-        return {ConvertResult::WriteFailed, {}};
+        return LackOfMemory();
     }
     return prepared;
 }
@@ -138,10 +164,10 @@ PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anc
                             target.height - m.top - m.bottom);
         cv::Mat into = prepared.image(cv::Rect(m.left, m.top, from.width, from.height));
         source(from).copyTo(into);
-    } catch (const cv::Exception&) {
-        return {ConvertResult::WriteFailed, {}};
+    } catch (const cv::Exception& e) {
+        return IsLackOfMemory(e) ? LackOfMemory() : PreparedImage{ConvertResult::WriteFailed, {}};
     } catch (const std::bad_alloc&) {
-        return {ConvertResult::WriteFailed, {}};
+        return LackOfMemory();
     }
     return prepared;
 }

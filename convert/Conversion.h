@@ -20,14 +20,22 @@ const char* ConvertMessage(ConvertResult result);
 using EncoderParams = std::vector<int>;
 EncoderParams JpegQualityParams(int quality);
 
+// What decoding learned besides the pixels.
+struct DecodeNotes {
+    bool lackedMemory = false;  // an allocation failed: the image may fit when less is held
+    bool damaged = false;       // the decoder made up what the file lacks (a JPEG cut short)
+};
+
 // Decodes with the file's own depth and channel count, turned by its Exif orientation. false
 // when there are no pixels (missing, unreadable or undecodable file).
-bool DecodeImage(const std::string& sourcePath, cv::Mat& image);
+bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* notes = nullptr);
 
 // The output image of one conversion, or the failure that stops it.
 struct PreparedImage {
     ConvertResult result = ConvertResult::Ok;
     cv::Mat image;
+    bool lackedMemory = false;  // the failure was an allocation (reported as a read failure)
+    bool damaged = false;       // the source's data was damaged; the image was made anyway
 };
 
 // Scales to the target (or, with keepAspect, to the fitted size with margins of `margin` at the

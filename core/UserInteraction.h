@@ -40,6 +40,13 @@ public:
     // Asked when an output file exists; `path` is the full output path.
     virtual OverwriteChoice AskOverwrite(const std::string& path) = 0;
 
+    // Asked before a run when the output folder does not exist; true to create it.
+    virtual bool AskCreateFolder(const std::string& folder) = 0;
+
+    // After a run: the sources, in list order, whose data was damaged (a JPEG cut short) and
+    // that were converted with what the decoder made up for the missing part.
+    virtual void ReportDamagedSources(const std::vector<std::string>& paths) = 0;
+
     // Services the user interface between two images of a batch run.
     virtual void PumpEvents() = 0;
 

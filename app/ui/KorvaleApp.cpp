@@ -12,6 +12,7 @@
 #include "MemoryTuning.h"
 #include "PresetEditDlg.h"
 #include "SettingsStore.h"
+#include "WorkAhead.h"
 #include "korvale/Version.h"
 
 namespace korvale {
@@ -49,6 +50,7 @@ int RunKorvaleApp(int argc, char** argv) {
     environment.editPresets = EditPresets;
     CKorvaleDlg window(std::move(environment));
     window.exec();
+    WaitForWorkAhead();  // work dropped by a stop ends before the libraries are torn down
     return 0;
 }
 

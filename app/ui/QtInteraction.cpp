@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileDialog>
 
+#include "BatchRun.h"
 #include "MessageBox.h"
 #include "OverwriteDialog.h"
 
@@ -39,6 +40,24 @@ void QtInteraction::EndWaitCursor() {
 OverwriteChoice QtInteraction::AskOverwrite(const std::string& path) {
     COverwriteInQDlg dialog(path, owner_);
     return static_cast<OverwriteChoice>(dialog.exec());
+}
+
+bool QtInteraction::AskCreateFolder(const std::string& folder) {
+    return ui::AskYesNo(owner_, FolderCreationQuestion(folder));
+}
+
+void QtInteraction::ReportDamagedSources(const std::vector<std::string>& paths) {
+    // One message however many files; a long list is cut so that the box fits the screen.
+    constexpr size_t kShown = 20;
+    std::string text =
+        "次の画像ファイルはデータが壊れていたため、読み出せなかった部分を補って変換しました。\n";
+    for (size_t i = 0; i < paths.size() && i < kShown; ++i) {
+        text += "\n" + paths[i];
+    }
+    if (paths.size() > kShown) {
+        text += "\nほか " + std::to_string(paths.size() - kShown) + " 個";
+    }
+    ui::ShowMessageBox(owner_, text, MessageIcon::None);
 }
 
 void QtInteraction::PumpEvents() {

@@ -20,6 +20,8 @@ public:
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     OverwriteChoice AskOverwrite(const std::string& path) override;
+    bool AskCreateFolder(const std::string& folder) override;
+    void ReportDamagedSources(const std::vector<std::string>& paths) override;
     void PumpEvents() override;
     std::optional<std::vector<std::string>> ChooseImageFiles() override;
     std::optional<Rgb> ChooseColour(const Rgb& initial) override;

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace korvale::ui {
 
@@ -15,6 +16,16 @@ void ShowMessageBox(QWidget* parent, const std::string& text, MessageIcon icon,
         box.setInformativeText(QString::fromStdString(detail));
     }
     box.exec();
+}
+
+bool AskYesNo(QWidget* parent, const std::string& text) {
+    QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 }  // namespace korvale::ui

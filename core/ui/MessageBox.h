@@ -14,4 +14,8 @@ namespace korvale::ui {
 void ShowMessageBox(QWidget* parent, const std::string& text, MessageIcon icon,
                     const std::string& detail = {});
 
+// A question with the buttons "はい" and "いいえ" ("いいえ" is the default, as Escape); true for
+// "はい".
+bool AskYesNo(QWidget* parent, const std::string& text);
+
 }  // namespace korvale::ui

@@ -64,6 +64,20 @@ TEST_F(CliRun, ConvertsStampsAndReportsDone) {
     EXPECT_EQ(ProbeImageHeader(out_ + "/b.bmp"), (ImageHeaderInfo{64, 20, 150}));
 }
 
+TEST_F(CliRun, DamagedSourceIsNamedInJapaneseWithoutTheLibrarysText) {
+    const std::string a = Jpeg("a.jpg", 300, 200);
+    test::Bytes bytes = test::ReadFile(a);
+    bytes.resize(bytes.size() / 2);
+    test::WriteFile(a, bytes);
+    const auto result = Run({"--quiet", "--output", out_, a});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err,
+              "警告: 画像ファイルのデータが壊れていたため、読み出せなかった部分を補って変換しました"
+              ": " +
+                  a + "\n");
+    EXPECT_EQ(ProbeImageHeader(out_ + "/a.jpg")->height, 200u);
+}
+
 TEST_F(CliRun, QuietDropsTheCompletionMessage) {
     const auto result = Run({"--quiet", "--output", out_, Jpeg("a.jpg")});
     EXPECT_EQ(result.exitCode, 0);
@@ -148,6 +162,21 @@ TEST_F(CliRun, DpiOnlyIgnoresSizeAndFormat) {
     EXPECT_EQ(ProbeImageHeader(out_ + "/a.jpg"), (ImageHeaderInfo{40, 30, 600}));
     EXPECT_EQ(test::ReadFile(out_ + "/a.jpg").size(), before.size());
     EXPECT_EQ(OutputCount(), 1u);
+}
+
+TEST_F(CliRun, MissingOutputFolderIsCreatedOnlyWithMkdir) {
+    const std::string a = Jpeg("a.jpg");
+    const std::string folder = home_.File("new/out");
+    auto result = Run({"--quiet", "--output", folder, a});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "保存フォルダが存在しません。\n" + folder +
+                              "\n作成するには --mkdir を指定してください。\n");
+    EXPECT_FALSE(fs::exists(home_.File("new")));
+
+    result = Run({"--quiet", "--mkdir", "--output", folder + "/", a});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(fs::is_regular_file(folder + "/a.jpg"));
 }
 
 TEST_F(CliRun, UsageErrors) {

@@ -2,6 +2,7 @@
 // and the DPI of every output read back.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <opencv2/core.hpp>
@@ -113,6 +114,74 @@ TEST_F(BatchRunTest, StartChecksInOrderChangeNothingButTheSeparator) {
         EXPECT_EQ(ui_.events.size(), 1u) << c.name;  // the message only
         EXPECT_FALSE(running_);
     }
+}
+
+TEST_F(BatchRunTest, OutputFolderIsCheckedAfterTheStartChecksBeforeAnyImage) {
+    AddJpeg("a.jpg");
+    test::WriteFile(out_.File("file"), {'x'});
+    const std::string missing = out_.File("new/deeper");
+    const struct {
+        const char* name;
+        std::string folder;
+        bool answer;
+        BatchEnd end;
+        std::vector<std::string> firstEvents;
+    } cases[] = {
+        {"missing, declined", missing, false, BatchEnd::NotStarted, {"create?:" + missing}},
+        {"missing, accepted",
+         missing + "/",
+         true,
+         BatchEnd::Completed,
+         {"create?:" + missing, "update(false)"}},
+        {"a file, not a folder",
+         out_.File("file"),
+         true,
+         BatchEnd::NotStarted,
+         {"message:保存フォルダに指定された名前はフォルダではありません。\n" + out_.File("file")}},
+        {"below a file",
+         out_.File("file/sub"),
+         true,
+         BatchEnd::NotStarted,
+         {"message:保存フォルダを開けません。\n" + out_.File("file/sub") +
+          "\n(パスの途中にフォルダでないものがあります)"}},
+    };
+    for (const auto& c : cases) {
+        ui_ = test::RecordingInteraction();
+        ui_.createFolderAnswer = c.answer;
+        request_.outputFolder = c.folder;
+        EXPECT_EQ(Run(), c.end) << c.name;
+        ASSERT_GE(ui_.events.size(), c.firstEvents.size()) << c.name;
+        EXPECT_EQ(
+            std::vector<std::string>(ui_.events.begin(), ui_.events.begin() + c.firstEvents.size()),
+            c.firstEvents)
+            << c.name;
+        if (c.end == BatchEnd::NotStarted) {
+            EXPECT_EQ(ui_.events.size(), c.firstEvents.size()) << c.name;  // nothing else
+            EXPECT_FALSE(std::filesystem::exists(c.folder) && c.name[0] == 'm') << c.name;
+        }
+    }
+    EXPECT_TRUE(std::filesystem::exists(missing + "/a.jpg"));
+    // A described check still comes first and is the only message.
+    ui_ = test::RecordingInteraction();
+    request_.outputFolder = out_.File("elsewhere");
+    request_.anchor = -1;
+    EXPECT_EQ(Run(), BatchEnd::NotStarted);
+    EXPECT_EQ(ui_.events, std::vector<std::string>{"message:配置の基準を選択してください。"});
+}
+
+TEST_F(BatchRunTest, FolderThatCannotBeWrittenIsReportedWithTheReason) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "the superuser may write into any folder";
+    }
+    AddJpeg("a.jpg");
+    const std::string locked = out_.File("locked");
+    ASSERT_EQ(::mkdir(locked.c_str(), 0555), 0);
+    request_.outputFolder = locked;
+    EXPECT_EQ(Run(), BatchEnd::NotStarted);
+    EXPECT_EQ(ui_.MessageTexts(),
+              std::vector<std::string>{"保存フォルダに書き込めません。\n" + locked +
+                                       "\n(アクセスが拒否されました)"});
+    EXPECT_EQ(ui_.events.size(), 1u);
 }
 
 TEST_F(BatchRunTest, CompletedRunWritesStampsAndReportsDone) {
@@ -310,12 +379,7 @@ TEST_F(BatchRunTest, WriteFailuresEndTheRun) {
         const char* name;
         std::function<void()> arrange;
     } cases[] = {
-        {"missing folder", [this] { request_.outputFolder = out_.File("missing"); }},
-        {"output name is a folder",
-         [this] {
-             request_.outputFolder = out_.path();
-             ASSERT_EQ(::mkdir(Out("a.jpg").c_str(), 0700), 0);
-         }},
+        {"output name is a folder", [this] { ASSERT_EQ(::mkdir(Out("a.jpg").c_str(), 0700), 0); }},
         {"read-only output",
          [this] {
              ASSERT_EQ(::rmdir(Out("a.jpg").c_str()), 0);
@@ -347,6 +411,40 @@ TEST_F(BatchRunTest, ZeroHeightHeaderFailsCleanly) {
     EXPECT_TRUE(ui_.messages[0].text == "画像ファイルの読み出しに失敗しました。" ||
                 ui_.messages[0].text == "画像ファイルの書き込みに失敗しました。");
     EXPECT_TRUE(OutputFolderEntries().empty());
+}
+
+TEST_F(BatchRunTest, DamagedSourcesAreConvertedAndSaidOnceAfterTheRun) {
+    const auto cutShort = [this](const std::string& name) {
+        const std::string path = AddJpeg(name, 300, 200);
+        test::Bytes bytes = test::ReadFile(path);
+        bytes.resize(bytes.size() / 2);
+        test::WriteFile(path, bytes);
+        return path;
+    };
+    AddJpeg("a.jpg");
+    const std::string b = cutShort("b.jpg");
+    const std::string c = cutShort("c.jpg");
+    AddJpeg("d.jpg");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(), BatchEnd::Completed);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(std::vector<std::string>(ui_.events.end() - 4, ui_.events.end()),
+              (std::vector<std::string>{"update(true)", "status:", "message:完了", "damaged:2"}));
+    EXPECT_EQ(ui_.damagedReports, (std::vector<std::vector<std::string>>{{b, c}}));
+    EXPECT_EQ(OutputFolderEntries().size(), 4u);
+    EXPECT_EQ(ProbeImageHeader(Out("b.jpg")), (ImageHeaderInfo{64, 48, 300}));
+
+    // A run that fails after a damaged image says the failure first.
+    ui_ = test::RecordingInteraction();
+    ui_.overwriteAnswers = {OverwriteChoice::OverwriteAll};
+    list_ = FileList();
+    AddExisting(b, 72);
+    const std::string e = AddJpeg("e.jpg");
+    test::WriteFile(e, {0xFF, 0xD8, 0xFF});  // damaged beyond reading after it was listed
+    EXPECT_EQ(Run(), BatchEnd::Failed);
+    EXPECT_EQ(std::vector<std::string>(ui_.events.end() - 4, ui_.events.end()),
+              (std::vector<std::string>{"message:画像ファイルの読み出しに失敗しました。",
+                                        "update(true)", "status:", "damaged:1"}));
 }
 
 TEST_F(BatchRunTest, CropPasteMethodUsesTheCanvas) {

@@ -49,6 +49,14 @@ public:
         overwriteAnswers.pop_front();
         return answer;
     }
+    bool AskCreateFolder(const std::string& folder) override {
+        events.push_back("create?:" + folder);
+        return createFolderAnswer;
+    }
+    void ReportDamagedSources(const std::vector<std::string>& paths) override {
+        damagedReports.push_back(paths);
+        events.push_back("damaged:" + std::to_string(paths.size()));
+    }
     void PumpEvents() override {
         ++pumps;
         events.push_back("pump");
@@ -84,6 +92,7 @@ public:
     int waitDepth = 0;
     int waitBegins = 0;
     int pumps = 0;
+    std::vector<std::vector<std::string>> damagedReports;
     std::optional<Rgb> colourAskedWith;
     std::optional<std::string> folderAskedAt;
     std::string folderTitle;
@@ -91,6 +100,7 @@ public:
     // Scripts.
     std::deque<OverwriteChoice> overwriteAnswers;  // Cancel once exhausted
     std::function<void(int pumpCount)> onPump;
+    bool createFolderAnswer = false;
     std::optional<std::vector<std::string>> chosenFiles;
     std::optional<Rgb> chosenColour;
     std::optional<std::string> chosenFolder;

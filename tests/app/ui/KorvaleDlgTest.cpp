@@ -30,6 +30,7 @@
 #include "QtInteraction.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
+#include "WorkAhead.h"
 
 namespace korvale {
 namespace {
@@ -548,6 +549,51 @@ TEST_F(MainWindowTest, StopEndsTheRunAfterTheImageInHand) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1);
     Click(2);
     EXPECT_FALSE(window_->isVisible());
+}
+
+TEST_F(MainWindowTest, MissingOutputFolderIsOfferedForCreation) {
+    const std::string folder = home_.File("new/out");
+    Open({Image("a.jpg", 40, 30)});
+    SetText(1015, folder.c_str());
+    ui_.createFolderAnswer = false;
+    Click(1013);
+    EXPECT_EQ(ui_.events.back(), "create?:" + folder);
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_FALSE(fs::exists(home_.File("new")));
+    EXPECT_EQ(window_->ControlAs<QProgressBar>(1017)->value(), -1);  // never started
+
+    ui_.createFolderAnswer = true;
+    Click(1013);
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"完了"});
+    EXPECT_EQ(ProbeImageHeader(folder + "/a.jpg")->width, 2480u);
+}
+
+TEST_F(MainWindowTest, StopGivesTheWindowBackWhileDroppedWorkStillRuns) {
+    // The images after the first take long to prepare, so they are still being worked on when
+    // the stop is seen; the window is usable at once and a new run is not disturbed.
+    const std::string out = home_.File("out");
+    Open({Image("a.jpg", 40, 30), Image("b.jpg", 3000, 2000), Image("c.jpg", 3000, 2000)});
+    SetText(1007, "64");
+    SetText(1008, "48");
+    SetText(1015, out.c_str());
+    ui_.onPump = [this](int) { Click(1014); };
+    Click(1013);
+    EXPECT_FALSE(window_->running());
+    EXPECT_TRUE(Enabled(1013));
+    EXPECT_FALSE(Enabled(1014));
+    EXPECT_TRUE(ui_.messages.empty());
+
+    ui_.onPump = nullptr;
+    ui_.overwriteAnswers = {OverwriteChoice::OverwriteAll};
+    SetText(1007, "32");
+    SetText(1008, "40");
+    Click(1013);
+    WaitForWorkAhead();
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"完了"});
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+        EXPECT_EQ(ProbeImageHeader(out + "/" + name), (ImageHeaderInfo{32, 40, 300})) << name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 3);
 }
 
 TEST_F(MainWindowTest, DroppedFilesAndFoldersGoThroughRegistration) {

@@ -1,0 +1,69 @@
+// Preparing the next images of a run on other threads while the current one is written, within
+// the memory the machine has to spare.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+#include "BatchRun.h"
+
+namespace korvale {
+
+// Bytes that preparing `entry` holds at its peak: the decoded source, the output image and the
+// decoder's working memory, from the header sizes.
+uint64_t PreparationBytes(const BatchRequest& request, const FileEntry& entry);
+
+// Memory this process may still take: the smaller of what the system has available and what
+// the address-space limit leaves, plus what the heap holds free for reuse.
+uint64_t MemoryHeadroom();
+
+// Works ahead of the run so that both cores stay busy: the next images are decoded and scaled
+// or placed, each on a thread of its own, while the current one is encoded and written. Work is
+// started only while the memory it needs is free; nothing of an image is written before its
+// turn; an image whose file changed meanwhile, or whose preparation ahead ran out of memory,
+// is prepared again in its turn.
+//
+// Work for images that are not reached is dropped without waiting: it finishes out of sight
+// on copies of what it needs, and its memory and threads count against every later run until
+// it ends.
+class WorkAhead {
+public:
+    static constexpr size_t kDepth = 2;
+
+    // `budget`: the bytes that the image in hand and the work ahead may hold together.
+    WorkAhead(const FileList& list, const BatchRequest& request, uint64_t budget);
+    ~WorkAhead();
+    WorkAhead(const WorkAhead&) = delete;
+    WorkAhead& operator=(const WorkAhead&) = delete;
+
+    // Starts the preparation of entry `index` unless it is under way, or there is no thread or
+    // memory to spare for it now.
+    void Start(size_t index);
+
+    // The output image of entry `index`: the one prepared ahead when it is for this entry and
+    // its file is still the one it read, else one prepared now. Work for earlier entries that
+    // were skipped is dropped. An image that lacks memory now is tried once more after all
+    // work ahead has ended.
+    PreparedImage Take(size_t index);
+
+    // Drops all work ahead without waiting for it.
+    void Discard();
+
+private:
+    struct Job;
+    static void Drop(Job& job);
+
+    const FileList& list_;
+    std::shared_ptr<const BatchRequest> request_;  // shared with the work, which may outlive us
+    uint64_t budget_;
+    uint64_t inHand_ = 0;  // bytes counted for the image last taken
+    std::deque<std::shared_ptr<Job>> jobs_;
+};
+
+// Waits until all work ahead, including dropped work, has ended. Done at the latest when the
+// program exits, so that no preparation runs while the libraries are torn down.
+void WaitForWorkAhead();
+
+}  // namespace korvale
