@@ -1,7 +1,7 @@
 // Writing one output: the bytes are the encoder's own, stamped; failures say which file and
 // why, keep the older file and leave nothing behind; a run clears what killed runs left.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
