@@ -87,7 +87,12 @@ void StampJpegResolution(const std::string& path, uint32_t dpi) {
         if (file.Read(lengthField, sizeof lengthField) != sizeof lengthField) {
             return;
         }
+        const int length = (lengthField[0] << 8) | lengthField[1];
         if (marker == 0xE0) {
+            // A segment too short to hold the fields would have the next one overwritten.
+            if (length < 14) {
+                return;
+            }
             unsigned char identifier[7];
             if (file.Read(identifier, sizeof identifier) != sizeof identifier) {
                 return;
@@ -96,7 +101,6 @@ void StampJpegResolution(const std::string& path, uint32_t dpi) {
             file.Write(fields, sizeof fields);
             return;
         }
-        const int length = (lengthField[0] << 8) | lengthField[1];
         file.Skip(length - 2);
         if (++skipped > kMaxSkippedSegments || marker == 0xDA) {
             return;

@@ -240,6 +240,16 @@ INSTANTIATE_TEST_SUITE_P(
                       300,
                       std::nullopt,
                       {}},
+        JpegStampCase{"App0TooShortForTheFieldsLeavesTheNextSegment",
+                      "a.jpg",
+                      JpegBuilder()
+                          .Soi()
+                          .Segment(0xE0, {'J', 'F', 'I', 'F', 0, 1, 1, 1})
+                          .Segment(0xDB, {1, 2, 3, 4, 5, 6})
+                          .bytes(),
+                      300,
+                      std::nullopt,
+                      {}},
         JpegStampCase{"NoStartOfImage",
                       "a.jpg",
                       Bytes{0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F'},
