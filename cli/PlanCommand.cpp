@@ -12,12 +12,6 @@
 namespace korvale::cli {
 namespace {
 
-class NoView : public FileListHost {
-public:
-    void RefreshFileList() override {}
-    void UpdateControlStates(bool) override {}
-};
-
 // Length of the valid UTF-8 sequence at `text[i]`, 0 when there is none.
 size_t Utf8Length(const std::string& text, size_t i) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
@@ -182,7 +176,7 @@ int RunPlanCommand(const Arguments& args) {
     if (const std::optional<int> status = ResolveRunOptions(flags, ui, options)) {
         return *status;
     }
-    NoView view;
+    NoFileListView view;
     FileList list;
     const RegisterOutcome registered = RegisterFiles(list, flags.files, ui, view);
     // Read again, so that the plan states the pixels the run will decode.

@@ -8,15 +8,6 @@
 #include "TerminalInteraction.h"
 
 namespace korvale::cli {
-namespace {
-
-class NoView : public FileListHost {
-public:
-    void RefreshFileList() override {}
-    void UpdateControlStates(bool) override {}
-};
-
-}  // namespace
 
 int RunStats(const Arguments& args) {
     const Arguments files = FileArguments(args);
@@ -24,7 +15,7 @@ int RunStats(const Arguments& args) {
         return UsageError("stats needs at least one FILE");
     }
     TerminalInteraction ui;
-    NoView view;
+    NoFileListView view;
     FileList list;
     const RegisterOutcome outcome = RegisterFiles(list, files, ui, view);
     ListStatistics statistics;

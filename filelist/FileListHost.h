@@ -11,4 +11,11 @@ public:
     virtual void UpdateControlStates(bool interactive) = 0;
 };
 
+// For callers without a window, such as the command line: nothing to show.
+class NoFileListView : public FileListHost {
+public:
+    void RefreshFileList() override {}
+    void UpdateControlStates(bool) override {}
+};
+
 }  // namespace korvale
