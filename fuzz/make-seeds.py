@@ -39,6 +39,37 @@ def exif(big_endian=True, orientation=6, resolution=(300, 1), unit=2):
     return segment(0xE1, b"Exif\0\0" + tiff)
 
 
+def rich_exif_tiff(big_endian=True, orientation=6):
+    """IFD0 with resolution, an Exif IFD with the pixel sizes, a GPS IFD and a thumbnail IFD."""
+    e = ">" if big_endian else "<"
+
+    def ifd(entries, next_ifd):
+        out = struct.pack(e + "H", len(entries))
+        for tag, kind, count, value in entries:
+            out += struct.pack(e + "HHI", tag, kind, count) + value
+        return out + struct.pack(e + "I", next_ifd)
+
+    short = lambda v: struct.pack(e + "HH", v, 0)
+    long_ = lambda v: struct.pack(e + "I", v)
+    ifd0 = ifd([(274, 3, 1, short(orientation)), (282, 5, 1, long_(86)), (283, 5, 1, long_(94)),
+                (296, 3, 1, short(2)), (34665, 4, 1, long_(102)), (34853, 4, 1, long_(132))], 162)
+    rationals = struct.pack(e + "IIII", 72, 1, 72, 1)
+    exif_ifd = ifd([(40962, 4, 1, long_(4000)), (40963, 4, 1, long_(3000))], 0)
+    gps_ifd = ifd([(0, 1, 4, bytes([2, 2, 0, 0])), (1, 2, 2, b"N\0\0\0")], 0)
+    ifd1 = ifd([(513, 4, 1, long_(192)), (514, 4, 1, long_(4))], 0)
+    tiff = (b"MM" if big_endian else b"II") + struct.pack(e + "HI", 42, 8)
+    tiff += ifd0 + rationals + exif_ifd + gps_ifd + ifd1 + b"\xFF\xD8\xFF\xD9"
+    assert len(tiff) == 196
+    return tiff
+
+
+def icc_chunks(colour_space=b"RGB ", parts=2):
+    profile = struct.pack(">I", 128) + bytes(12) + colour_space + bytes(108)
+    step = -(-len(profile) // parts)
+    return b"".join(segment(0xE2, b"ICC_PROFILE\0" + bytes([i + 1, parts]) +
+                            profile[i * step:(i + 1) * step]) for i in range(parts))
+
+
 def frame(code=0xC0, width=64, height=48):
     return segment(code, struct.pack(">BHHB", 8, height, width, 3) + bytes(9))
 
@@ -108,6 +139,19 @@ def main():
         for name in ("bmp-info40", "bmp-core12", "bmp-v5-topdown", "jpeg-jfif-dpi",
                      "jpeg-exif-be", "jpeg-padded-markers"):
             write("stamp", f"{name}-{dpi}", struct.pack("<I", dpi) + IMAGES[name])
+    rich = SOI + app0() + segment(0xE1, b"Exif\0\0" + rich_exif_tiff()) + icc_chunks() + \
+        frame() + SCAN_END
+    metadata = {
+        "rich-be": (1, 300, rich),
+        "rich-le-all": (2, 72, SOI + segment(0xE1, b"Exif\0\0" + rich_exif_tiff(False, 8)) +
+                        icc_chunks(b"GRAY", 1) + frame() + SCAN_END),
+        "icc-only": (0, 600, SOI + icc_chunks(parts=3) + frame() + SCAN_END),
+        "no-jfif": (1, 350, IMAGES["jpeg-exif-be"]),
+        "bare-tiff": (1, 200, rich_exif_tiff()),
+        "bmp": (0, 96, IMAGES["bmp-v4"]),
+    }
+    for name, (policy, dpi, data) in metadata.items():
+        write("metadata", name, bytes([policy]) + struct.pack("<H", dpi) + data)
     for name, data in CSV.items():
         write("preset_csv", name, data)
     for name, (presets, text) in OPTIONS.items():

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 namespace korvale {
@@ -120,7 +121,10 @@ public:
             e.valueSize = static_cast<size_t>(std::min<uint64_t>(bytes, 4));
             if (e.outOfLine) {
                 const uint64_t valueOffset = U32(e.at + 8);
-                if (valueOffset + bytes > n_) {
+                // A value inside the header or its own IFD would be overwritten by (or
+                // overwrite) the structure around it.
+                if (valueOffset + bytes > n_ || valueOffset < 8 ||
+                    (valueOffset < end && valueOffset + bytes > offset)) {
                     return std::nullopt;
                 }
                 e.valueAt = static_cast<size_t>(valueOffset);
@@ -169,6 +173,11 @@ const Entry* Find(const Ifd& ifd, uint16_t tag) {
     return nullptr;
 }
 
+size_t CountOf(const Ifd& ifd, uint16_t tag) {
+    return static_cast<size_t>(std::count_if(ifd.entries.begin(), ifd.entries.end(),
+                                             [&](const Entry& e) { return e.tag == tag; }));
+}
+
 // The IFD's own bytes and its out-of-line values.
 void AddRanges(const Ifd& ifd, std::vector<Range>& ranges) {
     ranges.push_back(ifd.Region());
@@ -181,6 +190,31 @@ void AddRanges(const Ifd& ifd, std::vector<Range>& ranges) {
 
 bool OverlapsAny(const Range& r, const std::vector<Range>& ranges) {
     return std::any_of(ranges.begin(), ranges.end(), [&](const Range& k) { return r.Overlaps(k); });
+}
+
+// The header and the IFDs are apart from each other and from every out-of-line value, so that
+// a value written never lands in the structure and clearing one IFD never touches another.
+bool Disjoint(std::initializer_list<const Ifd*> ifds) {
+    std::vector<Range> structure = {{0, 8}};
+    for (const Ifd* ifd : ifds) {
+        if (ifd) {
+            if (OverlapsAny(ifd->Region(), structure)) {
+                return false;
+            }
+            structure.push_back(ifd->Region());
+        }
+    }
+    for (const Ifd* ifd : ifds) {
+        if (!ifd) {
+            continue;
+        }
+        for (const Entry& e : ifd->entries) {
+            if (e.outOfLine && OverlapsAny({e.valueAt, e.valueAt + e.valueSize}, structure)) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 void SetResolution(Tiff& tiff, const Ifd& ifd0, uint32_t dpi) {
@@ -224,6 +258,10 @@ std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& source, bool keepGps, 
     // What stays linked, so that clearing never touches it.
     std::vector<Range> kept;
     AddRanges(*ifd0, kept);
+    // A second link would keep what unlinking the first one removes.
+    if (CountOf(*ifd0, kTagGpsIfd) > 1 || CountOf(*ifd0, kTagExifIfd) > 1) {
+        return std::nullopt;
+    }
     const Entry* gpsEntry = Find(*ifd0, kTagGpsIfd);
     std::optional<Ifd> gps;
     if (gpsEntry) {
@@ -235,19 +273,27 @@ std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& source, bool keepGps, 
             AddRanges(*gps, kept);
         }
     }
+    std::optional<Ifd> exif;
+    std::optional<Ifd> interop;
     if (const Entry* link = Find(*ifd0, kTagExifIfd)) {
-        const std::optional<Ifd> exif = tiff.Follow(*link);
+        exif = tiff.Follow(*link);
         if (!exif) {
             return std::nullopt;
         }
         AddRanges(*exif, kept);
         if (const Entry* interopLink = Find(*exif, kTagInteropIfd)) {
-            const std::optional<Ifd> interop = tiff.Follow(*interopLink);
+            interop = tiff.Follow(*interopLink);
             if (!interop) {
                 return std::nullopt;
             }
             AddRanges(*interop, kept);
         }
+    }
+    if (!Disjoint({&*ifd0, gps ? &*gps : nullptr, exif ? &*exif : nullptr,
+                   interop ? &*interop : nullptr})) {
+        return std::nullopt;
+    }
+    if (exif) {
         for (const Entry& e : exif->entries) {
             if (e.tag == kTagPixelXDimension) {
                 tiff.PutUnsigned(e, width);

@@ -11,7 +11,7 @@
 # --coverage      instead of fuzzing, replay each target's grown and committed corpus in a
 #                 source-coverage build (build-fuzz-cov/) and print the line and branch
 #                 coverage of the code it reaches
-# TARGET          probe, stamp, preset_csv, options (default: all)
+# TARGET          probe, stamp, preset_csv, options, metadata (default: all)
 #
 # Each target grows its own corpus in build-fuzz/fuzz-corpus/TARGET (seeded from fuzz/corpus/);
 # an input that finds a fault is written to build-fuzz/fuzz-artifacts/TARGET/. Keep such an

@@ -214,6 +214,12 @@ TEST(ExifForOutput, RefusesMalformedStructures) {
     };
     // IFD0 starts at 8; its entries are sorted: 271, 274, 282, 283, 296, 34665, 34853.
     const auto entry = [](int i) { return size_t(8 + 2 + 12 * i); };
+    const auto link = [&](int i) {
+        const size_t at = entry(i) + 8;
+        return uint32_t(good[at] | good[at + 1] << 8 | good[at + 2] << 16 | good[at + 3] << 24);
+    };
+    const uint32_t exifAt = link(5);
+    const uint32_t gpsAt = link(6);
     const struct {
         const char* name;
         Bytes tiff;
@@ -225,6 +231,14 @@ TEST(ExifForOutput, RefusesMalformedStructures) {
         {"a value beyond the end", patched(entry(2) + 8, {0xF0, 0xFF, 0xFF, 0xFF})},
         {"Exif IFD beyond the end", patched(entry(5) + 8, {0x00, 0xFF, 0xFF, 0x00})},
         {"GPS IFD beyond the end", patched(entry(6) + 8, {0x00, 0xFF, 0xFF, 0x00})},
+        // Values written into the structure would break it (found by fuzzing).
+        {"a resolution inside the header", patched(entry(2) + 8, {0, 0, 0, 0})},
+        {"a resolution inside the Exif IFD",
+         patched(entry(3) + 8, {uint8_t(exifAt - 4), uint8_t((exifAt - 4) >> 8), 0, 0})},
+        {"a resolution inside IFD0", patched(entry(2) + 8, {uint8_t(entry(1)), 0, 0, 0})},
+        // Unlinking the first of two GPS links would keep the place in the second.
+        {"two GPS links", patched(entry(0), {0x25, 0x88, 4, 0, 1, 0, 0, 0, uint8_t(gpsAt),
+                                             uint8_t(gpsAt >> 8), 0, 0})},
         {"cut short", Bytes(good.begin(), good.begin() + 60)},
         {"empty", Bytes{}},
     };
