@@ -256,7 +256,7 @@ std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& source, bool keepGps, 
         return std::nullopt;
     }
     // What stays linked, so that clearing never touches it.
-    std::vector<Range> kept;
+    std::vector<Range> kept = {{0, 8}};
     AddRanges(*ifd0, kept);
     // A second link would keep what unlinking the first one removes.
     if (CountOf(*ifd0, kTagGpsIfd) > 1 || CountOf(*ifd0, kTagExifIfd) > 1) {

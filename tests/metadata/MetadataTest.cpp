@@ -248,6 +248,24 @@ TEST(ExifForOutput, RefusesMalformedStructures) {
     EXPECT_TRUE(ExifForOutput(good, false, 10, 10, 300));
 }
 
+// A thumbnail said to lie over the header is not cleared there (found by fuzzing).
+TEST(ExifForOutput, NeverClearsTheHeader) {
+    Bytes tiff = test::BuildTiff(test::CameraExif(false, 6, 100, 80));
+    const Bytes thumbnailOffset = {0x01, 0x02, 4, 0, 1, 0, 0, 0};
+    const auto at =
+        std::search(tiff.begin(), tiff.end(), thumbnailOffset.begin(), thumbnailOffset.end());
+    ASSERT_NE(at, tiff.end());
+    std::fill(at + 8, at + 12, uint8_t(0));
+    ASSERT_EQ(at[12], 0x02);  // the length follows: 4 bytes, all inside the header
+    std::copy_n(Bytes{4, 0, 0, 0}.begin(), 4, at + 20);
+    const auto made = ExifForOutput(tiff, false, 10, 10, 300);
+    ASSERT_TRUE(made);
+    EXPECT_TRUE(std::equal(tiff.begin(), tiff.begin() + 8, made->begin()));
+    const auto again = ExifForOutput(*made, false, 10, 10, 300);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(*again, *made);
+}
+
 // A header cut or damaged anywhere gives either nothing or whole pieces, and the output
 // always decodes to the encoder's pixels.
 TEST(CarryJpegMetadata, DamagedSourceHeadersNeverSpoilTheOutput) {
