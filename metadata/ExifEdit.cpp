@@ -364,6 +364,8 @@ std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& source, bool keepGps, 
         std::memmove(out.data() + gpsEntry->at, out.data() + from, end - from);
         std::memset(out.data() + end - 12, 0, 12);
         tiff.Put16(ifd0->at, static_cast<uint16_t>(ifd0->entries.size() - 1));
+        // IFD0 is one entry shorter now (kept[1] is its region), so a second pass cuts the same.
+        kept[1].end -= 12;
     }
 
     // Cut what was cleared at the end (usually the thumbnail), never a linked or non-zero byte.
