@@ -53,6 +53,7 @@ CKorvaleDlg::CKorvaleDlg(Environment environment)
     }
     CreateControls();
     ConnectControls();
+    ConnectPreview();
     // The first exchange shows the defaults; the loaded values reach these controls only in
     // the hand-off.
     ExchangeOptionsToControls();
