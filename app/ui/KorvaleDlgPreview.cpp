@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 #include "DropListCtrl.h"
 #include "FileListModel.h"
@@ -18,6 +20,24 @@
 #include "Text.h"
 
 namespace korvale {
+namespace {
+
+// Beside the main window where the screen has room, so that neither hides the other.
+void PlaceBeside(QWidget& preview, const QWidget& main) {
+    const QRect frame = main.frameGeometry();
+    QPoint at(frame.right() + 8, frame.top());
+    if (const QScreen* screen = main.screen()) {
+        const QRect room = screen->availableGeometry();
+        if (at.x() + preview.width() > room.right()) {
+            at.setX(std::max(room.left(), frame.left() - preview.width() - 8));
+        }
+        at.setY(
+            std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - preview.height())));
+    }
+    preview.move(at);
+}
+
+}  // namespace
 
 void CKorvaleDlg::ConnectPreview() {
     connect(ControlAs<QAbstractButton>(1067), &QAbstractButton::clicked, this,
@@ -42,6 +62,7 @@ void CKorvaleDlg::OpenPreview() {
         preview_ = new CPreviewDlg(this);
         preview_->onOutlierPicked = [this](size_t row) { SelectListRow(row); };
         preview_->onResized = [this] { SchedulePreview(); };
+        PlaceBeside(*preview_, *this);
     }
     preview_->show();
     preview_->raise();
