@@ -96,6 +96,10 @@ void Finish(PreviewPicture& picture, PixelSize target, PixelSize reducedTarget) 
 
 }  // namespace
 
+int PreviewDecodeSide(PixelSize box) {
+    return std::max(box.width, box.height) * 3 / 2;
+}
+
 PreviewSource ReducePreviewSource(std::string path, const cv::Mat& full, int minLongSide) {
     PreviewSource source{std::move(path), full, {full.cols, full.rows}};
     const int longSide = std::max(full.cols, full.rows);

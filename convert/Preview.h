@@ -25,6 +25,9 @@ struct PreviewSource {
 // the file cannot be decoded.
 std::optional<PreviewSource> LoadPreviewSource(const std::string& path, int minLongSide);
 
+// The longer side to decode for a preview within `box`.
+int PreviewDecodeSide(PixelSize box);
+
 // The same from pixels already decoded at full size.
 PreviewSource ReducePreviewSource(std::string path, const cv::Mat& full, int minLongSide);
 

@@ -155,8 +155,9 @@ void CPreviewDlg::Start(PreviewJob job, uint64_t generation) {
         result->line = PlanLine(job.plan, job.request.method);
         result->source = std::move(cached);
         if (!result->source && job.plan.headerRead) {
-            // Enough pixels for a crop of a quarter of the source at full room.
-            const int longSide = 2 * std::max(box.width, box.height);
+            // Room to spare for a crop of part of the source; the decoder's scaling steps are
+            // powers of two, so a 12 MP JPEG is decoded at a quarter here.
+            const int longSide = PreviewDecodeSide(box);
             if (auto loaded = LoadPreviewSource(job.path, longSide)) {
                 result->source = std::make_shared<const PreviewSource>(std::move(*loaded));
             }
