@@ -23,6 +23,7 @@
 #include "MyGraph.h"
 #include "OptionStore.h"
 #include "PresetStore.h"
+#include "PreviewDlg.h"
 #include "QtInteraction.h"
 #include "SettingsStore.h"
 #include "Text.h"
@@ -224,6 +225,9 @@ void CKorvaleDlg::CloseMainWindow() {
         return;  // stop the run first
     }
     SaveBatchOptions();
+    if (preview_ != nullptr) {
+        preview_->close();
+    }
     QDialog::reject();
 }
 
