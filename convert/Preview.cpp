@@ -118,11 +118,7 @@ std::optional<PreviewSource> LoadPreviewSource(const std::string& path, int minL
             case JpegDecodeResult::Decoded:
                 return PreviewSource{path, image, {notes.fullWidth, notes.fullHeight}};
             case JpegDecodeResult::Failed:
-                // The run decodes what it can of a damaged file; so does the preview.
-                if (image.empty()) {
-                    return std::nullopt;
-                }
-                return PreviewSource{path, image, {notes.fullWidth, notes.fullHeight}};
+                return std::nullopt;  // the run could not decode it either
             case JpegDecodeResult::NotHandled:
                 break;
         }

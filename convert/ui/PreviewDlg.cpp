@@ -106,7 +106,7 @@ CPreviewDlg::CPreviewDlg(QWidget* parent) : QDialog(parent, Qt::Window) {
     pool_.setMaxThreadCount(1);
     auto* layout = new QVBoxLayout(this);
     auto* outliers = new QHBoxLayout;
-    outliers->addWidget(new QLabel(QStringLiteral("極端なファイル:"), this));
+    outliers->addWidget(new QLabel(QStringLiteral("極端なファイル："), this));
     for (int i = 0; i < 4; ++i) {
         outlierButtons_[i] = new QPushButton(QString::fromUtf8(kOutlierNames[i]), this);
         outlierButtons_[i]->setEnabled(false);
