@@ -82,7 +82,9 @@ std::string PlanLine(const FilePlan& plan, BatchMethod method) {
     if (!cuts.empty()) {
         line += "、切り取り " + cuts;
     }
-    line += FormatText("、出力 %d×%d", plan.output.width, plan.output.height);
+    // The name shows what the format choice does to it.
+    line += "、出力 " + (plan.outputName.empty() ? "" : plan.outputName + " ") +
+            FormatText("%d×%d", plan.output.width, plan.output.height);
     const auto width = PrintMillimetres(plan.output.width, plan.outputDpi);
     const auto height = PrintMillimetres(plan.output.height, plan.outputDpi);
     if (width && height) {

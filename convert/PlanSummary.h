@@ -11,9 +11,8 @@
 
 namespace korvale {
 
-// The plan of one file in one line, for example
-// "4000×3000 → 2480×1860（62.0%）、余白 上 824 / 下 824、出力 2480×3508、300 DPI、印刷サイズ
-// 210.0×297.0 mm".
+// The plan of one file in one line, for example "4000×3000 → 2480×1860（62.0%）、余白 上 824 /
+// 下 824、出力 a.jpg 2480×3508、300 DPI、印刷サイズ 210.0×297.0 mm".
 std::string PlanLine(const FilePlan& plan, BatchMethod method);
 
 // Share of the output that is margin, and share of the placed source that is cut away (0 to 1).

@@ -414,22 +414,26 @@ TEST_F(MainWindowTest, PreviewFollowsTheOptionsPicksOutliersAndWritesNothing) {
         shown = preview->shownCount();
         return preview->planText().toStdString();
     };
-    EXPECT_EQ(settled(), "40×30 → 64×48（160.0%）、出力 64×48、150 DPI、印刷サイズ 10.8×8.1 mm");
+    EXPECT_EQ(settled(),
+              "40×30 → 64×48（160.0%）、出力 a.jpg 64×48、150 DPI、印刷サイズ 10.8×8.1 mm");
     EXPECT_EQ(preview->picture().size(), QSize(64, 48));
 
     Click(1055);
-    EXPECT_EQ(settled(), "40×30 → 64×48（160.0%）、出力 64×48、150 DPI、印刷サイズ 10.8×8.1 mm");
+    EXPECT_EQ(settled(),
+              "40×30 → 64×48（160.0%）、出力 a.jpg 64×48、150 DPI、印刷サイズ 10.8×8.1 mm");
     // Largest enlargement a (first of a tie), largest reduction b, most margin c.
     const struct {
         int button;
         const char* line;
     } picks[] = {
         {1,
-         "80×30 → 64×24（80.0%）、余白 上 12 / 下 12、出力 64×48、150 DPI、印刷サイズ 10.8×8.1 mm"},
+         "80×30 → 64×24（80.0%）、余白 上 12 / 下 12、出力 b.jpg 64×48、150 DPI、印刷サイズ "
+         "10.8×8.1 mm"},
         {3,
-         "20×40 → 24×48（120.0%）、余白 左 20 / 右 20、出力 64×48、150 DPI、印刷サイズ 10.8×8.1 "
+         "20×40 → 24×48（120.0%）、余白 左 20 / 右 20、出力 c.jpg 64×48、150 DPI、印刷サイズ "
+         "10.8×8.1 "
          "mm"},
-        {0, "40×30 → 64×48（160.0%）、出力 64×48、150 DPI、印刷サイズ 10.8×8.1 mm"},
+        {0, "40×30 → 64×48（160.0%）、出力 a.jpg 64×48、150 DPI、印刷サイズ 10.8×8.1 mm"},
     };
     for (const auto& pick : picks) {
         QTest::mouseClick(preview->outlierButton(pick.button), Qt::LeftButton);
@@ -441,8 +445,10 @@ TEST_F(MainWindowTest, PreviewFollowsTheOptionsPicksOutliersAndWritesNothing) {
     Click(1025);  // crop-and-paste
     window_->ControlAs<QComboBox>(1026)->setCurrentIndex(0);
     EXPECT_EQ(settled(),
-              "40×30 → 等倍、余白 下 18 / 右 24、出力 64×48、150 DPI、"
+              "40×30 → 等倍、余白 下 18 / 右 24、出力 a.jpg 64×48、150 DPI、"
               "印刷サイズ 10.8×8.1 mm");
+    Click(1037);  // BMP
+    EXPECT_NE(settled().find("出力 a.bmp 64×48"), std::string::npos);
     SetText(1007, "5");
     EXPECT_EQ(preview->planText().toStdString().empty(), false);
     QCoreApplication::processEvents();
