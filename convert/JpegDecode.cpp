@@ -208,7 +208,19 @@ bool WithinOpenCvLimits(uint64_t width, uint64_t height) {
            width * height <= (uint64_t{1} << 30);
 }
 
-JpegDecodeResult Decode(Decoder& d, cv::Mat& image) {
+// The largest libjpeg scale denominator that keeps the longer side at `minLongSide` or more.
+unsigned ReducingDenominator(unsigned width, unsigned height, int minLongSide) {
+    const unsigned longSide = width > height ? width : height;
+    for (unsigned denominator : {8u, 4u, 2u}) {
+        if (minLongSide > 0 &&
+            (longSide + denominator - 1) / denominator >= static_cast<unsigned>(minLongSide)) {
+            return denominator;
+        }
+    }
+    return 1;
+}
+
+JpegDecodeResult Decode(Decoder& d, cv::Mat& image, JpegDecodeNotes& notes, int minLongSide) {
     jpeg_decompress_struct& info = d.info;
     jpeg_create_decompress(&info);
     d.created = true;
@@ -223,6 +235,11 @@ JpegDecodeResult Decode(Decoder& d, cv::Mat& image) {
     }
     // The saved segments are freed when the decompression finishes.
     const int orientation = OrientationOf(info);
+    const bool turned = orientation >= 5 && orientation <= 8;
+    notes.fullWidth = static_cast<int>(turned ? info.image_height : info.image_width);
+    notes.fullHeight = static_cast<int>(turned ? info.image_width : info.image_height);
+    info.scale_num = 1;
+    info.scale_denom = ReducingDenominator(info.image_width, info.image_height, minLongSide);
     const bool colour = info.num_components > 1;
     info.out_color_space = colour ? JCS_EXT_BGR : JCS_GRAYSCALE;
     info.out_color_components = colour ? 3 : 1;
@@ -242,7 +259,8 @@ JpegDecodeResult Decode(Decoder& d, cv::Mat& image) {
 
 }  // namespace
 
-JpegDecodeResult DecodeJpeg(const std::string& path, cv::Mat& image, JpegDecodeNotes& notes) {
+JpegDecodeResult DecodeJpeg(const std::string& path, cv::Mat& image, JpegDecodeNotes& notes,
+                            int minLongSide) {
     notes = {};
     image.release();
     std::FILE* file = std::fopen(path.c_str(), "rbe");
@@ -267,7 +285,7 @@ JpegDecodeResult DecodeJpeg(const std::string& path, cv::Mat& image, JpegDecodeN
     JpegDecodeResult result = JpegDecodeResult::Failed;
     if (setjmp(d->errors.jump) == 0) {
         try {
-            result = Decode(*d, image);
+            result = Decode(*d, image, notes, minLongSide);
         } catch (const cv::Exception& e) {
             notes.lackedMemory = e.code == cv::Error::StsNoMem;
             result = JpegDecodeResult::Failed;

@@ -16,10 +16,15 @@ enum class JpegDecodeResult {
 struct JpegDecodeNotes {
     bool lackedMemory = false;  // the decoder or the image could not get memory
     bool damaged = false;       // the decoder warned: data cut short or corrupt, made up
+    int fullWidth = 0;          // the size at full scale, turned by the Exif orientation
+    int fullHeight = 0;
 };
 
 // Decodes `path` when it is a JPEG of a kind this handles: colour (3 channels, BGR) when it has
-// more than one component, else grey, as imread with IMREAD_ANYCOLOR gives it.
-JpegDecodeResult DecodeJpeg(const std::string& path, cv::Mat& image, JpegDecodeNotes& notes);
+// more than one component, else grey, as imread with IMREAD_ANYCOLOR gives it. With
+// `minLongSide` above 0 the decoder's own scaling (1/2, 1/4, 1/8) makes the image as small as
+// it can while its longer side keeps at least that many pixels: far cheaper than full scale.
+JpegDecodeResult DecodeJpeg(const std::string& path, cv::Mat& image, JpegDecodeNotes& notes,
+                            int minLongSide = 0);
 
 }  // namespace korvale

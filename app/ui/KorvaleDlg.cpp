@@ -23,6 +23,7 @@
 #include "MyGraph.h"
 #include "OptionStore.h"
 #include "PresetStore.h"
+#include "PreviewDlg.h"
 #include "QtInteraction.h"
 #include "SettingsStore.h"
 #include "Text.h"
@@ -53,6 +54,7 @@ CKorvaleDlg::CKorvaleDlg(Environment environment)
     }
     CreateControls();
     ConnectControls();
+    ConnectPreview();
     // The first exchange shows the defaults; the loaded values reach these controls only in
     // the hand-off.
     ExchangeOptionsToControls();
@@ -223,6 +225,9 @@ void CKorvaleDlg::CloseMainWindow() {
         return;  // stop the run first
     }
     SaveBatchOptions();
+    if (preview_ != nullptr) {
+        preview_->close();
+    }
     QDialog::reject();
 }
 

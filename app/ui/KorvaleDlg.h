@@ -30,6 +30,7 @@ namespace korvale {
 
 class CDropListCtrl;
 class CMyGraph;
+class CPreviewDlg;
 class FileListModel;
 class SettingsStore;
 
@@ -78,6 +79,7 @@ public:
     void OnSelchangePreset();
     void OnApplyPreset();
     void OnEditPresets();
+    void OpenPreview();
 
     bool running() const { return running_; }
     const FileList& files() const { return files_; }
@@ -85,6 +87,7 @@ public:
     const BatchOptions& options() const { return options_; }
     const PresetList& presets() const { return presets_; }
     bool handOffDone() const { return handOffDone_; }
+    CPreviewDlg* preview() const { return preview_; }
 
     void setVisible(bool visible) override;
 
@@ -98,6 +101,7 @@ protected:
 private:
     void CreateControls();
     void ConnectControls();
+    void ConnectPreview();
     void LoadBatchOptions();
     void SaveBatchOptions();
     void StartupHandOff();
@@ -109,6 +113,12 @@ private:
     void PaintSwatch(QPainter& painter, const QRect& rect);
     void ShowAbout();
     SettingsStore OpenSettings() const;
+    // What a run gets: the record's values with the method, lists and format as the controls
+    // show them. The run and the preview share it, so the preview shows what the run writes.
+    BatchRequest RequestFromOptions(const BatchOptions& options) const;
+    void SchedulePreview();
+    void UpdatePreview();
+    void SelectListRow(size_t row);
 
     Environment environment_;
     std::unique_ptr<UserInteraction> ownInteraction_;
@@ -140,6 +150,8 @@ private:
     QLabel* qualityNumber_ = nullptr;
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    CPreviewDlg* preview_ = nullptr;  // made when first opened, then kept
+    bool previewScheduled_ = false;
 };
 
 }  // namespace korvale

@@ -20,6 +20,7 @@
 #include "MemoryTuning.h"
 #include "MyGraph.h"
 #include "PresetStore.h"
+#include "PreviewDlg.h"
 #include "RegisterFiles.h"
 #include "Text.h"
 
@@ -113,6 +114,10 @@ void CKorvaleDlg::RefreshFileList() {
     for (size_t i = 0; i < texts.size(); ++i) {
         statisticBoxes_[i]->setText(QString::fromStdString(texts[i]));
     }
+    if (preview_ != nullptr) {
+        preview_->ForgetSource();  // a file added again may have changed on disk
+    }
+    SchedulePreview();
 }
 
 void CKorvaleDlg::UpdateControlStates(bool interactive) {
@@ -143,6 +148,8 @@ void CKorvaleDlg::UpdateControlStates(bool interactive) {
     for (const auto& [id, enabled] : states) {
         Control(id)->setEnabled(enabled);
     }
+    // Beyond the template: the preview, usable like the run button.
+    Control(1067)->setEnabled(interactive && !files_.empty());
     if (!in.dpiOnly) {
         // Remembered while DPI only is selected: the method the store keeps.
         options_.method = in.crop ? BatchMethod::CropPaste : BatchMethod::Resize;
@@ -174,6 +181,7 @@ void CKorvaleDlg::ChooseMarginColour() {
         options_.marginGreen = chosen->green & 0xFF;
         options_.marginBlue = chosen->blue & 0xFF;
         swatch_->update();
+        SchedulePreview();
     }
 }
 
@@ -246,18 +254,7 @@ void CKorvaleDlg::RunBatch() {
     if (!ExchangeOptionsFromControls()) {
         return;
     }
-    BatchRequest request = MakeBatchRequest(options_);
-    request.method = ControlAs<QRadioButton>(1065)->isChecked()   ? BatchMethod::DpiOnly
-                     : ControlAs<QRadioButton>(1024)->isChecked() ? BatchMethod::Resize
-                                                                  : BatchMethod::CropPaste;
-    if (metadataList_->currentIndex() >= 0) {
-        request.metadata = static_cast<MetadataPolicy>(metadataList_->currentIndex());
-    }
-    request.interpolation = interpolationList_->currentIndex();
-    request.anchor = anchorList_->currentIndex();
-    request.saveFormat = ControlAs<QRadioButton>(1037)->isChecked()   ? SaveFormat::Bmp
-                         : ControlAs<QRadioButton>(1038)->isChecked() ? SaveFormat::Jpeg
-                                                                      : SaveFormat::SameAsSource;
+    BatchRequest request = RequestFromOptions(options_);
     const BatchEnd end = korvale::RunBatch(files_, request, running_, *this, *ui_);
     if (end != BatchEnd::NotStarted) {
         // The stop button has just disabled itself; Qt would hand the focus on to the close
@@ -272,6 +269,22 @@ void CKorvaleDlg::RunBatch() {
     }
     options_.outputFolder = request.outputFolder;  // the separator the run appended stays
     ReleaseUnusedMemory();
+}
+
+BatchRequest CKorvaleDlg::RequestFromOptions(const BatchOptions& options) const {
+    BatchRequest request = MakeBatchRequest(options);
+    request.method = ControlAs<QRadioButton>(1065)->isChecked()   ? BatchMethod::DpiOnly
+                     : ControlAs<QRadioButton>(1024)->isChecked() ? BatchMethod::Resize
+                                                                  : BatchMethod::CropPaste;
+    if (metadataList_->currentIndex() >= 0) {
+        request.metadata = static_cast<MetadataPolicy>(metadataList_->currentIndex());
+    }
+    request.interpolation = interpolationList_->currentIndex();
+    request.anchor = anchorList_->currentIndex();
+    request.saveFormat = ControlAs<QRadioButton>(1037)->isChecked()   ? SaveFormat::Bmp
+                         : ControlAs<QRadioButton>(1038)->isChecked() ? SaveFormat::Jpeg
+                                                                      : SaveFormat::SameAsSource;
+    return request;
 }
 
 void CKorvaleDlg::SetStatusText(const std::string& text) {

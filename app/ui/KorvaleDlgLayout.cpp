@@ -217,6 +217,8 @@ void CKorvaleDlg::CreateControls() {
     ui::Place(progress_, units, 6, 358, 322, 10);
     button(1013, "実行", 6, 376, 74, 26);
     button(1014, "中止", 88, 376, 74, 26);
+    // Beyond the template: the preview, in the free room between the stop and close buttons.
+    button(1067, "プレビュー...", 186, 382, 70, 20);
     auto* separator = new QFrame(this);
     separator->setFrameStyle(QFrame::VLine | QFrame::Sunken);
     ui::Place(separator, units, 224, 154, 2, 58);

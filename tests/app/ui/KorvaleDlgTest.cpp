@@ -27,6 +27,7 @@
 #include "FocusChain.h"
 #include "ImageHeader.h"
 #include "KorvaleDlg.h"
+#include "PreviewDlg.h"
 #include "QtInteraction.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
@@ -185,7 +186,7 @@ TEST_F(MainWindowTest, TabWalksEveryControlInTemplateOrderAndLeavesTheList) {
     const std::vector<int> forward = {1012, 1000, 1032, 1033, 1063, 1064, 1048, 1049, 1050, 1051,
                                       1029, 1030, 1031, 1052, 1043, 1044, 1045, 1054, 1057, 1007,
                                       1058, 1008, 1059, 1020, 1034, 1035, 1036, 1024, 1022, 1055,
-                                      1026, 1028, 1039, 1046, 1066, 1015, 1016, 1013, 2};
+                                      1026, 1028, 1039, 1046, 1066, 1015, 1016, 1013, 1067, 2};
     EXPECT_EQ(test::TabChain(window_.get(), forward.size()), test::Chain(forward));
     std::vector<int> backward(forward.rbegin() + 1, forward.rend());
     backward.push_back(2);
@@ -374,10 +375,12 @@ TEST_F(MainWindowTest, DpiOnlyShowsWhatItIgnoresAndIsStoredBesideTheScalingMetho
 // The controls beyond the template overlap no control of it (only the group they sit in).
 TEST_F(MainWindowTest, NewControlsCoverNoDescribedControl) {
     Open();
-    const QRect added[] = {window_->Control(1065)->geometry(), window_->Control(1066)->geometry()};
+    const QRect added[] = {window_->Control(1065)->geometry(), window_->Control(1066)->geometry(),
+                           window_->Control(1067)->geometry()};
     for (QWidget* child : window_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (child == window_->Control(1065) || child == window_->Control(1066) ||
-            qobject_cast<QGroupBox*>(child) || !child->isVisible()) {
+            child == window_->Control(1067) || qobject_cast<QGroupBox*>(child) ||
+            !child->isVisible()) {
             continue;
         }
         for (const QRect& rect : added) {
@@ -386,6 +389,73 @@ TEST_F(MainWindowTest, NewControlsCoverNoDescribedControl) {
                 << child->property("text").toString().toStdString();
         }
     }
+}
+
+// The preview follows every change, names its file's plan, picks the extreme files and writes
+// nothing.
+TEST_F(MainWindowTest, PreviewFollowsTheOptionsPicksOutliersAndWritesNothing) {
+    const std::string out = home_.File("out");
+    Open({Image("a.jpg", 40, 30), Image("b.jpg", 80, 30), Image("c.jpg", 20, 40)});
+    EXPECT_TRUE(Enabled(1067));
+    SetText(1007, "64");
+    SetText(1008, "48");
+    SetText(1020, "150");
+    SetText(1015, out.c_str());
+    Click(1067);
+    CPreviewDlg* preview = window_->preview();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->isVisible());
+    uint64_t shown = 0;
+    // Until the refresh after the last change is on the screen.
+    auto settled = [&] {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return preview->shownCount() > shown && !preview->busy(); }, 5000));
+        QCoreApplication::processEvents();
+        shown = preview->shownCount();
+        return preview->planText().toStdString();
+    };
+    EXPECT_EQ(settled(),
+              "40×30 → 64×48（160.0%）、出力 a.jpg 64×48、150 DPI、印刷サイズ 10.8×8.1 mm");
+    EXPECT_EQ(preview->picture().size(), QSize(64, 48));
+
+    Click(1055);
+    EXPECT_EQ(settled(),
+              "40×30 → 64×48（160.0%）、出力 a.jpg 64×48、150 DPI、印刷サイズ 10.8×8.1 mm");
+    // Largest enlargement a (first of a tie), largest reduction b, most margin c.
+    const struct {
+        int button;
+        const char* line;
+    } picks[] = {
+        {1,
+         "80×30 → 64×24（80.0%）、余白 上 12 / 下 12、出力 b.jpg 64×48、150 DPI、印刷サイズ "
+         "10.8×8.1 mm"},
+        {3,
+         "20×40 → 24×48（120.0%）、余白 左 20 / 右 20、出力 c.jpg 64×48、150 DPI、印刷サイズ "
+         "10.8×8.1 "
+         "mm"},
+        {0, "40×30 → 64×48（160.0%）、出力 a.jpg 64×48、150 DPI、印刷サイズ 10.8×8.1 mm"},
+    };
+    for (const auto& pick : picks) {
+        QTest::mouseClick(preview->outlierButton(pick.button), Qt::LeftButton);
+        EXPECT_EQ(settled(), pick.line) << pick.button;
+    }
+    EXPECT_FALSE(preview->outlierButton(2)->isEnabled());  // nothing is cut
+    EXPECT_EQ(window_->ControlAs<QTableView>(1012)->selectionModel()->selectedRows().size(), 1);
+
+    Click(1025);  // crop-and-paste
+    window_->ControlAs<QComboBox>(1026)->setCurrentIndex(0);
+    EXPECT_EQ(settled(),
+              "40×30 → 等倍、余白 下 18 / 右 24、出力 a.jpg 64×48、150 DPI、"
+              "印刷サイズ 10.8×8.1 mm");
+    Click(1037);  // BMP
+    EXPECT_NE(settled().find("出力 a.bmp 64×48"), std::string::npos);
+    SetText(1007, "5");
+    EXPECT_EQ(preview->planText().toStdString().empty(), false);
+    QCoreApplication::processEvents();
+    EXPECT_NE(preview->planText().toStdString().find("32"), std::string::npos);
+    EXPECT_TRUE(preview->picture().isNull());
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 0);
+    EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(MainWindowTest, ArrowButtonsWriteIntoTheFieldEvenWhenItIsDisabled) {
