@@ -42,6 +42,19 @@ std::string FolderCreationQuestion(const std::string& shownFolder);
 // yet written.
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry);
 
+// What an output of `format` carries of `entry`'s source: nothing for BMP.
+SourceMetadata OutputMetadata(SaveFormat format, const FileEntry& entry);
+
+// `image` encoded for `outputPath`'s extension, with what a JPEG output carries of `metadata`.
+ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
+                           const std::string& outputPath, uint32_t dpi,
+                           const SourceMetadata& metadata, std::vector<unsigned char>& bytes);
+
+// Writes `bytes` into `file`'s temporary file, opened for `outputPath`, and stamps `dpi` into it;
+// the name is given by Commit. false when the write failed (the file is then discarded).
+bool WriteEncoded(AtomicFile& file, const std::string& outputPath,
+                  const std::vector<unsigned char>& bytes, uint32_t dpi);
+
 // Encodes `image` into memory with what a JPEG output carries of `metadata`, writes it into a
 // hidden temporary file beside `outputPath` (or beside the file a link there names), stamps
 // `dpi` into it and renames it over that file. Every write is checked, and a replaced file is
