@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <limits>
 #include <mutex>
 #include <string>
@@ -102,8 +101,11 @@ std::optional<uint64_t> ProcKilobytes(const char* file, const std::string& name)
 }
 
 // Threads and bytes of all work ahead in the process, dropped work included, so that a run
-// started while dropped work still runs does not add to it beyond the bounds. Its threads are
-// joined at the latest when the program exits, before the libraries' statics are torn down.
+// started while dropped work still runs does not add to it beyond the bounds. The work runs on
+// a few threads that stay between jobs: a thread made for each job starts cold on a busy
+// machine and is often placed beside the other job instead of on a free core. The threads end
+// when all work is waited for, at the latest when the program exits, before the libraries'
+// statics are torn down.
 class Pool {
 public:
     static Pool& Instance() {
@@ -115,42 +117,48 @@ public:
         return *pool;
     }
 
-    // Runs `work` on a thread of its own; false when no thread can be made.
+    // Runs `work` on one of the threads; false when there is none and none can be made.
     bool Launch(std::function<void()> work) {
-        JoinEnded();
-        auto ended = std::make_shared<std::atomic<bool>>(false);
-        try {
-            std::thread thread([work = std::move(work), ended] {
-                work();
-                ended->store(true);
-            });
-            std::lock_guard<std::mutex> lock(mutex_);
-            workers_.push_back({std::move(thread), std::move(ended)});
-        } catch (const std::system_error&) {
-            return false;
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(std::move(work));
+        if (workers_.size() < WorkAhead::kDepth) {
+            try {
+                workers_.emplace_back([this] { Serve(); });
+            } catch (const std::system_error&) {
+                if (workers_.empty()) {
+                    queue_.pop_back();
+                    return false;
+                }
+            }
         }
+        wake_.notify_one();
         return true;
     }
-    // Waits until every thread has ended.
+    // Waits until all work has ended, then ends the threads.
     void JoinAll() {
-        std::vector<Worker> workers;
+        std::vector<std::thread> workers;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::unique_lock<std::mutex> lock(mutex_);
+            idle_.wait(lock, [this] { return queue_.empty() && busy_ == 0; });
+            quit_ = true;
             workers.swap(workers_);
         }
-        for (Worker& worker : workers) {
-            worker.thread.join();
+        wake_.notify_all();
+        for (std::thread& worker : workers) {
+            worker.join();
         }
+        std::lock_guard<std::mutex> lock(mutex_);
+        quit_ = false;
     }
 
     // Counts a new job unless the threads are taken or its bytes would pass `budget` beside
     // what is already counted.
     bool TryAdmit(uint64_t bytes, uint64_t inHand, uint64_t budget) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (threads_ >= WorkAhead::kDepth || reserved_ + inHand + bytes > budget) {
+        if (jobs_ >= WorkAhead::kDepth || reserved_ + inHand + bytes > budget) {
             return false;
         }
-        ++threads_;
+        ++jobs_;
         reserved_ += bytes;
         return true;
     }
@@ -158,35 +166,39 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         reserved_ -= bytes;
     }
-    void ThreadEnded() {
+    void JobEnded() {
         std::lock_guard<std::mutex> lock(mutex_);
-        --threads_;
+        --jobs_;
     }
 
 private:
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> ended;
-    };
-
-    // Joins the threads whose work is done, so that they do not pile up over many runs.
-    void JoinEnded() {
-        std::vector<Worker> ended;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            const auto split = std::partition(workers_.begin(), workers_.end(),
-                                              [](const Worker& w) { return !w.ended->load(); });
-            std::move(split, workers_.end(), std::back_inserter(ended));
-            workers_.erase(split, workers_.end());
-        }
-        for (Worker& worker : ended) {
-            worker.thread.join();
+    void Serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return quit_ || !queue_.empty(); });
+            if (queue_.empty()) {
+                return;
+            }
+            std::function<void()> work = std::move(queue_.front());
+            queue_.pop_front();
+            ++busy_;
+            lock.unlock();
+            work();
+            work = nullptr;  // what it holds goes before the work counts as ended
+            lock.lock();
+            --busy_;
+            idle_.notify_all();
         }
     }
 
     std::mutex mutex_;
-    std::vector<Worker> workers_;
-    size_t threads_ = 0;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<std::function<void()>> queue_;
+    std::vector<std::thread> workers_;
+    size_t busy_ = 0;
+    bool quit_ = false;
+    size_t jobs_ = 0;
     uint64_t reserved_ = 0;
 };
 
@@ -317,7 +329,7 @@ void WorkAhead::Start(size_t index) {
             }
         }
         // Before the run sees this job done, so that it may start the next one at once.
-        Pool::Instance().ThreadEnded();
+        Pool::Instance().JobEnded();
         std::unique_lock<std::mutex> lock(job->mutex);
         const bool dropped = job->dropped;
         if (!dropped) {
@@ -345,7 +357,7 @@ void WorkAhead::Start(size_t index) {
     };
     if (!pool.Launch(std::move(work))) {
         pool.ReleaseBytes(job->bytes);
-        pool.ThreadEnded();
+        pool.JobEnded();
         return;
     }
     jobs_.push_back(std::move(job));

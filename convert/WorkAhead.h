@@ -20,7 +20,7 @@ uint64_t PreparationBytes(const BatchRequest& request, const FileEntry& entry);
 uint64_t MemoryHeadroom();
 
 // Works ahead of the run so that both cores stay busy: the next images are decoded and scaled
-// or placed, each on a thread of its own, while the current one is written. Work is started
+// or placed, one on each of two threads, while the current one is written. Work is started
 // only while the memory it needs is free. With `writeAhead`, the work also encodes the image
 // and writes it, stamped, into a hidden temporary file beside its output, whose name it takes
 // only in its turn; that is left to the turn when the output is a link or cannot be written.
@@ -71,8 +71,9 @@ private:
     std::deque<std::shared_ptr<Job>> jobs_;
 };
 
-// Waits until all work ahead, including dropped work, has ended. Done at the latest when the
-// program exits, so that no preparation runs while the libraries are torn down.
+// Waits until all work ahead, including dropped work, has ended, and ends its threads. Done at
+// the latest when the program exits, so that no preparation runs while the libraries are torn
+// down.
 void WaitForWorkAhead();
 
 }  // namespace korvale
