@@ -121,7 +121,7 @@ public:
     bool Launch(std::function<void()> work) {
         std::lock_guard<std::mutex> lock(mutex_);
         queue_.push_back(std::move(work));
-        if (workers_.size() < WorkAhead::kDepth) {
+        if (workers_.size() < WorkAhead::kThreads) {
             try {
                 workers_.emplace_back([this] { Serve(); });
             } catch (const std::system_error&) {

@@ -20,19 +20,22 @@ uint64_t PreparationBytes(const BatchRequest& request, const FileEntry& entry);
 uint64_t MemoryHeadroom();
 
 // Works ahead of the run so that both cores stay busy: the next images are decoded and scaled
-// or placed, one on each of two threads, while the current one is written. Work is started
-// only while the memory it needs is free. With `writeAhead`, the work also encodes the image
-// and writes it, stamped, into a hidden temporary file beside its output, whose name it takes
-// only in its turn; that is left to the turn when the output is a link or cannot be written.
-// An image whose file changed meanwhile, whose output changed since its temporary file was
-// opened, or whose preparation ahead ran out of memory or failed, is done again in its turn.
+// or placed on two threads while the current one is written. Work is started only while the
+// memory it needs is free. With `writeAhead`, the work also encodes the image and writes it,
+// stamped, into a hidden temporary file beside its output, whose name it takes only in its
+// turn; that is left to the turn when the output is a link or cannot be written. An image whose
+// file changed meanwhile, whose output changed since its temporary file was opened, or whose
+// preparation ahead ran out of memory or failed, is done again in its turn.
 //
 // Work for images that are not reached is dropped without waiting: it finishes out of sight
 // on copies of what it needs, and its memory and threads count against every later run until
 // it ends. Its temporary file is removed when it is dropped.
 class WorkAhead {
 public:
-    static constexpr size_t kDepth = 2;
+    // Images worked on ahead at most, and threads that work on them: one waits, so that a
+    // thread that is done goes on without waiting for the run.
+    static constexpr size_t kDepth = 3;
+    static constexpr size_t kThreads = 2;
 
     // `budget`: the bytes that the image in hand and the work ahead may hold together.
     WorkAhead(const FileList& list, const BatchRequest& request, uint64_t budget,
