@@ -74,10 +74,12 @@ ConvertResult CopyWithResolution(const std::string& sourcePath, const std::strin
 // and one that is not a folder or cannot be written is reported with the reason. `running` is set
 // for the run and cleared at its end; clearing it from outside (the stop button, while the
 // interface is serviced) ends the run after the image in hand. `request.outputFolder` keeps the
-// separator the run appended. While one image is written, the next ones are decoded and scaled on
-// other threads, as far as free memory allows; nothing of them is written before their turn, and
-// they are prepared again if their file changed meanwhile or they ran out of memory. The run
-// returns without waiting for work ahead that it no longer needs (see WorkAhead.h).
+// separator the run appended. While one image is given its name, the next ones are decoded,
+// scaled, encoded and written into hidden temporary files on other threads, as far as free memory
+// allows; none takes its name before its turn, and each is done again in its turn if its file or
+// its output changed meanwhile or its work ahead failed. A failed write is tried once more after
+// the work ahead has let go of its files. The run returns without waiting for work ahead that it
+// no longer needs, whose temporary files are removed (see WorkAhead.h).
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
                   UserInteraction& ui);
 
