@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 usage() {
     cat <<'EOF'
 Usage: bench/run-conversion-benchmarks.sh [--quick] [--reps N] [--work DIR] [--no-per-file]
-                                          [--keep-outputs]
+                                          [--keep-outputs] [--only W2,W3]
 
   --quick        small images and counts, one repetition: checks the script in seconds
   --reps N       repetitions of each measurement (default 3, 1 with --quick)
@@ -17,6 +17,7 @@ Usage: bench/run-conversion-benchmarks.sh [--quick] [--reps N] [--work DIR] [--n
                  or $KORVALE_BENCH_DIR)
   --no-per-file  leave out the vips command line run once per file (for information only)
   --keep-outputs keep each tool's last outputs (W3 alone writes 1 GB per tool) for a look
+  --only LIST    run only the workloads named, separated by commas (default all)
 
 Results go to DIR/full/results.md (DIR/quick/results.md with --quick), raw times to
 times.tsv beside it.
@@ -28,6 +29,7 @@ reps=""
 work=${KORVALE_BENCH_DIR:-bench/out}
 per_file=1
 keep_outputs=0
+only=""
 while [ $# -gt 0 ]; do
     case $1 in
         --quick) quick=1 ;;
@@ -37,6 +39,8 @@ while [ $# -gt 0 ]; do
         --work=*) work=${1#*=} ;;
         --no-per-file) per_file=0 ;;
         --keep-outputs) keep_outputs=1 ;;
+        --only) [ $# -ge 2 ] || { usage >&2; exit 2; }; only=$2; shift ;;
+        --only=*) only=${1#*=} ;;
         -h | --help) usage; exit 0 ;;
         *) usage >&2; exit 2 ;;
     esac
@@ -92,6 +96,18 @@ else
         "W2 200 1600 1200 jpg 800 600 0 85"
         "W3 40 3000 2000 bmp 2480 3508 300 0"
     )
+fi
+
+if [ -n "$only" ]; then
+    chosen=()
+    for line in "${workloads[@]}"; do
+        [[ ",$only," == *",${line%% *},"* ]] && chosen+=("$line")
+    done
+    if [ ${#chosen[@]} -eq 0 ]; then
+        echo "--only names no workload: '$only'" >&2
+        exit 2
+    fi
+    workloads=("${chosen[@]}")
 fi
 
 tools=(bare engine magick magick2 vips vips2)

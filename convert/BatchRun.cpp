@@ -188,34 +188,54 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
     }
 }
 
+SourceMetadata OutputMetadata(SaveFormat format, const FileEntry& entry) {
+    // Only the source's header segments are read for this.
+    return format == SaveFormat::Bmp ? SourceMetadata{} : ReadJpegMetadata(entry.path);
+}
+
+ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
+                           const std::string& outputPath, uint32_t dpi,
+                           const SourceMetadata& metadata, std::vector<unsigned char>& bytes) {
+    if (EncodeImageToMemory(outputPath, image, JpegQualityParams(request.jpegQuality), bytes) !=
+        ConvertResult::Ok) {
+        return ConvertResult::WriteFailed;
+    }
+    if (!metadata.iccProfile.empty() || !metadata.exif.empty()) {
+        bytes =
+            CarryJpegMetadata(bytes, metadata, request.metadata, static_cast<uint32_t>(image.cols),
+                              static_cast<uint32_t>(image.rows), dpi);
+    }
+    return ConvertResult::Ok;
+}
+
+bool WriteEncoded(AtomicFile& file, const std::string& outputPath,
+                  const std::vector<unsigned char>& bytes, uint32_t dpi) {
+    if (!file.Write(bytes.data(), bytes.size())) {
+        return false;
+    }
+    // The branch follows the output's name, not the temporary one.
+    if (HasExtension(outputPath, "bmp")) {
+        StampBmpResolution(file.temporaryPath(), dpi);
+    } else {
+        StampJpegResolution(file.temporaryPath(), dpi);
+    }
+    return true;
+}
+
 ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
                           const std::string& outputPath, uint32_t dpi, FileError* error,
                           const SourceMetadata& metadata) {
     AtomicFile file;
     std::vector<unsigned char> bytes;
     bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true);
-    if (written && EncodeImageToMemory(outputPath, image, JpegQualityParams(request.jpegQuality),
-                                       bytes) != ConvertResult::Ok) {
+    if (written &&
+        EncodeOutput(request, image, outputPath, dpi, metadata, bytes) != ConvertResult::Ok) {
         if (error != nullptr) {
             *error = {0, outputPath, "この形式では画像を書き込めません。"};
         }
         return ConvertResult::WriteFailed;
     }
-    if (written && (!metadata.iccProfile.empty() || !metadata.exif.empty())) {
-        bytes =
-            CarryJpegMetadata(bytes, metadata, request.metadata, static_cast<uint32_t>(image.cols),
-                              static_cast<uint32_t>(image.rows), dpi);
-    }
-    written = written && file.Write(bytes.data(), bytes.size());
-    if (written) {
-        // The branch follows the output's name, not the temporary one.
-        if (HasExtension(outputPath, "bmp")) {
-            StampBmpResolution(file.temporaryPath(), dpi);
-        } else {
-            StampJpegResolution(file.temporaryPath(), dpi);
-        }
-        written = file.Commit();
-    }
+    written = written && WriteEncoded(file, outputPath, bytes, dpi) && file.Commit();
     if (!written && error != nullptr) {
         *error = file.error();
     }
@@ -281,7 +301,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     // The image in hand and the work ahead share what memory is free now, less a margin for
     // the encoder and the rest of the program.
     const uint64_t headroom = MemoryHeadroom();
-    WorkAhead ahead(list, request, headroom - headroom / 8);
+    WorkAhead ahead(list, request, headroom - headroom / 8, /*writeAhead=*/true);
     // Work ahead is worth it unless an image waits for an overwrite question.
     const auto startAhead = [&](size_t from) {
         if (dpiOnly) {
@@ -330,17 +350,33 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             if (dpiOnly) {
                 result = CopyWithResolution(entry.path, outputPath, dpi, &failure);
             } else {
-                const PreparedImage prepared = ahead.Take(i);
+                // Written ahead, the output only takes its name now, in its turn.
+                std::unique_ptr<AtomicFile> written = ahead.TakeWritten(i, damagedSource);
                 startAhead(i + 1);
-                damagedSource = prepared.damaged;
-                if (prepared.result != ConvertResult::Ok) {
-                    result = prepared.result;
-                } else if (format == SaveFormat::Bmp) {
-                    result = WriteOutput(request, prepared.image, outputPath, dpi, &failure);
+                if (written && written->Commit()) {
+                    result = ConvertResult::Ok;
                 } else {
-                    // Only the source's header segments are read for this.
-                    result = WriteOutput(request, prepared.image, outputPath, dpi, &failure,
-                                         ReadJpegMetadata(entry.path));
+                    if (written) {
+                        // Done again as one image at a time would do it, without the files
+                        // ahead taking room it may need.
+                        written.reset();
+                        ahead.Discard();
+                        WaitForWorkAhead();
+                    }
+                    const PreparedImage prepared = ahead.Take(i);
+                    damagedSource = prepared.damaged;
+                    result = prepared.result;
+                    if (result == ConvertResult::Ok) {
+                        result = WriteOutput(request, prepared.image, outputPath, dpi, &failure,
+                                             OutputMetadata(format, entry));
+                        if (result != ConvertResult::Ok && ahead.Discard()) {
+                            // Once more with no work ahead holding disk space or memory.
+                            WaitForWorkAhead();
+                            failure = {};
+                            result = WriteOutput(request, prepared.image, outputPath, dpi, &failure,
+                                                 OutputMetadata(format, entry));
+                        }
+                    }
                 }
             }
             if (result != ConvertResult::Ok) {

@@ -42,6 +42,19 @@ std::string FolderCreationQuestion(const std::string& shownFolder);
 // yet written.
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry);
 
+// What an output of `format` carries of `entry`'s source: nothing for BMP.
+SourceMetadata OutputMetadata(SaveFormat format, const FileEntry& entry);
+
+// `image` encoded for `outputPath`'s extension, with what a JPEG output carries of `metadata`.
+ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
+                           const std::string& outputPath, uint32_t dpi,
+                           const SourceMetadata& metadata, std::vector<unsigned char>& bytes);
+
+// Writes `bytes` into `file`'s temporary file, opened for `outputPath`, and stamps `dpi` into it;
+// the name is given by Commit. false when the write failed (the file is then discarded).
+bool WriteEncoded(AtomicFile& file, const std::string& outputPath,
+                  const std::vector<unsigned char>& bytes, uint32_t dpi);
+
 // Encodes `image` into memory with what a JPEG output carries of `metadata`, writes it into a
 // hidden temporary file beside `outputPath` (or beside the file a link there names), stamps
 // `dpi` into it and renames it over that file. Every write is checked, and a replaced file is
@@ -61,10 +74,12 @@ ConvertResult CopyWithResolution(const std::string& sourcePath, const std::strin
 // and one that is not a folder or cannot be written is reported with the reason. `running` is set
 // for the run and cleared at its end; clearing it from outside (the stop button, while the
 // interface is serviced) ends the run after the image in hand. `request.outputFolder` keeps the
-// separator the run appended. While one image is written, the next ones are decoded and scaled on
-// other threads, as far as free memory allows; nothing of them is written before their turn, and
-// they are prepared again if their file changed meanwhile or they ran out of memory. The run
-// returns without waiting for work ahead that it no longer needs (see WorkAhead.h).
+// separator the run appended. While one image is given its name, the next ones are decoded,
+// scaled, encoded and written into hidden temporary files on other threads, as far as free memory
+// allows; none takes its name before its turn, and each is done again in its turn if its file or
+// its output changed meanwhile or its work ahead failed. A failed write is tried once more after
+// the work ahead has let go of its files. The run returns without waiting for work ahead that it
+// no longer needs, whose temporary files are removed (see WorkAhead.h).
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
                   UserInteraction& ui);
 

@@ -11,8 +11,8 @@
 
 namespace korvale {
 
-// Bytes that preparing `entry` holds at its peak: the decoded source, the output image and the
-// decoder's working memory, from the header sizes.
+// Bytes that preparing `entry` holds at its peak: the decoded source, the output image, the
+// decoder's working memory and the encoded output, from the header sizes.
 uint64_t PreparationBytes(const BatchRequest& request, const FileEntry& entry);
 
 // Memory this process may still take: the smaller of what the system has available and what
@@ -20,20 +20,26 @@ uint64_t PreparationBytes(const BatchRequest& request, const FileEntry& entry);
 uint64_t MemoryHeadroom();
 
 // Works ahead of the run so that both cores stay busy: the next images are decoded and scaled
-// or placed, each on a thread of its own, while the current one is encoded and written. Work is
-// started only while the memory it needs is free; nothing of an image is written before its
-// turn; an image whose file changed meanwhile, or whose preparation ahead ran out of memory,
-// is prepared again in its turn.
+// or placed on two threads while the current one is written. Work is started only while the
+// memory it needs is free. With `writeAhead`, the work also encodes the image and writes it,
+// stamped, into a hidden temporary file beside its output, whose name it takes only in its
+// turn; that is left to the turn when the output is a link or cannot be written. An image whose
+// file changed meanwhile, whose output changed since its temporary file was opened, or whose
+// preparation ahead ran out of memory or failed, is done again in its turn.
 //
 // Work for images that are not reached is dropped without waiting: it finishes out of sight
 // on copies of what it needs, and its memory and threads count against every later run until
-// it ends.
+// it ends. Its temporary file is removed when it is dropped.
 class WorkAhead {
 public:
-    static constexpr size_t kDepth = 2;
+    // Images worked on ahead at most, and threads that work on them: one waits, so that a
+    // thread that is done goes on without waiting for the run.
+    static constexpr size_t kDepth = 3;
+    static constexpr size_t kThreads = 2;
 
     // `budget`: the bytes that the image in hand and the work ahead may hold together.
-    WorkAhead(const FileList& list, const BatchRequest& request, uint64_t budget);
+    WorkAhead(const FileList& list, const BatchRequest& request, uint64_t budget,
+              bool writeAhead = false);
     ~WorkAhead();
     WorkAhead(const WorkAhead&) = delete;
     WorkAhead& operator=(const WorkAhead&) = delete;
@@ -48,8 +54,13 @@ public:
     // work ahead has ended.
     PreparedImage Take(size_t index);
 
-    // Drops all work ahead without waiting for it.
-    void Discard();
+    // The output of entry `index` written ahead into its temporary file, to be committed in its
+    // turn; `damaged` says whether its source was damaged. nullptr when it was not written
+    // ahead or is of no use now: Take then gives the image to write.
+    std::unique_ptr<AtomicFile> TakeWritten(size_t index, bool& damaged);
+
+    // Drops all work ahead without waiting for it; whether there was any.
+    bool Discard();
 
 private:
     struct Job;
@@ -58,12 +69,14 @@ private:
     const FileList& list_;
     std::shared_ptr<const BatchRequest> request_;  // shared with the work, which may outlive us
     uint64_t budget_;
+    bool writeAhead_;
     uint64_t inHand_ = 0;  // bytes counted for the image last taken
     std::deque<std::shared_ptr<Job>> jobs_;
 };
 
-// Waits until all work ahead, including dropped work, has ended. Done at the latest when the
-// program exits, so that no preparation runs while the libraries are torn down.
+// Waits until all work ahead, including dropped work, has ended, and ends its threads. Done at
+// the latest when the program exits, so that no preparation runs while the libraries are torn
+// down.
 void WaitForWorkAhead();
 
 }  // namespace korvale

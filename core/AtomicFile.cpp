@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <iterator>
 
 #include "Text.h"
 
@@ -21,18 +22,37 @@ constexpr char kTemporaryPrefix[] = ".korvale-";
 constexpr int kMaxLinkHops = 40;
 
 FileCalls systemCalls;
-FileCalls* activeCalls = &systemCalls;
+std::atomic<FileCalls*> activeCalls{&systemCalls};
 
-// The temporary file being written, kept where a signal handler can reach it without
-// allocating.
-char inHandPath[PATH_MAX];
-volatile sig_atomic_t inHandSet = 0;
+// The temporary files being written, kept where a signal handler can reach them without
+// allocating. Several threads may each write one, so each takes a slot of its own.
+struct InHand {
+    char path[PATH_MAX];
+    std::atomic<int> state{0};  // 0 free, 1 taken, 2 path set
+};
+static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
+InHand inHand[8];
 
-void HoldInHand(const std::string& path) {
-    inHandSet = 0;
-    if (path.size() < sizeof inHandPath) {
-        std::memcpy(inHandPath, path.c_str(), path.size() + 1);
-        inHandSet = 1;
+// The slot now holding `path`, or -1 when none is free or the path is too long.
+int HoldInHand(const std::string& path) {
+    if (path.size() >= PATH_MAX) {
+        return -1;
+    }
+    for (int slot = 0; slot < static_cast<int>(std::size(inHand)); ++slot) {
+        int expected = 0;
+        if (inHand[slot].state.compare_exchange_strong(expected, 1)) {
+            std::memcpy(inHand[slot].path, path.c_str(), path.size() + 1);
+            inHand[slot].state.store(2);
+            return slot;
+        }
+    }
+    return -1;
+}
+
+void ReleaseInHand(int& slot) {
+    if (slot >= 0) {
+        inHand[slot].state.store(0);
+        slot = -1;
     }
 }
 
@@ -148,7 +168,7 @@ int FileCalls::Rename(const std::string& from, const std::string& to) {
 }
 
 void SetFileCalls(FileCalls* calls) {
-    activeCalls = calls != nullptr ? calls : &systemCalls;
+    activeCalls.store(calls != nullptr ? calls : &systemCalls);
 }
 
 AtomicFile::~AtomicFile() {
@@ -216,9 +236,13 @@ bool AtomicFile::Open(const std::string& path, const std::string& temporaryName,
         if (!temporaryName.empty()) {
             ::unlink(temporary_.c_str());  // a stale file of the fixed name, whatever it is
         }
+        // Held before it exists, so that a signal handler running meanwhile still sees it.
+        ReleaseInHand(inHandSlot_);
+        inHandSlot_ = HoldInHand(temporary_);
         fd_ = ::open(temporary_.c_str(), flags, 0666);
         if (fd_ < 0 && (errno != EEXIST || !temporaryName.empty())) {
             const int code = errno;
+            ReleaseInHand(inHandSlot_);
             // A fixed name in the way is named; otherwise the folder is what refused.
             const std::string concerned = code == EEXIST   ? temporary_
                                           : folder.empty() ? std::string(".")
@@ -228,10 +252,10 @@ bool AtomicFile::Open(const std::string& path, const std::string& temporaryName,
         }
     }
     if (fd_ < 0) {
+        ReleaseInHand(inHandSlot_);
         temporary_.clear();
         return Fail(EEXIST, folder);
     }
-    HoldInHand(temporary_);
     return true;
 }
 
@@ -241,7 +265,7 @@ bool AtomicFile::Write(const void* data, size_t size) {
     }
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
-        const ssize_t put = activeCalls->Write(fd_, bytes, size);
+        const ssize_t put = activeCalls.load()->Write(fd_, bytes, size);
         if (put < 0 && errno == EINTR) {
             continue;
         }
@@ -262,21 +286,21 @@ bool AtomicFile::Commit() {
     if (mode_ != 0) {
         ::fchmod(fd_, mode_);  // the new file keeps the permissions of the one it replaces
     }
-    if (replaces_ && !Flushed(activeCalls->Sync(fd_, temporary_))) {
+    if (replaces_ && !Flushed(activeCalls.load()->Sync(fd_, temporary_))) {
         return Fail(errno, target_);
     }
     const int fd = fd_;
     fd_ = -1;
     // Some file systems report a failed write only when the file is closed.
-    if (activeCalls->Close(fd) != 0 && errno != EINTR) {
+    if (activeCalls.load()->Close(fd) != 0 && errno != EINTR) {
         return Fail(errno, target_);
     }
     failedAtRename_ = true;
-    if (activeCalls->Rename(temporary_, target_) != 0) {
+    if (activeCalls.load()->Rename(temporary_, target_) != 0) {
         return Fail(errno, target_);
     }
     temporary_.clear();
-    inHandSet = 0;
+    ReleaseInHand(inHandSlot_);
     if (replaces_) {
         const std::string folder = FolderOf(target_);
         const int dir =
@@ -284,7 +308,7 @@ bool AtomicFile::Commit() {
         if (dir < 0) {
             return Fail(errno, target_);
         }
-        const bool flushed = Flushed(activeCalls->Sync(dir, folder));
+        const bool flushed = Flushed(activeCalls.load()->Sync(dir, folder));
         const int code = errno;
         ::close(dir);
         if (!flushed) {
@@ -296,14 +320,14 @@ bool AtomicFile::Commit() {
 
 void AtomicFile::Discard() {
     if (fd_ >= 0) {
-        activeCalls->Close(fd_);
+        activeCalls.load()->Close(fd_);
         fd_ = -1;
     }
     if (!temporary_.empty()) {
         ::unlink(temporary_.c_str());
         temporary_.clear();
-        inHandSet = 0;
     }
+    ReleaseInHand(inHandSlot_);
 }
 
 int RemoveStaleTemporaries(const std::string& folder, const struct timespec& before) {
@@ -336,8 +360,10 @@ int RemoveStaleTemporaries(const std::string& folder, const struct timespec& bef
 }
 
 void RemoveTemporaryInHand() {
-    if (inHandSet) {
-        ::unlink(inHandPath);
+    for (const InHand& held : inHand) {
+        if (held.state.load() == 2) {
+            ::unlink(held.path);
+        }
     }
 }
 

@@ -80,6 +80,7 @@ private:
     bool failedAtRename_ = false;
     mode_t mode_ = 0;  // of the replaced file, given to the new one
     FileError error_;
+    int inHandSlot_ = -1;  // where RemoveTemporaryInHand finds the temporary file
 };
 
 // Removes, in `folder`, the temporary files of this program (".korvale-<pid>-<n><ext>") whose
@@ -87,7 +88,8 @@ private:
 // Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& folder, const struct timespec& before);
 
-// Removes the temporary file being written, if any: safe to call from a signal handler.
+// Removes the temporary files being written, if any, on whichever thread: safe to call from a
+// signal handler.
 void RemoveTemporaryInHand();
 
 }  // namespace korvale

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <memory>
+#include <thread>
 
 #include "AtomicFile.h"
 #include "TestFiles.h"
@@ -215,6 +217,33 @@ TEST(AtomicFile, DiscardLeavesTheTargetAlone) {
     }  // never committed
     EXPECT_EQ(Text(dir.File("a.jpg")), "old");
     EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"a.jpg"}));
+}
+
+TEST(AtomicFile, TheSignalHandlersRemovalReachesEveryFileBeingWritten) {
+    test::TempDir dir;
+    // Files that ended free their place for later ones, also beyond the places there are.
+    for (int round = 0; round < 20; ++round) {
+        AtomicFile done;
+        ASSERT_TRUE(done.Open(dir.File("done.jpg")));
+        if (round % 2 == 0) {
+            ASSERT_TRUE(done.Commit());
+        }
+    }
+    std::vector<std::unique_ptr<AtomicFile>> open;
+    std::vector<std::thread> writers;
+    for (int i = 0; i < 3; ++i) {
+        open.push_back(std::make_unique<AtomicFile>());
+        writers.emplace_back([&file = *open.back(), path = dir.File(std::to_string(i) + ".bmp")] {
+            ASSERT_TRUE(file.Open(path));
+            ASSERT_TRUE(file.Write("new", 3));
+        });
+    }
+    for (std::thread& writer : writers) {
+        writer.join();
+    }
+    EXPECT_EQ(Names(dir.path()).size(), 4u);
+    RemoveTemporaryInHand();
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"done.jpg"}));
 }
 
 // A process id that has ended (until the system reuses it).
