@@ -1,5 +1,6 @@
 // Resolution stamping: BMP and JPEG fields, and PNG and TIFF ones where they exist, are patched
-// in place, reading a few dozen header bytes and never the pixels.
+// in place, reading a few dozen header bytes and never the pixels. A PNG or TIFF without them is
+// read whole and replaced by a copy with them inserted.
 #include "ResolutionStamp.h"
 
 #include <algorithm>
