@@ -80,10 +80,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (pngWalked != pngInfo.has_value()) {
         std::abort();
     }
-    if (pngInfo &&
-        (pngInfo->width != png.width || pngInfo->height != png.height || pngInfo->width < 1 ||
-         pngInfo->width > 0x7FFFFFFF || pngInfo->height < 1 || pngInfo->height > 0x7FFFFFFF)) {
-        std::abort();
+    if (pngInfo) {
+        // As stored, or turned by an eXIf orientation.
+        const bool asIs = pngInfo->width == png.width && pngInfo->height == png.height;
+        const bool turned = pngInfo->width == png.height && pngInfo->height == png.width;
+        if ((!asIs && !turned) || png.width < 1 || png.width > 0x7FFFFFFF || png.height < 1 ||
+            png.height > 0x7FFFFFFF) {
+            std::abort();
+        }
     }
 
     // TIFF: a result needs an IFD0 read whole and both sides of at least 1.

@@ -114,6 +114,8 @@ IMAGES = {
     "png-phys-unit0": png(phys=(3, 0)),
     "png-no-phys": png(before_idat=chunk(b"tEXt", b"k\0v")),
     "png-phys-after-idat": png(after_idat=chunk(b"pHYs", struct.pack(">IIB", 3780, 3780, 1))),
+    "png-exif-orientation": png(phys=(2835, 1),
+                                before_idat=chunk(b"eXIf", tiff(True, [(274, 3, [6])], 0))),
     "tiff-le-short": tiff(False, tiff_fields()),
     "tiff-be-long-cm": tiff(True, tiff_fields(4, (118, 1), 3, 6)),
     "tiff-le-no-resolution": tiff(False, tiff_fields(3, None, None, 8)),
@@ -161,7 +163,7 @@ def main():
     for dpi in (300, 0, 72, 70000, 0xFFFFFFFF):
         for name in ("bmp-info40", "bmp-core12", "bmp-v5-topdown", "jpeg-jfif-dpi",
                      "jpeg-exif-be", "jpeg-padded-markers", "png-phys-inch", "png-no-phys",
-                     "tiff-le-short", "tiff-be-long-cm", "tiff-le-no-resolution"):
+                     "png-exif-orientation", "tiff-le-short", "tiff-be-long-cm", "tiff-le-no-resolution"):
             write("stamp", f"{name}-{dpi}", struct.pack("<I", dpi) + IMAGES[name])
     for name, data in CSV.items():
         write("preset_csv", name, data)

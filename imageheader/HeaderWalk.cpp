@@ -51,7 +51,7 @@ bool WalkPng(ByteSource& source, PngLayout& layout) {
         if (std::memcmp(type, "IEND", 4) == 0) {
             break;
         }
-        if (std::memcmp(type, "pHYs", 4) == 0) {
+        if (std::memcmp(type, "pHYs", 4) == 0 && !layout.hasPhys && !layout.damagedPhys) {
             // Data and CRC: an in-place update writes both.
             uint8_t data[13];
             if (length != 9) {
@@ -61,8 +61,11 @@ bool WalkPng(ByteSource& source, PngLayout& layout) {
                 layout.physAt = at + 8;
                 layout.pixelsPerUnitX = Be32(data);
                 layout.unit = data[8];
+            } else {
+                break;
             }
-            break;
+        } else if (std::memcmp(type, "eXIf", 4) == 0 && layout.exifAt == 0) {
+            layout.exifAt = at + 8;
         }
         at += 12 + static_cast<uint64_t>(length);
     }

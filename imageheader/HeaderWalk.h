@@ -19,13 +19,15 @@ struct PngLayout {
     uint8_t unit = 0;
     // A pHYs chunk of any other length: the file is left alone rather than given a second one.
     bool damagedPhys = false;
+    // The data of the first eXIf chunk before the image data (a TIFF structure); 0 when none.
+    uint64_t exifAt = 0;
     // Offset of the first IDAT chunk's length field; 0 when the walk ended before it.
     uint64_t firstIdat = 0;
 };
 
 // False unless the bytes start with the PNG signature and an IHDR chunk with sides from 1 to
-// 2^31 - 1. The chunks after it are walked until the first pHYs or IDAT, the end of the bytes
-// or a bounded number of chunks.
+// 2^31 - 1. The chunks after it are walked until the first IDAT, IEND, the end of the bytes or
+// a bounded number of chunks; the first pHYs and eXIf count.
 bool WalkPng(ByteSource& source, PngLayout& layout);
 
 // One IFD entry as found: the raw value field in the file's byte order.

@@ -26,8 +26,9 @@ std::optional<ImageHeaderInfo> ProbeImageHeader(const std::string& path);
 
 std::optional<ImageHeaderInfo> ProbeBmpHeader(const std::string& path);
 
-// IHDR width and height; the DPI from a pHYs chunk in pixels per metre (unit 1), rounded as for
-// BMP. No pHYs before the image data, or unit 0, gives 0.
+// IHDR width and height, swapped for an eXIf Orientation of 5 to 8; the DPI from a pHYs chunk
+// in pixels per metre (unit 1), rounded as for BMP. No pHYs before the image data, or unit 0,
+// gives 0.
 std::optional<ImageHeaderInfo> ProbePngHeader(const std::string& path);
 
 // Classic TIFF in either byte order: IFD0's ImageWidth and ImageLength (SHORT or LONG, 1 or

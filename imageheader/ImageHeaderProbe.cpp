@@ -243,6 +243,16 @@ std::optional<ImageHeaderInfo> ProbePngHeader(const std::string& path) {
         // Above the signed range PNG allows, the value counts as no resolution, as for BMP.
         info.dpi = BmpDpiFromPixelsPerMetre(static_cast<int32_t>(png.pixelsPerUnitX));
     }
+    if (png.exifAt != 0) {
+        // The decoder turns the image by this orientation, so the list must show it turned.
+        int32_t orientation = 0;
+        uint32_t exifDpi = 0;
+        file.Seek(png.exifAt);
+        ReadExifIfd0(file, orientation, exifDpi);
+        if (orientation >= 5 && orientation <= 8) {
+            std::swap(info.width, info.height);
+        }
+    }
     return info;
 }
 

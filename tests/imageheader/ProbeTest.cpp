@@ -289,7 +289,16 @@ Bytes WithByte(Bytes bytes, size_t at, uint8_t value) {
     return bytes;
 }
 
-// PNG: IHDR sizes, the pHYs units and where the chunk may stand.
+Bytes PngWithExif(const Bytes& tiff, bool phys = false) {
+    PngBuilder png;
+    png.Signature().Ihdr(30, 20).Chunk("eXIf", tiff);
+    if (phys) {
+        png.Phys(11811, 11811, 1);
+    }
+    return png.Idat().End().bytes();
+}
+
+// PNG: IHDR sizes, the pHYs units and where the chunk may stand, the eXIf orientation.
 INSTANTIATE_TEST_SUITE_P(
     Png, ProbeTest,
     ::testing::Values(
@@ -306,6 +315,22 @@ INSTANTIATE_TEST_SUITE_P(
                   Info(30, 20, 0)},
         ProbeCase{"PhysOfWrongLength", "a.png",
                   PngBuilder().Signature().Ihdr(30, 20).Chunk("pHYs", Bytes(8, 1)).Idat().bytes(),
+                  Info(30, 20, 0)},
+        ProbeCase{"ExifOrientation6", "a.png",
+                  PngWithExif(MakeTiff(true, {{274, kTiffShort, {6}}}, 0)), Info(20, 30, 0)},
+        ProbeCase{"ExifOrientation8AndPhys", "a.png",
+                  PngWithExif(MakeTiff(false, {{274, kTiffShort, {8}}}, 0), true),
+                  Info(20, 30, 300)},
+        ProbeCase{"ExifOrientation3", "a.png",
+                  PngWithExif(MakeTiff(false, {{274, kTiffShort, {3}}}, 0)), Info(30, 20, 0)},
+        ProbeCase{"ExifAfterImageData", "a.png",
+                  PngBuilder()
+                      .Signature()
+                      .Ihdr(30, 20)
+                      .Idat()
+                      .Chunk("eXIf", MakeTiff(false, {{274, kTiffShort, {6}}}, 0))
+                      .End()
+                      .bytes(),
                   Info(30, 20, 0)},
         ProbeCase{"LargeSides", "a.png", SimplePng(0x7FFFFFFF, 70000), Info(0x7FFFFFFF, 70000, 0)},
         ProbeCase{"WidthZero", "a.png", SimplePng(0, 20), std::nullopt},

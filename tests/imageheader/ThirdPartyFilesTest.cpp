@@ -187,6 +187,12 @@ INSTANTIATE_TEST_SUITE_P(
                  Pillow("Image.new('I;16', (40, 10), 1000).save('OUT')"),
                  {"pillow", "identify"},
                  Info(40, 10, 0)},
+        MadeFile{"PillowExifOrientation6",
+                 "a.png",
+                 Pillow("exif = Image.Exif(); exif[274] = 6; "
+                        "Image.new('RGB', (30, 20), (9, 8, 7)).save('OUT', exif=exif.tobytes())"),
+                 {"pillow", "identify"},
+                 Info(20, 30, 0)},
         MadeFile{"TiffNamedPng",
                  "a.png",
                  Pillow("Image.new('RGB', (30, 20)).save('OUT', format='TIFF')"),
