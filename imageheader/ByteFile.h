@@ -31,7 +31,7 @@ public:
     void Skip(int64_t offset);
     uint64_t Tell() const { return position_; }
     // The length at opening; known for Update access only (0 otherwise).
-    uint64_t size() const { return size_; }
+    uint64_t Size() const { return size_; }
 
     // Writes at the current position, only within the existing file: a write that would extend
     // the file is refused and nothing is written.

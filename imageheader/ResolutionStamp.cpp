@@ -46,7 +46,7 @@ void StampByEdit(const std::string& path, uint32_t dpi, PlanEdit plan, Rebuild r
             }
             return;
         }
-        whole.resize(file.size());
+        whole.resize(file.Size());
         file.Seek(0);
         if (file.Read(whole.data(), whole.size()) != whole.size()) {
             return;
