@@ -1,12 +1,16 @@
-// Fuzz target: the header probe (BMP, JPEG with JFIF and Exif) on arbitrary file contents.
+// Fuzz target: the header probe (BMP, JPEG with JFIF and Exif, PNG, TIFF) on arbitrary file
+// contents.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "ByteFile.h"
+#include "ByteSource.h"
 #include "FuzzFiles.h"
+#include "HeaderWalk.h"
 #include "ImageHeader.h"
 
 using namespace korvale;
@@ -16,15 +20,19 @@ namespace {
 struct Paths {
     std::string bmp = fuzz::ScratchFile("probe.bmp");
     std::string jpeg = fuzz::ScratchFile("probe.jpg");
+    std::string png = fuzz::ScratchFile("probe.png");
+    std::string tiff = fuzz::ScratchFile("probe.tif");
 };
 
 const Paths& ProbePaths() {
-    // One inode under both names, so one write serves the BMP and the JPEG branch.
+    // One inode under every name, so one write serves every branch.
     static const Paths paths = [] {
         Paths made;
         fuzz::WriteWhole(made.bmp, nullptr, 0);
-        if (::link(made.bmp.c_str(), made.jpeg.c_str()) != 0) {
-            std::abort();
+        for (const std::string* name : {&made.jpeg, &made.png, &made.tiff}) {
+            if (::link(made.bmp.c_str(), name->c_str()) != 0) {
+                std::abort();
+            }
         }
         return made;
     }();
@@ -60,6 +68,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!(*jpeg == ImageHeaderInfo{width, height, dpi})) {
             std::abort();
         }
+    }
+
+    // PNG: sides within the format's range; the walk over the bytes in memory agrees with the
+    // one over the file.
+    const std::vector<uint8_t> bytes(data, data + size);
+    MemorySource memory(bytes);
+    PngLayout png;
+    const bool pngWalked = WalkPng(memory, png);
+    const auto pngInfo = ProbeImageHeader(paths.png);
+    if (pngWalked != pngInfo.has_value()) {
+        std::abort();
+    }
+    if (pngInfo) {
+        // As stored, or turned by an eXIf orientation.
+        const bool asIs = pngInfo->width == png.width && pngInfo->height == png.height;
+        const bool turned = pngInfo->width == png.height && pngInfo->height == png.width;
+        if ((!asIs && !turned) || png.width < 1 || png.width > 0x7FFFFFFF || png.height < 1 ||
+            png.height > 0x7FFFFFFF) {
+            std::abort();
+        }
+    }
+
+    // TIFF: a result needs an IFD0 read whole and both sides of at least 1.
+    TiffLayout tiff;
+    const bool tiffWalked = WalkTiff(memory, tiff);
+    const auto tiffInfo = ProbeImageHeader(paths.tiff);
+    if (tiffInfo && (!tiffWalked || tiffInfo->width == 0 || tiffInfo->height == 0)) {
+        std::abort();
     }
 
     // The Exif reader on its own, as if the whole input were the TIFF block of an APP1 segment.

@@ -1,6 +1,8 @@
 // Fuzz target: resolution stamping. The first four input bytes are the DPI (little-endian), the
-// rest is the file. Stamping must keep the file's size, write at most the density fields, and
-// give the same bytes when repeated.
+// rest is the file. BMP and JPEG stamping must keep the file's size and write at most the
+// density fields; a PNG or TIFF stamp must make the bytes that the copy in memory makes, and a
+// changed file must read back with its size and the DPI. Every stamp gives the same bytes when
+// repeated.
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 
 #include "FuzzFiles.h"
 #include "ImageHeader.h"
+#include "ResolutionEdit.h"
 #include "ResolutionStamp.h"
 
 using namespace korvale;
@@ -46,6 +49,33 @@ std::vector<uint8_t> StampAndCheck(const std::string& path, const std::vector<ui
         std::abort();
     }
     return once;
+}
+
+// PNG or TIFF at `path`: returns whether the stamp changed the file.
+bool StampEditAndCheck(const std::string& path, const std::vector<uint8_t>& file, uint32_t dpi,
+                       bool png) {
+    fuzz::WriteWhole(path, file);
+    const auto before = ProbeImageHeader(path);
+    StampResolution(path, dpi);
+    const std::vector<uint8_t> once = fuzz::ReadWhole(path);
+    const auto copy = png ? PngWithResolution(file, dpi) : TiffWithResolution(file, dpi);
+    if (once != (copy ? *copy : file)) {
+        std::abort();
+    }
+    StampResolution(path, dpi);
+    if (fuzz::ReadWhole(path) != once) {
+        std::abort();
+    }
+    if (!copy) {
+        return false;
+    }
+    const auto after = ProbeImageHeader(path);
+    const uint32_t expected = png ? BmpDpiFromPixelsPerMetre(BmpPixelsPerMetre(dpi)) : dpi;
+    if (!before || !after || after->width != before->width || after->height != before->height ||
+        after->dpi != expected) {
+        std::abort();
+    }
+    return true;
 }
 
 }  // namespace
@@ -94,5 +124,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t probedDpi = 0;
     int32_t orientation = 0;
     ProbeJpegHeader(jpegPath, width, height, probedDpi, orientation);
+
+    static const std::string pngPath = fuzz::ScratchFile("stamp.png");
+    static const std::string tiffPath = fuzz::ScratchFile("stamp.tif");
+    StampEditAndCheck(pngPath, file, dpi, true);
+    StampEditAndCheck(tiffPath, file, dpi, false);
     return 0;
 }

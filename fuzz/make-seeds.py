@@ -3,6 +3,7 @@
 regression-* files beside them are kept). Run from anywhere; the output is deterministic."""
 import pathlib
 import struct
+import zlib
 
 HERE = pathlib.Path(__file__).resolve().parent
 
@@ -74,6 +75,51 @@ def frame(code=0xC0, width=64, height=48):
     return segment(code, struct.pack(">BHHB", 8, height, width, 3) + bytes(9))
 
 
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def png(width=64, height=48, phys=None, before_idat=b"", after_idat=b""):
+    out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0,
+                                                                 0, 0))
+    if phys is not None:
+        out += chunk(b"pHYs", struct.pack(">IIB", phys[0], phys[0], phys[1]))
+    out += before_idat + chunk(b"IDAT", zlib.compress(bytes(4 * height)))
+    return out + after_idat + chunk(b"IEND", b"")
+
+
+def tiff(big_endian=False, fields=(), data=16):
+    """Classic TIFF: header, strip data, IFD0 with `fields` as (tag, type, values) in that order
+    (values too long for the entry follow it), next-IFD link 0."""
+    e = ">" if big_endian else "<"
+    ifd = 8 + data + (data & 1)
+    out = (b"MM" if big_endian else b"II") + struct.pack(e + "HI", 42, ifd) + bytes(ifd - 8)
+    out += struct.pack(e + "H", len(fields))
+    values_at = ifd + 2 + 12 * len(fields) + 4
+    values = b""
+    for tag, kind, numbers in fields:
+        packed = b"".join(struct.pack(e + ("H" if kind == 3 else "I"), n) for n in numbers)
+        count = len(numbers) // 2 if kind == 5 else len(numbers)
+        out += struct.pack(e + "HHI", tag, kind, count)
+        if len(packed) <= 4:
+            out += packed + bytes(4 - len(packed))
+        else:
+            out += struct.pack(e + "I", values_at + len(values))
+            values += packed
+    return out + struct.pack(e + "I", 0) + values
+
+
+def tiff_fields(size_type=3, resolution=(300, 1), unit=2, orientation=None):
+    fields = [(256, size_type, [64]), (257, size_type, [48])]
+    if orientation is not None:
+        fields.append((274, 3, [orientation]))
+    if resolution is not None:
+        fields += [(282, 5, list(resolution)), (283, 5, list(resolution))]
+    if unit is not None:
+        fields.append((296, 3, [unit]))
+    return fields
+
+
 SCAN_END = segment(0xDA, bytes([3, 1, 0, 2, 0x11, 3, 0x11, 0, 0x3F, 0])) + bytes(
     [0x12, 0x34, 0xFF, 0x00, 0x56]) + b"\xFF\xD9"
 SOI = b"\xFF\xD8"
@@ -95,6 +141,16 @@ IMAGES = {
     "jpeg-padded-markers": SOI + b"\xFF\xFF" + app0() + segment(0xFE, b"comment") + frame() +
                            SCAN_END,
     "jpeg-truncated": (SOI + app0() + frame())[:20],
+    "png-phys-inch": png(phys=(11811, 1)),
+    "png-phys-unit0": png(phys=(3, 0)),
+    "png-no-phys": png(before_idat=chunk(b"tEXt", b"k\0v")),
+    "png-phys-after-idat": png(after_idat=chunk(b"pHYs", struct.pack(">IIB", 3780, 3780, 1))),
+    "png-exif-orientation": png(phys=(2835, 1),
+                                before_idat=chunk(b"eXIf", tiff(True, [(274, 3, [6])], 0))),
+    "tiff-le-short": tiff(False, tiff_fields()),
+    "tiff-be-long-cm": tiff(True, tiff_fields(4, (118, 1), 3, 6)),
+    "tiff-le-no-resolution": tiff(False, tiff_fields(3, None, None, 8)),
+    "tiff-be-resolution-no-unit": tiff(True, tiff_fields(3, (7200, 100), None)),
 }
 
 CSV = {
@@ -137,7 +193,8 @@ def main():
         write("probe", name, data)
     for dpi in (300, 0, 72, 70000, 0xFFFFFFFF):
         for name in ("bmp-info40", "bmp-core12", "bmp-v5-topdown", "jpeg-jfif-dpi",
-                     "jpeg-exif-be", "jpeg-padded-markers"):
+                     "jpeg-exif-be", "jpeg-padded-markers", "png-phys-inch", "png-no-phys",
+                     "png-exif-orientation", "tiff-le-short", "tiff-be-long-cm", "tiff-le-no-resolution"):
             write("stamp", f"{name}-{dpi}", struct.pack("<I", dpi) + IMAGES[name])
     rich = SOI + app0() + segment(0xE1, b"Exif\0\0" + rich_exif_tiff()) + icc_chunks() + \
         frame() + SCAN_END

@@ -30,6 +30,8 @@ public:
     // Relative seek; a move before the start of the file stops at the start.
     void Skip(int64_t offset);
     uint64_t Tell() const { return position_; }
+    // The length at opening; known for Update access only (0 otherwise).
+    uint64_t Size() const { return size_; }
 
     // Writes at the current position, only within the existing file: a write that would extend
     // the file is refused and nothing is written.

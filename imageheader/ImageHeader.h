@@ -1,4 +1,5 @@
-// Reading width, height and resolution from BMP and JPEG headers without decoding pixels.
+// Reading width, height and resolution from BMP, JPEG, PNG and TIFF headers without decoding
+// pixels.
 #pragma once
 
 #include <cstdint>
@@ -19,11 +20,26 @@ struct ImageHeaderInfo {
     }
 };
 
-// Picks the reader by extension (".bmp" in any case for BMP, everything else JPEG) and swaps
-// width and height for an Exif orientation of 5 or more.
+// Picks the reader by extension, in any case: ".bmp" BMP, ".png" PNG, ".tif" and ".tiff" TIFF,
+// everything else JPEG. Swaps width and height for an Exif orientation of 5 or more.
 std::optional<ImageHeaderInfo> ProbeImageHeader(const std::string& path);
 
 std::optional<ImageHeaderInfo> ProbeBmpHeader(const std::string& path);
+
+// IHDR width and height, swapped for an eXIf Orientation of 5 to 8; the DPI from a pHYs chunk
+// in pixels per metre (unit 1), rounded as for BMP. No pHYs before the image data, or unit 0,
+// gives 0.
+std::optional<ImageHeaderInfo> ProbePngHeader(const std::string& path);
+
+// Classic TIFF in either byte order: IFD0's ImageWidth and ImageLength (SHORT or LONG, 1 or
+// more), swapped for an Orientation of 5 to 8. The DPI comes from XResolution by
+// ResolutionUnit: inches (also when the unit is absent) truncated as the Exif resolution is,
+// centimetres times 2.54 rounded half up as a JFIF density in dots per centimetre is; no unit
+// gives 0.
+std::optional<ImageHeaderInfo> ProbeTiffHeader(const std::string& path);
+
+// DPI from a TIFF XResolution of numerator / denominator in the given ResolutionUnit.
+uint32_t TiffDpi(uint32_t numerator, uint32_t denominator, uint16_t unit);
 
 // `dpi` is in/out: the caller sets it (normally to 0) and only the file's densities change it.
 // `orientation` is set to 0 first, then to the Exif orientation if the file has one.

@@ -1,8 +1,11 @@
-// Header probe for BMP and JPEG (JFIF and Exif) files: a handful of reads and seeks per file.
+// Header probe for BMP, JPEG (JFIF and Exif), PNG and TIFF files: a handful of reads and seeks
+// per file.
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
 #include "ByteFile.h"
+#include "HeaderWalk.h"
 #include "ImageHeader.h"
 #include "Text.h"
 
@@ -225,9 +228,89 @@ bool ProbeJpegHeader(const std::string& path, uint32_t& width, uint32_t& height,
     return found;
 }
 
+std::optional<ImageHeaderInfo> ProbePngHeader(const std::string& path) {
+    ByteFile file;
+    if (!file.Open(path, ByteFile::Access::Read)) {
+        return std::nullopt;
+    }
+    FileSource source(file);
+    PngLayout png;
+    if (!WalkPng(source, png)) {
+        return std::nullopt;
+    }
+    ImageHeaderInfo info{png.width, png.height, 0};
+    if (png.hasPhys && png.unit == 1) {
+        // Above the signed range PNG allows, the value counts as no resolution, as for BMP.
+        info.dpi = BmpDpiFromPixelsPerMetre(static_cast<int32_t>(png.pixelsPerUnitX));
+    }
+    if (png.exifAt != 0) {
+        // The decoder turns the image by this orientation, so the list must show it turned.
+        int32_t orientation = 0;
+        uint32_t exifDpi = 0;
+        file.Seek(png.exifAt);
+        ReadExifIfd0(file, orientation, exifDpi);
+        if (orientation >= 5 && orientation <= 8) {
+            std::swap(info.width, info.height);
+        }
+    }
+    return info;
+}
+
+uint32_t TiffDpi(uint32_t numerator, uint32_t denominator, uint16_t unit) {
+    if (denominator == 0) {
+        return 0;
+    }
+    if (unit == 2) {
+        return numerator / denominator;
+    }
+    if (unit == 3) {
+        // (n / d) x 2.54 rounded half up, in 64 bits: the JFIF rule, exact for a fraction too.
+        const uint64_t dpi =
+            (static_cast<uint64_t>(numerator) * 254 + 50ull * denominator) / (100ull * denominator);
+        return static_cast<uint32_t>(std::min<uint64_t>(dpi, UINT32_MAX));
+    }
+    return 0;
+}
+
+std::optional<ImageHeaderInfo> ProbeTiffHeader(const std::string& path) {
+    ByteFile file;
+    if (!file.Open(path, ByteFile::Access::Read)) {
+        return std::nullopt;
+    }
+    FileSource source(file);
+    TiffLayout tiff;
+    if (!WalkTiff(source, tiff)) {
+        return std::nullopt;
+    }
+    ImageHeaderInfo info{tiff.ScalarOf(tiff.width), tiff.ScalarOf(tiff.height), 0};
+    if (info.width == 0 || info.height == 0) {
+        return std::nullopt;
+    }
+    const TiffEntry& x = tiff.xResolution;
+    uint8_t rational[8];
+    if (x.present && x.type == 5 && x.count == 1 && source.ReadAt(x.value, rational, 8)) {
+        const TiffEntry& unit = tiff.resolutionUnit;
+        // TIFF's default unit is the inch.
+        const bool unitGiven = unit.present && unit.type == 3 && unit.count == 1;
+        info.dpi = TiffDpi(tiff.Get32(rational), tiff.Get32(rational + 4),
+                           unitGiven ? tiff.Get16(unit.field) : 2);
+    }
+    const uint32_t orientation = tiff.orientation.type == 3 ? tiff.ScalarOf(tiff.orientation) : 0;
+    if (orientation >= 5 && orientation <= 8) {
+        std::swap(info.width, info.height);
+    }
+    return info;
+}
+
 std::optional<ImageHeaderInfo> ProbeImageHeader(const std::string& path) {
     if (HasExtension(path, "bmp")) {
         return ProbeBmpHeader(path);
+    }
+    if (HasExtension(path, "png")) {
+        return ProbePngHeader(path);
+    }
+    if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
+        return ProbeTiffHeader(path);
     }
     ImageHeaderInfo info;
     int32_t orientation = 0;

@@ -1,9 +1,13 @@
-// Resolution stamping: at most a few dozen header bytes read and 8 written, never the pixels.
+// Resolution stamping: BMP and JPEG fields, and PNG and TIFF ones where they exist, are patched
+// in place, reading a few dozen header bytes and never the pixels. A PNG or TIFF without them is
+// read whole and replaced by a copy with them inserted.
 #include "ResolutionStamp.h"
 
 #include <algorithm>
 
+#include "AtomicFile.h"
 #include "ByteFile.h"
+#include "ResolutionEdit.h"
 #include "Text.h"
 
 namespace korvale {
@@ -17,7 +21,58 @@ int ReadByte(ByteFile& file) {
     return file.Read(&byte, 1) == 1 ? byte : -1;
 }
 
+using PlanEdit = ResolutionEdit (*)(ByteSource&, uint32_t);
+using Rebuild = std::optional<std::vector<uint8_t>> (*)(const std::vector<uint8_t>&, uint32_t);
+
+void StampByEdit(const std::string& path, uint32_t dpi, PlanEdit plan, Rebuild rebuild) {
+    std::vector<uint8_t> whole;
+    {
+        ByteFile file;
+        if (!file.Open(path, ByteFile::Access::Update)) {
+            return;
+        }
+        FileSource source(file);
+        const ResolutionEdit edit = plan(source, dpi);
+        if (edit.kind == ResolutionEdit::Kind::None) {
+            return;
+        }
+        if (edit.kind == ResolutionEdit::Kind::InPlace) {
+            // The walk read every patched byte, so no write reaches past the file's end.
+            for (const BytePatch& patch : edit.patches) {
+                file.Seek(patch.offset);
+                if (!file.Write(patch.bytes.data(), patch.bytes.size())) {
+                    return;
+                }
+            }
+            return;
+        }
+        whole.resize(file.Size());
+        file.Seek(0);
+        if (file.Read(whole.data(), whole.size()) != whole.size()) {
+            return;
+        }
+    }
+    const std::optional<std::vector<uint8_t>> rebuilt = rebuild(whole, dpi);
+    if (!rebuilt) {
+        return;
+    }
+    // Replaced as outputs are written: the old file stays whole until the rename.
+    AtomicFile out;
+    if (!out.Open(path, {}, /*keepReadOnly=*/true) ||
+        !out.Write(rebuilt->data(), rebuilt->size()) || !out.Commit()) {
+        out.Discard();
+    }
+}
+
 }  // namespace
+
+void StampPngResolution(const std::string& path, uint32_t dpi) {
+    StampByEdit(path, dpi, PlanPngResolution, PngWithResolution);
+}
+
+void StampTiffResolution(const std::string& path, uint32_t dpi) {
+    StampByEdit(path, dpi, PlanTiffResolution, TiffWithResolution);
+}
 
 int32_t BmpPixelsPerMetre(uint32_t dpi) {
     // 64 bits: DPI values from source headers can exceed what the 32-bit product holds.
@@ -111,6 +166,10 @@ void StampJpegResolution(const std::string& path, uint32_t dpi) {
 void StampResolution(const std::string& path, uint32_t dpi) {
     if (HasExtension(path, "bmp")) {
         StampBmpResolution(path, dpi);
+    } else if (HasExtension(path, "png")) {
+        StampPngResolution(path, dpi);
+    } else if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
+        StampTiffResolution(path, dpi);
     } else {
         StampJpegResolution(path, dpi);
     }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ExifEdit.h"
+#include "ResolutionEdit.h"
 #include "ResolutionStamp.h"
 #include "Text.h"
 
@@ -64,8 +65,16 @@ std::optional<ByteBuffer> JpegWithResolution(const ByteBuffer& jpeg, uint32_t dp
 
 std::optional<ByteBuffer> WithResolution(const std::string& name, const ByteBuffer& bytes,
                                          uint32_t dpi) {
-    return HasExtension(name, "bmp") ? BmpWithResolution(bytes, dpi)
-                                     : JpegWithResolution(bytes, dpi);
+    if (HasExtension(name, "bmp")) {
+        return BmpWithResolution(bytes, dpi);
+    }
+    if (HasExtension(name, "png")) {
+        return PngWithResolution(bytes, dpi);
+    }
+    if (HasExtension(name, "tif") || HasExtension(name, "tiff")) {
+        return TiffWithResolution(bytes, dpi);
+    }
+    return JpegWithResolution(bytes, dpi);
 }
 
 }  // namespace korvale

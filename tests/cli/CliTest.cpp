@@ -3,6 +3,7 @@
 
 #include "CliRunner.h"
 #include "ImageHeader.h"
+#include "PngTiffFiles.h"
 #include "TestFiles.h"
 
 namespace korvale {
@@ -56,6 +57,29 @@ TEST(CliStamp, PatchesInPlaceAndReportsEachFile) {
     EXPECT_EQ(ProbeImageHeader(jpeg)->dpi, 350u);
     EXPECT_EQ(ProbeImageHeader(exif)->dpi, 72u);
     EXPECT_EQ(RunCli({"stamp", "0", bmp, jpeg}).exitCode, 0);
+}
+
+TEST(CliStamp, PngAndTiffInPlaceOrByInsertion) {
+    test::TempDir dir;
+    const std::string files[] = {dir.File("a.png"),  dir.File("b.PNG"),    dir.File("c.tif"),
+                                 dir.File("d.tiff"), dir.File("jpeg.png"), dir.File("png.tif")};
+    test::WriteFile(files[0], test::SimplePngWithPhys(4, 3, 3780, 1));
+    test::WriteFile(files[1], test::SimplePng(4, 3));
+    test::WriteFile(files[2], test::SimpleTiff(true, 4, 3, 72, 1, 2));
+    test::WriteFile(files[3], test::SimpleTiff(false, 4, 3));
+    test::WriteFile(files[4], test::JpegBuilder().Soi().App0(1, 72, 72).Frame(0xC0, 3, 4).bytes());
+    test::WriteFile(files[5], test::SimplePng(4, 3));
+    const auto probed = RunCli({"probe", files[0], files[1], files[2], files[3], files[4]});
+    EXPECT_EQ(probed.exitCode, 1);
+    EXPECT_EQ(probed.out, files[0] + "\tok\t4\t3\t96\n" + files[1] + "\tok\t4\t3\t0\n" + files[2] +
+                              "\tok\t4\t3\t72\n" + files[3] + "\tok\t4\t3\t0\n" + files[4] +
+                              "\tunreadable\n");
+    const auto stamped =
+        RunCli({"stamp", "300", files[0], files[1], files[2], files[3], files[4], files[5]});
+    EXPECT_EQ(stamped.exitCode, 1);
+    EXPECT_EQ(stamped.out, files[0] + "\tstamped\n" + files[1] + "\tstamped\n" + files[2] +
+                               "\tstamped\n" + files[3] + "\tstamped\n" + files[4] +
+                               "\tunchanged\n" + files[5] + "\tunchanged\n");
 }
 
 TEST(CliUsage, ErrorsGiveStatus2AndAMessage) {

@@ -134,6 +134,30 @@ TEST_F(MetadataRunTest, DpiOnlyCopiesUnderTheSameNameWithOnlyTheResolutionChange
     EXPECT_EQ(test::ReadFile(in_.File("a.jpg")), camera);
 }
 
+TEST_F(MetadataRunTest, DpiOnlyCopiesPngAndTiffWithTheirPixelsUntouched) {
+    const cv::Mat colour(48, 64, CV_16UC4, cv::Scalar(1000, 20000, 300, 40000));
+    const cv::Mat grey(48, 64, CV_8UC1, cv::Scalar(77));
+    const struct {
+        const char* name;
+        const cv::Mat& image;
+    } files[] = {{"a.png", colour}, {"b.PNG", grey}, {"c.tif", colour}, {"d.tiff", grey}};
+    for (const auto& f : files) {
+        Bytes bytes;
+        const std::string name = f.name;
+        ASSERT_TRUE(cv::imencode(name.substr(name.rfind('.')), f.image, bytes));
+        Add(in_, f.name, bytes);
+    }
+    request_.method = BatchMethod::DpiOnly;
+    request_.targetDpi = 350;
+    ASSERT_EQ(Run(), BatchEnd::Completed);
+    for (const auto& f : files) {
+        EXPECT_EQ(ProbeImageHeader(out_.File(f.name)), (ImageHeaderInfo{64, 48, 350})) << f.name;
+        const cv::Mat copied = cv::imread(out_.File(f.name), cv::IMREAD_UNCHANGED);
+        ASSERT_EQ(copied.type(), f.image.type()) << f.name;
+        EXPECT_EQ(cv::norm(copied, f.image, cv::NORM_INF), 0.0) << f.name;
+    }
+}
+
 TEST_F(MetadataRunTest, DpiOnlyInTheSourceFolderAsksThenReplacesSafely) {
     const Bytes camera = CameraJpeg(test::MakeProfile(300));
     const std::string a = Add(in_, "a.jpg", camera);

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "ImageHeader.h"
+#include "PngTiffFiles.h"
 #include "TestFiles.h"
 
 namespace korvale {
@@ -22,6 +23,15 @@ using test::ExifOrientation;
 using test::ExifResolutionUnit;
 using test::ExifXResolution;
 using test::JpegBuilder;
+using test::kTiffLong;
+using test::kTiffRational;
+using test::kTiffShort;
+using test::MakeTiff;
+using test::PngBuilder;
+using test::SimplePng;
+using test::SimplePngWithPhys;
+using test::SimpleTiff;
+using test::TiffField;
 
 struct ProbeCase {
     const char* name;
@@ -272,6 +282,156 @@ INSTANTIATE_TEST_SUITE_P(
                   JpegBuilder().Soi().ScanAndEnd().Frame(0xC0, 5, 6).bytes(), std::nullopt},
         ProbeCase{"NoStartOfImage", "a.jpg", Bytes{0xFF, 0xD9, 0xFF, 0xC0}, std::nullopt},
         ProbeCase{"EmptyJpeg", "a.jpg", Bytes{}, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+Bytes WithByte(Bytes bytes, size_t at, uint8_t value) {
+    bytes[at] = value;
+    return bytes;
+}
+
+Bytes PngWithExif(const Bytes& tiff, bool phys = false) {
+    PngBuilder png;
+    png.Signature().Ihdr(30, 20).Chunk("eXIf", tiff);
+    if (phys) {
+        png.Phys(11811, 11811, 1);
+    }
+    return png.Idat().End().bytes();
+}
+
+// PNG: IHDR sizes, the pHYs units and where the chunk may stand, the eXIf orientation.
+INSTANTIATE_TEST_SUITE_P(
+    Png, ProbeTest,
+    ::testing::Values(
+        ProbeCase{"Phys11811", "a.png", SimplePngWithPhys(30, 20, 11811, 1), Info(30, 20, 300)},
+        ProbeCase{"Phys3780", "a.PNG", SimplePngWithPhys(30, 20, 3780, 1), Info(30, 20, 96)},
+        ProbeCase{"Phys2835", "a.Png", SimplePngWithPhys(1, 1, 2835, 1), Info(1, 1, 72)},
+        ProbeCase{"PhysUnit0", "a.png", SimplePngWithPhys(30, 20, 2, 0), Info(30, 20, 0)},
+        ProbeCase{"PhysUnit2", "a.png", SimplePngWithPhys(30, 20, 11811, 2), Info(30, 20, 0)},
+        ProbeCase{"NoPhys", "a.png", SimplePng(30, 20), Info(30, 20, 0)},
+        ProbeCase{"PhysBeyondSignedRange", "a.png", SimplePngWithPhys(30, 20, 0x80000000u, 1),
+                  Info(30, 20, 0)},
+        ProbeCase{"PhysAfterImageData", "a.png",
+                  PngBuilder().Signature().Ihdr(30, 20).Idat().Phys(11811, 11811, 1).End().bytes(),
+                  Info(30, 20, 0)},
+        ProbeCase{"PhysOfWrongLength", "a.png",
+                  PngBuilder().Signature().Ihdr(30, 20).Chunk("pHYs", Bytes(8, 1)).Idat().bytes(),
+                  Info(30, 20, 0)},
+        ProbeCase{"ExifOrientation6", "a.png",
+                  PngWithExif(MakeTiff(true, {{274, kTiffShort, {6}}}, 0)), Info(20, 30, 0)},
+        ProbeCase{"ExifOrientation8AndPhys", "a.png",
+                  PngWithExif(MakeTiff(false, {{274, kTiffShort, {8}}}, 0), true),
+                  Info(20, 30, 300)},
+        ProbeCase{"ExifOrientation3", "a.png",
+                  PngWithExif(MakeTiff(false, {{274, kTiffShort, {3}}}, 0)), Info(30, 20, 0)},
+        ProbeCase{"ExifAfterImageData", "a.png",
+                  PngBuilder()
+                      .Signature()
+                      .Ihdr(30, 20)
+                      .Idat()
+                      .Chunk("eXIf", MakeTiff(false, {{274, kTiffShort, {6}}}, 0))
+                      .End()
+                      .bytes(),
+                  Info(30, 20, 0)},
+        ProbeCase{"LargeSides", "a.png", SimplePng(0x7FFFFFFF, 70000), Info(0x7FFFFFFF, 70000, 0)},
+        ProbeCase{"WidthZero", "a.png", SimplePng(0, 20), std::nullopt},
+        ProbeCase{"HeightBeyondSignedRange", "a.png", SimplePng(30, 0x80000000u), std::nullopt},
+        ProbeCase{"FirstChunkNotIhdr", "a.png",
+                  PngBuilder().Signature().Phys(1, 1, 1).Ihdr(30, 20).Idat().bytes(),
+                  std::nullopt},
+        ProbeCase{"IhdrOfWrongLength", "a.png", WithByte(SimplePng(30, 20), 11, 14),
+                  std::nullopt},
+        ProbeCase{"BadSignature", "a.png", WithByte(SimplePng(30, 20), 7, 0), std::nullopt},
+        ProbeCase{"CutAfterIhdr", "a.png", Truncated(SimplePngWithPhys(30, 20, 11811, 1), 33),
+                  Info(30, 20, 0)},
+        ProbeCase{"CutInsidePhys", "a.png", Truncated(SimplePngWithPhys(30, 20, 11811, 1), 45),
+                  Info(30, 20, 0)},
+        ProbeCase{"CutInsideIhdr", "a.png", Truncated(SimplePng(30, 20), 23), std::nullopt},
+        ProbeCase{"HugeChunkLength", "a.png",
+                  [] {
+                      Bytes b = SimplePngWithPhys(30, 20, 11811, 1);
+                      b.insert(b.begin() + 33, {0xFF, 0xFF, 0xFF, 0xF0, 't', 'E', 'X', 't'});
+                      return b;
+                  }(),
+                  Info(30, 20, 0)},
+        ProbeCase{"JpegNamedPng", "a.png", TypicalJpeg(1, 300), std::nullopt},
+        ProbeCase{"PngNamedJpg", "a.jpg", SimplePngWithPhys(30, 20, 11811, 1), std::nullopt},
+        ProbeCase{"PngNamedBmp", "a.bmp", SimplePng(30, 20), std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// TIFF: byte orders, size types, the resolution units and their rounding, orientation.
+INSTANTIATE_TEST_SUITE_P(
+    Tiff, ProbeTest,
+    ::testing::Values(
+        ProbeCase{"LittleShort300", "a.tif", SimpleTiff(false, 30, 20, 300, 1, 2),
+                  Info(30, 20, 300)},
+        ProbeCase{"BigShort300", "a.tif", SimpleTiff(true, 30, 20, 300, 1, 2), Info(30, 20, 300)},
+        ProbeCase{"LittleLong", "a.TIFF", SimpleTiff(false, 70000, 5, 72, 1, 2, true),
+                  Info(70000, 5, 72)},
+        ProbeCase{"BigLong", "a.Tif", SimpleTiff(true, 70000, 5, 72, 1, 2, true),
+                  Info(70000, 5, 72)},
+        ProbeCase{"NoUnitMeansInch", "a.tiff", SimpleTiff(true, 30, 20, 150, 1), Info(30, 20, 150)},
+        ProbeCase{"InchTruncated", "a.tif", SimpleTiff(false, 30, 20, 7299, 100, 2),
+                  Info(30, 20, 72)},
+        ProbeCase{"Centimetre118", "a.tif", SimpleTiff(false, 30, 20, 118, 1, 3),
+                  Info(30, 20, 300)},
+        ProbeCase{"Centimetre38", "a.tif", SimpleTiff(true, 30, 20, 38, 1, 3), Info(30, 20, 97)},
+        // A fraction is not cut first: 37.8 per cm is 96.012 per inch.
+        ProbeCase{"CentimetreFraction", "a.tif", SimpleTiff(false, 30, 20, 378, 10, 3),
+                  Info(30, 20, 96)},
+        ProbeCase{"CentimetreHuge", "a.tif", SimpleTiff(false, 30, 20, UINT32_MAX, 1, 3),
+                  Info(30, 20, UINT32_MAX)},
+        ProbeCase{"UnitNone", "a.tif", SimpleTiff(false, 30, 20, 300, 1, 1), Info(30, 20, 0)},
+        ProbeCase{"ZeroDenominator", "a.tif", SimpleTiff(true, 30, 20, 300, 0, 2), Info(30, 20, 0)},
+        ProbeCase{"NoResolution", "a.tif", SimpleTiff(false, 30, 20), Info(30, 20, 0)},
+        ProbeCase{
+            "ResolutionAsLong", "a.tif",
+            MakeTiff(false,
+                     {{256, kTiffShort, {30}}, {257, kTiffShort, {20}}, {282, kTiffLong, {300}}}),
+            Info(30, 20, 0)},
+        ProbeCase{"ResolutionOutsideFile", "a.tif",
+                  Truncated(SimpleTiff(false, 30, 20, 300, 1, 2), 8 + 16 + 2 + 5 * 12 + 4),
+                  Info(30, 20, 0)},
+        ProbeCase{
+            "Orientation6", "a.tif",
+            MakeTiff(true,
+                     {{256, kTiffShort, {30}}, {257, kTiffLong, {20}}, {274, kTiffShort, {6}}}),
+            Info(20, 30, 0)},
+        ProbeCase{
+            "Orientation5", "a.tif",
+            MakeTiff(false,
+                     {{274, kTiffShort, {5}}, {256, kTiffShort, {30}}, {257, kTiffShort, {20}}}),
+            Info(20, 30, 0)},
+        ProbeCase{
+            "Orientation8", "a.tif",
+            MakeTiff(false,
+                     {{256, kTiffLong, {30}}, {257, kTiffShort, {20}}, {274, kTiffShort, {8}}}),
+            Info(20, 30, 0)},
+        ProbeCase{
+            "Orientation3", "a.tif",
+            MakeTiff(true,
+                     {{256, kTiffShort, {30}}, {257, kTiffShort, {20}}, {274, kTiffShort, {3}}}),
+            Info(30, 20, 0)},
+        ProbeCase{
+            "Orientation9", "a.tif",
+            MakeTiff(false,
+                     {{256, kTiffShort, {30}}, {257, kTiffShort, {20}}, {274, kTiffShort, {9}}}),
+            Info(30, 20, 0)},
+        ProbeCase{"NoLength", "a.tif", MakeTiff(false, {{256, kTiffShort, {30}}}), std::nullopt},
+        ProbeCase{"WidthZero", "a.tif", SimpleTiff(false, 0, 20), std::nullopt},
+        ProbeCase{"WidthAsRational", "a.tif",
+                  MakeTiff(false, {{256, kTiffRational, {30, 1}}, {257, kTiffShort, {20}}}),
+                  std::nullopt},
+        ProbeCase{"NoEntries", "a.tif", MakeTiff(true, {}), std::nullopt},
+        ProbeCase{"IfdCutShort", "a.tif", Truncated(SimpleTiff(false, 30, 20), 8 + 16 + 2 + 20),
+                  std::nullopt},
+        ProbeCase{"IfdOutsideFile", "a.tif", WithByte(SimpleTiff(false, 30, 20), 7, 0x40),
+                  std::nullopt},
+        ProbeCase{"BigTiff", "a.tif", WithByte(SimpleTiff(false, 30, 20), 2, 43), std::nullopt},
+        ProbeCase{"MixedByteOrder", "a.tif", WithByte(SimpleTiff(false, 30, 20), 1, 'M'),
+                  std::nullopt},
+        ProbeCase{"PngNamedTif", "a.tif", SimplePngWithPhys(30, 20, 11811, 1), std::nullopt},
+        ProbeCase{"TiffNamedPng", "a.png", SimpleTiff(false, 30, 20, 300, 1, 2), std::nullopt},
+        ProbeCase{"TiffNamedJpeg", "a.jpg", SimpleTiff(false, 30, 20, 300, 1, 2), std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProbeFiles, MissingFileAndFolderAreUnreadable) {

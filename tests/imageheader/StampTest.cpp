@@ -6,8 +6,11 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "ImageHeader.h"
+#include "PngTiffFiles.h"
+#include "ResolutionEdit.h"
 #include "ResolutionStamp.h"
 #include "TestFiles.h"
+#include "Text.h"
 
 namespace korvale {
 namespace {
@@ -274,10 +277,16 @@ TEST(StampResolution, MixedCaseBmpExtensionTakesTheBmpBranch) {
 
 TEST(StampResolution, ReadOnlyFileIsLeftAlone) {
     test::TempDir dir;
-    for (const std::string name : {"ro.bmp", "ro.jpg"}) {
+    const std::pair<std::string, Bytes> files[] = {
+        {"ro.bmp", test::MakeBmp({40, 4, 4, 0, 0, 0, 48})},
+        {"ro.jpg", JpegBuilder().Soi().App0(0, 1, 1).bytes()},
+        {"in-place.png", test::SimplePngWithPhys(4, 4, 1, 0)},
+        {"insert.png", test::SimplePng(4, 4)},
+        {"in-place.tif", test::SimpleTiff(false, 4, 4, 72, 1, 2)},
+        {"insert.tif", test::SimpleTiff(true, 4, 4)},
+    };
+    for (const auto& [name, before] : files) {
         const std::string path = dir.File(name);
-        const Bytes before = name == "ro.bmp" ? test::MakeBmp({40, 4, 4, 0, 0, 0, 48})
-                                              : JpegBuilder().Soi().App0(0, 1, 1).bytes();
         test::WriteFile(path, before);
         ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
         StampResolution(path, 300);
@@ -289,8 +298,213 @@ TEST(StampResolution, MissingFileIsSilent) {
     test::TempDir dir;
     StampResolution(dir.File("none.jpg"), 300);
     StampResolution(dir.File("none.bmp"), 300);
+    StampResolution(dir.File("none.png"), 300);
+    StampResolution(dir.File("none.tif"), 300);
     StampResolution(dir.path(), 300);
     SUCCEED();
+}
+
+// Every chunk from the signature to IEND, with its CRC checked.
+bool PngChunksIntact(const Bytes& png, std::vector<std::string>* types = nullptr) {
+    size_t at = 8;
+    while (at + 12 <= png.size()) {
+        const uint32_t length =
+            (uint32_t{png[at]} << 24) | (png[at + 1] << 16) | (png[at + 2] << 8) | png[at + 3];
+        if (at + 12 + length > png.size()) {
+            return false;
+        }
+        const uint8_t* crc = png.data() + at + 8 + length;
+        const uint32_t stored = (uint32_t{crc[0]} << 24) | (crc[1] << 16) | (crc[2] << 8) | crc[3];
+        if (test::PngCrc(png.data() + at + 4, length + 4) != stored) {
+            return false;
+        }
+        if (types != nullptr) {
+            types->emplace_back(png.begin() + static_cast<long>(at) + 4,
+                                png.begin() + static_cast<long>(at) + 8);
+        }
+        at += 12 + length;
+    }
+    return at == png.size();
+}
+
+struct EditCase {
+    const char* name;
+    std::string fileName;
+    Bytes bytes;
+    uint32_t dpi;
+    // How many bytes the file grows; -1: it is left as it was.
+    int growth;
+};
+
+void PrintTo(const EditCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class StampEdit : public ::testing::TestWithParam<EditCase> {};
+
+// The file stamp and the copy in memory make the same bytes; a stamped file reads back its DPI
+// with its size unchanged, and a second stamp never grows it again.
+TEST_P(StampEdit, SetsTheResolutionOrLeavesTheFileAlone) {
+    const EditCase& c = GetParam();
+    test::TempDir dir;
+    const std::string path = dir.File(c.fileName);
+    test::WriteFile(path, c.bytes);
+    const auto before = ProbeImageHeader(path);
+    StampResolution(path, c.dpi);
+    const Bytes after = test::ReadFile(path);
+    const bool png = AsciiToLower(c.fileName.back()) == 'g';
+    const auto inMemory =
+        png ? PngWithResolution(c.bytes, c.dpi) : TiffWithResolution(c.bytes, c.dpi);
+    if (c.growth < 0) {
+        EXPECT_EQ(after, c.bytes);
+        EXPECT_FALSE(inMemory);
+        return;
+    }
+    ASSERT_EQ(after.size(), c.bytes.size() + static_cast<size_t>(c.growth));
+    EXPECT_EQ(inMemory, after);
+    ASSERT_TRUE(before);
+    EXPECT_EQ(ProbeImageHeader(path), (ImageHeaderInfo{before->width, before->height, c.dpi}));
+    if (png) {
+        EXPECT_TRUE(PngChunksIntact(after));
+    }
+    StampResolution(path, 96);
+    EXPECT_EQ(test::ReadFile(path).size(), after.size());
+    EXPECT_EQ(ProbeImageHeader(path)->dpi, 96u);
+}
+
+Bytes PngWithChunkBeforeImage(const std::string& type, const Bytes& data) {
+    return test::PngBuilder()
+        .Signature()
+        .Ihdr(30, 20)
+        .Chunk(type, data)
+        .Idat()
+        .Idat()
+        .End()
+        .bytes();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Png, StampEdit,
+    ::testing::Values(
+        EditCase{"PhysInPlace", "a.png", test::SimplePngWithPhys(30, 20, 3780, 1), 300, 0},
+        EditCase{"PhysUnit0InPlace", "a.PNG", test::SimplePngWithPhys(30, 20, 1, 0), 72, 0},
+        EditCase{"PhysInserted", "a.png", test::SimplePng(30, 20), 300, 21},
+        EditCase{"PhysInsertedBeforeFirstOfTwoIdat", "a.png",
+                 PngWithChunkBeforeImage("iCCP", Bytes(40, 7)), 150, 21},
+        EditCase{"PhysAfterImageDataGetsOneBefore", "a.png",
+                 test::PngBuilder().Signature().Ihdr(30, 20).Idat().Phys(1, 1, 0).End().bytes(),
+                 600, 21},
+        EditCase{"LargeDpiClampedToTheField", "a.png", test::SimplePng(30, 20), 10000, 21},
+        EditCase{"DamagedPhys", "a.png", PngWithChunkBeforeImage("pHYs", Bytes(8, 0)), 300, -1},
+        EditCase{"NoImageData", "a.png", test::PngBuilder().Signature().Ihdr(30, 20).End().bytes(),
+                 300, -1},
+        EditCase{"CutBeforeImageData", "a.png", Slice(test::SimplePng(30, 20), 0, 40), 300, -1},
+        EditCase{"PhysWithoutRoomForCrc", "a.png",
+                 Slice(test::SimplePngWithPhys(30, 20, 1, 1), 0, 53), 300, -1},
+        EditCase{"JpegNamedPng", "a.png", JpegBuilder().Soi().App0(1, 72, 72).bytes(), 300, -1},
+        EditCase{"Empty", "a.png", Bytes{}, 300, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+Bytes TiffWithTextTag(bool bigEndian, const std::vector<test::TiffField>& resolution) {
+    std::vector<test::TiffField> fields = {{256, test::kTiffShort, {30}},
+                                           {257, test::kTiffLong, {20}},
+                                           {273, test::kTiffLong, {8}},
+                                           {279, test::kTiffLong, {16}}};
+    fields.insert(fields.end(), resolution.begin(), resolution.end());
+    return test::MakeTiff(bigEndian, fields);
+}
+
+Bytes RationalInsideTheIfd() {
+    Bytes b = test::SimpleTiff(false, 30, 20, 72, 1, 2);
+    b[8 + 16 + 2 + 2 * 12 + 8] = 8 + 16 + 2;  // XResolution's offset: the IFD's first entry
+    return b;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tiff, StampEdit,
+    ::testing::Values(
+        EditCase{"LittleInPlace", "a.tif", test::SimpleTiff(false, 30, 20, 72, 1, 2), 300, 0},
+        EditCase{"BigInPlace", "a.tiff", test::SimpleTiff(true, 30, 20, 72, 1, 2), 300, 0},
+        EditCase{"CentimetresBecomeInches", "a.TIF", test::SimpleTiff(true, 30, 20, 118, 1, 3), 150,
+                 0},
+        EditCase{"LargeDpiExact", "a.tif", test::SimpleTiff(false, 30, 20, 1, 1, 2), UINT32_MAX, 0},
+        // A new IFD0 of 7 entries plus two rationals.
+        EditCase{"NoTagsLittle", "a.tif", TiffWithTextTag(false, {}), 300, 2 + 7 * 12 + 4 + 16},
+        EditCase{"NoTagsBig", "a.tif", TiffWithTextTag(true, {}), 300, 2 + 7 * 12 + 4 + 16},
+        EditCase{"OddLengthGetsAPaddingByte", "a.tif",
+                 [] {
+                     Bytes b = test::SimpleTiff(true, 30, 20);
+                     b.push_back(0);
+                     return b;
+                 }(),
+                 300, 1 + 2 + 5 * 12 + 4 + 16},
+        EditCase{"NoUnitTag", "a.tif", test::SimpleTiff(false, 30, 20, 72, 1), 300,
+                 2 + 5 * 12 + 4 + 16},
+        EditCase{
+            "ResolutionAsLong", "a.tif",
+            TiffWithTextTag(false, {{282, test::kTiffLong, {72}}, {296, test::kTiffShort, {2}}}),
+            300, 2 + 7 * 12 + 4 + 16},
+        EditCase{"RationalInsideTheIfd", "a.tif", RationalInsideTheIfd(), 300, 2 + 5 * 12 + 4 + 16},
+        EditCase{"NoLength", "a.tif", test::MakeTiff(false, {{256, test::kTiffShort, {30}}}), 300,
+                 -1},
+        EditCase{"CutInsideTheIfd", "a.tif", Slice(test::SimpleTiff(false, 30, 20), 0, 40), 300,
+                 -1},
+        EditCase{"PngNamedTif", "a.tif", test::SimplePng(30, 20), 300, -1},
+        EditCase{"Empty", "a.tif", Bytes{}, 300, -1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(StampPng, InPlaceWritesOnlyTheChunkDataAndCrc) {
+    test::TempDir dir;
+    const std::string path = dir.File("a.png");
+    const Bytes before = test::SimplePngWithPhys(30, 20, 3780, 1);
+    test::WriteFile(path, before);
+    StampResolution(path, 300);
+    const Bytes after = test::ReadFile(path);
+    for (size_t at : Differences(before, after)) {
+        EXPECT_TRUE(at >= 41 && at < 54) << at;
+    }
+    // 11811 twice, unit 1.
+    EXPECT_EQ(Slice(after, 41, 9), (Bytes{0, 0, 0x2E, 0x23, 0, 0, 0x2E, 0x23, 1}));
+}
+
+TEST(StampPng, InsertedChunkStandsRightBeforeTheImageData) {
+    test::TempDir dir;
+    const std::string path = dir.File("a.png");
+    const Bytes before = PngWithChunkBeforeImage("tEXt", {'k', 0, 'v'});
+    test::WriteFile(path, before);
+    StampResolution(path, 300);
+    std::vector<std::string> types;
+    ASSERT_TRUE(PngChunksIntact(test::ReadFile(path), &types));
+    EXPECT_EQ(types, (std::vector<std::string>{"IHDR", "tEXt", "pHYs", "IDAT", "IDAT", "IEND"}));
+}
+
+TEST(StampTiff, AppendedIfdKeepsEveryOtherTagAndTheOldBytes) {
+    for (bool bigEndian : {false, true}) {
+        test::TempDir dir;
+        const std::string path = dir.File("a.tif");
+        const Bytes before = TiffWithTextTag(bigEndian, {{282, test::kTiffRational, {7, 0}}});
+        test::WriteFile(path, before);
+        StampResolution(path, 300);
+        const Bytes after = test::ReadFile(path);
+        ASSERT_GT(after.size(), before.size());
+        // Only the header's IFD offset changed in what was there.
+        for (size_t at : Differences(before, after)) {
+            EXPECT_TRUE(at >= 4 && at < 8) << at;
+        }
+        const size_t ifd = bigEndian ? (after[6] << 8) | after[7] : after[4] | (after[5] << 8);
+        EXPECT_EQ(ifd % 2, 0u);
+        const auto get16 = [&](size_t at) {
+            return bigEndian ? (after[at] << 8) | after[at + 1] : after[at] | (after[at + 1] << 8);
+        };
+        std::vector<int> tags;
+        for (int i = 0; i < get16(ifd); ++i) {
+            tags.push_back(get16(ifd + 2 + 12 * static_cast<size_t>(i)));
+        }
+        EXPECT_EQ(tags, (std::vector<int>{256, 257, 273, 279, 282, 283, 296})) << bigEndian;
+        // The strip entries are copied as they were.
+        const size_t oldIfd = 24;
+        EXPECT_EQ(Slice(after, ifd + 2, 48), Slice(before, oldIfd + 2, 48));
+    }
 }
 
 }  // namespace

@@ -405,5 +405,28 @@ TEST(BmpWithResolution, WritesBothFieldsAndNothingElse) {
     EXPECT_FALSE(WithResolution("scan.jpg", bmp, 72));
 }
 
+TEST(WithResolution, PngAndTiffByTheirExtensionOnly) {
+    const cv::Mat image(12, 16, CV_8UC4, cv::Scalar(1, 2, 3, 4));
+    Bytes png, tiff;
+    ASSERT_TRUE(cv::imencode(".png", image, png));
+    ASSERT_TRUE(cv::imencode(".tiff", image, tiff));
+    const struct {
+        const char* name;
+        const Bytes& bytes;
+        bool done;
+    } cases[] = {
+        {"a.png", png, true},   {"a.PNG", png, true},  {"a.tif", tiff, true},
+        {"a.TIFF", tiff, true}, {"a.tif", png, false}, {"a.png", tiff, false},
+        {"a.jpg", png, false},  {"a.png", {}, false},  {"a.tiff", {}, false},
+    };
+    for (const auto& c : cases) {
+        const std::optional<Bytes> output = WithResolution(c.name, c.bytes, 300);
+        ASSERT_EQ(output.has_value(), c.done) << c.name;
+        if (output) {
+            EXPECT_TRUE(SamePixels(Decode(*output), image)) << c.name;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace korvale

@@ -1,0 +1,66 @@
+// Walks over PNG chunks and TIFF IFD0: where the size and resolution fields are, shared by the
+// probe and the resolution edits.
+#pragma once
+
+#include <cstdint>
+
+#include "ByteSource.h"
+
+namespace korvale {
+
+struct PngLayout {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    // A 9-byte pHYs chunk before the image data; `physAt` is the offset of its data, whose CRC
+    // could be read too.
+    bool hasPhys = false;
+    uint64_t physAt = 0;
+    uint32_t pixelsPerUnitX = 0;
+    uint8_t unit = 0;
+    // A pHYs chunk of any other length: the file is left alone rather than given a second one.
+    bool damagedPhys = false;
+    // The data of the first eXIf chunk before the image data (a TIFF structure); 0 when none.
+    uint64_t exifAt = 0;
+    // Offset of the first IDAT chunk's length field; 0 when the walk ended before it.
+    uint64_t firstIdat = 0;
+};
+
+// False unless the bytes start with the PNG signature and an IHDR chunk with sides from 1 to
+// 2^31 - 1. The chunks after it are walked until the first IDAT, IEND, the end of the bytes or
+// a bounded number of chunks; the first pHYs and eXIf count.
+bool WalkPng(ByteSource& source, PngLayout& layout);
+
+// One IFD entry as found: the raw value field in the file's byte order.
+struct TiffEntry {
+    bool present = false;
+    uint16_t type = 0;
+    uint32_t count = 0;
+    uint64_t at = 0;  // offset of the 12-byte entry
+    uint8_t field[4] = {};
+    uint32_t value = 0;  // the field as a 32-bit value
+};
+
+struct TiffLayout {
+    bool bigEndian = false;
+    uint32_t ifd0 = 0;
+    uint16_t entryCount = 0;
+    TiffEntry width;
+    TiffEntry height;
+    TiffEntry orientation;
+    TiffEntry xResolution;
+    TiffEntry yResolution;
+    TiffEntry resolutionUnit;
+
+    uint16_t Get16(const uint8_t* p) const;
+    uint32_t Get32(const uint8_t* p) const;
+    void Put16(uint8_t* p, uint16_t value) const;
+    void Put32(uint8_t* p, uint32_t value) const;
+    // A SHORT or LONG of count 1 from its value field; 0 for any other type or count.
+    uint32_t ScalarOf(const TiffEntry& entry) const;
+};
+
+// False unless the bytes are a classic TIFF (either byte order, version 42) whose IFD0, with its
+// entry count, entries and next-IFD link, can be read whole. BigTIFF is refused.
+bool WalkTiff(ByteSource& source, TiffLayout& layout);
+
+}  // namespace korvale
