@@ -173,6 +173,14 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
         if (!DecodeImage(entry.path, source, &notes)) {
             return {ConvertResult::ReadFailed, {}, notes.lackedMemory, false};
         }
+        // The output's format decides its depth and alpha; a name that has none is left to fail
+        // at the encoder, as before.
+        const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
+        const std::optional<ImageFormat> output =
+            name ? OutputFormatOfName(*name) : std::optional<ImageFormat>();
+        if (output && !FitForOutput(source, FormatOfName(entry.path), *output, request.margin)) {
+            return {ConvertResult::ReadFailed, {}, true, false};
+        }
         const PixelSize target = TargetOf(request, entry);
         PreparedImage prepared =
             request.method == BatchMethod::Resize
@@ -201,17 +209,30 @@ ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
         }
         return ConvertResult::WriteFailed;
     }
-    if (written && (!metadata.iccProfile.empty() || !metadata.exif.empty())) {
+    const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
+    if (written && format == ImageFormat::Jpeg &&
+        (!metadata.iccProfile.empty() || !metadata.exif.empty())) {
         bytes =
             CarryJpegMetadata(bytes, metadata, request.metadata, static_cast<uint32_t>(image.cols),
                               static_cast<uint32_t>(image.rows), dpi);
     }
+    if (written && (format == ImageFormat::Png || format == ImageFormat::Tiff)) {
+        // Their resolution goes into the encoded bytes; an output without it is not written.
+        std::optional<std::vector<uint8_t>> stamped = WithResolution(outputPath, bytes, dpi);
+        if (!stamped) {
+            if (error != nullptr) {
+                *error = {0, outputPath, "解像度を書き込めませんでした。"};
+            }
+            return ConvertResult::WriteFailed;
+        }
+        bytes = std::move(*stamped);
+    }
     written = written && file.Write(bytes.data(), bytes.size());
     if (written) {
         // The branch follows the output's name, not the temporary one.
-        if (HasExtension(outputPath, "bmp")) {
+        if (format == ImageFormat::Bmp) {
             StampBmpResolution(file.temporaryPath(), dpi);
-        } else {
+        } else if (format == ImageFormat::Jpeg) {
             StampJpegResolution(file.temporaryPath(), dpi);
         }
         written = file.Commit();
