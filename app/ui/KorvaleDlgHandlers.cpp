@@ -255,9 +255,7 @@ void CKorvaleDlg::RunBatch() {
     }
     request.interpolation = interpolationList_->currentIndex();
     request.anchor = anchorList_->currentIndex();
-    request.saveFormat = ControlAs<QRadioButton>(1037)->isChecked()   ? SaveFormat::Bmp
-                         : ControlAs<QRadioButton>(1038)->isChecked() ? SaveFormat::Jpeg
-                                                                      : SaveFormat::SameAsSource;
+    request.saveFormat = CheckedFormat();
     const BatchEnd end = korvale::RunBatch(files_, request, running_, *this, *ui_);
     if (end != BatchEnd::NotStarted) {
         // The stop button has just disabled itself; Qt would hand the focus on to the close
