@@ -83,7 +83,8 @@ struct OptionControls {
     int interpolationIndex = -1;  // list 1022
     int anchorIndex = -1;         // list 1026
     int presetIndex = -1;         // list 1034
-    int saveFormatIndex = -1;     // 0, 1, 2: radios 1037 "BMP", 1038 "JPEG", 1039 "元と同じ"
+    int saveFormatIndex = -1;     // 0, 1, 2: radios 1037 "BMP", 1038 "JPEG", 1039 "元と同じ";
+                                  // 3, 4: radios 1067 "PNG", 1068 "TIFF"
     bool dpiOnly = false;         // radio 1065 (then methodIndex is the method chosen before)
     int metadataIndex = -1;       // list 1066
     // Shown by the swatch and the slider, changed only through the record.

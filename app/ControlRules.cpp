@@ -50,6 +50,8 @@ std::vector<std::pair<int, bool>> ControlStates(const ControlStateInputs& in) {
                                  {1037, used},
                                  {1038, used},
                                  {1039, used},
+                                 {1067, used},
+                                 {1068, used},
                                  {1046, used},
                                  {1066, used},
                                  {1013, i && any},

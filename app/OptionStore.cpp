@@ -60,6 +60,12 @@ BatchOptions LoadBatchOptions(const SettingsStore& store, size_t presetCount) {
         case 1:
             options.saveFormat = SaveFormat::Jpeg;
             break;
+        case 3:
+            options.saveFormat = SaveFormat::Png;
+            break;
+        case 4:
+            options.saveFormat = SaveFormat::Tiff;
+            break;
         default:
             options.saveFormat = SaveFormat::SameAsSource;
             break;
@@ -72,7 +78,9 @@ BatchOptions LoadBatchOptions(const SettingsStore& store, size_t presetCount) {
 }
 
 std::vector<StoredValue> StoredValuesOf(const OptionControls& c) {
-    const int32_t saveFormat = c.saveFormatIndex == 0 ? 0 : c.saveFormatIndex == 1 ? 1 : 2;
+    // The stored values are SaveFormat's: 2 stays "元と同じ", PNG and TIFF come after it.
+    const int32_t saveFormat =
+        c.saveFormatIndex >= 0 && c.saveFormatIndex <= 4 ? c.saveFormatIndex : 2;
     return {
         {kOptionMode, c.methodIndex == 0 ? 0 : 1, {}},
         {kOptionInterpolation, c.interpolationIndex < 0 ? 4 : c.interpolationIndex, {}},

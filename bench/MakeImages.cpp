@@ -1,6 +1,6 @@
 // Writes the benchmark workloads: photo-like images (smooth shapes, texture and sensor noise)
-// of a fixed size, as JPEG or 24-bit BMP.
-//   bench_make_images FOLDER COUNT WIDTH HEIGHT jpg|bmp
+// of a fixed size, as JPEG, 24-bit BMP, 24-bit PNG or uncompressed 24-bit TIFF.
+//   bench_make_images FOLDER COUNT WIDTH HEIGHT jpg|bmp|png|tif
 #include <cstdio>
 #include <cstdlib>
 #include <opencv2/core.hpp>
@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv) {
     if (argc != 6) {
-        std::fprintf(stderr, "usage: %s FOLDER COUNT WIDTH HEIGHT jpg|bmp\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FOLDER COUNT WIDTH HEIGHT jpg|bmp|png|tif\n", argv[0]);
         return 2;
     }
     const std::string folder = argv[1];
@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
         cv::subtract(noisy, cv::Scalar::all(3), noisy);
         char name[64];
         std::snprintf(name, sizeof name, "/img%04d.%s", i, extension.c_str());
-        if (!cv::imwrite(folder + name, noisy, {cv::IMWRITE_JPEG_QUALITY, 92})) {
+        if (!cv::imwrite(folder + name, noisy,
+                         {cv::IMWRITE_JPEG_QUALITY, 92, cv::IMWRITE_TIFF_COMPRESSION, 1})) {
             std::fprintf(stderr, "cannot write %s%s\n", folder.c_str(), name);
             return 1;
         }

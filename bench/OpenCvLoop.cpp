@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "Conversion.h"
+
 int main(int argc, char** argv) {
     if (argc < 10) {
         std::fprintf(stderr,
@@ -22,8 +24,12 @@ int main(int argc, char** argv) {
     const int W = std::atoi(argv[3]), H = std::atoi(argv[4]);
     const int interpolation = std::atoi(argv[5]);
     const bool keep = std::atoi(argv[6]) != 0;
-    const std::vector<int> params = {cv::IMWRITE_JPEG_QUALITY, std::atoi(argv[7])};
+    std::vector<int> params = {cv::IMWRITE_JPEG_QUALITY, std::atoi(argv[7])};
     const std::string extension = argv[8];
+    // The encoder settings the engine adds for these formats.
+    if (extension == ".tif") {
+        params.insert(params.end(), {cv::IMWRITE_TIFF_COMPRESSION, korvale::kTiffCompression});
+    }
     const cv::Scalar white(255, 255, 255, 0);
     for (int i = 9; i < argc; ++i) {
         const std::string path = argv[i];

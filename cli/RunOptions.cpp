@@ -165,8 +165,16 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.margin = colour;
         } else if (option == "--format") {
             int format;
-            if (!ParseChoice(text, {{"bmp", 0}, {"jpeg", 1}, {"jpg", 1}, {"source", 2}}, format)) {
-                return "--format is bmp, jpeg or source, not '" + text + "'";
+            if (!ParseChoice(text,
+                             {{"bmp", 0},
+                              {"jpeg", 1},
+                              {"jpg", 1},
+                              {"source", 2},
+                              {"png", 3},
+                              {"tiff", 4},
+                              {"tif", 4}},
+                             format)) {
+                return "--format is bmp, jpeg, png, tiff or source, not '" + text + "'";
             }
             flags.format = static_cast<SaveFormat>(format);
         } else if (option == "--metadata") {

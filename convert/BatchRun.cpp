@@ -173,6 +173,14 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
         if (!DecodeImage(entry.path, source, &notes)) {
             return {ConvertResult::ReadFailed, {}, notes.lackedMemory, false};
         }
+        // The output's format decides its depth and alpha; a name that has none is left to fail
+        // at the encoder, as before.
+        const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
+        const std::optional<ImageFormat> output =
+            name ? OutputFormatOfName(*name) : std::optional<ImageFormat>();
+        if (output && !FitForOutput(source, FormatOfName(entry.path), *output, request.margin)) {
+            return {ConvertResult::ReadFailed, {}, true, false};
+        }
         const PixelSize target = TargetOf(request, entry);
         PreparedImage prepared =
             request.method == BatchMethod::Resize
@@ -200,10 +208,19 @@ ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
         ConvertResult::Ok) {
         return ConvertResult::WriteFailed;
     }
-    if (!metadata.iccProfile.empty() || !metadata.exif.empty()) {
+    const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
+    if (format == ImageFormat::Jpeg && (!metadata.iccProfile.empty() || !metadata.exif.empty())) {
         bytes =
             CarryJpegMetadata(bytes, metadata, request.metadata, static_cast<uint32_t>(image.cols),
                               static_cast<uint32_t>(image.rows), dpi);
+    }
+    if (format == ImageFormat::Png || format == ImageFormat::Tiff) {
+        // Their resolution goes into the encoded bytes; an output without it is not written.
+        std::optional<std::vector<uint8_t>> stamped = WithResolution(outputPath, bytes, dpi);
+        if (!stamped) {
+            return ConvertResult::WriteFailed;
+        }
+        bytes = std::move(*stamped);
     }
     return ConvertResult::Ok;
 }
@@ -213,10 +230,12 @@ bool WriteEncoded(AtomicFile& file, const std::string& outputPath,
     if (!file.Write(bytes.data(), bytes.size())) {
         return false;
     }
-    // The branch follows the output's name, not the temporary one.
-    if (HasExtension(outputPath, "bmp")) {
+    // The branch follows the output's name, not the temporary one; PNG and TIFF outputs have
+    // their resolution in the encoded bytes already.
+    const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
+    if (format == ImageFormat::Bmp) {
         StampBmpResolution(file.temporaryPath(), dpi);
-    } else {
+    } else if (format == ImageFormat::Jpeg) {
         StampJpegResolution(file.temporaryPath(), dpi);
     }
     return true;

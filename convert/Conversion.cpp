@@ -3,31 +3,134 @@
 // write failure of that image instead of a crash.
 #include "Conversion.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <new>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "ByteSource.h"
+#include "HeaderWalk.h"
+#include "ImageHeader.h"
 #include "JpegDecode.h"
 #include "ResizeKernel.h"
 #include "Text.h"
+#include "TiffAlpha.h"
 
 namespace korvale {
 namespace {
 
-cv::Scalar BorderColour(const Rgb& margin) {
-    // OpenCV's channel order; a one-channel image takes the first component, the blue one.
-    return cv::Scalar(margin.blue, margin.green, margin.red, 0);
+// What one 8-bit step is worth at `depth`: 16-bit images span 0 to 65535, floating ones 0 to 1.
+double DepthScale(int depth) {
+    switch (depth) {
+        case CV_16U:
+            return 257.0;
+        case CV_32F:
+        case CV_64F:
+            return 1.0 / 255.0;
+        default:
+            return 1.0;
+    }
 }
 
-bool Encode(const std::string& outputPath, const cv::Mat& image, const EncoderParams& params) {
-    try {
-        return cv::imwrite(outputPath, image, params);
-    } catch (const cv::Exception&) {
-        return false;
-    } catch (const std::bad_alloc&) {
-        return false;
+cv::Scalar BorderColour(const Rgb& margin, int type) {
+    // OpenCV's channel order; a one-channel image takes the first component, the blue one.
+    const double scale = DepthScale(CV_MAT_DEPTH(type));
+    return cv::Scalar(margin.blue, margin.green, margin.red, 255) * scale;
+}
+
+// Blends a four-channel 8-bit image onto `background` by its alpha, into three channels.
+cv::Mat Flattened(const cv::Mat& image, const Rgb& background) {
+    cv::Mat flat(image.rows, image.cols, CV_8UC3);
+    const int under[3] = {background.blue, background.green, background.red};
+    for (int y = 0; y < image.rows; ++y) {
+        const uint8_t* from = image.ptr<uint8_t>(y);
+        uint8_t* to = flat.ptr<uint8_t>(y);
+        for (int x = 0; x < image.cols; ++x, from += 4, to += 3) {
+            const int alpha = from[3];
+            for (int c = 0; c < 3; ++c) {
+                // Rounded to nearest: (v * a + u * (255 - a)) / 255.
+                const int sum = from[c] * alpha + under[c] * (255 - alpha);
+                to[c] = static_cast<uint8_t>((sum + 127) / 255);
+            }
+        }
     }
+    return flat;
+}
+
+// Colours multiplied by their alpha back to plain colours, rounded to nearest; where nothing
+// covers, nothing is known and the colour stays 0.
+void Unpremultiply(cv::Mat& bgra) {
+    for (int y = 0; y < bgra.rows; ++y) {
+        uint8_t* p = bgra.ptr<uint8_t>(y);
+        for (int x = 0; x < bgra.cols; ++x, p += 4) {
+            const int alpha = p[3];
+            if (alpha == 0 || alpha == 255) {
+                continue;
+            }
+            for (int c = 0; c < 3; ++c) {
+                p[c] = static_cast<uint8_t>(std::min(255, (p[c] * 255 + alpha / 2) / alpha));
+            }
+        }
+    }
+}
+
+// The eXIf Orientation of a PNG, 0 when it has none: read as the probe reads it, since reading
+// with the alpha leaves the image unturned.
+int32_t PngOrientation(const std::string& path) {
+    ByteFile file;
+    if (!file.Open(path, ByteFile::Access::Read)) {
+        return 0;
+    }
+    FileSource source(file);
+    PngLayout png;
+    int32_t orientation = 0;
+    if (WalkPng(source, png) && png.exifAt != 0) {
+        uint32_t exifDpi = 0;
+        file.Seek(png.exifAt);
+        ReadExifIfd0(file, orientation, exifDpi);
+    }
+    return orientation;
+}
+
+// Turns the image as OpenCV turns a decoded image by its Exif orientation.
+void Turn(cv::Mat& image, int32_t orientation) {
+    if (orientation >= 5 && orientation <= 8) {
+        cv::Mat turned;
+        cv::transpose(image, turned);
+        image = turned;
+    }
+    switch (orientation) {
+        case 2:
+        case 6:
+            cv::flip(image, image, 1);
+            break;
+        case 3:
+        case 7:
+            cv::flip(image, image, -1);
+            break;
+        case 4:
+        case 8:
+            cv::flip(image, image, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+const char* EncoderExtension(ImageFormat format) {
+    switch (format) {
+        case ImageFormat::Bmp:
+            return ".bmp";
+        case ImageFormat::Png:
+            return ".png";
+        case ImageFormat::Tiff:
+            return ".tif";
+        case ImageFormat::Jpeg:
+            break;
+    }
+    return ".jpg";
 }
 
 // A target without pixels fails like the encoder would on it.
@@ -98,7 +201,19 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
             break;
     }
     try {
-        image = cv::imread(sourcePath, cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
+        // PNG and TIFF may carry alpha, which the flags of the other formats would drop.
+        const ImageFormat format = FormatOfName(sourcePath);
+        const bool mayHaveAlpha = format == ImageFormat::Png || format == ImageFormat::Tiff;
+        image = cv::imread(sourcePath, mayHaveAlpha ? cv::IMREAD_UNCHANGED
+                                                    : cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
+        if (format == ImageFormat::Png && !image.empty()) {
+            Turn(image, PngOrientation(sourcePath));
+        }
+        if (format == ImageFormat::Tiff && image.type() == CV_8UC4 &&
+            TiffAlphaOfFile(sourcePath) != TiffAlpha::Unknown) {
+            // libtiff's RGBA reading hands over the colours of declared alpha multiplied by it.
+            Unpremultiply(image);
+        }
     } catch (const cv::Exception& e) {
         image.release();
         learned.lackedMemory = IsLackOfMemory(e);
@@ -107,6 +222,35 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         learned.lackedMemory = true;
     }
     return !image.empty();
+}
+
+bool FitForOutput(cv::Mat& image, ImageFormat source, ImageFormat output, const Rgb& background) {
+    if (output == ImageFormat::Tiff) {
+        return true;
+    }
+    try {
+        if (output == ImageFormat::Png) {
+            if (image.depth() != CV_8U && image.depth() != CV_16U) {
+                cv::Mat wide;
+                image.convertTo(wide, CV_16U, 257.0 / DepthScale(image.depth()));
+                image = wide;
+            }
+            return true;
+        }
+        if (image.depth() != CV_8U) {
+            cv::Mat narrow;
+            image.convertTo(narrow, CV_8U, 1.0 / DepthScale(image.depth()));
+            image = narrow;
+        }
+        if (image.channels() == 4 && (source == ImageFormat::Png || source == ImageFormat::Tiff)) {
+            image = Flattened(image, background);
+        }
+    } catch (const cv::Exception&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interpolation, int anchor,
@@ -131,7 +275,7 @@ PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interp
         prepared.image.create(target.height, target.width, source.type());
         cv::Mat placed =
             prepared.image(cv::Rect(margins.left, margins.top, fitted.width, fitted.height));
-        FillMargins(prepared.image, margins, BorderColour(margin));
+        FillMargins(prepared.image, margins, BorderColour(margin, source.type()));
         ResizeImage(source, placed, size, interpolation);
     } catch (const cv::Exception& e) {
         return IsLackOfMemory(e) ? LackOfMemory() : PreparedImage{ConvertResult::WriteFailed, {}};
@@ -159,7 +303,7 @@ PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anc
         // Only the target region of the padded canvas is ever written: build just that.
         const Margins& m = geometry.margins;
         prepared.image.create(target.height, target.width, source.type());
-        FillMargins(prepared.image, m, BorderColour(margin));
+        FillMargins(prepared.image, m, BorderColour(margin, source.type()));
         const cv::Rect from(cut.left, cut.top, target.width - m.left - m.right,
                             target.height - m.top - m.bottom);
         cv::Mat into = prepared.image(cv::Rect(m.left, m.top, from.width, from.height));
@@ -174,20 +318,47 @@ PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anc
 
 ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
                           const EncoderParams& params) {
-    return Encode(outputPath, image, params) ? ConvertResult::Ok : ConvertResult::WriteFailed;
+    std::vector<unsigned char> bytes;
+    if (EncodeImageToMemory(outputPath, image, params, bytes) != ConvertResult::Ok) {
+        return ConvertResult::WriteFailed;
+    }
+    std::FILE* file = std::fopen(outputPath.c_str(), "wb");
+    if (file == nullptr) {
+        return ConvertResult::WriteFailed;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written ? ConvertResult::Ok : ConvertResult::WriteFailed;
 }
 
 ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
                                   const EncoderParams& params, std::vector<unsigned char>& bytes) {
-    const std::string_view name = FileNameOf(outputPath);
-    const size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos) {
-        return ConvertResult::WriteFailed;  // the encoder is chosen by the extension
+    const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
+    if (!format) {
+        return ConvertResult::WriteFailed;  // no format the program writes with its DPI
+    }
+    EncoderParams all = params;
+    if (*format == ImageFormat::Tiff) {
+        all.insert(all.end(), {cv::IMWRITE_TIFF_COMPRESSION, kTiffCompression});
     }
     try {
-        return cv::imencode(std::string(name.substr(dot)), image, bytes, params)
-                   ? ConvertResult::Ok
-                   : ConvertResult::WriteFailed;
+        cv::Mat narrow = image;
+        // The encoder would only saturate deeper values.
+        if ((*format == ImageFormat::Bmp || *format == ImageFormat::Jpeg) &&
+            image.depth() != CV_8U) {
+            image.convertTo(narrow, CV_8U, 1.0 / DepthScale(image.depth()));
+        }
+        if (!cv::imencode(EncoderExtension(*format), narrow, bytes, all)) {
+            return ConvertResult::WriteFailed;
+        }
+        if (*format == ImageFormat::Tiff && narrow.channels() == 4) {
+            // OpenCV leaves the fourth sample undeclared; readers would not take it for alpha.
+            std::optional<std::vector<uint8_t>> marked = TiffWithUnassociatedAlpha(bytes);
+            if (!marked) {
+                return ConvertResult::WriteFailed;
+            }
+            bytes = std::move(*marked);
+        }
+        return ConvertResult::Ok;
     } catch (const cv::Exception&) {
         return ConvertResult::WriteFailed;
     } catch (const std::bad_alloc&) {
@@ -202,6 +373,10 @@ ConvertResult ResizeImage(const std::string& sourcePath, const std::string& outp
     if (!DecodeImage(sourcePath, source)) {
         return ConvertResult::ReadFailed;
     }
+    const std::optional<ImageFormat> output = OutputFormatOfName(outputPath);
+    if (output && !FitForOutput(source, FormatOfName(sourcePath), *output, margin)) {
+        return ConvertResult::ReadFailed;
+    }
     const PreparedImage prepared =
         PrepareResized(source, target, interpolation, anchor, keepAspect, margin);
     return prepared.result == ConvertResult::Ok ? EncodeImage(outputPath, prepared.image, params)
@@ -213,6 +388,10 @@ ConvertResult CropPasteImage(const std::string& sourcePath, const std::string& o
                              const Rgb& margin) {
     cv::Mat source;
     if (!DecodeImage(sourcePath, source)) {
+        return ConvertResult::ReadFailed;
+    }
+    const std::optional<ImageFormat> output = OutputFormatOfName(outputPath);
+    if (output && !FitForOutput(source, FormatOfName(sourcePath), *output, margin)) {
         return ConvertResult::ReadFailed;
     }
     const PreparedImage prepared = PrepareCropPasted(source, target, anchor, margin);

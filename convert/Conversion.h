@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "BatchRequest.h"
 #include "Geometry.h"
 #include "UserInteraction.h"
 
@@ -20,15 +21,30 @@ const char* ConvertMessage(ConvertResult result);
 using EncoderParams = std::vector<int>;
 EncoderParams JpegQualityParams(int quality);
 
+// The compression of TIFF outputs: LZW, lossless, a third smaller than none for about a second
+// more per A4 page at 300 DPI (figures in README.md). PNG outputs get no level of their own:
+// without one OpenCV's encoder takes its speed setting (zlib level 1, Sub filter, RLE), which
+// measured both faster and smaller than any level given.
+constexpr int kTiffCompression = 5;
+
 // What decoding learned besides the pixels.
 struct DecodeNotes {
     bool lackedMemory = false;  // an allocation failed: the image may fit when less is held
     bool damaged = false;       // the decoder made up what the file lacks (a JPEG cut short)
 };
 
-// Decodes with the file's own depth and channel count, turned by its Exif orientation. false
-// when there are no pixels (missing, unreadable or undecodable file).
+// Decodes with the file's own depth and channel count, turned by its Exif orientation (PNG: its
+// eXIf chunk; TIFF: its Orientation tag); PNG and TIFF also keep their alpha, as plain (not
+// multiplied) colours. false when there are no pixels (missing, unreadable or undecodable file).
 bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* notes = nullptr);
+
+// Makes a decoded image fit for an output in `output` format, before it is scaled or placed.
+// BMP and JPEG hold 8 bits per channel: deeper images are scaled into that range as convertTo
+// scales them. They also hold no alpha, so the alpha of a PNG or TIFF source is blended onto
+// `background` (otherwise whatever colour hides under transparent pixels would show). A BMP
+// source keeps its channels as they are. PNG holds 8 or 16 bits: other depths become 16-bit.
+// TIFF takes the image unchanged. false when memory ran out.
+bool FitForOutput(cv::Mat& image, ImageFormat source, ImageFormat output, const Rgb& background);
 
 // The output image of one conversion, or the failure that stops it.
 struct PreparedImage {
@@ -44,6 +60,8 @@ ConvertResult ResizeImage(const std::string& sourcePath, const std::string& outp
                           PixelSize target, const EncoderParams& params, int interpolation,
                           int anchor, bool keepAspect, const Rgb& margin);
 // The pixels of that output, without writing.
+// Margins are the margin colour at the image's depth (255 is 65535 at 16 bits), opaque where
+// there is an alpha channel: only PNG and TIFF sources bring one, and their outputs keep it.
 PreparedImage PrepareResized(const cv::Mat& source, PixelSize target, int interpolation, int anchor,
                              bool keepAspect, const Rgb& margin);
 
@@ -55,7 +73,9 @@ ConvertResult CropPasteImage(const std::string& sourcePath, const std::string& o
 PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anchor,
                                 const Rgb& margin);
 
-// Encodes to `outputPath`; WriteFailed when the encoder fails or has none for the extension.
+// Encodes to `outputPath` in the format its extension names (OutputFormatOfName), with the PNG
+// or TIFF settings above added to `params`; an image deeper than 8 bits is scaled down for BMP
+// and JPEG. WriteFailed when the encoder fails or the extension names no format it writes.
 ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
                           const EncoderParams& params);
 // The same bytes into memory; the extension of `outputPath`'s name selects the encoder.

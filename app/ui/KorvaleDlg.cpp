@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
+#include <utility>
 
 #include "AboutDlg.h"
 #include "CommandLineFiles.h"
@@ -106,16 +107,42 @@ void CKorvaleDlg::LoadBatchOptions() {
         presetCombo_->setCurrentIndex(options_.presetIndex);
         ShowPresetValues(options_.presetIndex);
     }
-    const int formatRadio = options_.saveFormat == SaveFormat::Bmp    ? 1037
-                            : options_.saveFormat == SaveFormat::Jpeg ? 1038
-                                                                      : 1039;
-    ControlAs<QRadioButton>(formatRadio)->setChecked(true);
+    ControlAs<QRadioButton>(FormatRadio(options_.saveFormat))->setChecked(true);
     qualitySlider_->setRange(0, 100);
     qualitySlider_->setTickInterval(10);
     qualitySlider_->setPageStep(10);
     qualitySlider_->setSingleStep(1);
     qualitySlider_->setValue(options_.jpegQuality);
     qualityNumber_->setText(Decoded(FormatText("%d ", options_.jpegQuality)));
+}
+
+namespace {
+
+// Radio button and SaveFormat, in the order of the stored values.
+constexpr std::pair<int, SaveFormat> kFormatRadios[] = {{1037, SaveFormat::Bmp},
+                                                        {1038, SaveFormat::Jpeg},
+                                                        {1039, SaveFormat::SameAsSource},
+                                                        {1067, SaveFormat::Png},
+                                                        {1068, SaveFormat::Tiff}};
+
+}  // namespace
+
+int CKorvaleDlg::FormatRadio(SaveFormat format) {
+    for (const auto& [radio, value] : kFormatRadios) {
+        if (value == format) {
+            return radio;
+        }
+    }
+    return 1039;
+}
+
+SaveFormat CKorvaleDlg::CheckedFormat() const {
+    for (const auto& [radio, value] : kFormatRadios) {
+        if (ControlAs<QRadioButton>(radio)->isChecked()) {
+            return value;
+        }
+    }
+    return SaveFormat::SameAsSource;
 }
 
 OptionControls CKorvaleDlg::ReadControls() const {
@@ -137,9 +164,7 @@ OptionControls CKorvaleDlg::ReadControls() const {
     c.interpolationIndex = interpolationList_->currentIndex();
     c.anchorIndex = anchorList_->currentIndex();
     c.presetIndex = presetCombo_->currentIndex();
-    c.saveFormatIndex = ControlAs<QRadioButton>(1037)->isChecked()   ? 0
-                        : ControlAs<QRadioButton>(1038)->isChecked() ? 1
-                                                                     : 2;
+    c.saveFormatIndex = static_cast<int>(CheckedFormat());
     c.marginRed = options_.marginRed;
     c.marginGreen = options_.marginGreen;
     c.marginBlue = options_.marginBlue;

@@ -108,6 +108,9 @@ private:
     void ExchangeOptionsToControls();
     bool ExchangeOptionsFromControls();
     OptionControls ReadControls() const;
+    // The format radio for a SaveFormat, and the format of the checked one.
+    static int FormatRadio(SaveFormat format);
+    SaveFormat CheckedFormat() const;
     void ShowPresetValues(int index);
     void FillPresetCombo();
     void PaintSwatch(QPainter& painter, const QRect& rect);

@@ -149,7 +149,7 @@ void CKorvaleDlg::UpdateControlStates(bool interactive) {
         Control(id)->setEnabled(enabled);
     }
     // Beyond the template: the preview, usable like the run button.
-    Control(1067)->setEnabled(interactive && !files_.empty());
+    Control(1069)->setEnabled(interactive && !files_.empty());
     if (!in.dpiOnly) {
         // Remembered while DPI only is selected: the method the store keeps.
         options_.method = in.crop ? BatchMethod::CropPaste : BatchMethod::Resize;
@@ -281,9 +281,7 @@ BatchRequest CKorvaleDlg::RequestFromOptions(const BatchOptions& options) const 
     }
     request.interpolation = interpolationList_->currentIndex();
     request.anchor = anchorList_->currentIndex();
-    request.saveFormat = ControlAs<QRadioButton>(1037)->isChecked()   ? SaveFormat::Bmp
-                         : ControlAs<QRadioButton>(1038)->isChecked() ? SaveFormat::Jpeg
-                                                                      : SaveFormat::SameAsSource;
+    request.saveFormat = CheckedFormat();
     return request;
 }
 

@@ -179,10 +179,13 @@ void CKorvaleDlg::CreateControls() {
 
     group(0, "保存フォーマット", 6, 286, 142, 26);
     auto* formats = new QButtonGroup(this);
-    const std::vector<QAbstractButton*> formatRadios = {radio(1037, "BMP", 12, 298, 32, 10),
-                                                        radio(1038, "JPEG", 54, 298, 36, 10),
-                                                        radio(1039, "元と同じ", 98, 298, 42, 10)};
-    for (int i = 0; i < 3; ++i) {
+    // Beyond the template: PNG and TIFF in a second row under the group's frame, in the free
+    // strip above the folder label, so that no described control moves.
+    const std::vector<QAbstractButton*> formatRadios = {
+        radio(1037, "BMP", 12, 298, 32, 10), radio(1038, "JPEG", 54, 298, 36, 10),
+        radio(1039, "元と同じ", 98, 298, 42, 10), radio(1067, "PNG", 12, 312, 32, 10),
+        radio(1068, "TIFF", 54, 312, 36, 10)};
+    for (int i = 0; i < 5; ++i) {
         formats->addButton(formatRadios[static_cast<size_t>(i)], i);
     }
     ui::TabStopAtCheckedButton(formatRadios);
@@ -218,7 +221,7 @@ void CKorvaleDlg::CreateControls() {
     button(1013, "実行", 6, 376, 74, 26);
     button(1014, "中止", 88, 376, 74, 26);
     // Beyond the template: the preview, in the free room between the stop and close buttons.
-    button(1067, "プレビュー...", 186, 382, 70, 20);
+    button(1069, "プレビュー...", 186, 382, 70, 20);
     auto* separator = new QFrame(this);
     separator->setFrameStyle(QFrame::VLine | QFrame::Sunken);
     ui::Place(separator, units, 224, 154, 2, 58);

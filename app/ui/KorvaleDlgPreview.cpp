@@ -40,13 +40,13 @@ void PlaceBeside(QWidget& preview, const QWidget& main) {
 }  // namespace
 
 void CKorvaleDlg::ConnectPreview() {
-    connect(ControlAs<QAbstractButton>(1067), &QAbstractButton::clicked, this,
+    connect(ControlAs<QAbstractButton>(1069), &QAbstractButton::clicked, this,
             [this] { OpenPreview(); });
     for (int id : {1007, 1008, 1020, 1015}) {
         connect(ControlAs<QLineEdit>(id), &QLineEdit::textChanged, this,
                 [this] { SchedulePreview(); });
     }
-    for (int id : {1024, 1025, 1065, 1055, 1057, 1058, 1059, 1037, 1038, 1039}) {
+    for (int id : {1024, 1025, 1065, 1055, 1057, 1058, 1059, 1037, 1038, 1039, 1067, 1068}) {
         connect(ControlAs<QAbstractButton>(id), &QAbstractButton::toggled, this,
                 [this] { SchedulePreview(); });
     }

@@ -16,7 +16,8 @@ namespace korvale {
 QStringList ImageFileFilters() {
     // The shown text stays as the user knows it; the patterns after it (hidden by
     // HideNameFilterDetails) are what matches, case-insensitively.
-    return {QStringLiteral("Image Files (*.bmp;*.jpg) (*.bmp *.jpg *.jpeg)"),
+    return {QStringLiteral("Image Files (*.bmp;*.jpg;*.png;*.tif) "
+                           "(*.bmp *.jpg *.jpeg *.png *.tif *.tiff)"),
             QStringLiteral("All Files (*.*) (*)")};
 }
 

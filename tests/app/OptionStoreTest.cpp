@@ -91,7 +91,10 @@ const ReadCase kReadCases[] = {
     {"AnyOtherModeIsCropPaste", "Mode=2\n", 2, [](auto& o) { o.method = BatchMethod::CropPaste; }},
     {"NegativeModeIsCropPaste", "Mode=-1\n", 2, [](auto& o) { o.method = BatchMethod::CropPaste; }},
     {"FormatBmp", "Format=0\n", 2, [](auto& o) { o.saveFormat = SaveFormat::Bmp; }},
+    {"FormatPng", "Format=3\n", 2, [](auto& o) { o.saveFormat = SaveFormat::Png; }},
+    {"FormatTiff", "Format=4\n", 2, [](auto& o) { o.saveFormat = SaveFormat::Tiff; }},
     {"AnyOtherFormatIsSameAsSource", "Format=5\n", 2, kDefaults},
+    {"NegativeFormatIsSameAsSource", "Format=-1\n", 2, kDefaults},
     {"SwitchesTakeAnyNonZero", "HoldAspect=5\nApplySizeX=-3\nApplyDPI=0\n", 2,
      [](auto& o) {
          o.keepAspect = true;
@@ -204,6 +207,16 @@ TEST_F(OptionSave, EveryOptionComesBackAfterARestart) {
     options.dpiOnly = true;
     options.metadata = MetadataPolicy::None;
     EXPECT_EQ(Describe(SaveAndReload(ControlsShowing(options))), Describe(options));
+}
+
+TEST_F(OptionSave, EveryFormatIsStoredAsItsValue) {
+    for (const SaveFormat format : {SaveFormat::Bmp, SaveFormat::Jpeg, SaveFormat::SameAsSource,
+                                    SaveFormat::Png, SaveFormat::Tiff}) {
+        BatchOptions options;
+        options.saveFormat = format;
+        EXPECT_EQ(SaveAndReload(ControlsShowing(options)).saveFormat, format);
+        EXPECT_EQ(Stored("Format"), static_cast<int>(format));
+    }
 }
 
 TEST(SettingsName, IsTheProgramFileNameWithoutItsLastExtension) {

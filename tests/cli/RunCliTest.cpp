@@ -64,6 +64,45 @@ TEST_F(CliRun, ConvertsStampsAndReportsDone) {
     EXPECT_EQ(ProbeImageHeader(out_ + "/b.bmp"), (ImageHeaderInfo{64, 20, 150}));
 }
 
+// PNG and TIFF go through stats, plan and run like the other formats, into any output format.
+TEST_F(CliRun, PngAndTiffAreListedPlannedAndWritten) {
+    const std::string png = home_.File("shot.png"), tif = home_.File("scan.tif");
+    ASSERT_TRUE(cv::imwrite(png, cv::Mat(30, 40, CV_8UC4, cv::Scalar(40, 90, 160, 200))));
+    ASSERT_TRUE(cv::imwrite(tif, cv::Mat(20, 60, CV_16UC3, cv::Scalar(4000, 9000, 16000))));
+    const auto stats = test::RunCli({"stats", tif, png}, options_);
+    EXPECT_EQ(stats.exitCode, 0) << stats.err;
+    EXPECT_NE(stats.out.find("shot.png\t40\t30"), std::string::npos) << stats.out;
+    EXPECT_NE(stats.out.find("scan.tif\t60\t20"), std::string::npos) << stats.out;
+    const auto plan = test::RunCli(
+        {"plan", "--width", "64", "--format", "tiff", "--output", out_, png, tif}, options_);
+    EXPECT_EQ(plan.exitCode, 0) << plan.err;
+    EXPECT_NE(plan.out.find("\tshot.tif\t64\t30\t"), std::string::npos) << plan.out;
+    const struct {
+        const char* format;
+        const char* pngOut;
+        const char* tifOut;
+    } cases[] = {
+        {"png", "shot.png", "scan.png"},
+        {"tiff", "shot.tif", "scan.tif"},
+        {"source", "shot.png", "scan.tif"},
+        {"bmp", "shot.bmp", "scan.bmp"},
+    };
+    for (const auto& c : cases) {
+        const auto result = Run({"--width", "64", "--dpi", "200", "--format", c.format,
+                                 "--overwrite", "all", "--quiet", "--output", out_, png, tif});
+        EXPECT_EQ(result.exitCode, 0) << c.format << ": " << result.err;
+        EXPECT_EQ(ProbeImageHeader(out_ + "/" + c.pngOut), (ImageHeaderInfo{64, 30, 200}))
+            << c.format;
+        EXPECT_EQ(ProbeImageHeader(out_ + "/" + c.tifOut), (ImageHeaderInfo{64, 20, 200}))
+            << c.format;
+    }
+    const auto wrong = Run({"--format", "gif", "--output", out_, png});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_NE(wrong.err.find("--format is bmp, jpeg, png, tiff or source, not 'gif'"),
+              std::string::npos)
+        << wrong.err;
+}
+
 TEST_F(CliRun, DamagedSourceIsNamedInJapaneseWithoutTheLibrarysText) {
     const std::string a = Jpeg("a.jpg", 300, 200);
     test::Bytes bytes = test::ReadFile(a);

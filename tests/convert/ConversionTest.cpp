@@ -173,13 +173,16 @@ TEST_F(ConversionTest, JpegOutputUsesTheQualityPair) {
 }
 
 // The prepared pixels must be exactly those of scaling, then padding with a constant border (or
-// padding, then taking the region), whatever the anchor, depth and channels.
+// padding, then taking the region), whatever the anchor, depth and channels. A 16-bit image
+// takes the margin colour on its own scale (255 is 65535), and margins are opaque where there
+// is an alpha channel.
 TEST(PreparedPixels, EqualScaleThenBorderAndBorderThenRegion) {
     cv::RNG rng(7);
     const int types[] = {CV_8UC3, CV_8UC1, CV_16UC3, CV_8UC4};
     const Rgb margin{10, 200, 30};
-    const cv::Scalar border(30, 200, 10, 0);
     for (int type : types) {
+        const cv::Scalar border =
+            cv::Scalar(30, 200, 10, 255) * (CV_MAT_DEPTH(type) == CV_16U ? 257 : 1);
         cv::Mat source(37, 53, type);
         rng.fill(source, cv::RNG::UNIFORM, 0, 255);
         for (int anchor = 0; anchor < kAnchorCount; ++anchor) {

@@ -84,6 +84,7 @@ expect 'korvale-cli run --inter' --interpolation
 expect 'korvale-cli run --interpolation ' nearest area bilinear bicubic lanczos4
 expect 'korvale-cli run --method ' resize crop
 expect 'korvale-cli run --format j' jpeg
+expect 'korvale-cli run --format t' tiff
 expect 'korvale-cli run --overwrite ' ask all skip cancel
 expect 'korvale-cli run --anchor middle-' middle-left middle-right
 expect 'korvale-cli run --width '

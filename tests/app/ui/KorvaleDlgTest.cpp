@@ -186,7 +186,7 @@ TEST_F(MainWindowTest, TabWalksEveryControlInTemplateOrderAndLeavesTheList) {
     const std::vector<int> forward = {1012, 1000, 1032, 1033, 1063, 1064, 1048, 1049, 1050, 1051,
                                       1029, 1030, 1031, 1052, 1043, 1044, 1045, 1054, 1057, 1007,
                                       1058, 1008, 1059, 1020, 1034, 1035, 1036, 1024, 1022, 1055,
-                                      1026, 1028, 1039, 1046, 1066, 1015, 1016, 1013, 1067, 2};
+                                      1026, 1028, 1039, 1046, 1066, 1015, 1016, 1013, 1069, 2};
     EXPECT_EQ(test::TabChain(window_.get(), forward.size()), test::Chain(forward));
     std::vector<int> backward(forward.rbegin() + 1, forward.rend());
     backward.push_back(2);
@@ -350,6 +350,23 @@ TEST_F(MainWindowTest, MethodAndKeepAspectSwitchTheirControls) {
     EXPECT_TRUE(window_->options().keepAspect);
 }
 
+// The PNG and TIFF radios show and store their values and choose the run's format.
+TEST_F(MainWindowTest, PngAndTiffRadiosAreStoredAndRunInTheirFormat) {
+    WriteText(settings_, "[Settings]\nFormat=3\n");
+    const std::string out = home_.File("out");
+    Open({Image("a.png", 40, 30)});
+    EXPECT_TRUE(window_->ControlAs<QRadioButton>(1067)->isChecked());
+    Click(1068);
+    EXPECT_FALSE(window_->ControlAs<QRadioButton>(1067)->isChecked());
+    SetText(1015, out.c_str());
+    SetText(1020, "150");
+    Click(1013);
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"完了"});
+    EXPECT_EQ(ProbeImageHeader(out + "/a.tif")->dpi, 150u);
+    Click(2);
+    EXPECT_NE(SettingsText().find("Format=4\n"), std::string::npos) << SettingsText();
+}
+
 TEST_F(MainWindowTest, DpiOnlyShowsWhatItIgnoresAndIsStoredBesideTheScalingMethod) {
     WriteText(settings_, "[Settings]\nMode=1\nMetadata=2\n");
     Open();
@@ -375,12 +392,16 @@ TEST_F(MainWindowTest, DpiOnlyShowsWhatItIgnoresAndIsStoredBesideTheScalingMetho
 // The controls beyond the template overlap no control of it (only the group they sit in).
 TEST_F(MainWindowTest, NewControlsCoverNoDescribedControl) {
     Open();
-    const QRect added[] = {window_->Control(1065)->geometry(), window_->Control(1066)->geometry(),
-                           window_->Control(1067)->geometry()};
+    const std::vector<QWidget*> addedControls = {window_->Control(1065), window_->Control(1066),
+                                                 window_->Control(1067), window_->Control(1068),
+                                                 window_->Control(1069)};
+    std::vector<QRect> added;
+    for (QWidget* control : addedControls) {
+        added.push_back(control->geometry());
+    }
     for (QWidget* child : window_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (child == window_->Control(1065) || child == window_->Control(1066) ||
-            child == window_->Control(1067) || qobject_cast<QGroupBox*>(child) ||
-            !child->isVisible()) {
+        if (std::count(addedControls.begin(), addedControls.end(), child) != 0 ||
+            qobject_cast<QGroupBox*>(child) || !child->isVisible()) {
             continue;
         }
         for (const QRect& rect : added) {
@@ -396,12 +417,12 @@ TEST_F(MainWindowTest, NewControlsCoverNoDescribedControl) {
 TEST_F(MainWindowTest, PreviewFollowsTheOptionsPicksOutliersAndWritesNothing) {
     const std::string out = home_.File("out");
     Open({Image("a.jpg", 40, 30), Image("b.jpg", 80, 30), Image("c.jpg", 20, 40)});
-    EXPECT_TRUE(Enabled(1067));
+    EXPECT_TRUE(Enabled(1069));
     SetText(1007, "64");
     SetText(1008, "48");
     SetText(1020, "150");
     SetText(1015, out.c_str());
-    Click(1067);
+    Click(1069);
     CPreviewDlg* preview = window_->preview();
     ASSERT_NE(preview, nullptr);
     EXPECT_TRUE(preview->isVisible());
@@ -686,8 +707,9 @@ TEST_F(MainWindowTest, DroppedFilesAndFoldersGoThroughRegistration) {
     EXPECT_FALSE(window_->acceptDrops());
 }
 
-TEST_F(MainWindowTest, ImageFilterMatchesBmpJpgJpegInAnyCase) {
-    for (const char* name : {"a.JPG", "b.Jpeg", "c.bmp", "d.BMP", "e.png", "f"}) {
+TEST_F(MainWindowTest, ImageFilterMatchesEveryImageExtensionInAnyCase) {
+    for (const char* name :
+         {"a.JPG", "b.Jpeg", "c.bmp", "d.BMP", "e.png", "f", "g.TIF", "h.tiff", "i.gif"}) {
         test::WriteFile(home_.File(std::string("pick/") + name), {});
     }
     QFileDialog dialog;
@@ -706,15 +728,15 @@ TEST_F(MainWindowTest, ImageFilterMatchesBmpJpgJpegInAnyCase) {
         names.sort();
         return names;
     };
-    const QStringList images = {"a.JPG", "b.Jpeg", "c.bmp", "d.BMP"};
+    const QStringList images = {"a.JPG", "b.Jpeg", "c.bmp", "d.BMP", "e.png", "g.TIF", "h.tiff"};
     EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == images; }, 5000))
         << listed().join(",").toStdString();
     dialog.selectNameFilter(ImageFileFilters()[1]);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return listed().size() == 6; }, 5000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed().size() == 9; }, 5000))
         << listed().join(",").toStdString();
     auto* filterBox = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     ASSERT_NE(filterBox, nullptr);
-    EXPECT_EQ(filterBox->itemText(0), "Image Files (*.bmp;*.jpg)");
+    EXPECT_EQ(filterBox->itemText(0), "Image Files (*.bmp;*.jpg;*.png;*.tif)");
     EXPECT_EQ(filterBox->itemText(1), "All Files (*.*)");
 }
 
