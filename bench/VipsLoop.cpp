@@ -6,8 +6,8 @@
 // stretch: box-shrink to exactly W x H; whole ratios make it the same average as OpenCV's area.
 // crop: paste at 1:1 centred on a white W x H canvas, cutting what overflows.
 // DPI 0 keeps the source's resolution. Saves JPEG for EXT .jpg, PNG for .png (zlib level 1 and
-// the Sub filter, as the engine), TIFF for .tif (LZW, resolution in inches, as the engine), else
-// 24-bit BMP.
+// the Sub filter, as the engine), TIFF for .tif (uncompressed, resolution in inches, as the
+// engine), else 24-bit BMP.
 #include <vips/vips8>
 
 #include <cstdint>
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
             } else if (extension == ".tif") {
                 output.tiffsave(name.c_str(),
                                 VImage::option()
-                                    ->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW)
+                                    ->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_NONE)
                                     ->set("resunit", VIPS_FOREIGN_TIFF_RESUNIT_INCH));
             } else {
                 output.magicksave(name.c_str(), VImage::option()->set("format", "BMP3"));

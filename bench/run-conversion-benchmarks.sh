@@ -158,7 +158,7 @@ vips_target() {
     case $output_type in
         jpg) echo "$1.jpg[Q=$quality,subsample-mode=on,optimize-coding=false]" ;;
         png) echo "$1.png[compression=1,filter=sub]" ;;
-        tif) echo "$1.tif[compression=lzw,resunit=inch]" ;;
+        tif) echo "$1.tif[compression=none,resunit=inch]" ;;
     esac
 }
 
@@ -239,7 +239,7 @@ run_on() {
                 -type TrueColor -define bmp:format=bmp3 -units PixelsPerInch -density "$dpi" \
                 -format bmp "$@"
             ;;
-        # PNG at zlib level 1 with the Sub filter and RLE, and TIFF with LZW, as the engine
+        # PNG at zlib level 1 with the Sub filter and RLE, and TIFF uncompressed, as the engine
         # writes them.
         W5.magick)
             meter "$magick_mogrify" -path "$out" -filter Lanczos -resize "${tw}x$th" -background white \
@@ -249,7 +249,7 @@ run_on() {
             ;;
         W6.magick)
             meter "$magick_mogrify" -path "$out" -background white -gravity center -extent "${tw}x$th" \
-                -type TrueColor -compress LZW -units PixelsPerInch -density "$dpi" -format tif "$@"
+                -type TrueColor -compress None -units PixelsPerInch -density "$dpi" -format tif "$@"
             ;;
         W1.vips) meter "$vips_loop" fit "$out" "$tw" "$th" "$dpi" "$quality" .jpg "$@" ;;
         W2.vips) meter "$vips_loop" stretch "$out" "$tw" "$th" "$dpi" "$quality" .jpg "$@" ;;

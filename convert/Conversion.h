@@ -21,11 +21,12 @@ const char* ConvertMessage(ConvertResult result);
 using EncoderParams = std::vector<int>;
 EncoderParams JpegQualityParams(int quality);
 
-// The compression of TIFF outputs: LZW, lossless, a third smaller than none for about a second
-// more per A4 page at 300 DPI (figures in README.md). PNG outputs get no level of their own:
+// The compression of TIFF outputs: none, as ImageMagick, libvips and most editors write by
+// default and every reader takes; LZW saves a third of the size for about nine times the
+// time per A4 page at 300 DPI (figures in README.md). PNG outputs get no level of their own:
 // without one OpenCV's encoder takes its speed setting (zlib level 1, Sub filter, RLE), which
 // measured both faster and smaller than any level given.
-constexpr int kTiffCompression = 5;
+constexpr int kTiffCompression = 1;
 
 // What decoding learned besides the pixels.
 struct DecodeNotes {
