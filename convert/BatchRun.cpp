@@ -204,8 +204,8 @@ SourceMetadata OutputMetadata(SaveFormat format, const FileEntry& entry) {
 ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
                            const std::string& outputPath, uint32_t dpi,
                            const SourceMetadata& metadata, std::vector<unsigned char>& bytes) {
-    if (EncodeImageToMemory(outputPath, image, JpegQualityParams(request.jpegQuality), bytes) !=
-        ConvertResult::Ok) {
+    if (EncodeImageToMemory(outputPath, image, JpegQualityParams(request.jpegQuality), bytes,
+                            dpi) != ConvertResult::Ok) {
         return ConvertResult::WriteFailed;
     }
     const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
@@ -214,8 +214,8 @@ ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
             CarryJpegMetadata(bytes, metadata, request.metadata, static_cast<uint32_t>(image.cols),
                               static_cast<uint32_t>(image.rows), dpi);
     }
-    if (format == ImageFormat::Png || format == ImageFormat::Tiff) {
-        // Their resolution goes into the encoded bytes; an output without it is not written.
+    if (format == ImageFormat::Png) {
+        // Its resolution goes into the encoded bytes; an output without it is not written.
         std::optional<std::vector<uint8_t>> stamped = WithResolution(outputPath, bytes, dpi);
         if (!stamped) {
             return ConvertResult::WriteFailed;

@@ -15,11 +15,16 @@
 #include "ImageHeader.h"
 #include "JpegDecode.h"
 #include "ResizeKernel.h"
+#include "ResolutionEdit.h"
 #include "Text.h"
 #include "TiffAlpha.h"
+#include "TiffEncode.h"
 
 namespace korvale {
 namespace {
+
+// Headers, tables and the like beyond the pixels of an encoded image.
+constexpr size_t kEncoderSlack = 64 * 1024;
 
 // What one 8-bit step is worth at `depth`: 16-bit images span 0 to 65535, floating ones 0 to 1.
 double DepthScale(int depth) {
@@ -331,13 +336,31 @@ ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
 }
 
 ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
-                                  const EncoderParams& params, std::vector<unsigned char>& bytes) {
+                                  const EncoderParams& params, std::vector<unsigned char>& bytes,
+                                  std::optional<uint32_t> dpi) {
     const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
     if (!format) {
         return ConvertResult::WriteFailed;  // no format the program writes with its DPI
     }
+    try {
+        // Room for the image uncompressed: no encoder grows the buffer by copying it then.
+        bytes.clear();
+        bytes.reserve(image.total() * image.elemSize() + kEncoderSlack);
+    } catch (const std::bad_alloc&) {
+        return ConvertResult::WriteFailed;
+    }
     EncoderParams all = params;
     if (*format == ImageFormat::Tiff) {
+        if (TiffEncodable(image.type())) {
+            try {
+                return EncodeTiff(image, dpi, kTiffCompression, bytes) ? ConvertResult::Ok
+                                                                       : ConvertResult::WriteFailed;
+            } catch (const cv::Exception&) {
+                return ConvertResult::WriteFailed;
+            } catch (const std::bad_alloc&) {
+                return ConvertResult::WriteFailed;
+            }
+        }
         all.insert(all.end(), {cv::IMWRITE_TIFF_COMPRESSION, kTiffCompression});
     }
     try {
@@ -357,6 +380,13 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
                 return ConvertResult::WriteFailed;
             }
             bytes = std::move(*marked);
+        }
+        if (*format == ImageFormat::Tiff && dpi) {
+            std::optional<std::vector<uint8_t>> stamped = TiffWithResolution(bytes, *dpi);
+            if (!stamped) {
+                return ConvertResult::WriteFailed;
+            }
+            bytes = std::move(*stamped);
         }
         return ConvertResult::Ok;
     } catch (const cv::Exception&) {

@@ -2,7 +2,9 @@
 // several images may be converted at once; the caller shows the message of a failure.
 #pragma once
 
+#include <cstdint>
 #include <opencv2/core/mat.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -79,8 +81,10 @@ PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anc
 // and JPEG. WriteFailed when the encoder fails or the extension names no format it writes.
 ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
                           const EncoderParams& params);
-// The same bytes into memory; the extension of `outputPath`'s name selects the encoder.
+// The same bytes into memory; the extension of `outputPath`'s name selects the encoder. A TIFF
+// gets `dpi` as its resolution while it is encoded (PNG, BMP and JPEG outputs get theirs after).
 ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
-                                  const EncoderParams& params, std::vector<unsigned char>& bytes);
+                                  const EncoderParams& params, std::vector<unsigned char>& bytes,
+                                  std::optional<uint32_t> dpi = std::nullopt);
 
 }  // namespace korvale

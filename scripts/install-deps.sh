@@ -11,7 +11,7 @@ packages=(
     fonts-ipafont-gothic qt6-translations-l10n
     librsvg2-bin help2man
     desktop-file-utils appstream man-db bash-completion
-    libimage-exiftool-perl imagemagick libtiff-tools python3-pil zlib1g-dev
+    libimage-exiftool-perl imagemagick libtiff-tools python3-pil zlib1g-dev libtiff-dev
     "$@"
 )
 
