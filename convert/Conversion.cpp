@@ -99,31 +99,6 @@ int32_t PngOrientation(const std::string& path) {
     return orientation;
 }
 
-// Turns the image as OpenCV turns a decoded image by its Exif orientation.
-void Turn(cv::Mat& image, int32_t orientation) {
-    if (orientation >= 5 && orientation <= 8) {
-        cv::Mat turned;
-        cv::transpose(image, turned);
-        image = turned;
-    }
-    switch (orientation) {
-        case 2:
-        case 6:
-            cv::flip(image, image, 1);
-            break;
-        case 3:
-        case 7:
-            cv::flip(image, image, -1);
-            break;
-        case 4:
-        case 8:
-            cv::flip(image, image, 0);
-            break;
-        default:
-            break;
-    }
-}
-
 const char* EncoderExtension(ImageFormat format) {
     switch (format) {
         case ImageFormat::Bmp:
@@ -212,7 +187,7 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         image = cv::imread(sourcePath, mayHaveAlpha ? cv::IMREAD_UNCHANGED
                                                     : cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
         if (format == ImageFormat::Png && !image.empty()) {
-            Turn(image, PngOrientation(sourcePath));
+            ApplyOrientation(PngOrientation(sourcePath), image);
         }
         if (format == ImageFormat::Tiff && image.type() == CV_8UC4 &&
             TiffAlphaOfFile(sourcePath) != TiffAlpha::Unknown) {

@@ -172,6 +172,8 @@ int OrientationOf(const jpeg_decompress_struct& info) {
     return 1;
 }
 
+}  // namespace
+
 void ApplyOrientation(int orientation, cv::Mat& image) {
     if (orientation >= 5 && orientation <= 8) {
         cv::transpose(image, image);
@@ -193,6 +195,8 @@ void ApplyOrientation(int orientation, cv::Mat& image) {
             break;
     }
 }
+
+namespace {
 
 bool IsJpeg(std::FILE* file) {
     unsigned char signature[3];

@@ -20,6 +20,10 @@ struct JpegDecodeNotes {
     int fullHeight = 0;
 };
 
+// Turns a decoded image by an Exif orientation (1 to 8) as OpenCV turns the images it decodes;
+// other values leave it as it is.
+void ApplyOrientation(int orientation, cv::Mat& image);
+
 // Decodes `path` when it is a JPEG of a kind this handles: colour (3 channels, BGR) when it has
 // more than one component, else grey, as imread with IMREAD_ANYCOLOR gives it. With
 // `minLongSide` above 0 the decoder's own scaling (1/2, 1/4, 1/8) makes the image as small as

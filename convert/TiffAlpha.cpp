@@ -5,12 +5,13 @@
 
 #include "ByteSource.h"
 #include "HeaderWalk.h"
+#include "TiffTags.h"
 
 namespace korvale {
 namespace {
 
-constexpr uint16_t kExtraSamples = 338;
-constexpr uint16_t kShort = 3;
+using tiff::kExtraSamples;
+constexpr uint16_t kShort = tiff::kTypeShort;
 
 // The 12-byte entries of IFD0 as they stand; empty when one cannot be read.
 std::vector<std::vector<uint8_t>> EntriesOf(ByteSource& source, const TiffLayout& layout) {

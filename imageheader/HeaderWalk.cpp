@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "TiffTags.h"
+
 namespace korvale {
 namespace {
 
@@ -143,22 +145,22 @@ bool WalkTiff(ByteSource& source, TiffLayout& layout) {
         // The first entry of a tag counts; a repeated tag is a damaged file's business.
         TiffEntry* slot = nullptr;
         switch (layout.Get16(raw)) {
-            case 256:
+            case tiff::kImageWidth:
                 slot = &layout.width;
                 break;
-            case 257:
+            case tiff::kImageLength:
                 slot = &layout.height;
                 break;
-            case 274:
+            case tiff::kOrientation:
                 slot = &layout.orientation;
                 break;
-            case 282:
+            case tiff::kXResolution:
                 slot = &layout.xResolution;
                 break;
-            case 283:
+            case tiff::kYResolution:
                 slot = &layout.yResolution;
                 break;
-            case 296:
+            case tiff::kResolutionUnit:
                 slot = &layout.resolutionUnit;
                 break;
             default:

@@ -8,6 +8,7 @@
 #include "HeaderWalk.h"
 #include "ImageHeader.h"
 #include "Text.h"
+#include "TiffTags.h"
 
 namespace korvale {
 namespace {
@@ -136,9 +137,9 @@ void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi) {
         if (count != 1) {
             continue;
         }
-        if (tag == 274 && type == 3) {
+        if (tag == tiff::kOrientation && type == tiff::kTypeShort) {
             orientation = u16(entry + 8);
-        } else if (tag == 282 && type == 5) {
+        } else if (tag == tiff::kXResolution && type == tiff::kTypeRational) {
             const uint64_t resume = stream.Tell();
             stream.Seek(tiffStart + u32(entry + 8));
             unsigned char rational[8];
@@ -148,7 +149,7 @@ void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi) {
             numerator = u32(rational);
             denominator = u32(rational + 4);
             stream.Seek(resume);
-        } else if (tag == 296 && type == 3) {
+        } else if (tag == tiff::kResolutionUnit && type == tiff::kTypeShort) {
             unit = u16(entry + 8);
         }
     }

@@ -9,15 +9,16 @@
 
 #include "HeaderWalk.h"
 #include "ResolutionStamp.h"
+#include "TiffTags.h"
 
 namespace korvale {
 namespace {
 
-constexpr uint16_t kXResolution = 282;
-constexpr uint16_t kYResolution = 283;
-constexpr uint16_t kResolutionUnit = 296;
-constexpr uint16_t kShort = 3;
-constexpr uint16_t kRational = 5;
+using tiff::kResolutionUnit;
+using tiff::kXResolution;
+using tiff::kYResolution;
+constexpr uint16_t kShort = tiff::kTypeShort;
+constexpr uint16_t kRational = tiff::kTypeRational;
 
 void PutBe32(uint8_t* p, uint32_t value) {
     for (int i = 0; i < 4; ++i) {

@@ -6,29 +6,10 @@
 #include <initializer_list>
 #include <vector>
 
+#include "TiffTags.h"
+
 namespace korvale {
 namespace {
-
-constexpr uint16_t kTagImageWidth = 256;
-constexpr uint16_t kTagImageLength = 257;
-constexpr uint16_t kTagStripOffsets = 273;
-constexpr uint16_t kTagOrientation = 274;
-constexpr uint16_t kTagStripByteCounts = 279;
-constexpr uint16_t kTagXResolution = 282;
-constexpr uint16_t kTagYResolution = 283;
-constexpr uint16_t kTagResolutionUnit = 296;
-constexpr uint16_t kTagThumbnailOffset = 513;
-constexpr uint16_t kTagThumbnailLength = 514;
-constexpr uint16_t kTagExifIfd = 34665;
-constexpr uint16_t kTagGpsIfd = 34853;
-constexpr uint16_t kTagPixelXDimension = 40962;
-constexpr uint16_t kTagPixelYDimension = 40963;
-constexpr uint16_t kTagInteropIfd = 40965;
-
-constexpr uint16_t kTypeShort = 3;
-constexpr uint16_t kTypeLong = 4;
-constexpr uint16_t kTypeRational = 5;
-constexpr uint16_t kTypeIfd = 13;
 
 // Bytes per value of TIFF types 1 to 13; 0 for types a reader may not know.
 size_t TypeSize(uint16_t type) {
@@ -138,7 +119,7 @@ public:
 
     // A sub-IFD that `entry` links to.
     std::optional<Ifd> Follow(const Entry& entry) const {
-        if ((entry.type != kTypeLong && entry.type != kTypeIfd) || entry.count != 1) {
+        if ((entry.type != tiff::kTypeLong && entry.type != tiff::kTypeIfd) || entry.count != 1) {
             return std::nullopt;
         }
         return ReadIfd(U32(entry.valueAt));
@@ -149,9 +130,9 @@ public:
         if (e.count < 1) {
             return;
         }
-        if (e.type == kTypeShort && value <= 0xFFFF) {
+        if (e.type == tiff::kTypeShort && value <= 0xFFFF) {
             Put16(e.valueAt, static_cast<uint16_t>(value));
-        } else if (e.type == kTypeLong) {
+        } else if (e.type == tiff::kTypeLong) {
             Put32(e.valueAt, value);
         }
     }
@@ -219,11 +200,11 @@ bool Disjoint(std::initializer_list<const Ifd*> ifds) {
 
 void SetResolution(Tiff& tiff, const Ifd& ifd0, uint32_t dpi) {
     for (const Entry& e : ifd0.entries) {
-        if ((e.tag == kTagXResolution || e.tag == kTagYResolution) && e.type == kTypeRational &&
-            e.count == 1) {
+        if ((e.tag == tiff::kXResolution || e.tag == tiff::kYResolution) &&
+            e.type == tiff::kTypeRational && e.count == 1) {
             tiff.Put32(e.valueAt, dpi);
             tiff.Put32(e.valueAt + 4, 1);
-        } else if (e.tag == kTagResolutionUnit && e.type == kTypeShort && e.count == 1) {
+        } else if (e.tag == tiff::kResolutionUnit && e.type == tiff::kTypeShort && e.count == 1) {
             tiff.Put16(e.valueAt, 2);
         }
     }
@@ -259,10 +240,10 @@ std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& source, bool keepGps, 
     std::vector<Range> kept = {{0, 8}};
     AddRanges(*ifd0, kept);
     // A second link would keep what unlinking the first one removes.
-    if (CountOf(*ifd0, kTagGpsIfd) > 1 || CountOf(*ifd0, kTagExifIfd) > 1) {
+    if (CountOf(*ifd0, tiff::kGpsIfd) > 1 || CountOf(*ifd0, tiff::kExifIfd) > 1) {
         return std::nullopt;
     }
-    const Entry* gpsEntry = Find(*ifd0, kTagGpsIfd);
+    const Entry* gpsEntry = Find(*ifd0, tiff::kGpsIfd);
     std::optional<Ifd> gps;
     if (gpsEntry) {
         gps = tiff.Follow(*gpsEntry);
@@ -275,13 +256,13 @@ std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& source, bool keepGps, 
     }
     std::optional<Ifd> exif;
     std::optional<Ifd> interop;
-    if (const Entry* link = Find(*ifd0, kTagExifIfd)) {
+    if (const Entry* link = Find(*ifd0, tiff::kExifIfd)) {
         exif = tiff.Follow(*link);
         if (!exif) {
             return std::nullopt;
         }
         AddRanges(*exif, kept);
-        if (const Entry* interopLink = Find(*exif, kTagInteropIfd)) {
+        if (const Entry* interopLink = Find(*exif, tiff::kInteropIfd)) {
             interop = tiff.Follow(*interopLink);
             if (!interop) {
                 return std::nullopt;
@@ -295,19 +276,19 @@ std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& source, bool keepGps, 
     }
     if (exif) {
         for (const Entry& e : exif->entries) {
-            if (e.tag == kTagPixelXDimension) {
+            if (e.tag == tiff::kPixelXDimension) {
                 tiff.PutUnsigned(e, width);
-            } else if (e.tag == kTagPixelYDimension) {
+            } else if (e.tag == tiff::kPixelYDimension) {
                 tiff.PutUnsigned(e, height);
             }
         }
     }
     for (const Entry& e : ifd0->entries) {
-        if (e.tag == kTagOrientation && e.type == kTypeShort && e.count >= 1) {
+        if (e.tag == tiff::kOrientation && e.type == tiff::kTypeShort && e.count >= 1) {
             tiff.Put16(e.valueAt, 1);
-        } else if (e.tag == kTagImageWidth) {
+        } else if (e.tag == tiff::kImageWidth) {
             tiff.PutUnsigned(e, width);
-        } else if (e.tag == kTagImageLength) {
+        } else if (e.tag == tiff::kImageLength) {
             tiff.PutUnsigned(e, height);
         }
     }
@@ -333,14 +314,14 @@ std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& source, bool keepGps, 
         if (const std::optional<Ifd> ifd1 = tiff.ReadIfd(ifd1Offset)) {
             std::vector<Range> thumb;
             AddRanges(*ifd1, thumb);
-            const Entry* offset = Find(*ifd1, kTagThumbnailOffset);
-            const Entry* length = Find(*ifd1, kTagThumbnailLength);
+            const Entry* offset = Find(*ifd1, tiff::kThumbnailOffset);
+            const Entry* length = Find(*ifd1, tiff::kThumbnailLength);
             if (!offset || !length) {
-                offset = Find(*ifd1, kTagStripOffsets);
-                length = Find(*ifd1, kTagStripByteCounts);
+                offset = Find(*ifd1, tiff::kStripOffsets);
+                length = Find(*ifd1, tiff::kStripByteCounts);
             }
             if (offset && length && offset->count == 1 && length->count == 1 &&
-                offset->type == kTypeLong && length->type == kTypeLong) {
+                offset->type == tiff::kTypeLong && length->type == tiff::kTypeLong) {
                 const uint64_t begin = tiff.U32(offset->valueAt);
                 const uint64_t end = begin + tiff.U32(length->valueAt);
                 if (end <= out.size()) {
