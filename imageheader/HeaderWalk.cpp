@@ -33,6 +33,11 @@ bool WalkPng(ByteSource& source, PngLayout& layout) {
         layout.height > kMaxPngValue) {
         return false;
     }
+    uint8_t kind[2];
+    if (source.ReadAt(24, kind, sizeof kind)) {
+        layout.bitDepth = kind[0];
+        layout.colourType = kind[1];
+    }
     uint64_t at = 8 + 12 + 13;
     for (int chunk = 0; chunk < kMaxPngChunks; ++chunk) {
         uint8_t header[8];
@@ -64,6 +69,8 @@ bool WalkPng(ByteSource& source, PngLayout& layout) {
             } else {
                 break;
             }
+        } else if (std::memcmp(type, "tRNS", 4) == 0) {
+            layout.hasTransparency = true;
         } else if (std::memcmp(type, "eXIf", 4) == 0 && layout.exifAt == 0) {
             layout.exifAt = at + 8;
         }
@@ -160,6 +167,15 @@ bool WalkTiff(ByteSource& source, TiffLayout& layout) {
                 break;
             case 296:
                 slot = &layout.resolutionUnit;
+                break;
+            case 258:
+                slot = &layout.bitsPerSample;
+                break;
+            case 277:
+                slot = &layout.samplesPerPixel;
+                break;
+            case 262:
+                slot = &layout.photometric;
                 break;
             default:
                 break;
