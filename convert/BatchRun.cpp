@@ -13,6 +13,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "AtomicFile.h"
+#include "EncoderLimits.h"
 #include "Plan.h"
 #include "ResolutionCopy.h"
 #include "ResolutionStamp.h"
@@ -182,6 +183,14 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
             return {ConvertResult::ReadFailed, {}, true, false};
         }
         const PixelSize target = TargetOf(request, entry);
+        // An output its encoder would refuse is not made at all: it fails as its write would,
+        // before its pixels take memory. A bad anchor is left to the geometry, which says it
+        // first wherever margins or cuts arise.
+        const PixelLayout pixel{static_cast<uint32_t>(source.channels()),
+                                static_cast<uint32_t>(source.elemSize1())};
+        if (output && IsValidAnchor(request.anchor) && EncoderRefuses(*output, target, pixel)) {
+            return {ConvertResult::WriteFailed, {}, false, false};
+        }
         PreparedImage prepared =
             request.method == BatchMethod::Resize
                 ? PrepareResized(source, target, InterpolationFlag(request.interpolation),

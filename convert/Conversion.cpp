@@ -13,6 +13,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "ByteSource.h"
+#include "EncoderLimits.h"
 #include "HeaderWalk.h"
 #include "ImageHeader.h"
 #include "JpegDecode.h"
@@ -357,7 +358,10 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
             image.depth() != CV_8U) {
             image.convertTo(narrow, CV_8U, 1.0 / DepthScale(image.depth()));
         }
-        if (!cv::imencode(EncoderExtension(*format), narrow, bytes, all)) {
+        const PixelLayout pixel{static_cast<uint32_t>(narrow.channels()),
+                                static_cast<uint32_t>(narrow.elemSize1())};
+        if (EncoderRefuses(*format, {narrow.cols, narrow.rows}, pixel) ||
+            !cv::imencode(EncoderExtension(*format), narrow, bytes, all)) {
             return ConvertResult::WriteFailed;
         }
         if (*format == ImageFormat::Tiff && narrow.channels() == 4) {

@@ -35,11 +35,8 @@ std::optional<PixelLayout> BmpPixel(const std::string& path) {
         return std::nullopt;  // as the probe: only uncompressed info headers are listed
     }
     const uint32_t bits = static_cast<uint32_t>(head[28]) | (static_cast<uint32_t>(head[29]) << 8);
-    if (bits == 32) {
-        return PixelLayout{4, 1};
-    }
     if (bits > 8) {
-        return PixelLayout{3, 1};
+        return PixelLayout{3, 1};  // a fourth channel is dropped, as BMP sources always were
     }
     // A palette of greys only decodes to one channel; entries the file lacks count as black.
     const uint32_t used = Le32(head + 46);

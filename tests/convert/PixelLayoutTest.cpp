@@ -49,8 +49,8 @@ TEST(PixelLayout, HeaderSaysWhatTheDecoderHandsOver) {
         Written(dir.File("rgb.tif"), CV_8UC3),    Written(dir.File("rgb16.tiff"), CV_16UC3),
         Written(dir.File("rgba.tif"), CV_8UC4),   Written(dir.File("rgba16.tif"), CV_16UC4),
         Written(dir.File("float.tif"), CV_32FC3), Written(dir.File("grey.bmp"), CV_8UC1),
-        Written(dir.File("rgb.bmp"), CV_8UC3),    Written(dir.File("grey.jpg"), CV_8UC1),
-        Written(dir.File("rgb.jpg"), CV_8UC3),
+        Written(dir.File("rgb.bmp"), CV_8UC3),    Written(dir.File("rgba.bmp"), CV_8UC4),
+        Written(dir.File("grey.jpg"), CV_8UC1),   Written(dir.File("rgb.jpg"), CV_8UC3),
     };
     if (HavePillow()) {
         // Palettes with and without transparency, grey with alpha, 1-bit, a palette TIFF, and a
