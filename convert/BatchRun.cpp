@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
+#include <set>
 
 #include "AtomicFile.h"
 #include "EncoderLimits.h"
@@ -322,6 +323,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.SetProgressPosition(0);
     bool ask = true;
     RemoveStaleTemporaries(request.outputFolder, runStart);
+    // Outputs written through a link have their temporary files beside the link's target, so
+    // killed runs left theirs there: each such folder is swept once, when first written to.
+    std::set<std::string> swept = {request.outputFolder};
     const bool dpiOnly = request.method == BatchMethod::DpiOnly;
     // DPI only keeps each file's own name and format.
     const SaveFormat format = dpiOnly ? SaveFormat::SameAsSource : request.saveFormat;
@@ -371,6 +375,10 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             skip = choice == OverwriteChoice::Skip;
         }
         if (!skip) {
+            const std::optional<std::string> linked = LinkTargetFolder(outputPath);
+            if (linked && swept.insert(*linked).second) {
+                RemoveStaleTemporaries(*linked, runStart);
+            }
             const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
             FileError failure;
             ConvertResult result;
