@@ -11,8 +11,10 @@
 #include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
+#include <set>
 
 #include "AtomicFile.h"
+#include "EncoderLimits.h"
 #include "Plan.h"
 #include "ResolutionCopy.h"
 #include "ResolutionStamp.h"
@@ -182,6 +184,14 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
             return {ConvertResult::ReadFailed, {}, true, false};
         }
         const PixelSize target = TargetOf(request, entry);
+        // An output its encoder would refuse is not made at all: it fails as its write would,
+        // before its pixels take memory. A bad anchor is left to the geometry, which says it
+        // first wherever margins or cuts arise.
+        const PixelLayout pixel{static_cast<uint32_t>(source.channels()),
+                                static_cast<uint32_t>(source.elemSize1())};
+        if (output && IsValidAnchor(request.anchor) && EncoderRefuses(*output, target, pixel)) {
+            return {ConvertResult::WriteFailed, {}, false, false};
+        }
         PreparedImage prepared =
             request.method == BatchMethod::Resize
                 ? PrepareResized(source, target, InterpolationFlag(request.interpolation),
@@ -313,6 +323,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.SetProgressPosition(0);
     bool ask = true;
     RemoveStaleTemporaries(request.outputFolder, runStart);
+    // Outputs written through a link have their temporary files beside the link's target, so
+    // killed runs left theirs there: each such folder is swept once, when first written to.
+    std::set<std::string> swept = {request.outputFolder};
     const bool dpiOnly = request.method == BatchMethod::DpiOnly;
     // DPI only keeps each file's own name and format.
     const SaveFormat format = dpiOnly ? SaveFormat::SameAsSource : request.saveFormat;
@@ -362,6 +375,10 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             skip = choice == OverwriteChoice::Skip;
         }
         if (!skip) {
+            const std::optional<std::string> linked = LinkTargetFolder(outputPath);
+            if (linked && swept.insert(*linked).second) {
+                RemoveStaleTemporaries(*linked, runStart);
+            }
             const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
             FileError failure;
             ConvertResult result;

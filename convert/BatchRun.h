@@ -79,7 +79,9 @@ ConvertResult CopyWithResolution(const std::string& sourcePath, const std::strin
 // allows; none takes its name before its turn, and each is done again in its turn if its file or
 // its output changed meanwhile or its work ahead failed. A failed write is tried once more after
 // the work ahead has let go of its files. The run returns without waiting for work ahead that it
-// no longer needs, whose temporary files are removed (see WorkAhead.h).
+// no longer needs, whose temporary files are removed (see WorkAhead.h). Temporary files that
+// ended processes left in the output folder, and beside the target of each link the run writes
+// through, are removed (RemoveStaleTemporaries).
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
                   UserInteraction& ui);
 

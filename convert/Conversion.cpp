@@ -4,13 +4,16 @@
 #include "Conversion.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "ByteSource.h"
+#include "EncoderLimits.h"
 #include "HeaderWalk.h"
 #include "ImageHeader.h"
 #include "JpegDecode.h"
@@ -66,16 +69,18 @@ cv::Mat Flattened(const cv::Mat& image, const Rgb& background) {
 
 // Colours multiplied by their alpha back to plain colours, rounded to nearest; where nothing
 // covers, nothing is known and the colour stays 0.
+template <typename Sample>
 void Unpremultiply(cv::Mat& bgra) {
+    constexpr int64_t kOpaque = std::numeric_limits<Sample>::max();
     for (int y = 0; y < bgra.rows; ++y) {
-        uint8_t* p = bgra.ptr<uint8_t>(y);
+        Sample* p = bgra.ptr<Sample>(y);
         for (int x = 0; x < bgra.cols; ++x, p += 4) {
-            const int alpha = p[3];
-            if (alpha == 0 || alpha == 255) {
+            const int64_t alpha = p[3];
+            if (alpha == 0 || alpha == kOpaque) {
                 continue;
             }
             for (int c = 0; c < 3; ++c) {
-                p[c] = static_cast<uint8_t>(std::min(255, (p[c] * 255 + alpha / 2) / alpha));
+                p[c] = static_cast<Sample>(std::min(kOpaque, (p[c] * kOpaque + alpha / 2) / alpha));
             }
         }
     }
@@ -189,10 +194,16 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         if (format == ImageFormat::Png && !image.empty()) {
             ApplyOrientation(PngOrientation(sourcePath), image);
         }
-        if (format == ImageFormat::Tiff && image.type() == CV_8UC4 &&
-            TiffAlphaOfFile(sourcePath) != TiffAlpha::Unknown) {
-            // libtiff's RGBA reading hands over the colours of declared alpha multiplied by it.
-            Unpremultiply(image);
+        if (format == ImageFormat::Tiff && image.channels() == 4) {
+            const TiffAlpha alpha = TiffAlphaOfFile(sourcePath);
+            if (image.depth() == CV_8U && alpha != TiffAlpha::Unknown) {
+                // libtiff's RGBA reading hands over the colours of declared alpha multiplied
+                // by it.
+                Unpremultiply<uint8_t>(image);
+            } else if (image.depth() == CV_16U && alpha == TiffAlpha::Associated) {
+                // Deeper samples are read as stored: only associated alpha multiplied them.
+                Unpremultiply<uint16_t>(image);
+            }
         }
     } catch (const cv::Exception& e) {
         image.release();
@@ -345,7 +356,10 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
             image.depth() != CV_8U) {
             image.convertTo(narrow, CV_8U, 1.0 / DepthScale(image.depth()));
         }
-        if (!cv::imencode(EncoderExtension(*format), narrow, bytes, all)) {
+        const PixelLayout pixel{static_cast<uint32_t>(narrow.channels()),
+                                static_cast<uint32_t>(narrow.elemSize1())};
+        if (EncoderRefuses(*format, {narrow.cols, narrow.rows}, pixel) ||
+            !cv::imencode(EncoderExtension(*format), narrow, bytes, all)) {
             return ConvertResult::WriteFailed;
         }
         if (*format == ImageFormat::Tiff && narrow.channels() == 4) {

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "EncoderLimits.h"
 #include "Text.h"
 
 namespace korvale {
@@ -92,6 +93,22 @@ PlanProblem ProblemOf(GeometryProblem problem) {
     return PlanProblem::None;
 }
 
+// Whether the encoder of the output's format refuses it. The bytes a pixel takes matter for BMP
+// and TIFF only, and only near their limit is the source's header read for them.
+bool TooLargeForFormat(const std::string& sourcePath, const std::string& outputName,
+                       PixelSize output) {
+    const std::optional<ImageFormat> format = OutputFormatOfName(outputName);
+    if (!format) {
+        return false;
+    }
+    const ImageFormat source = FormatOfName(sourcePath);
+    if (!EncoderRefuses(*format, output, OutputPixel(kLargestPixel, source, *format))) {
+        return false;
+    }
+    const std::optional<PixelLayout> decoded = ProbePixelLayout(sourcePath);
+    return !decoded || EncoderRefuses(*format, output, OutputPixel(*decoded, source, *format));
+}
+
 }  // namespace
 
 const char* PlanProblemKey(PlanProblem problem) {
@@ -106,6 +123,8 @@ const char* PlanProblemKey(PlanProblem problem) {
             return "bad-anchor";
         case PlanProblem::OutputIsFolder:
             return "output-is-folder";
+        case PlanProblem::TooLargeForFormat:
+            return "too-large-for-format";
         case PlanProblem::None:
             break;
     }
@@ -238,6 +257,11 @@ FilePlan Plan(const BatchRequest& request, const FileEntry& entry,
     plan.sides = {add.left - cut.left, add.right - cut.right, add.top - cut.top,
                   add.bottom - cut.bottom};
     plan.problem = ProblemOf(plan.geometry.problem);
+    // The run finds the encoder's refusal before it reaches the file's name.
+    if (plan.problem == PlanProblem::None &&
+        TooLargeForFormat(entry.path, plan.outputName, plan.output)) {
+        plan.problem = PlanProblem::TooLargeForFormat;
+    }
     if (plan.problem == PlanProblem::None && output.folder) {
         plan.problem = PlanProblem::OutputIsFolder;
     }

@@ -18,11 +18,12 @@ namespace korvale {
 // What would stop the run at a file, in the order the run meets it.
 enum class PlanProblem {
     None,
-    NoExtension,       // an extension is to be replaced and the name has no "."
-    UnreadableHeader,  // the file is gone or no longer an image the probe reads
-    ZeroSide,          // the source or the target has a side of 0 pixels
-    BadAnchor,         // margins or a cut arise and the anchor is not one of the nine
-    OutputIsFolder,    // a folder has the output's name; nothing can be written there
+    NoExtension,        // an extension is to be replaced and the name has no "."
+    UnreadableHeader,   // the file is gone or no longer an image the probe reads
+    ZeroSide,           // the source or the target has a side of 0 pixels
+    BadAnchor,          // margins or a cut arise and the anchor is not one of the nine
+    OutputIsFolder,     // a folder has the output's name; nothing can be written there
+    TooLargeForFormat,  // the output format's encoder refuses an image of the output's size
 };
 
 // A short English word for the problem ("" for None), stable for scripts.
@@ -58,7 +59,8 @@ FilePlan PlanFile(const BatchRequest& request, const FileEntry& entry,
                   const std::optional<ImageHeaderInfo>& header);
 
 enum class PlanSizes {
-    AsListed,  // the sizes recorded when the files were listed; no file is read
+    AsListed,  // the sizes recorded when the files were listed; no file is read, except the
+               // header of a BMP or TIFF output's source near its format's size limit
     ProbedNow  // every header read again, as the run will find the files
 };
 

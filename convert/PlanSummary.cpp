@@ -40,6 +40,8 @@ std::string ProblemText(PlanProblem problem) {
             return "配置の基準が異常です。";
         case PlanProblem::OutputIsFolder:
             return "出力先に同じ名前のフォルダがあります。";
+        case PlanProblem::TooLargeForFormat:
+            return "この大きさの画像は出力形式では書き込めません。";
         case PlanProblem::None:
             break;
     }
@@ -47,7 +49,8 @@ std::string ProblemText(PlanProblem problem) {
 }
 
 bool HasGeometry(const FilePlan& plan) {
-    return plan.problem == PlanProblem::None || plan.problem == PlanProblem::OutputIsFolder;
+    return plan.problem == PlanProblem::None || plan.problem == PlanProblem::OutputIsFolder ||
+           plan.problem == PlanProblem::TooLargeForFormat;
 }
 
 int64_t Area(int width, int height) {

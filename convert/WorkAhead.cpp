@@ -19,6 +19,9 @@
 #include <system_error>
 #include <thread>
 
+#include "EncoderLimits.h"
+#include "ImageHeader.h"
+
 namespace korvale {
 namespace {
 
@@ -82,6 +85,27 @@ struct OutputState {
                             size == o.size && modified == o.modified && changed == o.changed));
     }
 };
+
+// Bytes a pixel of the decoded source and of the output take.
+struct PixelBytes {
+    uint64_t source = 3;
+    uint64_t output = 3;
+};
+
+// JPEG and BMP count three bytes a pixel either way; PNG and TIFF may be 16-bit, grey or with
+// alpha, as their header says (the largest pixel when it says nothing usable).
+PixelBytes BytesPerPixel(const BatchRequest& request, const FileEntry& entry) {
+    const ImageFormat format = FormatOfName(entry.path);
+    if (format != ImageFormat::Png && format != ImageFormat::Tiff) {
+        return {};
+    }
+    const PixelLayout decoded = ProbePixelLayout(entry.path).value_or(kLargestPixel);
+    const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
+    const std::optional<ImageFormat> output = name ? OutputFormatOfName(*name) : std::nullopt;
+    // An output without a format is never encoded; the decoded pixel bounds it.
+    const PixelLayout written = output ? OutputPixel(decoded, format, *output) : decoded;
+    return {decoded.bytes(), written.bytes()};
+}
 
 // A thread's stack and the decoder's tables, besides the image buffers.
 constexpr uint64_t kThreadOverhead = 16ull << 20;
@@ -268,10 +292,11 @@ uint64_t PreparationBytes(const BatchRequest& request, const FileEntry& entry) {
         request.applyWidth ? static_cast<uint64_t>(request.targetWidth) : uint64_t{entry.width};
     const uint64_t height =
         request.applyHeight ? static_cast<uint64_t>(request.targetHeight) : uint64_t{entry.height};
-    // Three bytes a pixel for the source and the output; a progressive JPEG's coefficients
-    // take about as much as its pixels again. The encoder's growing buffer may hold twice an
-    // uncompressed output.
-    return 3 * source + 3 * width * height + 3 * source + 2 * 3 * width * height + kThreadOverhead;
+    const PixelBytes bytes = BytesPerPixel(request, entry);
+    // The decoded source and the output; a progressive JPEG's coefficients take about as much as
+    // its pixels again, as does the copy that fits a PNG or TIFF source for its output. The
+    // encoder's growing buffer may hold twice an uncompressed output.
+    return 2 * bytes.source * source + 3 * bytes.output * width * height + kThreadOverhead;
 }
 
 uint64_t MemoryHeadroom() {

@@ -12,7 +12,8 @@
 namespace korvale {
 
 // Bytes that preparing `entry` holds at its peak: the decoded source, the output image, the
-// decoder's working memory and the encoded output, from the header sizes.
+// decoder's working memory and the encoded output, from the header sizes and, for PNG and TIFF,
+// the pixel their header states (the largest one when it states none).
 uint64_t PreparationBytes(const BatchRequest& request, const FileEntry& entry);
 
 // Memory this process may still take: the smaller of what the system has available and what

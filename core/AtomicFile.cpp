@@ -98,6 +98,49 @@ bool Before(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
+// Where the links at a path finally lead.
+struct Resolved {
+    std::string target;  // the path given when it is no link
+    int hops = 0;        // links followed
+    bool exists = false;
+    struct stat info = {};
+    int error = 0;  // a link to nothing, a loop, an unreadable link
+    std::string errorPath;
+};
+
+// Follows links one by one, so that a file is replaced where it lies and the link stays.
+Resolved FollowLinks(const std::string& path) {
+    Resolved r;
+    r.target = path;
+    for (;; ++r.hops) {
+        if (::lstat(r.target.c_str(), &r.info) != 0) {
+            if (errno != ENOENT || r.hops != 0) {
+                r.error = errno;
+                r.errorPath = r.target;
+            }
+            return r;  // without an error: a new file
+        }
+        if (!S_ISLNK(r.info.st_mode)) {
+            r.exists = true;
+            return r;
+        }
+        if (r.hops == kMaxLinkHops) {
+            r.error = ELOOP;
+            r.errorPath = path;
+            return r;
+        }
+        std::string link(static_cast<size_t>(r.info.st_size > 0 ? r.info.st_size : PATH_MAX), '\0');
+        const ssize_t length = ::readlink(r.target.c_str(), link.data(), link.size());
+        if (length <= 0) {
+            r.error = length < 0 ? errno : ENOENT;
+            r.errorPath = r.target;
+            return r;
+        }
+        link.resize(static_cast<size_t>(length));
+        r.target = link.front() == '/' ? link : FolderOf(r.target) + link;
+    }
+}
+
 }  // namespace
 
 std::string SystemReason(int code) {
@@ -187,31 +230,13 @@ bool AtomicFile::Open(const std::string& path, const std::string& temporaryName,
     error_ = {};
     failedAtRename_ = false;
     replaces_ = false;
-    target_ = path;
-    // Follow links one by one, so that the file is replaced where it lies and the link stays.
-    struct stat info;
-    for (int hops = 0;; ++hops) {
-        if (::lstat(target_.c_str(), &info) != 0) {
-            if (errno == ENOENT && hops == 0) {
-                break;  // a new file
-            }
-            return Fail(errno, target_);
-        }
-        if (!S_ISLNK(info.st_mode)) {
-            replaces_ = true;
-            break;
-        }
-        if (hops == kMaxLinkHops) {
-            return Fail(ELOOP, path);
-        }
-        std::string link(static_cast<size_t>(info.st_size > 0 ? info.st_size : PATH_MAX), '\0');
-        const ssize_t length = ::readlink(target_.c_str(), link.data(), link.size());
-        if (length <= 0) {
-            return Fail(length < 0 ? errno : ENOENT, target_);
-        }
-        link.resize(static_cast<size_t>(length));
-        target_ = link.front() == '/' ? link : FolderOf(target_) + link;
+    const Resolved resolved = FollowLinks(path);
+    target_ = resolved.target;
+    if (resolved.error != 0) {
+        return Fail(resolved.error, resolved.errorPath);
     }
+    replaces_ = resolved.exists;
+    const struct stat& info = resolved.info;
     if (replaces_) {
         // A read-only file stays, also for a user who could replace it.
         if (keepReadOnly && !S_ISDIR(info.st_mode) &&
@@ -328,6 +353,15 @@ void AtomicFile::Discard() {
         temporary_.clear();
     }
     ReleaseInHand(inHandSlot_);
+}
+
+std::optional<std::string> LinkTargetFolder(const std::string& path) {
+    const Resolved resolved = FollowLinks(path);
+    if (resolved.hops == 0 || (resolved.error != 0 && resolved.error != ENOENT)) {
+        return std::nullopt;
+    }
+    const std::string folder = FolderOf(resolved.target);
+    return folder.empty() ? std::string(".") : folder;
 }
 
 int RemoveStaleTemporaries(const std::string& folder, const struct timespec& before) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <optional>
 #include <string>
 
 namespace korvale {
@@ -87,6 +88,11 @@ private:
 // process no longer runs and that were last changed before `before`. Nothing else is touched.
 // Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& folder, const struct timespec& before);
+
+// The folder of the file that the symbolic link at `path` finally names, where AtomicFile puts
+// its temporary file: also when that file is missing. nullopt when `path` is no link, or its
+// links loop or cannot be read.
+std::optional<std::string> LinkTargetFolder(const std::string& path);
 
 // Removes the temporary files being written, if any, on whichever thread: safe to call from a
 // signal handler.

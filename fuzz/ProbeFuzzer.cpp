@@ -1,5 +1,5 @@
-// Fuzz target: the header probe (BMP, JPEG with JFIF and Exif, PNG, TIFF) on arbitrary file
-// contents.
+// Fuzz target: the header probe (BMP, JPEG with JFIF and Exif, PNG, TIFF) and the decoded
+// pixel read from the same headers, on arbitrary file contents.
 #include <unistd.h>
 
 #include <cstdint>
@@ -96,6 +96,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto tiffInfo = ProbeImageHeader(paths.tiff);
     if (tiffInfo && (!tiffWalked || tiffInfo->width == 0 || tiffInfo->height == 0)) {
         std::abort();
+    }
+
+    // The decoded pixel: only layouts a decoder hands over.
+    for (const std::string* path : {&paths.bmp, &paths.jpeg, &paths.png, &paths.tiff}) {
+        if (const auto pixel = ProbePixelLayout(*path)) {
+            const uint32_t c = pixel->channels;
+            const uint32_t b = pixel->bytesPerChannel;
+            if ((c != 1 && c != 3 && c != 4) || (b != 1 && b != 2 && b != 4 && b != 8)) {
+                std::abort();
+            }
+        }
     }
 
     // The Exif reader on its own, as if the whole input were the TIFF block of an APP1 segment.

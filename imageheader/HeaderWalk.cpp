@@ -35,6 +35,11 @@ bool WalkPng(ByteSource& source, PngLayout& layout) {
         layout.height > kMaxPngValue) {
         return false;
     }
+    uint8_t kind[2];
+    if (source.ReadAt(24, kind, sizeof kind)) {
+        layout.bitDepth = kind[0];
+        layout.colourType = kind[1];
+    }
     uint64_t at = 8 + 12 + 13;
     for (int chunk = 0; chunk < kMaxPngChunks; ++chunk) {
         uint8_t header[8];
@@ -66,6 +71,8 @@ bool WalkPng(ByteSource& source, PngLayout& layout) {
             } else {
                 break;
             }
+        } else if (std::memcmp(type, "tRNS", 4) == 0) {
+            layout.hasTransparency = true;
         } else if (std::memcmp(type, "eXIf", 4) == 0 && layout.exifAt == 0) {
             layout.exifAt = at + 8;
         }
@@ -162,6 +169,15 @@ bool WalkTiff(ByteSource& source, TiffLayout& layout) {
                 break;
             case tiff::kResolutionUnit:
                 slot = &layout.resolutionUnit;
+                break;
+            case 258:
+                slot = &layout.bitsPerSample;
+                break;
+            case 277:
+                slot = &layout.samplesPerPixel;
+                break;
+            case 262:
+                slot = &layout.photometric;
                 break;
             default:
                 break;

@@ -11,6 +11,11 @@ namespace korvale {
 struct PngLayout {
     uint32_t width = 0;
     uint32_t height = 0;
+    // IHDR's bit depth and colour type; 0 when the file ends before them.
+    uint8_t bitDepth = 0;
+    uint8_t colourType = 0;
+    // A tRNS chunk before the image data: the decoder then adds an alpha channel to colours.
+    bool hasTransparency = false;
     // A 9-byte pHYs chunk before the image data; `physAt` is the offset of its data, whose CRC
     // could be read too.
     bool hasPhys = false;
@@ -50,6 +55,9 @@ struct TiffLayout {
     TiffEntry xResolution;
     TiffEntry yResolution;
     TiffEntry resolutionUnit;
+    TiffEntry bitsPerSample;
+    TiffEntry samplesPerPixel;
+    TiffEntry photometric;
 
     uint16_t Get16(const uint8_t* p) const;
     uint32_t Get32(const uint8_t* p) const;

@@ -43,8 +43,26 @@ uint32_t TiffDpi(uint32_t numerator, uint32_t denominator, uint16_t unit);
 
 // `dpi` is in/out: the caller sets it (normally to 0) and only the file's densities change it.
 // `orientation` is set to 0 first, then to the Exif orientation if the file has one.
+// `components`, when given, receives the frame's component count.
 bool ProbeJpegHeader(const std::string& path, uint32_t& width, uint32_t& height, uint32_t& dpi,
-                     int32_t& orientation);
+                     int32_t& orientation, uint32_t* components = nullptr);
+
+// A decoded pixel: its channels (alpha included) and the bytes of each.
+struct PixelLayout {
+    uint32_t channels = 0;
+    uint32_t bytesPerChannel = 0;
+
+    uint32_t bytes() const { return channels * bytesPerChannel; }
+    bool operator==(const PixelLayout& o) const {
+        return channels == o.channels && bytesPerChannel == o.bytesPerChannel;
+    }
+};
+
+// The pixel that decoding the file gives, as its header states it (the reader is picked as
+// ProbeImageHeader picks it): 1 channel for grey, 3 for colour and palettes, 4 with alpha or
+// transparency; 1 byte a channel up to 8 bits, else 2, 4 or 8. nullopt when the header does
+// not say (unreadable, or a layout no decoder here takes).
+std::optional<PixelLayout> ProbePixelLayout(const std::string& path);
 
 // Reads IFD0 of the TIFF structure that starts at the stream's position. May set
 // `orientation`; `exifDpi` is the horizontal resolution in dots per inch, or 0 when there is

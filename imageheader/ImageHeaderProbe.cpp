@@ -159,7 +159,7 @@ void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi) {
 }
 
 bool ProbeJpegHeader(const std::string& path, uint32_t& width, uint32_t& height, uint32_t& dpi,
-                     int32_t& orientation) {
+                     int32_t& orientation, uint32_t* components) {
     orientation = 0;
     ByteFile file;
     if (!file.Open(path, ByteFile::Access::Read)) {
@@ -186,7 +186,13 @@ bool ProbeJpegHeader(const std::string& path, uint32_t& width, uint32_t& height,
             height = Be16(frame + 3);
             width = Be16(frame + 5);
             found = true;
-            file.Skip(static_cast<int64_t>(Be16(frame)) - 7);
+            uint8_t count = 0;
+            if (components != nullptr && Be16(frame) >= 8 && file.Read(&count, 1) == 1) {
+                *components = count;
+                file.Skip(static_cast<int64_t>(Be16(frame)) - 8);
+            } else {
+                file.Skip(static_cast<int64_t>(Be16(frame)) - 7);
+            }
             ++segments;
         } else if (code == 0xD9 || code == 0xDA) {
             break;

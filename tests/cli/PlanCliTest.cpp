@@ -98,6 +98,10 @@ TEST_F(CliPlan, ExitStatusAndJson) {
              "\"scaleX\": 2.5000, \"scaleY\": 1.0000, \"left\": 0, \"top\": 0, \"right\": 0, "
              "\"bottom\": 0, \"printWidthMm\": 10.0, \"printHeightMm\": 3.0, \"exists\": null, "
              "\"problem\": null}"},
+        {"an output its encoder refuses",
+         {"--format", "jpeg", "--width", "65501", a},
+         1,
+         "\ttoo-large-for-format\n"},
         {"an option run refuses", {"--method", "stretch", a}, 2, ""},
         {"no file", {"--json"}, 2, ""},
         {"an unreadable file", {a, home_.File("missing.jpg")}, 1, "1\ta.jpg"},

@@ -13,6 +13,7 @@
 #include "BatchRun.h"
 #include "Geometry.h"
 #include "ImageHeader.h"
+#include "PngTiffFiles.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
 #include "Text.h"
@@ -426,6 +427,77 @@ TEST_F(ImageFormats, PngIsTurnedByItsExifOrientationAndKeepsItsAlpha) {
         EXPECT_EQ(cv::Size(static_cast<int>(info->width), static_cast<int>(info->height)),
                   decoded.size())
             << orientation;
+    }
+}
+
+// A 16-bit RGBA TIFF of two pixels, one half covered and one opaque, with ExtraSamples
+// `extra` (1 associated, 2 unassociated): its samples as stored, little-endian.
+test::Bytes SixteenBitRgbaTiff(uint16_t extra, const uint16_t (&samples)[8]) {
+    constexpr uint32_t kBytes = sizeof samples;
+    test::Bytes tiff = test::MakeTiff(false,
+                                      {{256, test::kTiffShort, {2}},
+                                       {257, test::kTiffShort, {1}},
+                                       {258, test::kTiffShort, {16, 16, 16, 16}},
+                                       {259, test::kTiffShort, {1}},
+                                       {262, test::kTiffShort, {2}},
+                                       {273, test::kTiffLong, {8}},
+                                       {277, test::kTiffShort, {4}},
+                                       {278, test::kTiffShort, {1}},
+                                       {279, test::kTiffLong, {kBytes}},
+                                       {284, test::kTiffShort, {1}},
+                                       {338, test::kTiffShort, {extra}}},
+                                      kBytes);
+    for (size_t i = 0; i < 8; ++i) {
+        tiff[8 + 2 * i] = static_cast<uint8_t>(samples[i]);
+        tiff[9 + 2 * i] = static_cast<uint8_t>(samples[i] >> 8);
+    }
+    return tiff;
+}
+
+TEST(TiffAlpha, SixteenBitAssociatedAlphaComesOutAsPlainColours) {
+    test::TempDir in, out;
+    // RGBA: colours multiplied by half coverage (or not), then an opaque pixel.
+    const uint16_t stored[8] = {30000, 20000, 10000, 32768, 3456, 2345, 1234, 65535};
+    const struct {
+        const char* name;
+        uint16_t extra;
+        double red, green, blue;  // of the half-covered pixel, 0 to 65535
+    } cases[] = {
+        {"associated", 1, 30000 * 65535.0 / 32768, 20000 * 65535.0 / 32768,
+         10000 * 65535.0 / 32768},
+        {"unassociated", 2, 30000, 20000, 10000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string source = in.File(std::string(c.name) + ".tif");
+        test::WriteFile(source, SixteenBitRgbaTiff(c.extra, stored));
+        // PNG keeps the depth and the alpha; BMP blends onto the white margin colour.
+        const std::string png = out.File(std::string(c.name) + ".png");
+        const std::string bmp = out.File(std::string(c.name) + ".bmp");
+        for (const std::string& output : {png, bmp}) {
+            ASSERT_EQ(CropPasteImage(source, output, {2, 1}, {}, 4, Rgb{255, 255, 255}),
+                      ConvertResult::Ok);
+        }
+        const cv::Mat deep = cv::imread(png, cv::IMREAD_UNCHANGED);
+        ASSERT_EQ(deep.type(), CV_16UC4);
+        const auto half = deep.at<cv::Vec<uint16_t, 4>>(0, 0);
+        EXPECT_NEAR(half[2], c.red, 1.0);
+        EXPECT_NEAR(half[1], c.green, 1.0);
+        EXPECT_NEAR(half[0], c.blue, 1.0);
+        EXPECT_EQ(half[3], 32768);
+        const cv::Vec<uint16_t, 4> opaque{1234, 2345, 3456, 65535};
+        EXPECT_EQ((deep.at<cv::Vec<uint16_t, 4>>(0, 1)), opaque);
+
+        const cv::Mat flat = cv::imread(bmp, cv::IMREAD_UNCHANGED);
+        ASSERT_EQ(flat.type(), CV_8UC3);
+        const double cover = 32768 / 65535.0;
+        const auto blended = [&](double colour) {
+            return colour / 257 * cover + 255 * (1 - cover);
+        };
+        const auto pixel = flat.at<cv::Vec3b>(0, 0);
+        EXPECT_NEAR(pixel[2], blended(c.red), 1.5);
+        EXPECT_NEAR(pixel[1], blended(c.green), 1.5);
+        EXPECT_NEAR(pixel[0], blended(c.blue), 1.5);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "BatchRun.h"
+#include "EncoderLimits.h"
 #include "Plan.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
@@ -267,6 +268,102 @@ TEST(Plan, ProblemsAreTheOnesThatStopTheRun) {
         bool running = false;
         RunBatch(list, request, running, host, ui);
         EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{c.message});
+    }
+}
+
+TEST(Plan, OutputsTheirEncoderRefusesStopThePlanAndTheRunAlike) {
+    test::TempDir in;
+    const auto source = [&](const std::string& name, int type) {
+        const std::string path = in.File(name);
+        cv::Mat image(10, 20, type, cv::Scalar::all(100));
+        EXPECT_TRUE(cv::imwrite(path, image));
+        return path;
+    };
+    const std::string colour = source("colour.bmp", CV_8UC3);
+    const std::string grey = source("grey.bmp", CV_8UC1);
+    const std::string bgra = source("bgra.bmp", CV_8UC4);
+    const std::string deep = source("deep.png", CV_16UC4);
+    const std::string greyTiff = source("grey.tif", CV_8UC1);
+    constexpr int kNone = 0;
+    constexpr int kRun = 1;  // cheap enough to run too: refused before any canvas is made
+    const struct {
+        const char* name;
+        std::string path;
+        SaveFormat format;
+        int width, height;
+        bool refused;
+        int run;
+    } cases[] = {
+        // libjpeg: sides up to 65500.
+        {"jpeg wide", colour, SaveFormat::Jpeg, 65500, 1, false, kRun},
+        {"jpeg too wide", colour, SaveFormat::Jpeg, 65501, 1, true, kRun},
+        {"jpeg too high", colour, SaveFormat::Jpeg, 1, 65501, true, kRun},
+        // libpng: sides up to a million, whatever the pixel.
+        {"png wide", colour, SaveFormat::Png, 1000000, 1, false, kRun},
+        {"png too wide", deep, SaveFormat::Png, 1000001, 1, true, kRun},
+        // BMP: a file of at most 2^31 - 1 bytes, rows padded to four bytes.
+        {"bmp colour", colour, SaveFormat::Bmp, 65535, 10922, false, kNone},
+        {"bmp colour too big", colour, SaveFormat::Bmp, 65535, 10923, true, kRun},
+        {"bmp of alpha blended to colour", deep, SaveFormat::Bmp, 65535, 10923, true, kRun},
+        {"bmp grey", grey, SaveFormat::Bmp, 65535, 32767, false, kNone},
+        {"bmp grey too big", grey, SaveFormat::Bmp, 65535, 32768, true, kRun},
+        {"bmp of 32 bits decodes to colour", bgra, SaveFormat::SameAsSource, 65535, 10923, true,
+         kRun},
+        // Uncompressed TIFF: everything within the reach of 32-bit offsets.
+        {"tiff 16-bit rgba", deep, SaveFormat::Tiff, 65535, 8191, false, kNone},
+        {"tiff 16-bit rgba too big", deep, SaveFormat::Tiff, 65535, 8192, true, kRun},
+        {"tiff grey", greyTiff, SaveFormat::SameAsSource, 65535, 65528, false, kNone},
+        {"tiff grey too big", greyTiff, SaveFormat::SameAsSource, 65535, 65529, true, kRun},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FileList list;
+        list.MergeBatch({{c.path, 20, 10, 0}});
+        const test::TempDir out;
+        BatchRequest request;
+        request.method = BatchMethod::CropPaste;
+        request.saveFormat = c.format;
+        request.targetWidth = c.width;
+        request.targetHeight = c.height;
+        request.outputFolder = out.path();
+        for (const PlanSizes sizes : {PlanSizes::AsListed, PlanSizes::ProbedNow}) {
+            EXPECT_EQ(PlanBatch(request, list, sizes).at(0).problem,
+                      c.refused ? PlanProblem::TooLargeForFormat : PlanProblem::None);
+        }
+        if (c.run == kRun) {
+            test::RecordingInteraction ui;
+            QuietHost host;
+            bool running = false;
+            RunBatch(list, request, running, host, ui);
+            EXPECT_EQ(ui.MessageTexts(),
+                      std::vector<std::string>{c.refused ? "画像ファイルの書き込みに失敗しました。"
+                                                         : "完了"});
+        }
+    }
+}
+
+TEST(EncoderLimits, AgreeWithTheEncodersAtTheirSideLimits) {
+    const struct {
+        const char* extension;
+        ImageFormat format;
+        int width, height;
+    } cases[] = {
+        {".jpg", ImageFormat::Jpeg, 65500, 1},  {".jpg", ImageFormat::Jpeg, 65501, 1},
+        {".jpg", ImageFormat::Jpeg, 1, 65501},  {".png", ImageFormat::Png, 1000000, 1},
+        {".png", ImageFormat::Png, 1000001, 1}, {".png", ImageFormat::Png, 1, 1000001},
+        {".bmp", ImageFormat::Bmp, 1000001, 1}, {".tif", ImageFormat::Tiff, 1000001, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.extension) + " " + std::to_string(c.width) + "x" +
+                     std::to_string(c.height));
+        const cv::Mat image(c.height, c.width, CV_8UC3, cv::Scalar::all(9));
+        std::vector<uchar> bytes;
+        bool encoded = false;
+        try {
+            encoded = cv::imencode(c.extension, image, bytes);
+        } catch (const cv::Exception&) {
+        }
+        EXPECT_EQ(EncoderRefuses(c.format, {c.width, c.height}, {3, 1}), !encoded);
     }
 }
 

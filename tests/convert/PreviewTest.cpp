@@ -277,6 +277,9 @@ TEST(PlanSummary, LineSaysSizesScaleSidesAndPrintSize) {
          "4000×3000 → 2480×1860（62.0%）、余白 上 824 / 下 824、出力 p.jpg 2480×3508、300 DPI、"
          "印刷サイズ 210.0×297.0 mm。p.jpg は既にあり、実行時に上書きを確認します。"},
         {unreadable, BatchMethod::Resize, "画像ファイルを読み込めません。"},
+        {Planned(BatchMethod::Resize, {4000, 3000}, {65501, 100}, 300, false), BatchMethod::Resize,
+         "4000×3000 → 65501×100（横 1637.5% / 縦 3.3%）、出力 p.jpg 65501×100、300 DPI、"
+         "印刷サイズ 5545.8×8.5 mm。この大きさの画像は出力形式では書き込めません。"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(PlanLine(c.plan, c.method), c.line);

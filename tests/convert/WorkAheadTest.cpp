@@ -128,9 +128,10 @@ TEST_F(WorkAheadTest, RunUnderAMemoryCapPassesAsOneImageAtATimeWould) {
         size_t outputs;
     } cases[] = {
         {"each fits alone, three do not", kBigWidth, kBigHeight, BatchEnd::Completed, {"完了"}, 3},
+        // The largest JPEG the encoder takes: beyond it the run stops on the encoder's limit.
         {"none fits",
-         65535,
-         65535,
+         65500,
+         65500,
          BatchEnd::Failed,
          {"画像ファイルの読み出しに失敗しました。"},
          0},

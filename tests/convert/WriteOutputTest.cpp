@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -163,21 +164,69 @@ TEST_F(RunFailures, ReadAndNamingFailuresNameTheSource) {
               (std::vector<std::string>{readme + "\nファイル名に拡張子がありません。"}));
 }
 
-TEST_F(RunFailures, ARunRemovesTemporariesThatKilledRunsLeft) {
-    list_.MergeBatch({{Source("a.jpg"), 53, 37, 72}});
+pid_t EndedProcess() {
     const pid_t child = ::fork();
     if (child == 0) {
         ::_exit(0);
     }
     ::waitpid(child, nullptr, 0);
-    const std::string stale = out_.File(".korvale-" + std::to_string(child) + "-4.jpg");
+    return child;
+}
+
+// A temporary file of an ended process, changed long before any run.
+void PutStale(const std::string& path) {
+    test::WriteFile(path, {1, 2});
+    const struct timeval old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimes(path.c_str(), old);
+}
+
+TEST_F(RunFailures, ARunRemovesTemporariesThatKilledRunsLeft) {
+    list_.MergeBatch({{Source("a.jpg"), 53, 37, 72}});
+    const std::string stale = out_.File(".korvale-" + std::to_string(EndedProcess()) + "-4.jpg");
     const std::string other = out_.File(".korvale-notes.jpg");
-    test::WriteFile(stale, {1, 2});
+    PutStale(stale);
     test::WriteFile(other, {1, 2});
-    const struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-    ::utimensat(AT_FDCWD, stale.c_str(), old, 0);
     EXPECT_EQ(Run(), BatchEnd::Completed);
     EXPECT_EQ(Names(out_.path()), (std::vector<std::string>{".korvale-notes.jpg", "a.jpg"}));
+}
+
+TEST_F(RunFailures, ARunWritingThroughLinksSweepsTheFoldersOfTheirTargets) {
+    // Outputs that are links to files elsewhere: through a chain, one skipped, one to a missing
+    // file (a write failure that ends the run), and one not reached after it.
+    test::TempDir near, far, missing, skipped, unreached;
+    const std::string stale = ".korvale-" + std::to_string(EndedProcess()) + "-0.jpg";
+    for (const test::TempDir* dir : {&near, &far, &missing, &skipped, &unreached}) {
+        PutStale(dir->File(stale));
+        PutStale(dir->File(".korvale-" + std::to_string(::getpid()) + "-0.jpg"));  // alive
+        test::WriteFile(dir->File("keep.jpg"), {1});
+    }
+    test::WriteFile(far.File("b.jpg"), {1});
+    ::symlink(far.File("b.jpg").c_str(), near.File("hop.jpg").c_str());
+    ::symlink(near.File("hop.jpg").c_str(), out_.File("b.jpg").c_str());
+    ::symlink(missing.File("c.jpg").c_str(), out_.File("c.jpg").c_str());
+    ::symlink(skipped.File("d.jpg").c_str(), out_.File("d.jpg").c_str());
+    ::symlink(unreached.File("f.jpg").c_str(), out_.File("f.jpg").c_str());
+    test::WriteFile(skipped.File("d.jpg"), {1});
+    list_.MergeBatch({{Source("b.jpg"), 53, 37, 72},
+                      {Source("d.jpg"), 53, 37, 72},
+                      {Source("c.jpg"), 53, 37, 72},
+                      {Source("f.jpg"), 53, 37, 72}});
+    ui_.overwriteAnswers = {OverwriteChoice::Overwrite, OverwriteChoice::Skip};
+    EXPECT_EQ(Run(), BatchEnd::Failed);
+    EXPECT_EQ(ui_.MessageTexts(),
+              (std::vector<std::string>{"画像ファイルの書き込みに失敗しました。"}));
+    EXPECT_GT(test::ReadFile(far.File("b.jpg")).size(), 1u);  // written through the links
+    const struct {
+        const test::TempDir& dir;
+        bool swept;
+    } cases[] = {{near, false}, {far, true}, {missing, true}, {skipped, false}, {unreached, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dir.path());
+        // The stale file goes where an output was written through a link; the rest stays.
+        EXPECT_EQ(fs::exists(c.dir.File(stale)), !c.swept);
+        EXPECT_TRUE(fs::exists(c.dir.File("keep.jpg")));
+        EXPECT_TRUE(fs::exists(c.dir.File(".korvale-" + std::to_string(::getpid()) + "-0.jpg")));
+    }
 }
 
 }  // namespace

@@ -184,6 +184,11 @@ TEST(Robustness, RandomAndMutatedHeaders) {
             }
             test::WriteFile(path, bytes);
             (void)ProbeImageHeader(path);
+            if (const auto pixel = ProbePixelLayout(path)) {
+                EXPECT_TRUE(pixel->channels == 1 || pixel->channels == 3 || pixel->channels == 4);
+                EXPECT_TRUE(pixel->bytesPerChannel == 1 || pixel->bytesPerChannel == 2 ||
+                            pixel->bytesPerChannel == 4 || pixel->bytesPerChannel == 8);
+            }
             if (path == pngPath || path == tiffPath) {
                 CheckStampMatchesTheCopy(path, bytes, dpi);
             } else {

@@ -1,0 +1,155 @@
+// The decoded pixel of a file from its header: what the decoders hand over for each layout.
+#include <algorithm>
+
+#include "ByteFile.h"
+#include "ByteSource.h"
+#include "HeaderWalk.h"
+#include "ImageHeader.h"
+#include "Text.h"
+
+namespace korvale {
+namespace {
+
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+std::optional<PixelLayout> BmpPixel(const std::string& path) {
+    ByteFile file;
+    if (!file.Open(path, ByteFile::Access::Read)) {
+        return std::nullopt;
+    }
+    // File header, then the info header's size, width, height, planes, bit count, compression,
+    // image size, two densities and the palette's colour count.
+    uint8_t head[50];
+    if (file.Read(head, sizeof head) < 18 || head[0] != 'B' || head[1] != 'M') {
+        return std::nullopt;
+    }
+    const uint32_t infoSize = Le32(head + 14);
+    if (infoSize == 12) {
+        // The decoder takes no colour from a core header: every such file reads as grey.
+        return PixelLayout{1, 1};
+    }
+    if (infoSize < 40 || Le32(head + 30) != 0) {
+        return std::nullopt;  // as the probe: only uncompressed info headers are listed
+    }
+    const uint32_t bits = static_cast<uint32_t>(head[28]) | (static_cast<uint32_t>(head[29]) << 8);
+    if (bits > 8) {
+        return PixelLayout{3, 1};  // a fourth channel is dropped, as BMP sources always were
+    }
+    // A palette of greys only decodes to one channel; entries the file lacks count as black.
+    const uint32_t used = Le32(head + 46);
+    const uint32_t entries = std::min<uint32_t>(used == 0 ? 1u << bits : used, 256);
+    uint8_t palette[256 * 4];
+    file.Seek(14 + static_cast<uint64_t>(infoSize));
+    const size_t got = file.Read(palette, entries * 4) / 4;
+    for (size_t i = 0; i < got; ++i) {
+        const uint8_t* entry = palette + 4 * i;
+        if (entry[0] != entry[1] || entry[1] != entry[2]) {
+            return PixelLayout{3, 1};
+        }
+    }
+    return PixelLayout{1, 1};
+}
+
+std::optional<PixelLayout> JpegPixel(const std::string& path) {
+    uint32_t width = 0, height = 0, dpi = 0, components = 0;
+    int32_t orientation = 0;
+    if (!ProbeJpegHeader(path, width, height, dpi, orientation, &components) || components == 0) {
+        return std::nullopt;
+    }
+    return PixelLayout{components == 1 ? 1u : 3u, 1};
+}
+
+std::optional<PixelLayout> PngPixel(const std::string& path) {
+    ByteFile file;
+    if (!file.Open(path, ByteFile::Access::Read)) {
+        return std::nullopt;
+    }
+    FileSource source(file);
+    PngLayout png;
+    if (!WalkPng(source, png)) {
+        return std::nullopt;
+    }
+    const uint32_t bytes = png.bitDepth == 16 ? 2 : 1;
+    switch (png.colourType) {
+        case 0:
+            return PixelLayout{1, bytes};
+        case 2:
+        case 3:
+            // Transparency given by tRNS becomes an alpha channel.
+            return PixelLayout{png.hasTransparency ? 4u : 3u, bytes};
+        case 4:
+        case 6:
+            return PixelLayout{4, bytes};
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<PixelLayout> TiffPixel(const std::string& path) {
+    ByteFile file;
+    if (!file.Open(path, ByteFile::Access::Read)) {
+        return std::nullopt;
+    }
+    FileSource source(file);
+    TiffLayout tiff;
+    if (!WalkTiff(source, tiff)) {
+        return std::nullopt;
+    }
+    // BitsPerSample holds one value per sample; from three on they lie at an offset.
+    uint32_t bits = 1;  // the default
+    const TiffEntry& b = tiff.bitsPerSample;
+    if (b.present && b.type == 3 && b.count >= 1) {
+        uint8_t first[2] = {b.field[0], b.field[1]};
+        if (b.count > 2 && !source.ReadAt(b.value, first, sizeof first)) {
+            return std::nullopt;
+        }
+        bits = tiff.Get16(first);
+    }
+    const uint32_t samples = tiff.samplesPerPixel.present ? tiff.ScalarOf(tiff.samplesPerPixel) : 1;
+    if (samples == 0) {
+        return std::nullopt;
+    }
+    const bool photometricGiven = tiff.photometric.present;
+    const uint32_t photometric = tiff.ScalarOf(tiff.photometric);
+    // LogLuv and LogL (what OpenCV writes for floating images) decode to floats.
+    if (photometricGiven && (photometric == 32844 || photometric == 32845)) {
+        return PixelLayout{photometric == 32845 ? 3u : 1u, 4};
+    }
+    uint32_t bytes = 0;
+    if (bits >= 1 && bits <= 8) {
+        bytes = 1;
+    } else if (bits == 16 || bits == 32 || bits == 64) {
+        bytes = bits / 8;
+    }
+    if (bytes == 0) {
+        return std::nullopt;
+    }
+    // Grey stays one channel, extra samples dropped; a palette gives colours.
+    if (photometricGiven && photometric <= 1) {
+        return PixelLayout{1, bytes};
+    }
+    if (photometricGiven && photometric == 3) {
+        return PixelLayout{3, bytes};
+    }
+    return PixelLayout{samples == 1 ? 1u : samples <= 3 ? 3u : 4u, bytes};
+}
+
+}  // namespace
+
+std::optional<PixelLayout> ProbePixelLayout(const std::string& path) {
+    if (HasExtension(path, "bmp")) {
+        return BmpPixel(path);
+    }
+    if (HasExtension(path, "png")) {
+        return PngPixel(path);
+    }
+    if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
+        return TiffPixel(path);
+    }
+    return JpegPixel(path);
+}
+
+}  // namespace korvale
