@@ -328,12 +328,15 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
     if (!format) {
         return ConvertResult::WriteFailed;  // no format the program writes with its DPI
     }
-    try {
-        // Room for the image uncompressed: no encoder grows the buffer by copying it then.
-        bytes.clear();
-        bytes.reserve(image.total() * image.elemSize() + kEncoderSlack);
-    } catch (const std::bad_alloc&) {
-        return ConvertResult::WriteFailed;
+    if (*format == ImageFormat::Bmp || *format == ImageFormat::Tiff) {
+        try {
+            // Both are written uncompressed: with room for that, the encoder never grows the
+            // buffer by copying it.
+            bytes.clear();
+            bytes.reserve(image.total() * image.elemSize() + kEncoderSlack);
+        } catch (const std::bad_alloc&) {
+            return ConvertResult::WriteFailed;
+        }
     }
     EncoderParams all = params;
     if (*format == ImageFormat::Tiff) {
