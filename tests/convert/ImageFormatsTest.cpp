@@ -14,6 +14,7 @@
 #include "Geometry.h"
 #include "ImageHeader.h"
 #include "PngTiffFiles.h"
+#include "QuietHost.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
 #include "Text.h"
@@ -176,13 +177,7 @@ protected:
         return RunBatch(list_, request_, running, host, ui_);
     }
 
-    class QuietHost : public BatchHost {
-    public:
-        void UpdateControlStates(bool) override {}
-        void SetStatusText(const std::string&) override {}
-        void SetProgressRange(int) override {}
-        void SetProgressPosition(int) override {}
-    };
+    using QuietHost = test::QuietHost;
 
     test::TempDir in_;
     test::TempDir out_;

@@ -10,19 +10,14 @@
 #include "BatchRun.h"
 #include "EncoderLimits.h"
 #include "Plan.h"
+#include "QuietHost.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
 
 namespace korvale {
 namespace {
 
-class QuietHost : public BatchHost {
-public:
-    void UpdateControlStates(bool) override {}
-    void SetStatusText(const std::string&) override {}
-    void SetProgressRange(int) override {}
-    void SetProgressPosition(int) override {}
-};
+using QuietHost = test::QuietHost;
 
 constexpr int kSourceRed = 100;  // every source pixel; the margin's red is 255
 const Rgb kMargin{255, 0, 255};

@@ -15,6 +15,7 @@
 #include "BatchRun.h"
 #include "ImageHeader.h"
 #include "MemoryTuning.h"
+#include "QuietHost.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
 #include "WorkAhead.h"
@@ -22,13 +23,7 @@
 namespace korvale {
 namespace {
 
-class QuietHost : public BatchHost {
-public:
-    void UpdateControlStates(bool) override {}
-    void SetStatusText(const std::string&) override {}
-    void SetProgressRange(int) override {}
-    void SetProgressPosition(int) override {}
-};
+using QuietHost = test::QuietHost;
 
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;

@@ -15,6 +15,7 @@
 
 #include "BatchRun.h"
 #include "ImageHeader.h"
+#include "QuietHost.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
 #include "TiffBuilder.h"
@@ -25,13 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QuietHost : public BatchHost {
-public:
-    void UpdateControlStates(bool) override {}
-    void SetStatusText(const std::string&) override {}
-    void SetProgressRange(int) override {}
-    void SetProgressPosition(int) override {}
-};
+using QuietHost = test::QuietHost;
 
 // A device with room for one file: a write fails while another temporary file of ours is in
 // `folder`.

@@ -15,6 +15,7 @@
 #include "AtomicFile.h"
 #include "BatchRun.h"
 #include "ImageHeader.h"
+#include "QuietHost.h"
 #include "RecordingInteraction.h"
 #include "ResolutionStamp.h"
 #include "TestFiles.h"
@@ -24,13 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QuietHost : public BatchHost {
-public:
-    void UpdateControlStates(bool) override {}
-    void SetStatusText(const std::string&) override {}
-    void SetProgressRange(int) override {}
-    void SetProgressPosition(int) override {}
-};
+using QuietHost = test::QuietHost;
 
 // Fails every write with `error`.
 class FailingWrites : public FileCalls {

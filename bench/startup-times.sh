@@ -1,0 +1,98 @@
+#!/bin/bash
+# Start-up of korvale-cli, as whole processes timed by hyperfine (median of 20 runs after 3
+# warm-ups): every command that converts no image, one file each where a command takes files,
+# then `probe` over 10000 small files (half BMP, half JPEG) against the bare open / read 64
+# bytes / close loop of bench_probe over the same kind of files, and, when Xvfb and xwininfo
+# are present, the time from starting the window program until its window is mapped.
+#
+#   bench/startup-times.sh [--runs N] [--work DIR]
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+runs=20
+work="${KORVALE_BENCH_DIR:-$root/bench/out}/startup"
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --runs) runs="$2"; shift 2 ;;
+        --work) work="$2"; shift 2 ;;
+        *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+done
+
+"$root/scripts/install-deps.sh" hyperfine xvfb x11-utils imagemagick jq
+cmake --build "$root/build" --target korvale korvale-cli korvale-cli-run korvale-cli-plan \
+    korvale-cli-settings korvale-cli-version bench_probe >/dev/null
+bin="$root/build/bin"
+cli="$bin/korvale-cli"
+
+files="$work/files"
+if [ ! -f "$files/.done" ]; then
+    rm -rf "$files"
+    mkdir -p "$files"
+    convert -size 64x48 xc:'#c87828' -density 96 -units PixelsPerInch "BMP3:$work/one.bmp"
+    convert -size 64x48 xc:'#c87828' -quality 90 "$work/one.jpg"
+    for i in $(seq 0 2 9998); do
+        cp "$work/one.bmp" "$files/img$i.bmp"
+        cp "$work/one.jpg" "$files/img$((i + 1)).jpg"
+    done
+    touch "$files/.done"
+fi
+one="$files/img1.jpg"
+stamped="$work/stamped.jpg"
+cp "$one" "$stamped"
+
+median_ms() {  # hyperfine's JSON -> median in ms
+    jq -r '.results[0].median * 1000 | . * 10 | round / 10' "$1"
+}
+
+printf '| Command | Median ms |\n|---|---:|\n'
+time_one() {
+    local label=$1
+    shift
+    hyperfine --runs "$runs" --warmup 3 -N --export-json "$work/h.json" "$*" >/dev/null 2>&1 ||
+        hyperfine --runs "$runs" --warmup 3 --export-json "$work/h.json" "$* >/dev/null" \
+            >/dev/null 2>&1
+    printf '| %s | %s |\n' "$label" "$(median_ms "$work/h.json")"
+}
+time_one "--help" "$cli" --help
+time_one "--version" "$cli" --version
+time_one "probe (1 file)" "$cli" probe "$one"
+time_one "stamp (1 file)" "$cli" stamp --dpi 300 "$stamped"
+time_one "stats (1 file)" "$cli" stats "$one"
+time_one "presets" "$cli" presets
+time_one "options" "$cli" options
+time_one "plan (1 file)" "$cli" plan --width 800 --height 600 "$one"
+time_one "run (1 file, for comparison)" "$cli" run --quiet --width 32 --height 24 \
+    --overwrite all --output "$work" "$one"
+
+hyperfine --runs 10 --warmup 2 --export-json "$work/h.json" \
+    "$cli probe $files/*.bmp $files/*.jpg > /dev/null" >/dev/null 2>&1
+probe=$(median_ms "$work/h.json")
+floor=$(TMPDIR="$work" "$bin/bench_probe" --benchmark_filter=Floor --benchmark_repetitions=10 \
+    --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null |
+    jq -r '.benchmarks[] | select(.aggregate_name == "median") | .real_time')
+printf '\nprobe over 10000 files, whole process: %s ms; bare open/read/close loop: %.1f ms; ' \
+    "$probe" "$floor"
+awk -v p="$probe" -v f="$floor" 'BEGIN { printf "ratio %.2f\n", p / f }'
+
+if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
+    export DISPLAY=:97
+    Xvfb :97 -screen 0 1280x1024x24 >/dev/null 2>&1 &
+    xvfb=$!
+    sleep 1
+    times=()
+    for _ in $(seq 1 10); do
+        start=$(date +%s%N)
+        "$bin/korvale" >/dev/null 2>&1 &
+        app=$!
+        until xwininfo -name Korvale 2>/dev/null | grep -q IsViewable; do
+            sleep 0.002
+        done
+        times+=($((($(date +%s%N) - start) / 1000000)))
+        kill "$app"
+        wait "$app" 2>/dev/null || true
+    done
+    kill "$xvfb"
+    printf 'window mapped after start (ms, 10 runs): %s; median %s\n' "${times[*]}" \
+        "$(printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { print (v[5] + v[6]) / 2 }')"
+fi
