@@ -29,15 +29,12 @@ std::vector<std::vector<uint8_t>> EntriesOf(ByteSource& source, const TiffLayout
 }  // namespace
 
 TiffAlpha TiffAlphaOfFile(const std::string& path) {
-    ByteFile file;
-    if (!file.Open(path, ByteFile::Access::Read)) {
+    WalkedTiff walked;
+    if (!walked.Open(path)) {
         return TiffAlpha::Unknown;
     }
-    FileSource source(file);
-    TiffLayout layout;
-    if (!WalkTiff(source, layout)) {
-        return TiffAlpha::Unknown;
-    }
+    const TiffLayout& layout = walked.layout();
+    ByteSource& source = walked.source();
     for (const auto& entry : EntriesOf(source, layout)) {
         if (layout.Get16(entry.data()) != kExtraSamples) {
             continue;

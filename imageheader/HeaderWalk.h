@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "ByteSource.h"
 
@@ -70,5 +71,25 @@ struct TiffLayout {
 // False unless the bytes are a classic TIFF (either byte order, version 42) whose IFD0, with its
 // entry count, entries and next-IFD link, can be read whole. BigTIFF is refused.
 bool WalkTiff(ByteSource& source, TiffLayout& layout);
+
+// A PNG or TIFF file opened for reading, its header walked: Open is false when the file cannot
+// be opened or the walk fails. The source stays usable for reads the layout points to.
+template <typename Layout, bool (*Walk)(ByteSource&, Layout&)>
+class WalkedFile {
+public:
+    bool Open(const std::string& path) {
+        return file_.Open(path, ByteFile::Access::Read) && Walk(source_, layout_);
+    }
+    ByteFile& file() { return file_; }
+    ByteSource& source() { return source_; }
+    const Layout& layout() const { return layout_; }
+
+private:
+    ByteFile file_;
+    FileSource source_{file_};
+    Layout layout_;
+};
+using WalkedPng = WalkedFile<PngLayout, WalkPng>;
+using WalkedTiff = WalkedFile<TiffLayout, WalkTiff>;
 
 }  // namespace korvale

@@ -236,15 +236,11 @@ bool ProbeJpegHeader(const std::string& path, uint32_t& width, uint32_t& height,
 }
 
 std::optional<ImageHeaderInfo> ProbePngHeader(const std::string& path) {
-    ByteFile file;
-    if (!file.Open(path, ByteFile::Access::Read)) {
+    WalkedPng walked;
+    if (!walked.Open(path)) {
         return std::nullopt;
     }
-    FileSource source(file);
-    PngLayout png;
-    if (!WalkPng(source, png)) {
-        return std::nullopt;
-    }
+    const PngLayout& png = walked.layout();
     ImageHeaderInfo info{png.width, png.height, 0};
     if (png.hasPhys && png.unit == 1) {
         // Above the signed range PNG allows, the value counts as no resolution, as for BMP.
@@ -254,8 +250,8 @@ std::optional<ImageHeaderInfo> ProbePngHeader(const std::string& path) {
         // The decoder turns the image by this orientation, so the list must show it turned.
         int32_t orientation = 0;
         uint32_t exifDpi = 0;
-        file.Seek(png.exifAt);
-        ReadExifIfd0(file, orientation, exifDpi);
+        walked.file().Seek(png.exifAt);
+        ReadExifIfd0(walked.file(), orientation, exifDpi);
         if (orientation >= 5 && orientation <= 8) {
             std::swap(info.width, info.height);
         }
@@ -280,15 +276,12 @@ uint32_t TiffDpi(uint32_t numerator, uint32_t denominator, uint16_t unit) {
 }
 
 std::optional<ImageHeaderInfo> ProbeTiffHeader(const std::string& path) {
-    ByteFile file;
-    if (!file.Open(path, ByteFile::Access::Read)) {
+    WalkedTiff walked;
+    if (!walked.Open(path)) {
         return std::nullopt;
     }
-    FileSource source(file);
-    TiffLayout tiff;
-    if (!WalkTiff(source, tiff)) {
-        return std::nullopt;
-    }
+    const TiffLayout& tiff = walked.layout();
+    ByteSource& source = walked.source();
     ImageHeaderInfo info{tiff.ScalarOf(tiff.width), tiff.ScalarOf(tiff.height), 0};
     if (info.width == 0 || info.height == 0) {
         return std::nullopt;

@@ -63,15 +63,11 @@ std::optional<PixelLayout> JpegPixel(const std::string& path) {
 }
 
 std::optional<PixelLayout> PngPixel(const std::string& path) {
-    ByteFile file;
-    if (!file.Open(path, ByteFile::Access::Read)) {
+    WalkedPng walked;
+    if (!walked.Open(path)) {
         return std::nullopt;
     }
-    FileSource source(file);
-    PngLayout png;
-    if (!WalkPng(source, png)) {
-        return std::nullopt;
-    }
+    const PngLayout& png = walked.layout();
     const uint32_t bytes = png.bitDepth == 16 ? 2 : 1;
     switch (png.colourType) {
         case 0:
@@ -89,15 +85,12 @@ std::optional<PixelLayout> PngPixel(const std::string& path) {
 }
 
 std::optional<PixelLayout> TiffPixel(const std::string& path) {
-    ByteFile file;
-    if (!file.Open(path, ByteFile::Access::Read)) {
+    WalkedTiff walked;
+    if (!walked.Open(path)) {
         return std::nullopt;
     }
-    FileSource source(file);
-    TiffLayout tiff;
-    if (!WalkTiff(source, tiff)) {
-        return std::nullopt;
-    }
+    const TiffLayout& tiff = walked.layout();
+    ByteSource& source = walked.source();
     // BitsPerSample holds one value per sample; from three on they lie at an offset.
     uint32_t bits = 1;  // the default
     const TiffEntry& b = tiff.bitsPerSample;
