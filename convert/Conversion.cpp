@@ -99,7 +99,7 @@ int32_t PngOrientation(const std::string& path) {
     if (WalkPng(source, png) && png.exifAt != 0) {
         uint32_t exifDpi = 0;
         file.Seek(png.exifAt);
-        ReadExifIfd0(file, orientation, exifDpi);
+        ReadExifIfd0(file, orientation, exifDpi, png.exifAt + png.exifLength);
     }
     return orientation;
 }

@@ -75,6 +75,7 @@ bool WalkPng(ByteSource& source, PngLayout& layout) {
             layout.hasTransparency = true;
         } else if (std::memcmp(type, "eXIf", 4) == 0 && layout.exifAt == 0) {
             layout.exifAt = at + 8;
+            layout.exifLength = length;
         }
         at += 12 + static_cast<uint64_t>(length);
     }

@@ -27,6 +27,7 @@ struct PngLayout {
     bool damagedPhys = false;
     // The data of the first eXIf chunk before the image data (a TIFF structure); 0 when none.
     uint64_t exifAt = 0;
+    uint32_t exifLength = 0;
     // Offset of the first IDAT chunk's length field; 0 when the walk ended before it.
     uint64_t firstIdat = 0;
 };

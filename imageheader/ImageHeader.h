@@ -66,8 +66,10 @@ std::optional<PixelLayout> ProbePixelLayout(const std::string& path);
 
 // Reads IFD0 of the TIFF structure that starts at the stream's position. May set
 // `orientation`; `exifDpi` is the horizontal resolution in dots per inch, or 0 when there is
-// none. The stream position is undefined afterwards.
-void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi);
+// none. Bytes at or past `end` are not read (a PNG's eXIf chunk ends there). The stream position
+// is undefined afterwards.
+void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi,
+                  uint64_t end = UINT64_MAX);
 
 // BMP pixels per metre to DPI, rounded half up; a negative value gives 0.
 uint32_t BmpDpiFromPixelsPerMetre(int32_t pixelsPerMetre);

@@ -97,11 +97,16 @@ std::optional<ImageHeaderInfo> ProbeBmpHeader(const std::string& path) {
     return info;
 }
 
-void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi) {
+void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi, uint64_t end) {
     exifDpi = 0;
     const uint64_t tiffStart = stream.Tell();
+    // Nothing at or past `end` is read.
+    const auto read = [&stream, end](unsigned char* out, size_t count) {
+        const uint64_t at = stream.Tell();
+        return at <= end && count <= end - at && stream.Read(out, count) == count;
+    };
     unsigned char header[8];
-    if (stream.Read(header, sizeof header) != sizeof header) {
+    if (!read(header, sizeof header)) {
         return;
     }
     bool bigEndian;
@@ -119,7 +124,7 @@ void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi) {
     }
     stream.Seek(tiffStart + u32(header + 4));
     unsigned char countField[2];
-    if (stream.Read(countField, sizeof countField) != sizeof countField) {
+    if (!read(countField, sizeof countField)) {
         return;
     }
     const uint16_t entryCount = u16(countField);
@@ -128,7 +133,7 @@ void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi) {
     uint32_t denominator = 0;
     for (uint32_t i = 0; i < entryCount; ++i) {
         unsigned char entry[12];
-        if (stream.Read(entry, sizeof entry) != sizeof entry) {
+        if (!read(entry, sizeof entry)) {
             return;
         }
         const uint16_t tag = u16(entry);
@@ -143,7 +148,7 @@ void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi) {
             const uint64_t resume = stream.Tell();
             stream.Seek(tiffStart + u32(entry + 8));
             unsigned char rational[8];
-            if (stream.Read(rational, sizeof rational) != sizeof rational) {
+            if (!read(rational, sizeof rational)) {
                 return;
             }
             numerator = u32(rational);
@@ -251,7 +256,7 @@ std::optional<ImageHeaderInfo> ProbePngHeader(const std::string& path) {
         int32_t orientation = 0;
         uint32_t exifDpi = 0;
         walked.file().Seek(png.exifAt);
-        ReadExifIfd0(walked.file(), orientation, exifDpi);
+        ReadExifIfd0(walked.file(), orientation, exifDpi, png.exifAt + png.exifLength);
         if (orientation >= 5 && orientation <= 8) {
             std::swap(info.width, info.height);
         }

@@ -332,6 +332,17 @@ INSTANTIATE_TEST_SUITE_P(
                       .End()
                       .bytes(),
                   Info(30, 20, 0)},
+        // The IFD the header points to lies in the next chunk: not part of the Exif data.
+        ProbeCase{"ExifIfdPastItsChunk", "a.png",
+                  PngBuilder()
+                      .Signature()
+                      .Ihdr(30, 20)
+                      .Chunk("eXIf", {'M', 'M', 0, 42, 0, 0, 0, 20})
+                      .Chunk("tEXt", {0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0})
+                      .Idat()
+                      .End()
+                      .bytes(),
+                  Info(30, 20, 0)},
         ProbeCase{"LargeSides", "a.png", SimplePng(0x7FFFFFFF, 70000), Info(0x7FFFFFFF, 70000, 0)},
         ProbeCase{"WidthZero", "a.png", SimplePng(0, 20), std::nullopt},
         ProbeCase{"HeightBeyondSignedRange", "a.png", SimplePng(30, 0x80000000u), std::nullopt},
