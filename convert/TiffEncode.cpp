@@ -27,7 +27,9 @@ tmsize_t ReadProc(thandle_t handle, void* data, tmsize_t size) {
     const uint64_t count = sink.position >= total ? 0
                                                   : std::min<uint64_t>(static_cast<uint64_t>(size),
                                                                        total - sink.position);
-    std::memcpy(data, sink.bytes->data() + sink.position, count);
+    if (count > 0) {
+        std::memcpy(data, sink.bytes->data() + sink.position, count);
+    }
     sink.position += count;
     return static_cast<tmsize_t>(count);
 }
@@ -42,7 +44,9 @@ tmsize_t WriteProc(thandle_t handle, void* data, tmsize_t size) {
             bytes.resize(sink.position);
         }
         const uint64_t over = std::min<uint64_t>(count, bytes.size() - sink.position);
-        std::memcpy(bytes.data() + sink.position, from, over);
+        if (over > 0) {  // an empty vector's data() may be null
+            std::memcpy(bytes.data() + sink.position, from, over);
+        }
         bytes.insert(bytes.end(), from + over, from + count);
     } catch (const std::bad_alloc&) {
         return -1;
