@@ -18,7 +18,9 @@
 #include "BenchSupport.h"
 #include "KorvaleDlg.h"
 #include "MemoryTuning.h"
-#if __has_include("WorkAhead.h")
+#if __has_include("ImageEngine.h")
+#include "ImageEngine.h"
+#elif __has_include("WorkAhead.h")
 #include "WorkAhead.h"
 #endif
 
@@ -121,7 +123,9 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         clickToUsable.push_back(Seconds(usable - clickedAt));
         stopSeenToUsable.push_back(Seconds(usable - seenAt));
-#if __has_include("WorkAhead.h")
+#if __has_include("ImageEngine.h")
+        korvale::LoadedImageEngine()->waitForWorkAhead();  // each repetition starts quiet
+#elif __has_include("WorkAhead.h")
         korvale::WaitForWorkAhead();  // each repetition starts from a quiet machine
 #endif
         std::this_thread::sleep_for(std::chrono::seconds(1));

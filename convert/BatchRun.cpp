@@ -160,14 +160,6 @@ int InterpolationFlag(int choice) {
     return choice >= 0 && choice < 5 ? kFlags[choice] : -1;
 }
 
-std::string ShownFolder(const std::string& folder) {
-    return folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
-}
-
-std::string FolderCreationQuestion(const std::string& shownFolder) {
-    return "保存フォルダが存在しません。\n" + shownFolder + "\nこのフォルダを作成しますか？";
-}
-
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry) {
     try {
         cv::Mat source;

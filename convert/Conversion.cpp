@@ -153,20 +153,6 @@ void FillMargins(cv::Mat& canvas, const Margins& m, const cv::Scalar& colour) {
 
 }  // namespace
 
-const char* ConvertMessage(ConvertResult result) {
-    switch (result) {
-        case ConvertResult::ReadFailed:
-            return "画像ファイルの読み出しに失敗しました。";
-        case ConvertResult::BadAnchor:
-            return "配置の基準が異常です。";
-        case ConvertResult::WriteFailed:
-            return "画像ファイルの書き込みに失敗しました。";
-        case ConvertResult::Ok:
-            break;
-    }
-    return "";
-}
-
 EncoderParams JpegQualityParams(int quality) {
     return {cv::IMWRITE_JPEG_QUALITY, quality};
 }

@@ -5,14 +5,15 @@
 #include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 
 #include "AppIcon.h"
+#include "ImageEngine.h"
 #include "KorvaleDlg.h"
 #include "MemoryTuning.h"
 #include "PresetEditDlg.h"
 #include "SettingsStore.h"
-#include "WorkAhead.h"
 #include "korvale/Version.h"
 
 namespace korvale {
@@ -49,8 +50,13 @@ int RunKorvaleApp(int argc, char** argv) {
     }
     environment.editPresets = EditPresets;
     CKorvaleDlg window(std::move(environment));
+    // The engine loads on a thread of its own once the window is up; only a run and the
+    // preview need it.
+    QTimer::singleShot(0, [] { StartLoadingImageEngine(); });
     window.exec();
-    WaitForWorkAhead();  // work dropped by a stop ends before the libraries are torn down
+    if (const ImageEngine* engine = ImageEngineIfStarted()) {
+        engine->waitForWorkAhead();  // work dropped by a stop ends before the libraries go
+    }
     return 0;
 }
 

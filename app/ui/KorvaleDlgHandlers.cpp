@@ -16,6 +16,7 @@
 
 #include "DropListCtrl.h"
 #include "FileListModel.h"
+#include "ImageEngine.h"
 #include "KorvaleDlg.h"
 #include "MemoryTuning.h"
 #include "MyGraph.h"
@@ -254,8 +255,14 @@ void CKorvaleDlg::RunBatch() {
     if (!ExchangeOptionsFromControls()) {
         return;
     }
+    std::string error;
+    const ImageEngine* engine = LoadedImageEngine(&error);
+    if (engine == nullptr) {
+        ui_->ShowDetailedMessage(kImageEngineLoadFailed, error);
+        return;
+    }
     BatchRequest request = RequestFromOptions(options_);
-    const BatchEnd end = korvale::RunBatch(files_, request, running_, *this, *ui_);
+    const BatchEnd end = engine->runBatch(files_, request, running_, *this, *ui_);
     if (end != BatchEnd::NotStarted) {
         // The stop button has just disabled itself; Qt would hand the focus on to the close
         // button, where the next Enter would end the program.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ImageEngine.h"
 #include "Text.h"
 
 namespace korvale {
@@ -19,6 +20,7 @@ struct CPreviewDlg::Result {
     std::string line;
     std::shared_ptr<const PreviewSource> source;
     PreviewPicture picture;
+    bool engineMissing = false;  // the engine could not be loaded; `line` says why
 };
 
 // Draws the picture centred, scaled down to fit, with the output's frame over it.
@@ -154,18 +156,24 @@ void CPreviewDlg::Start(PreviewJob job, uint64_t generation) {
         result->generation = generation;
         result->line = PlanLine(job.plan, job.request.method);
         result->source = std::move(cached);
-        if (!result->source && job.plan.headerRead) {
-            // Room to spare for a crop of part of the source; the decoder's scaling steps are
-            // powers of two, so a 12 MP JPEG is decoded at a quarter here.
-            const int longSide = PreviewDecodeSide(box);
-            if (auto loaded = LoadPreviewSource(job.path, longSide)) {
-                result->source = std::make_shared<const PreviewSource>(std::move(*loaded));
+        std::string error;
+        if (const ImageEngine* engine = LoadedImageEngine(&error)) {
+            if (!result->source && job.plan.headerRead) {
+                // Room to spare for a crop of part of the source; the decoder's scaling steps
+                // are powers of two, so a 12 MP JPEG is decoded at a quarter here.
+                const int longSide = engine->previewDecodeSide(box);
+                if (auto loaded = engine->loadPreviewSource(job.path, longSide)) {
+                    result->source = std::make_shared<const PreviewSource>(std::move(*loaded));
+                }
             }
-        }
-        if (result->source) {
-            result->picture = MakePreview(*result->source, job.request, job.plan, box);
+            if (result->source) {
+                result->picture = engine->makePreview(*result->source, job.request, job.plan, box);
+            } else {
+                result->picture.result = ConvertResult::ReadFailed;
+            }
         } else {
-            result->picture.result = ConvertResult::ReadFailed;
+            result->line = kImageEngineLoadFailed + ("\n" + error);
+            result->engineMissing = true;
         }
         QMetaObject::invokeMethod(
             this, [this, result] { Finished(result); }, Qt::QueuedConnection);
@@ -187,7 +195,9 @@ void CPreviewDlg::Finished(const std::shared_ptr<Result>& result) {
     }
     const PreviewPicture& picture = result->picture;
     QString line = QString::fromStdString(result->line);
-    if (picture.result == ConvertResult::Ok) {
+    if (result->engineMissing) {
+        canvas_->Clear();
+    } else if (picture.result == ConvertResult::Ok) {
         canvas_->Show(ToQImage(picture.shown), ToQRect(picture.output), ToQRect(picture.placed));
     } else {
         canvas_->Clear();

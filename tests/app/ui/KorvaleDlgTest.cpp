@@ -25,13 +25,13 @@
 
 #include "AboutDlg.h"
 #include "FocusChain.h"
+#include "ImageEngine.h"
 #include "ImageHeader.h"
 #include "KorvaleDlg.h"
 #include "PreviewDlg.h"
 #include "QtInteraction.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
-#include "WorkAhead.h"
 
 namespace korvale {
 namespace {
@@ -679,7 +679,7 @@ TEST_F(MainWindowTest, StopGivesTheWindowBackWhileDroppedWorkStillRuns) {
     SetText(1007, "32");
     SetText(1008, "40");
     Click(1013);
-    WaitForWorkAhead();
+    LoadedImageEngine()->waitForWorkAhead();  // the run's own, in the module
     EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"完了"});
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
         EXPECT_EQ(ProbeImageHeader(out + "/" + name), (ImageHeaderInfo{32, 40, 300})) << name;

@@ -1,0 +1,41 @@
+// The calls into the conversion engine that the window program makes. The engine's image
+// codecs pull in some 140 shared libraries, whose loading alone would double the time the
+// window takes to show; the window therefore loads the engine as a module once it shows.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "BatchRun.h"
+#include "Preview.h"
+
+namespace korvale {
+
+struct ImageEngine {
+    BatchEnd (*runBatch)(const FileList& list, BatchRequest& request, bool& running,
+                         BatchHost& host, UserInteraction& ui);
+    int (*previewDecodeSide)(PixelSize box);
+    std::optional<PreviewSource> (*loadPreviewSource)(const std::string& path, int minLongSide);
+    PreviewPicture (*makePreview)(const PreviewSource& source, const BatchRequest& request,
+                                  const FilePlan& plan, PixelSize box);
+    void (*waitForWorkAhead)();
+};
+
+// What a run or the preview says when the module could not be loaded, with the reason as detail.
+constexpr const char* kImageEngineLoadFailed = "画像の変換機能の読み込みに失敗しました。";
+
+// Starts loading the engine module on a thread of its own; later calls do nothing.
+void StartLoadingImageEngine();
+
+// The engine, once its loading (started here when it has not been) has ended; nullptr when the
+// module could not be loaded, with the reason in `error`.
+const ImageEngine* LoadedImageEngine(std::string* error = nullptr);
+
+// The same, but nullptr at once when loading never started.
+const ImageEngine* ImageEngineIfStarted();
+
+}  // namespace korvale
+
+// The module's one exported symbol.
+#define KORVALE_IMAGE_ENGINE_ENTRY "KorvaleImageEngine"
+#define KORVALE_IMAGE_ENGINE_MODULE "korvale-engine.so"
