@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -284,13 +285,18 @@ bool AtomicFile::Open(const std::string& path, const std::string& temporaryName,
     return true;
 }
 
+// One write of several megabytes makes the page cache take folios of 2 MiB, which cost about
+// ten times as much per byte to fill as the smaller ones that writes of at most 1 MiB get
+// (measured on Linux 6.18 with ext4, in a virtual machine).
+constexpr size_t kWriteChunk = size_t{1} << 20;
+
 bool AtomicFile::Write(const void* data, size_t size) {
     if (fd_ < 0) {
         return false;
     }
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
-        const ssize_t put = activeCalls.load()->Write(fd_, bytes, size);
+        const ssize_t put = activeCalls.load()->Write(fd_, bytes, std::min(size, kWriteChunk));
         if (put < 0 && errno == EINTR) {
             continue;
         }
