@@ -93,13 +93,15 @@ bool TiffEncodable(int type) {
     return (depth == CV_8U || depth == CV_16U) && (channels == 1 || channels == 3 || channels == 4);
 }
 
-bool EncodeTiff(const cv::Mat& image, std::optional<uint32_t> dpi, int compression,
-                std::vector<uint8_t>& bytes) {
-    if (!TiffEncodable(image.type()) || image.empty() || image.dims != 2) {
+bool EncodeTiffRows(const TiffShape& shape, std::optional<uint32_t> dpi, int compression,
+                    std::vector<uint8_t>& bytes, const TiffRowFiller& fill) {
+    const int channels = shape.channels;
+    if (shape.width <= 0 || shape.height <= 0 ||
+        (channels != 1 && channels != 3 && channels != 4) ||
+        (shape.bytesPerSample != 1 && shape.bytesPerSample != 2)) {
         return false;
     }
-    const int channels = image.channels();
-    const size_t rowBytes = static_cast<size_t>(image.cols) * image.elemSize();
+    const size_t rowBytes = static_cast<size_t>(shape.width) * channels * shape.bytesPerSample;
     bytes.clear();
     Sink sink{&bytes};
     // Little-endian whatever the host; libtiff swaps 16-bit samples where it must.
@@ -111,10 +113,10 @@ bool EncodeTiff(const cv::Mat& image, std::optional<uint32_t> dpi, int compressi
     }
     TIFF* t = tiff.get();
     const uint32_t rowsPerStrip = static_cast<uint32_t>(
-        std::clamp<size_t>(kStripBytes / rowBytes, 1, static_cast<size_t>(image.rows)));
-    bool ok = TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(image.cols)) &&
-              TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(image.rows)) &&
-              TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, image.depth() == CV_16U ? 16 : 8) &&
+        std::clamp<size_t>(kStripBytes / rowBytes, 1, static_cast<size_t>(shape.height)));
+    bool ok = TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(shape.width)) &&
+              TIFFSetField(t, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(shape.height)) &&
+              TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, shape.bytesPerSample * 8) &&
               TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, channels) &&
               TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) &&
               TIFFSetField(t, TIFFTAG_PHOTOMETRIC,
@@ -135,20 +137,11 @@ bool EncodeTiff(const cv::Mat& image, std::optional<uint32_t> dpi, int compressi
     if (!ok) {
         return false;
     }
-    // Rows turned from OpenCV's BGR(A) to RGB(A), a strip at a time.
-    cv::Mat strip;
-    for (int y = 0, index = 0; y < image.rows; y += static_cast<int>(rowsPerStrip), ++index) {
-        const int rows = std::min(static_cast<int>(rowsPerStrip), image.rows - y);
-        const cv::Mat part = image.rowRange(y, y + rows);
-        const cv::Mat* data = &part;
-        if (channels >= 3) {
-            cv::cvtColor(part, strip, channels == 3 ? cv::COLOR_BGR2RGB : cv::COLOR_BGRA2RGBA);
-            data = &strip;
-        } else if (!part.isContinuous()) {
-            part.copyTo(strip);
-            data = &strip;
-        }
-        if (TIFFWriteEncodedStrip(t, static_cast<uint32_t>(index), data->data,
+    std::vector<uint8_t> strip(rowBytes * rowsPerStrip);
+    for (int y = 0, index = 0; y < shape.height; y += static_cast<int>(rowsPerStrip), ++index) {
+        const int rows = std::min(static_cast<int>(rowsPerStrip), shape.height - y);
+        if (!fill(y, rows, strip.data()) ||
+            TIFFWriteEncodedStrip(t, static_cast<uint32_t>(index), strip.data(),
                                   static_cast<tmsize_t>(rowBytes * rows)) < 0) {
             return false;
         }
@@ -170,6 +163,26 @@ bool EncodeTiff(const cv::Mat& image, std::optional<uint32_t> dpi, int compressi
                   bytes.begin() + static_cast<std::ptrdiff_t>(patch.offset));
     }
     return true;
+}
+
+bool EncodeTiff(const cv::Mat& image, std::optional<uint32_t> dpi, int compression,
+                std::vector<uint8_t>& bytes) {
+    if (!TiffEncodable(image.type()) || image.empty() || image.dims != 2) {
+        return false;
+    }
+    const int channels = image.channels();
+    const TiffShape shape{image.cols, image.rows, channels, static_cast<int>(image.elemSize1())};
+    // Rows turned from OpenCV's BGR(A) to RGB(A), a strip at a time.
+    return EncodeTiffRows(shape, dpi, compression, bytes, [&](int y, int rows, uint8_t* data) {
+        const cv::Mat part = image.rowRange(y, y + rows);
+        cv::Mat into(rows, image.cols, image.type(), data);
+        if (channels >= 3) {
+            cv::cvtColor(part, into, channels == 3 ? cv::COLOR_BGR2RGB : cv::COLOR_BGRA2RGBA);
+        } else {
+            part.copyTo(into);
+        }
+        return true;
+    });
 }
 
 }  // namespace korvale
