@@ -19,6 +19,7 @@
 #include "ResolutionCopy.h"
 #include "ResolutionStamp.h"
 #include "Text.h"
+#include "TiffCropPaste.h"
 #include "WorkAhead.h"
 
 namespace korvale {
@@ -160,18 +161,42 @@ int InterpolationFlag(int choice) {
     return choice >= 0 && choice < 5 ? kFlags[choice] : -1;
 }
 
+// The output made straight from the source's bytes, where that is done (TiffCropPaste.h).
+std::optional<PreparedImage> PrepareStreamed(const BatchRequest& request, const FileEntry& entry,
+                                             std::optional<ImageFormat> output) {
+    if (request.method != BatchMethod::CropPaste || output != ImageFormat::Tiff ||
+        FormatOfName(entry.path) != ImageFormat::Tiff) {
+        return std::nullopt;
+    }
+    auto encoded = std::make_shared<std::vector<unsigned char>>();
+    const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
+    const std::optional<ConvertResult> result = CropPasteTiffToTiff(
+        entry.path, TargetOf(request, entry), request.anchor, request.margin, dpi, *encoded);
+    if (!result) {
+        return std::nullopt;
+    }
+    PreparedImage prepared{*result, {}};
+    if (*result == ConvertResult::Ok) {
+        prepared.encoded = std::move(encoded);
+    }
+    return prepared;
+}
+
 PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry) {
     try {
-        cv::Mat source;
-        DecodeNotes notes;
-        if (!DecodeImage(entry.path, source, &notes)) {
-            return {ConvertResult::ReadFailed, {}, notes.lackedMemory, false};
-        }
         // The output's format decides its depth and alpha; a name that has none is left to fail
         // at the encoder, as before.
         const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
         const std::optional<ImageFormat> output =
             name ? OutputFormatOfName(*name) : std::optional<ImageFormat>();
+        if (std::optional<PreparedImage> streamed = PrepareStreamed(request, entry, output)) {
+            return std::move(*streamed);
+        }
+        cv::Mat source;
+        DecodeNotes notes;
+        if (!DecodeImage(entry.path, source, &notes)) {
+            return {ConvertResult::ReadFailed, {}, notes.lackedMemory, false};
+        }
         if (output && !FitForOutput(source, FormatOfName(entry.path), *output, request.margin)) {
             return {ConvertResult::ReadFailed, {}, true, false};
         }
@@ -246,11 +271,20 @@ bool WriteEncoded(AtomicFile& file, const std::string& outputPath,
 ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
                           const std::string& outputPath, uint32_t dpi, FileError* error,
                           const SourceMetadata& metadata) {
+    PreparedImage prepared{ConvertResult::Ok, image};
+    return WriteOutput(request, prepared, outputPath, dpi, error, metadata);
+}
+
+ConvertResult WriteOutput(const BatchRequest& request, const PreparedImage& prepared,
+                          const std::string& outputPath, uint32_t dpi, FileError* error,
+                          const SourceMetadata& metadata) {
     AtomicFile file;
-    std::vector<unsigned char> bytes;
+    std::vector<unsigned char> encodedHere;
+    const std::vector<unsigned char>& bytes = prepared.encoded ? *prepared.encoded : encodedHere;
     bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true);
-    if (written &&
-        EncodeOutput(request, image, outputPath, dpi, metadata, bytes) != ConvertResult::Ok) {
+    if (written && !prepared.encoded &&
+        EncodeOutput(request, prepared.image, outputPath, dpi, metadata, encodedHere) !=
+            ConvertResult::Ok) {
         if (error != nullptr) {
             *error = {0, outputPath, "この形式では画像を書き込めません。"};
         }
@@ -395,13 +429,13 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
                     damagedSource = prepared.damaged;
                     result = prepared.result;
                     if (result == ConvertResult::Ok) {
-                        result = WriteOutput(request, prepared.image, outputPath, dpi, &failure,
+                        result = WriteOutput(request, prepared, outputPath, dpi, &failure,
                                              OutputMetadata(format, entry));
                         if (result != ConvertResult::Ok && ahead.Discard()) {
                             // Once more with no work ahead holding disk space or memory.
                             WaitForWorkAhead();
                             failure = {};
-                            result = WriteOutput(request, prepared.image, outputPath, dpi, &failure,
+                            result = WriteOutput(request, prepared, outputPath, dpi, &failure,
                                                  OutputMetadata(format, entry));
                         }
                     }

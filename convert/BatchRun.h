@@ -63,6 +63,10 @@ bool WriteEncoded(AtomicFile& file, const std::string& outputPath,
 ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
                           const std::string& outputPath, uint32_t dpi, FileError* error = nullptr,
                           const SourceMetadata& metadata = SourceMetadata{});
+// The same for a prepared output, whose bytes may be encoded already.
+ConvertResult WriteOutput(const BatchRequest& request, const PreparedImage& prepared,
+                          const std::string& outputPath, uint32_t dpi, FileError* error = nullptr,
+                          const SourceMetadata& metadata = SourceMetadata{});
 
 // The DPI-only method: the source's bytes with only the resolution set to `dpi`, written over
 // `outputPath` as WriteOutput writes (which may be the source itself).

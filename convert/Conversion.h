@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <opencv2/core/mat.hpp>
 #include <optional>
 #include <string>
@@ -55,6 +56,8 @@ struct PreparedImage {
     cv::Mat image;
     bool lackedMemory = false;  // the failure was an allocation (reported as a read failure)
     bool damaged = false;       // the source's data was damaged; the image was made anyway
+    // The output already encoded, made without an image (TiffCropPaste.h); `image` is then empty.
+    std::shared_ptr<const std::vector<unsigned char>> encoded = nullptr;
 };
 
 // Scales to the target (or, with keepAspect, to the fitted size with margins of `margin` at the

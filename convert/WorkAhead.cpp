@@ -244,11 +244,12 @@ struct WorkAhead::Job {
 
 namespace {
 
-// Encodes `image` and writes it into a temporary file beside `entry`'s output, as WriteOutput
-// would before the rename; nullptr when that is left to the image's turn.
+// Encodes the prepared image (unless it is encoded already) and writes it into a temporary file
+// beside `entry`'s output, as WriteOutput would before the rename; nullptr when that is left to the
+// image's turn.
 std::unique_ptr<AtomicFile> WriteAhead(std::mutex& mutex, const bool& dropped,
                                        std::string& temporary, const BatchRequest& request,
-                                       const FileEntry& entry, const cv::Mat& image,
+                                       const FileEntry& entry, const PreparedImage& prepared,
                                        OutputState& output) {
     try {
         const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
@@ -257,9 +258,12 @@ std::unique_ptr<AtomicFile> WriteAhead(std::mutex& mutex, const bool& dropped,
         }
         const std::string outputPath = request.outputFolder + *name;
         const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
-        std::vector<unsigned char> bytes;
-        if (EncodeOutput(request, image, outputPath, dpi, OutputMetadata(request.saveFormat, entry),
-                         bytes) != ConvertResult::Ok) {
+        std::vector<unsigned char> encodedHere;
+        const std::vector<unsigned char>& bytes =
+            prepared.encoded ? *prepared.encoded : encodedHere;
+        if (!prepared.encoded && EncodeOutput(request, prepared.image, outputPath, dpi,
+                                              OutputMetadata(request.saveFormat, entry),
+                                              encodedHere) != ConvertResult::Ok) {
             return nullptr;
         }
         output = OutputState::Of(outputPath);
@@ -347,10 +351,12 @@ void WorkAhead::Start(size_t index) {
         std::unique_ptr<AtomicFile> file;
         OutputState output;
         if (write && prepared.result == ConvertResult::Ok) {
-            file = WriteAhead(job->mutex, job->dropped, job->temporary, *request, entry,
-                              prepared.image, output);
+            file = WriteAhead(job->mutex, job->dropped, job->temporary, *request, entry, prepared,
+                              output);
             if (file) {
-                prepared.image.release();  // its bytes wait in the file
+                // Its bytes wait in the file.
+                prepared.image.release();
+                prepared.encoded.reset();
             }
         }
         // Before the run sees this job done, so that it may start the next one at once.

@@ -1,0 +1,242 @@
+#include "TiffCropPaste.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <memory>
+
+#include "EncoderLimits.h"
+#include "Geometry.h"
+#include "TiffEncode.h"
+
+namespace korvale {
+namespace {
+
+// The decoder reports its own complaints; this reader only asks whether it handles the file.
+int Quiet(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+struct TiffCloser {
+    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+};
+
+struct OptionsFree {
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+
+// Where the source's rows lie: row r is `rowBytes` bytes at
+// strips[r / rowsPerStrip] + (r % rowsPerStrip) * rowBytes.
+struct SourceRows {
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    size_t rowBytes = 0;
+    uint32_t rowsPerStrip = 0;
+    std::vector<uint64_t> strips;
+};
+
+template <typename T>
+bool Field(TIFF* t, uint32_t tag, T& value) {
+    return TIFFGetField(t, tag, &value) == 1;
+}
+
+// The layout when the file is one this path handles, every row inside the file.
+std::optional<SourceRows> PlainRows(const std::string& path, uint64_t fileSize) {
+    std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+    if (!options) {
+        return std::nullopt;
+    }
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Quiet, nullptr);
+    // "m": read, never map; only the directory is read here.
+    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpenExt(path.c_str(), "rm", options.get()));
+    if (!tiff) {
+        return std::nullopt;
+    }
+    TIFF* t = tiff.get();
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t bits = 0;
+    uint16_t channels = 0;
+    uint16_t photometric = 0;
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    uint16_t compression = COMPRESSION_NONE;
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    uint16_t format = SAMPLEFORMAT_UINT;
+    uint32_t rowsPerStrip = 0;
+    uint16_t extraCount = 0;
+    uint16_t* extra = nullptr;
+    if (TIFFIsTiled(t) || !Field(t, TIFFTAG_IMAGEWIDTH, width) ||
+        !Field(t, TIFFTAG_IMAGELENGTH, height) || !Field(t, TIFFTAG_PHOTOMETRIC, photometric)) {
+        return std::nullopt;
+    }
+    // The defaults where a tag is absent, as libtiff gives them.
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &channels);
+    TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(t, TIFFTAG_ORIENTATION, &orientation);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    TIFFGetFieldDefaulted(t, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    const bool grey = photometric == PHOTOMETRIC_MINISBLACK && channels == 1;
+    const bool rgb = photometric == PHOTOMETRIC_RGB && channels == 3;
+    if (!(grey || rgb) || bits != 8 || planar != PLANARCONFIG_CONTIG ||
+        compression != COMPRESSION_NONE || orientation != ORIENTATION_TOPLEFT ||
+        format != SAMPLEFORMAT_UINT || extraCount != 0 || width == 0 || height == 0 ||
+        width > (1u << 30) / 4 || height > (1u << 30) || rowsPerStrip == 0) {
+        return std::nullopt;
+    }
+    SourceRows rows;
+    rows.width = static_cast<int>(width);
+    rows.height = static_cast<int>(height);
+    rows.channels = channels;
+    rows.rowBytes = static_cast<size_t>(width) * channels;
+    rows.rowsPerStrip = std::min(rowsPerStrip, height);
+    const uint32_t stripCount = (height - 1) / rows.rowsPerStrip + 1;
+    if (TIFFNumberOfStrips(t) != stripCount) {
+        return std::nullopt;
+    }
+    rows.strips.resize(stripCount);
+    for (uint32_t s = 0; s < stripCount; ++s) {
+        int failed = 0;
+        const uint64_t offset = TIFFGetStrileOffsetWithErr(t, s, &failed);
+        const uint64_t count = TIFFGetStrileByteCountWithErr(t, s, &failed);
+        const uint64_t inStrip =
+            std::min<uint64_t>(rows.rowsPerStrip, height - s * uint64_t{rows.rowsPerStrip});
+        const uint64_t needed = inStrip * rows.rowBytes;
+        if (failed != 0 || count < needed || offset > fileSize || fileSize - offset < needed) {
+            return std::nullopt;
+        }
+        rows.strips[s] = offset;
+    }
+    return rows;
+}
+
+bool ReadFully(int fd, uint8_t* into, size_t size, uint64_t at) {
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, into, size, static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        into += got;
+        size -= static_cast<size_t>(got);
+        at += static_cast<uint64_t>(got);
+    }
+    return true;
+}
+
+struct FdCloser {
+    int fd = -1;
+    ~FdCloser() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
+}  // namespace
+
+std::optional<ConvertResult> CropPasteTiffToTiff(const std::string& sourcePath, PixelSize target,
+                                                 int anchor, const Rgb& margin,
+                                                 std::optional<uint32_t> dpi,
+                                                 std::vector<uint8_t>& bytes) {
+    FdCloser file{::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    struct stat status {};
+    if (file.fd < 0 || ::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    const std::optional<SourceRows> source =
+        PlainRows(sourcePath, static_cast<uint64_t>(status.st_size));
+    if (!source) {
+        return std::nullopt;
+    }
+    // The checks of the usual way, in its order.
+    const PixelLayout pixel{static_cast<uint32_t>(source->channels), 1};
+    if (IsValidAnchor(anchor) && EncoderRefuses(ImageFormat::Tiff, target, pixel)) {
+        return ConvertResult::WriteFailed;
+    }
+    const ConversionGeometry geometry =
+        CropPasteGeometry({source->width, source->height}, target, anchor);
+    if (geometry.problem != GeometryProblem::None) {
+        return geometry.problem == GeometryProblem::BadAnchor ? ConvertResult::BadAnchor
+                                                              : ConvertResult::WriteFailed;
+    }
+    const Margins& m = geometry.margins;
+    const Margins& cut = geometry.cut;
+    const int channels = source->channels;
+    const size_t outRowBytes = static_cast<size_t>(target.width) * channels;
+    const size_t leftBytes = static_cast<size_t>(m.left) * channels;
+    const size_t innerBytes = outRowBytes - leftBytes - static_cast<size_t>(m.right) * channels;
+    const size_t cutLeftBytes = static_cast<size_t>(cut.left) * channels;
+    {
+        // A row of margin: RGB in file order; grey takes the first of OpenCV's order, blue.
+        std::vector<uint8_t> marginRow(outRowBytes);
+        for (size_t x = 0; x < outRowBytes; x += channels) {
+            if (channels == 1) {
+                marginRow[x] = static_cast<uint8_t>(margin.blue);
+            } else {
+                marginRow[x] = static_cast<uint8_t>(margin.red);
+                marginRow[x + 1] = static_cast<uint8_t>(margin.green);
+                marginRow[x + 2] = static_cast<uint8_t>(margin.blue);
+            }
+        }
+        std::vector<uint8_t> sourceRows;
+        bool readFailed = false;
+        bytes.clear();
+        bytes.reserve(outRowBytes * static_cast<size_t>(target.height) + 64 * 1024);
+        const TiffShape shape{target.width, target.height, channels, 1};
+        const bool encoded = EncodeTiffRows(
+            shape, dpi, kTiffCompression, bytes, [&](int y, int rows, uint8_t* data) {
+                // The source rows these output rows show, read as they lie in the file.
+                const int first = std::max(y, m.top);
+                const int last = std::min(y + rows, target.height - m.bottom);
+                const int count = std::max(0, last - first);
+                sourceRows.resize(static_cast<size_t>(count) * source->rowBytes);
+                for (int i = 0; i < count;) {
+                    const uint32_t row = static_cast<uint32_t>(cut.top + first - m.top + i);
+                    const uint32_t strip = row / source->rowsPerStrip;
+                    const uint32_t within = row % source->rowsPerStrip;
+                    const int run =
+                        std::min<int>(count - i, static_cast<int>(source->rowsPerStrip - within));
+                    if (!ReadFully(file.fd, sourceRows.data() + i * source->rowBytes,
+                                   run * source->rowBytes,
+                                   source->strips[strip] + within * source->rowBytes)) {
+                        readFailed = true;
+                        return false;
+                    }
+                    i += run;
+                }
+                for (int r = 0; r < rows; ++r) {
+                    uint8_t* out = data + static_cast<size_t>(r) * outRowBytes;
+                    const int at = y + r;
+                    if (at < first || at >= last) {
+                        std::memcpy(out, marginRow.data(), outRowBytes);
+                        continue;
+                    }
+                    const uint8_t* from = sourceRows.data() + (at - first) * source->rowBytes;
+                    std::memcpy(out, marginRow.data(), leftBytes);
+                    std::memcpy(out + leftBytes, from + cutLeftBytes, innerBytes);
+                    std::memcpy(out + leftBytes + innerBytes, marginRow.data(),
+                                outRowBytes - leftBytes - innerBytes);
+                }
+                return true;
+            });
+        if (readFailed) {
+            return ConvertResult::ReadFailed;
+        }
+        return encoded ? ConvertResult::Ok : ConvertResult::WriteFailed;
+    }
+}
+
+}  // namespace korvale
