@@ -2,6 +2,7 @@
 #include "KorvaleApp.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -30,6 +31,24 @@ bool InstallQtJapanese(QCoreApplication& app) {
     return QCoreApplication::installTranslator(translator);
 }
 
+namespace {
+
+// Starts loading the engine once the window has drawn itself for the first time. The loading
+// holds the dynamic linker's lock until the codecs' libraries are in, and the window's own first
+// plugins (input methods, image formats) must not wait for it.
+class EngineAfterFirstPaint : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, [] { StartLoadingImageEngine(); });
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
 int RunKorvaleApp(int argc, char** argv) {
     KeepImageMemoryMapped();
     QApplication app(argc, argv);
@@ -50,9 +69,9 @@ int RunKorvaleApp(int argc, char** argv) {
     }
     environment.editPresets = EditPresets;
     CKorvaleDlg window(std::move(environment));
-    // The engine loads on a thread of its own once the window is up; only a run and the
-    // preview need it.
-    QTimer::singleShot(0, [] { StartLoadingImageEngine(); });
+    // Only a run and the preview need the engine; it loads on a thread of its own.
+    EngineAfterFirstPaint engineLoading;
+    window.installEventFilter(&engineLoading);
     window.exec();
     if (const ImageEngine* engine = ImageEngineIfStarted()) {
         engine->waitForWorkAhead();  // work dropped by a stop ends before the libraries go
