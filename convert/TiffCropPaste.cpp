@@ -179,64 +179,49 @@ std::optional<ConvertResult> CropPasteTiffToTiff(const std::string& sourcePath, 
     const size_t leftBytes = static_cast<size_t>(m.left) * channels;
     const size_t innerBytes = outRowBytes - leftBytes - static_cast<size_t>(m.right) * channels;
     const size_t cutLeftBytes = static_cast<size_t>(cut.left) * channels;
-    {
-        // A row of margin: RGB in file order; grey takes the first of OpenCV's order, blue.
-        std::vector<uint8_t> marginRow(outRowBytes);
-        for (size_t x = 0; x < outRowBytes; x += channels) {
-            if (channels == 1) {
-                marginRow[x] = static_cast<uint8_t>(margin.blue);
-            } else {
-                marginRow[x] = static_cast<uint8_t>(margin.red);
-                marginRow[x + 1] = static_cast<uint8_t>(margin.green);
-                marginRow[x + 2] = static_cast<uint8_t>(margin.blue);
-            }
+    // A row of margin: RGB in file order; grey takes the first of OpenCV's order, blue.
+    std::vector<uint8_t> marginRow(outRowBytes);
+    for (size_t x = 0; x < outRowBytes; x += channels) {
+        if (channels == 1) {
+            marginRow[x] = static_cast<uint8_t>(margin.blue);
+        } else {
+            marginRow[x] = static_cast<uint8_t>(margin.red);
+            marginRow[x + 1] = static_cast<uint8_t>(margin.green);
+            marginRow[x + 2] = static_cast<uint8_t>(margin.blue);
         }
-        std::vector<uint8_t> sourceRows;
-        bool readFailed = false;
-        bytes.clear();
-        bytes.reserve(outRowBytes * static_cast<size_t>(target.height) + 64 * 1024);
-        const TiffShape shape{target.width, target.height, channels, 1};
-        const bool encoded = EncodeTiffRows(
-            shape, dpi, kTiffCompression, bytes, [&](int y, int rows, uint8_t* data) {
-                // The source rows these output rows show, read as they lie in the file.
-                const int first = std::max(y, m.top);
-                const int last = std::min(y + rows, target.height - m.bottom);
-                const int count = std::max(0, last - first);
-                sourceRows.resize(static_cast<size_t>(count) * source->rowBytes);
-                for (int i = 0; i < count;) {
-                    const uint32_t row = static_cast<uint32_t>(cut.top + first - m.top + i);
-                    const uint32_t strip = row / source->rowsPerStrip;
-                    const uint32_t within = row % source->rowsPerStrip;
-                    const int run =
-                        std::min<int>(count - i, static_cast<int>(source->rowsPerStrip - within));
-                    if (!ReadFully(file.fd, sourceRows.data() + i * source->rowBytes,
-                                   run * source->rowBytes,
-                                   source->strips[strip] + within * source->rowBytes)) {
-                        readFailed = true;
-                        return false;
-                    }
-                    i += run;
-                }
-                for (int r = 0; r < rows; ++r) {
-                    uint8_t* out = data + static_cast<size_t>(r) * outRowBytes;
-                    const int at = y + r;
-                    if (at < first || at >= last) {
-                        std::memcpy(out, marginRow.data(), outRowBytes);
-                        continue;
-                    }
-                    const uint8_t* from = sourceRows.data() + (at - first) * source->rowBytes;
-                    std::memcpy(out, marginRow.data(), leftBytes);
-                    std::memcpy(out + leftBytes, from + cutLeftBytes, innerBytes);
-                    std::memcpy(out + leftBytes + innerBytes, marginRow.data(),
-                                outRowBytes - leftBytes - innerBytes);
-                }
-                return true;
-            });
-        if (readFailed) {
-            return ConvertResult::ReadFailed;
-        }
-        return encoded ? ConvertResult::Ok : ConvertResult::WriteFailed;
     }
+    bool readFailed = false;
+    bytes.clear();
+    bytes.reserve(outRowBytes * static_cast<size_t>(target.height) + 64 * 1024);
+    const TiffShape shape{target.width, target.height, channels, 1};
+    const bool encoded =
+        EncodeTiffRows(shape, dpi, kTiffCompression, bytes, [&](int y, int rows, uint8_t* data) {
+            for (int r = 0; r < rows; ++r) {
+                uint8_t* out = data + static_cast<size_t>(r) * outRowBytes;
+                const int at = y + r;
+                if (at < m.top || at >= target.height - m.bottom) {
+                    std::memcpy(out, marginRow.data(), outRowBytes);
+                    continue;
+                }
+                // The part of the source row that shows, read straight into place.
+                const uint32_t row = static_cast<uint32_t>(cut.top + at - m.top);
+                const uint64_t from = source->strips[row / source->rowsPerStrip] +
+                                      (row % source->rowsPerStrip) * source->rowBytes +
+                                      cutLeftBytes;
+                std::memcpy(out, marginRow.data(), leftBytes);
+                if (!ReadFully(file.fd, out + leftBytes, innerBytes, from)) {
+                    readFailed = true;
+                    return false;
+                }
+                std::memcpy(out + leftBytes + innerBytes, marginRow.data(),
+                            outRowBytes - leftBytes - innerBytes);
+            }
+            return true;
+        });
+    if (readFailed) {
+        return ConvertResult::ReadFailed;
+    }
+    return encoded ? ConvertResult::Ok : ConvertResult::WriteFailed;
 }
 
 }  // namespace korvale
