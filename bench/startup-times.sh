@@ -76,15 +76,24 @@ awk -v p="$probe" -v f="$floor" 'BEGIN { printf "ratio %.2f\n", p / f }'
 
 if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
     export DISPLAY=:97
-    Xvfb :97 -screen 0 1280x1024x24 >/dev/null 2>&1 &
+    # -noreset: the server would restart when the probe below disconnects, refusing the window.
+    Xvfb :97 -noreset -screen 0 1280x1024x24 >/dev/null 2>&1 &
     xvfb=$!
-    sleep 1
+    # A window program started before the server answers would end at once.
+    until xwininfo -root >/dev/null 2>&1; do
+        sleep 0.05
+    done
     times=()
     for _ in $(seq 1 10); do
         start=$(date +%s%N)
         "$bin/korvale" >/dev/null 2>&1 &
         app=$!
         until xwininfo -name Korvale 2>/dev/null | grep -q IsViewable; do
+            if ! kill -0 "$app" 2>/dev/null; then
+                echo "the window program ended before its window showed" >&2
+                kill "$xvfb"
+                exit 1
+            fi
             sleep 0.002
         done
         times+=($((($(date +%s%N) - start) / 1000000)))
