@@ -21,6 +21,31 @@ TEST(CliProbe, OneLinePerFileInArgumentOrder) {
     EXPECT_EQ(result.out, bmp + "\tok\t640\t480\t72\n" + jpeg + "\tok\t10\t20\t300\n");
 }
 
+// Long lists are probed on two threads a block at a time; the lines keep the argument order.
+TEST(CliProbe, LongListKeepsTheArgumentOrderAcrossBlocks) {
+    test::TempDir dir;
+    std::vector<std::string> args{"probe"};
+    std::string expected;
+    for (int i = 0; i < 4200; ++i) {
+        const std::string path = dir.File("f" + std::to_string(i) + (i % 3 ? ".bmp" : ".jpg"));
+        if (i % 7 == 0) {
+            expected += path + "\tunreadable\n";  // never written
+        } else if (i % 3 != 0) {
+            test::WriteFile(path, test::MakeBmp({40, 1 + i % 50, 2, 0, 0, 0, 0}));
+            expected += path + "\tok\t" + std::to_string(1 + i % 50) + "\t2\t0\n";
+        } else {
+            test::WriteFile(
+                path,
+                test::JpegBuilder().Soi().App0(1, i % 600, i % 600).Frame(0xC0, 3, 5).bytes());
+            expected += path + "\tok\t5\t3\t" + std::to_string(i % 600) + "\n";
+        }
+        args.push_back(path);
+    }
+    const auto result = RunCli(args);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, expected);
+}
+
 TEST(CliProbe, UnreadableFileGivesStatus1) {
     test::TempDir dir;
     const std::string bmp = dir.File("b.bmp");
