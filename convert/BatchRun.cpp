@@ -169,7 +169,7 @@ std::optional<PreparedImage> PrepareStreamed(const BatchRequest& request, const 
         return std::nullopt;
     }
     auto encoded = std::make_shared<std::vector<unsigned char>>();
-    const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
+    const uint32_t dpi = OutputDpi(request, entry);
     const std::optional<ConvertResult> result = CropPasteTiffToTiff(
         entry.path, TargetOf(request, entry), request.anchor, request.margin, dpi, *encoded);
     if (!result) {
@@ -405,7 +405,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             if (linked && swept.insert(*linked).second) {
                 RemoveStaleTemporaries(*linked, runStart);
             }
-            const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
+            const uint32_t dpi = OutputDpi(request, entry);
             FileError failure;
             ConvertResult result;
             bool damagedSource = false;

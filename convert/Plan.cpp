@@ -188,6 +188,10 @@ PixelSize TargetOf(const BatchRequest& request, const FileEntry& entry) {
             request.applyHeight ? request.targetHeight : static_cast<int>(entry.height)};
 }
 
+uint32_t OutputDpi(const BatchRequest& request, const FileEntry& entry) {
+    return request.applyDpi ? request.targetDpi : entry.dpi;
+}
+
 std::optional<double> PrintMillimetres(int pixels, uint32_t dpi) {
     if (dpi == 0) {
         return std::nullopt;
@@ -205,7 +209,7 @@ FilePlan Plan(const BatchRequest& request, const FileEntry& entry,
     plan.sourcePath = entry.path;
     plan.sourceDpi = entry.dpi;
     plan.output = TargetOf(request, entry);
-    plan.outputDpi = request.applyDpi ? request.targetDpi : entry.dpi;
+    plan.outputDpi = OutputDpi(request, entry);
     if (header) {
         plan.headerRead = true;
         plan.source = {static_cast<int>(header->width), static_cast<int>(header->height)};

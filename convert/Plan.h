@@ -50,6 +50,9 @@ struct FilePlan {
 // the file's own as listed.
 PixelSize TargetOf(const BatchRequest& request, const FileEntry& entry);
 
+// The DPI written into its output: the request's where switched on, else the file's own.
+uint32_t OutputDpi(const BatchRequest& request, const FileEntry& entry);
+
 // Size in millimetres of `pixels` printed at `dpi`, to one decimal; nullopt at 0 DPI.
 std::optional<double> PrintMillimetres(int pixels, uint32_t dpi);
 

@@ -21,6 +21,7 @@
 
 #include "EncoderLimits.h"
 #include "ImageHeader.h"
+#include "Plan.h"
 
 namespace korvale {
 namespace {
@@ -257,7 +258,7 @@ std::unique_ptr<AtomicFile> WriteAhead(std::mutex& mutex, const bool& dropped,
             return nullptr;
         }
         const std::string outputPath = request.outputFolder + *name;
-        const uint32_t dpi = request.applyDpi ? request.targetDpi : entry.dpi;
+        const uint32_t dpi = OutputDpi(request, entry);
         std::vector<unsigned char> encodedHere;
         const std::vector<unsigned char>& bytes =
             prepared.encoded ? *prepared.encoded : encodedHere;
