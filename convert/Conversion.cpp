@@ -42,12 +42,6 @@ double DepthScale(int depth) {
     }
 }
 
-cv::Scalar BorderColour(const Rgb& margin, int type) {
-    // OpenCV's channel order; a one-channel image takes the first component, the blue one.
-    const double scale = DepthScale(CV_MAT_DEPTH(type));
-    return cv::Scalar(margin.blue, margin.green, margin.red, 255) * scale;
-}
-
 // Blends a four-channel 8-bit image onto `background` by its alpha, into three channels.
 cv::Mat Flattened(const cv::Mat& image, const Rgb& background) {
     cv::Mat flat(image.rows, image.cols, CV_8UC3);
@@ -152,6 +146,12 @@ void FillMargins(cv::Mat& canvas, const Margins& m, const cv::Scalar& colour) {
 }
 
 }  // namespace
+
+cv::Scalar BorderColour(const Rgb& margin, int type) {
+    // OpenCV's channel order; a one-channel image takes the first component, the blue one.
+    const double scale = DepthScale(CV_MAT_DEPTH(type));
+    return cv::Scalar(margin.blue, margin.green, margin.red, 255) * scale;
+}
 
 EncoderParams JpegQualityParams(int quality) {
     return {cv::IMWRITE_JPEG_QUALITY, quality};

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <opencv2/core/mat.hpp>
+#include <opencv2/core/types.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,10 @@ enum class ConvertResult { Ok, ReadFailed, BadAnchor, WriteFailed };
 
 // The message of a failed conversion ("" for Ok).
 const char* ConvertMessage(ConvertResult result);
+
+// The margin colour as the values of a pixel of `type`, in OpenCV's channel order (a
+// one-channel image takes the first component, the blue one); opaque where there is alpha.
+cv::Scalar BorderColour(const Rgb& margin, int type);
 
 // Integer pairs for the encoder; every output gets the JPEG quality pair.
 using EncoderParams = std::vector<int>;

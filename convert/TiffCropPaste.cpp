@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <memory>
+#include <opencv2/core.hpp>
 
 #include "EncoderLimits.h"
 #include "Geometry.h"
@@ -31,9 +32,11 @@ struct OptionsFree {
     void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
 };
 
-// Where the source's rows lie: row r is `rowBytes` bytes at
-// strips[r / rowsPerStrip] + (r % rowsPerStrip) * rowBytes.
+// The source, opened once: libtiff's handle owns the file descriptor that the rows are read
+// from. Row r is `rowBytes` bytes at strips[r / rowsPerStrip] + (r % rowsPerStrip) * rowBytes.
 struct SourceRows {
+    std::unique_ptr<TIFF, TiffCloser> tiff;
+    int fd = -1;
     int width = 0;
     int height = 0;
     int channels = 0;
@@ -47,17 +50,26 @@ bool Field(TIFF* t, uint32_t tag, T& value) {
     return TIFFGetField(t, tag, &value) == 1;
 }
 
-// The layout when the file is one this path handles, every row inside the file.
-std::optional<SourceRows> PlainRows(const std::string& path, uint64_t fileSize) {
-    std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-    if (!options) {
+// The layout when the file is a regular file this path handles, every row inside it.
+std::optional<SourceRows> PlainRows(const std::string& path) {
+    // O_NONBLOCK keeps a named pipe from blocking the open; only regular files go on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         return std::nullopt;
     }
+    struct stat status {};
+    std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !options) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    const uint64_t fileSize = static_cast<uint64_t>(status.st_size);
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Quiet, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Quiet, nullptr);
-    // "m": read, never map; only the directory is read here.
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpenExt(path.c_str(), "rm", options.get()));
+    // "m": read, never map. Once open, libtiff closes the descriptor; a failed open leaves it.
+    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFFdOpenExt(fd, path.c_str(), "rm", options.get()));
     if (!tiff) {
+        ::close(fd);
         return std::nullopt;
     }
     TIFF* t = tiff.get();
@@ -95,6 +107,7 @@ std::optional<SourceRows> PlainRows(const std::string& path, uint64_t fileSize) 
         return std::nullopt;
     }
     SourceRows rows;
+    rows.fd = fd;
     rows.width = static_cast<int>(width);
     rows.height = static_cast<int>(height);
     rows.channels = channels;
@@ -117,6 +130,7 @@ std::optional<SourceRows> PlainRows(const std::string& path, uint64_t fileSize) 
         }
         rows.strips[s] = offset;
     }
+    rows.tiff = std::move(tiff);
     return rows;
 }
 
@@ -136,28 +150,13 @@ bool ReadFully(int fd, uint8_t* into, size_t size, uint64_t at) {
     return true;
 }
 
-struct FdCloser {
-    int fd = -1;
-    ~FdCloser() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
-
 }  // namespace
 
 std::optional<ConvertResult> CropPasteTiffToTiff(const std::string& sourcePath, PixelSize target,
                                                  int anchor, const Rgb& margin,
                                                  std::optional<uint32_t> dpi,
                                                  std::vector<uint8_t>& bytes) {
-    FdCloser file{::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-    struct stat status {};
-    if (file.fd < 0 || ::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        return std::nullopt;
-    }
-    const std::optional<SourceRows> source =
-        PlainRows(sourcePath, static_cast<uint64_t>(status.st_size));
+    const std::optional<SourceRows> source = PlainRows(sourcePath);
     if (!source) {
         return std::nullopt;
     }
@@ -179,15 +178,13 @@ std::optional<ConvertResult> CropPasteTiffToTiff(const std::string& sourcePath, 
     const size_t leftBytes = static_cast<size_t>(m.left) * channels;
     const size_t innerBytes = outRowBytes - leftBytes - static_cast<size_t>(m.right) * channels;
     const size_t cutLeftBytes = static_cast<size_t>(cut.left) * channels;
-    // A row of margin: RGB in file order; grey takes the first of OpenCV's order, blue.
+    // A row of margin, of the colour the usual way fills in, in the file's sample order.
+    const cv::Scalar colour = BorderColour(margin, CV_8UC(channels));
     std::vector<uint8_t> marginRow(outRowBytes);
     for (size_t x = 0; x < outRowBytes; x += channels) {
-        if (channels == 1) {
-            marginRow[x] = static_cast<uint8_t>(margin.blue);
-        } else {
-            marginRow[x] = static_cast<uint8_t>(margin.red);
-            marginRow[x + 1] = static_cast<uint8_t>(margin.green);
-            marginRow[x + 2] = static_cast<uint8_t>(margin.blue);
+        for (int c = 0; c < channels; ++c) {
+            // OpenCV's order is BGR; the file's is RGB.
+            marginRow[x + c] = cv::saturate_cast<uint8_t>(colour[channels == 1 ? 0 : 2 - c]);
         }
     }
     bool readFailed = false;
@@ -209,7 +206,7 @@ std::optional<ConvertResult> CropPasteTiffToTiff(const std::string& sourcePath, 
                                       (row % source->rowsPerStrip) * source->rowBytes +
                                       cutLeftBytes;
                 std::memcpy(out, marginRow.data(), leftBytes);
-                if (!ReadFully(file.fd, out + leftBytes, innerBytes, from)) {
+                if (!ReadFully(source->fd, out + leftBytes, innerBytes, from)) {
                     readFailed = true;
                     return false;
                 }
