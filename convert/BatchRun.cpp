@@ -252,6 +252,20 @@ ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
     return ConvertResult::Ok;
 }
 
+const std::vector<unsigned char>* OutputBytes(const BatchRequest& request,
+                                              const PreparedImage& prepared,
+                                              const std::string& outputPath, uint32_t dpi,
+                                              const SourceMetadata& metadata,
+                                              std::vector<unsigned char>& scratch) {
+    if (prepared.encoded) {
+        return prepared.encoded.get();
+    }
+    return EncodeOutput(request, prepared.image, outputPath, dpi, metadata, scratch) ==
+                   ConvertResult::Ok
+               ? &scratch
+               : nullptr;
+}
+
 bool WriteEncoded(AtomicFile& file, const std::string& outputPath,
                   const std::vector<unsigned char>& bytes, uint32_t dpi) {
     if (!file.Write(bytes.data(), bytes.size())) {
@@ -279,18 +293,17 @@ ConvertResult WriteOutput(const BatchRequest& request, const PreparedImage& prep
                           const std::string& outputPath, uint32_t dpi, FileError* error,
                           const SourceMetadata& metadata) {
     AtomicFile file;
-    std::vector<unsigned char> encodedHere;
-    const std::vector<unsigned char>& bytes = prepared.encoded ? *prepared.encoded : encodedHere;
+    std::vector<unsigned char> scratch;
     bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true);
-    if (written && !prepared.encoded &&
-        EncodeOutput(request, prepared.image, outputPath, dpi, metadata, encodedHere) !=
-            ConvertResult::Ok) {
+    const std::vector<unsigned char>* bytes =
+        written ? OutputBytes(request, prepared, outputPath, dpi, metadata, scratch) : nullptr;
+    if (written && bytes == nullptr) {
         if (error != nullptr) {
             *error = {0, outputPath, "この形式では画像を書き込めません。"};
         }
         return ConvertResult::WriteFailed;
     }
-    written = written && WriteEncoded(file, outputPath, bytes, dpi) && file.Commit();
+    written = written && WriteEncoded(file, outputPath, *bytes, dpi) && file.Commit();
     if (!written && error != nullptr) {
         *error = file.error();
     }

@@ -50,6 +50,14 @@ ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
                            const std::string& outputPath, uint32_t dpi,
                            const SourceMetadata& metadata, std::vector<unsigned char>& bytes);
 
+// The bytes of a prepared output: those it was made with, else its image encoded into
+// `scratch` by EncodeOutput. nullptr when the encoding fails.
+const std::vector<unsigned char>* OutputBytes(const BatchRequest& request,
+                                              const PreparedImage& prepared,
+                                              const std::string& outputPath, uint32_t dpi,
+                                              const SourceMetadata& metadata,
+                                              std::vector<unsigned char>& scratch);
+
 // Writes `bytes` into `file`'s temporary file, opened for `outputPath`, and stamps `dpi` into it;
 // the name is given by Commit. false when the write failed (the file is then discarded).
 bool WriteEncoded(AtomicFile& file, const std::string& outputPath,

@@ -259,12 +259,10 @@ std::unique_ptr<AtomicFile> WriteAhead(std::mutex& mutex, const bool& dropped,
         }
         const std::string outputPath = request.outputFolder + *name;
         const uint32_t dpi = OutputDpi(request, entry);
-        std::vector<unsigned char> encodedHere;
-        const std::vector<unsigned char>& bytes =
-            prepared.encoded ? *prepared.encoded : encodedHere;
-        if (!prepared.encoded && EncodeOutput(request, prepared.image, outputPath, dpi,
-                                              OutputMetadata(request.saveFormat, entry),
-                                              encodedHere) != ConvertResult::Ok) {
+        std::vector<unsigned char> scratch;
+        const std::vector<unsigned char>* bytes = OutputBytes(
+            request, prepared, outputPath, dpi, OutputMetadata(request.saveFormat, entry), scratch);
+        if (bytes == nullptr) {
             return nullptr;
         }
         output = OutputState::Of(outputPath);
@@ -280,7 +278,7 @@ std::unique_ptr<AtomicFile> WriteAhead(std::mutex& mutex, const bool& dropped,
             }
             temporary = file->temporaryPath();
         }
-        if (!WriteEncoded(*file, outputPath, bytes, dpi)) {
+        if (!WriteEncoded(*file, outputPath, *bytes, dpi)) {
             return nullptr;
         }
         return file;
