@@ -15,6 +15,7 @@
 
 #include "AtomicFile.h"
 #include "EncoderLimits.h"
+#include "LinkWalk.h"
 #include "Plan.h"
 #include "ResolutionCopy.h"
 #include "ResolutionStamp.h"
@@ -88,9 +89,24 @@ bool OutputFolderReady(const std::string& folder, UserInteraction& ui) {
     return true;
 }
 
-bool IsExistingNonDirectory(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+// Something at the output's name that the overwrite question is about. A look that fails
+// counts as something there, which cannot be replaced.
+bool IsExistingNonDirectory(const ExistingEntry& entry) {
+    return entry.kind == ExistingEntry::Kind::File || entry.kind == ExistingEntry::Kind::Unknown;
+}
+
+// The result of an output file's write; a name taken meanwhile is no failure but left to the
+// caller, which asks about it.
+ConvertResult Written(AtomicFile& file, bool written, FileError* error, bool* taken) {
+    if (!written && file.takenMeanwhile() && taken != nullptr) {
+        file.Discard();
+        *taken = true;
+        return ConvertResult::Ok;
+    }
+    if (!written && error != nullptr) {
+        *error = file.error();
+    }
+    return written ? ConvertResult::Ok : ConvertResult::WriteFailed;
 }
 
 // During a run the images themselves are spread over the cores; OpenCV's own threads would
@@ -291,7 +307,7 @@ ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
 
 ConvertResult WriteOutput(const BatchRequest& request, const PreparedImage& prepared,
                           const std::string& outputPath, uint32_t dpi, FileError* error,
-                          const SourceMetadata& metadata) {
+                          const SourceMetadata& metadata, bool mayReplace, bool* taken) {
     AtomicFile file;
     std::vector<unsigned char> scratch;
     bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true);
@@ -303,15 +319,12 @@ ConvertResult WriteOutput(const BatchRequest& request, const PreparedImage& prep
         }
         return ConvertResult::WriteFailed;
     }
-    written = written && WriteEncoded(file, outputPath, *bytes, dpi) && file.Commit();
-    if (!written && error != nullptr) {
-        *error = file.error();
-    }
-    return written ? ConvertResult::Ok : ConvertResult::WriteFailed;
+    written = written && WriteEncoded(file, outputPath, *bytes, dpi) && file.Commit(mayReplace);
+    return Written(file, written, error, taken);
 }
 
 ConvertResult CopyWithResolution(const std::string& sourcePath, const std::string& outputPath,
-                                 uint32_t dpi, FileError* error) {
+                                 uint32_t dpi, FileError* error, bool mayReplace, bool* taken) {
     const std::optional<std::vector<uint8_t>> source = ReadWholeFile(sourcePath);
     if (!source) {
         return ConvertResult::ReadFailed;
@@ -322,11 +335,8 @@ ConvertResult CopyWithResolution(const std::string& sourcePath, const std::strin
     }
     AtomicFile file;
     const bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true) &&
-                         file.Write(copy->data(), copy->size()) && file.Commit();
-    if (!written && error != nullptr) {
-        *error = file.error();
-    }
-    return written ? ConvertResult::Ok : ConvertResult::WriteFailed;
+                         file.Write(copy->data(), copy->size()) && file.Commit(mayReplace);
+    return Written(file, written, error, taken);
 }
 
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
@@ -381,7 +391,8 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         for (size_t index = from; index < list.size() && index < from + WorkAhead::kDepth;
              ++index) {
             const std::optional<std::string> name = OutputFileName(list[index].path, format);
-            if (!name || (ask && IsExistingNonDirectory(request.outputFolder + *name))) {
+            if (!name ||
+                (ask && IsExistingNonDirectory(LookAtOutput(request.outputFolder + *name)))) {
                 return;
             }
             ahead.Start(index);
@@ -402,17 +413,39 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         host.SetStatusText(*name);
         const std::string outputPath = request.outputFolder + *name;
         bool skip = false;
-        if (ask && IsExistingNonDirectory(outputPath)) {
-            const OverwriteChoice choice = ui.AskOverwrite(outputPath);
-            if (choice == OverwriteChoice::Cancel) {
-                end = BatchEnd::Cancelled;
-                break;
+        // Only an output whose replacement was agreed to may replace a file; any other takes
+        // its name only while it is free.
+        bool agreed = !ask;
+        if (ask) {
+            const ExistingEntry existing = LookAtOutput(outputPath);
+            if (IsExistingNonDirectory(existing)) {
+                const OverwriteChoice choice =
+                    ui.AskOverwrite(ShownForReplacement(outputPath, existing));
+                if (choice == OverwriteChoice::Cancel) {
+                    end = BatchEnd::Cancelled;
+                    break;
+                }
+                if (choice == OverwriteChoice::OverwriteAll) {
+                    ask = false;
+                }
+                skip = choice == OverwriteChoice::Skip;
+                agreed = !skip;
             }
+        }
+        // A file that took the output's name while the output was made is asked about as any
+        // existing one: true when it may be replaced now.
+        bool cancelled = false;
+        const auto agreeToReplaceTaken = [&] {
+            const OverwriteChoice choice =
+                ui.AskOverwrite(ShownForReplacement(outputPath, LookAtOutput(outputPath)));
             if (choice == OverwriteChoice::OverwriteAll) {
                 ask = false;
             }
+            cancelled = choice == OverwriteChoice::Cancel;
             skip = choice == OverwriteChoice::Skip;
-        }
+            agreed = !cancelled && !skip;
+            return agreed;
+        };
         if (!skip) {
             const std::optional<std::string> linked = LinkTargetFolder(outputPath);
             if (linked && swept.insert(*linked).second) {
@@ -422,13 +455,22 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             FileError failure;
             ConvertResult result;
             bool damagedSource = false;
+            bool taken = false;
             if (dpiOnly) {
-                result = CopyWithResolution(entry.path, outputPath, dpi, &failure);
+                result = CopyWithResolution(entry.path, outputPath, dpi, &failure, agreed, &taken);
+                if (taken && agreeToReplaceTaken()) {
+                    result = CopyWithResolution(entry.path, outputPath, dpi, &failure);
+                }
             } else {
                 // Written ahead, the output only takes its name now, in its turn.
                 std::unique_ptr<AtomicFile> written = ahead.TakeWritten(i, damagedSource);
                 startAhead(i + 1);
-                if (written && written->Commit()) {
+                bool committed = written && written->Commit(agreed);
+                if (written && written->takenMeanwhile()) {
+                    committed = agreeToReplaceTaken() && written->Commit(true);
+                    taken = !committed && (skip || cancelled);
+                }
+                if (committed || taken) {
                     result = ConvertResult::Ok;
                 } else {
                     if (written) {
@@ -441,18 +483,27 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
                     const PreparedImage prepared = ahead.Take(i);
                     damagedSource = prepared.damaged;
                     result = prepared.result;
+                    const auto write = [&](bool mayReplace) {
+                        return WriteOutput(request, prepared, outputPath, dpi, &failure,
+                                           OutputMetadata(format, entry), mayReplace, &taken);
+                    };
                     if (result == ConvertResult::Ok) {
-                        result = WriteOutput(request, prepared, outputPath, dpi, &failure,
-                                             OutputMetadata(format, entry));
+                        result = write(agreed);
                         if (result != ConvertResult::Ok && ahead.Discard()) {
                             // Once more with no work ahead holding disk space or memory.
                             WaitForWorkAhead();
                             failure = {};
-                            result = WriteOutput(request, prepared, outputPath, dpi, &failure,
-                                                 OutputMetadata(format, entry));
+                            result = write(agreed);
+                        }
+                        if (taken && agreeToReplaceTaken()) {
+                            result = write(true);
                         }
                     }
                 }
+            }
+            if (cancelled) {
+                end = BatchEnd::Cancelled;
+                break;
             }
             if (result != ConvertResult::Ok) {
                 ui.ShowDetailedMessage(ConvertMessage(result),
@@ -460,7 +511,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
                 end = BatchEnd::Failed;
                 break;
             }
-            if (damagedSource) {
+            if (damagedSource && !skip) {
                 damaged.push_back(entry.path);
             }
         }

@@ -71,15 +71,19 @@ bool WriteEncoded(AtomicFile& file, const std::string& outputPath,
 ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
                           const std::string& outputPath, uint32_t dpi, FileError* error = nullptr,
                           const SourceMetadata& metadata = SourceMetadata{});
-// The same for a prepared output, whose bytes may be encoded already.
+// The same for a prepared output, whose bytes may be encoded already. Without `mayReplace`,
+// the output takes its name only while it is free; when a file took it meanwhile, `taken`
+// (when given) is set and nothing is written.
 ConvertResult WriteOutput(const BatchRequest& request, const PreparedImage& prepared,
                           const std::string& outputPath, uint32_t dpi, FileError* error = nullptr,
-                          const SourceMetadata& metadata = SourceMetadata{});
+                          const SourceMetadata& metadata = SourceMetadata{}, bool mayReplace = true,
+                          bool* taken = nullptr);
 
 // The DPI-only method: the source's bytes with only the resolution set to `dpi`, written over
 // `outputPath` as WriteOutput writes (which may be the source itself).
 ConvertResult CopyWithResolution(const std::string& sourcePath, const std::string& outputPath,
-                                 uint32_t dpi, FileError* error = nullptr);
+                                 uint32_t dpi, FileError* error = nullptr, bool mayReplace = true,
+                                 bool* taken = nullptr);
 
 // Runs the batch over `list`. After the start checks and before the first image, the output
 // folder is checked: a missing one is offered for creation (declined: the run does not start),

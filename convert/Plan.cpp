@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "EncoderLimits.h"
+#include "LinkWalk.h"
 #include "Text.h"
 
 namespace korvale {
@@ -21,11 +22,20 @@ struct OutputState {
 };
 
 OutputState StateOf(const std::string& path) {
-    struct stat info;
-    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+    if (path.empty()) {
         return {};
     }
-    return S_ISDIR(info.st_mode) ? OutputState{false, true} : OutputState{true, false};
+    // A look that fails counts as a file there, as the run counts it.
+    switch (LookAtOutput(path).kind) {
+        case ExistingEntry::Kind::Absent:
+            return {};
+        case ExistingEntry::Kind::Folder:
+            return {false, true};
+        case ExistingEntry::Kind::File:
+        case ExistingEntry::Kind::Unknown:
+            break;
+    }
+    return {true, false};
 }
 
 // The names in the output folder, read once: one stat per listed file would cost twenty times

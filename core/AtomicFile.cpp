@@ -20,10 +20,6 @@ namespace korvale {
 namespace {
 
 constexpr char kTemporaryPrefix[] = ".korvale-";
-constexpr int kMaxLinkHops = 40;
-
-FileCalls systemCalls;
-std::atomic<FileCalls*> activeCalls{&systemCalls};
 
 // The temporary files being written, kept where a signal handler can reach them without
 // allocating. Several threads may each write one, so each takes a slot of its own.
@@ -99,121 +95,7 @@ bool Before(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
-// Where the links at a path finally lead.
-struct Resolved {
-    std::string target;  // the path given when it is no link
-    int hops = 0;        // links followed
-    bool exists = false;
-    struct stat info = {};
-    int error = 0;  // a link to nothing, a loop, an unreadable link
-    std::string errorPath;
-};
-
-// Follows links one by one, so that a file is replaced where it lies and the link stays.
-Resolved FollowLinks(const std::string& path) {
-    Resolved r;
-    r.target = path;
-    for (;; ++r.hops) {
-        if (::lstat(r.target.c_str(), &r.info) != 0) {
-            if (errno != ENOENT || r.hops != 0) {
-                r.error = errno;
-                r.errorPath = r.target;
-            }
-            return r;  // without an error: a new file
-        }
-        if (!S_ISLNK(r.info.st_mode)) {
-            r.exists = true;
-            return r;
-        }
-        if (r.hops == kMaxLinkHops) {
-            r.error = ELOOP;
-            r.errorPath = path;
-            return r;
-        }
-        std::string link(static_cast<size_t>(r.info.st_size > 0 ? r.info.st_size : PATH_MAX), '\0');
-        const ssize_t length = ::readlink(r.target.c_str(), link.data(), link.size());
-        if (length <= 0) {
-            r.error = length < 0 ? errno : ENOENT;
-            r.errorPath = r.target;
-            return r;
-        }
-        link.resize(static_cast<size_t>(length));
-        r.target = link.front() == '/' ? link : FolderOf(r.target) + link;
-    }
-}
-
 }  // namespace
-
-std::string SystemReason(int code) {
-    switch (code) {
-        case ENOSPC:
-            return "ディスクの空き容量が不足しています。";
-        case EDQUOT:
-            return "ディスクの使用量が上限に達しています。";
-        case EFBIG:
-            return "ファイルが大きすぎます。";
-        case EACCES:
-        case EPERM:
-            return "アクセスが拒否されました。";
-        case EROFS:
-            return "読み取り専用のファイルシステムです。";
-        case ENOENT:
-            return "ファイルまたはフォルダが見つかりません。";
-        case ENOTDIR:
-            return "パスの途中にフォルダではないものがあります。";
-        case EEXIST:
-            return "同じ名前のファイルまたはフォルダがあります。";
-        case EISDIR:
-            return "同じ名前のフォルダがあります。";
-        case ELOOP:
-            return "シンボリックリンクが循環しているか、多すぎます。";
-        case ENAMETOOLONG:
-            return "パスが長すぎます。";
-        case EIO:
-            return "入出力エラーが発生しました。";
-        case EBUSY:
-        case ETXTBSY:
-            return "ファイルが使用中です。";
-        case ENXIO:
-        case ENODEV:
-        case EWOULDBLOCK:
-            return "通常のファイルではありません。";
-        case ENOMEM:
-            return "メモリが不足しています。";
-        default:
-            return FormatText("システムエラー %d (%s)", code, std::strerror(code));
-    }
-}
-
-std::string FailureDetail(const FileError& error) {
-    const std::string reason = !error.reason.empty() ? error.reason
-                               : error.code != 0     ? SystemReason(error.code)
-                                                     : std::string();
-    if (error.path.empty() || reason.empty()) {
-        return error.path + reason;
-    }
-    return error.path + "\n" + reason;
-}
-
-ssize_t FileCalls::Write(int fd, const void* data, size_t size) {
-    return ::write(fd, data, size);
-}
-
-int FileCalls::Sync(int fd, const std::string&) {
-    return ::fsync(fd);
-}
-
-int FileCalls::Close(int fd) {
-    return ::close(fd);
-}
-
-int FileCalls::Rename(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str());
-}
-
-void SetFileCalls(FileCalls* calls) {
-    activeCalls.store(calls != nullptr ? calls : &systemCalls);
-}
 
 AtomicFile::~AtomicFile() {
     Discard();
@@ -230,21 +112,24 @@ bool AtomicFile::Open(const std::string& path, const std::string& temporaryName,
     Discard();
     error_ = {};
     failedAtRename_ = false;
+    takenMeanwhile_ = false;
     replaces_ = false;
-    const Resolved resolved = FollowLinks(path);
-    target_ = resolved.target;
-    if (resolved.error != 0) {
-        return Fail(resolved.error, resolved.errorPath);
+    replacesFolder_ = false;
+    Located located = Locate(path);
+    target_ = located.shown;
+    if (located.error.code != 0) {
+        error_ = located.error;
+        return false;
     }
-    replaces_ = resolved.exists;
-    const struct stat& info = resolved.info;
-    if (replaces_) {
-        // A read-only file stays, also for a user who could replace it.
-        if (keepReadOnly && !S_ISDIR(info.st_mode) &&
-            (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-            return Fail(EACCES, target_);
-        }
-        mode_ = S_ISREG(info.st_mode) ? (info.st_mode & 07777) : 0;
+    folder_ = std::move(located.folder);
+    name_ = located.name;
+    replaces_ = located.exists;
+    const struct stat& info = located.info;
+    replacesFolder_ = replaces_ && S_ISDIR(info.st_mode);
+    // A read-only file stays, also for a user who could replace it.
+    if (replaces_ && keepReadOnly && !replacesFolder_ &&
+        (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return Fail(EACCES, target_);
     }
 
     static std::atomic<unsigned> counter{0};
@@ -254,18 +139,20 @@ bool AtomicFile::Open(const std::string& path, const std::string& temporaryName,
     const std::string extension(dot == std::string_view::npos ? "" : name.substr(dot));
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temporary_ =
-            folder + (temporaryName.empty() ? FormatText("%s%d-%u", kTemporaryPrefix,
-                                                         static_cast<int>(::getpid()), counter++) +
-                                                  extension
-                                            : temporaryName);
+        temporaryName_ =
+            temporaryName.empty()
+                ? FormatText("%s%d-%u", kTemporaryPrefix, static_cast<int>(::getpid()), counter++) +
+                      extension
+                : temporaryName;
+        temporary_ = folder + temporaryName_;
         if (!temporaryName.empty()) {
-            ::unlink(temporary_.c_str());  // a stale file of the fixed name, whatever it is
+            // A stale file of the fixed name, whatever it is.
+            ::unlinkat(folder_.get(), temporaryName_.c_str(), 0);
         }
         // Held before it exists, so that a signal handler running meanwhile still sees it.
         ReleaseInHand(inHandSlot_);
         inHandSlot_ = HoldInHand(temporary_);
-        fd_ = ::open(temporary_.c_str(), flags, 0666);
+        fd_ = ::openat(folder_.get(), temporaryName_.c_str(), flags, 0666);
         if (fd_ < 0 && (errno != EEXIST || !temporaryName.empty())) {
             const int code = errno;
             ReleaseInHand(inHandSlot_);
@@ -282,6 +169,13 @@ bool AtomicFile::Open(const std::string& path, const std::string& temporaryName,
         temporary_.clear();
         return Fail(EEXIST, folder);
     }
+    if (replaces_ && S_ISREG(info.st_mode)) {
+        // Before any byte is written, so that the new file is never more open than the old.
+        if (::geteuid() == 0) {
+            ::fchown(fd_, info.st_uid, info.st_gid);
+        }
+        ::fchmod(fd_, info.st_mode & 0777);
+    }
     return true;
 }
 
@@ -296,7 +190,7 @@ bool AtomicFile::Write(const void* data, size_t size) {
     }
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
-        const ssize_t put = activeCalls.load()->Write(fd_, bytes, std::min(size, kWriteChunk));
+        const ssize_t put = ActiveFileCalls().Write(fd_, bytes, std::min(size, kWriteChunk));
         if (put < 0 && errno == EINTR) {
             continue;
         }
@@ -310,36 +204,57 @@ bool AtomicFile::Write(const void* data, size_t size) {
     return true;
 }
 
-bool AtomicFile::Commit() {
-    if (fd_ < 0) {
+bool AtomicFile::SyncTemporary() {
+    const int fd =
+        ::openat(folder_.get(), temporaryName_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
-    if (mode_ != 0) {
-        ::fchmod(fd_, mode_);  // the new file keeps the permissions of the one it replaces
+    const bool flushed = Flushed(ActiveFileCalls().Sync(fd, temporary_));
+    const int code = errno;
+    ::close(fd);
+    errno = code;
+    return flushed;
+}
+
+bool AtomicFile::Commit(bool mayReplace) {
+    FileCalls& calls = ActiveFileCalls();
+    if (fd_ >= 0) {
+        if (replaces_ && !Flushed(calls.Sync(fd_, temporary_))) {
+            return Fail(errno, target_);
+        }
+        const int fd = fd_;
+        fd_ = -1;
+        // Some file systems report a failed write only when the file is closed.
+        if (calls.Close(fd) != 0 && errno != EINTR) {
+            return Fail(errno, target_);
+        }
+    } else if (!takenMeanwhile_ || temporary_.empty()) {
+        return false;
+    } else if (mayReplace && !SyncTemporary()) {
+        return Fail(errno, target_);  // a file took the name meanwhile, and is replaced now
     }
-    if (replaces_ && !Flushed(activeCalls.load()->Sync(fd_, temporary_))) {
-        return Fail(errno, target_);
-    }
-    const int fd = fd_;
-    fd_ = -1;
-    // Some file systems report a failed write only when the file is closed.
-    if (activeCalls.load()->Close(fd) != 0 && errno != EINTR) {
-        return Fail(errno, target_);
-    }
+    const bool replacing = replaces_ || takenMeanwhile_;
+    takenMeanwhile_ = false;
     failedAtRename_ = true;
-    if (activeCalls.load()->Rename(temporary_, target_) != 0) {
+    // Only a file is kept from being replaced; a folder of the name fails the rename anyway.
+    if (calls.Rename(folder_.get(), temporaryName_, name_, mayReplace || replacesFolder_) != 0) {
+        if (errno == EEXIST && !mayReplace) {
+            takenMeanwhile_ = true;
+            error_ = {EEXIST, target_, {}};
+            return false;
+        }
         return Fail(errno, target_);
     }
     temporary_.clear();
     ReleaseInHand(inHandSlot_);
-    if (replaces_) {
+    if (replacing) {
         const std::string folder = FolderOf(target_);
-        const int dir =
-            ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int dir = ::openat(folder_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dir < 0) {
             return Fail(errno, target_);
         }
-        const bool flushed = Flushed(activeCalls.load()->Sync(dir, folder));
+        const bool flushed = Flushed(calls.Sync(dir, folder));
         const int code = errno;
         ::close(dir);
         if (!flushed) {
@@ -351,31 +266,36 @@ bool AtomicFile::Commit() {
 
 void AtomicFile::Discard() {
     if (fd_ >= 0) {
-        activeCalls.load()->Close(fd_);
+        ActiveFileCalls().Close(fd_);
         fd_ = -1;
     }
     if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
+        ::unlinkat(folder_.get(), temporaryName_.c_str(), 0);
         temporary_.clear();
     }
+    takenMeanwhile_ = false;
     ReleaseInHand(inHandSlot_);
 }
 
 std::optional<std::string> LinkTargetFolder(const std::string& path) {
-    const Resolved resolved = FollowLinks(path);
-    if (resolved.hops == 0 || (resolved.error != 0 && resolved.error != ENOENT)) {
+    const Located located = Locate(path);
+    if (located.link.empty() || (located.error.code != 0 && located.error.code != ENOENT)) {
         return std::nullopt;
     }
-    const std::string folder = FolderOf(resolved.target);
+    const std::string folder = FolderOf(located.shown);
     return folder.empty() ? std::string(".") : folder;
 }
 
 int RemoveStaleTemporaries(const std::string& folder, const struct timespec& before) {
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
     if (dir == nullptr) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return 0;
     }
-    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
     int removed = 0;
     while (const struct dirent* entry = ::readdir(dir)) {
         long pid = 0;
@@ -385,13 +305,12 @@ int RemoveStaleTemporaries(const std::string& folder, const struct timespec& bef
         if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) {
             continue;  // its process still runs, or may
         }
-        const std::string path = prefix + entry->d_name;
         struct stat info;
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-            !Before(info.st_mtim, before)) {
+        if (::fstatat(fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || !Before(info.st_mtim, before)) {
             continue;
         }
-        if (::unlink(path.c_str()) == 0) {
+        if (::unlinkat(fd, entry->d_name, 0) == 0) {
             ++removed;
         }
     }

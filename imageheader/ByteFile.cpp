@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "LinkWalk.h"
+
 namespace korvale {
 
 ByteFile::~ByteFile() {
@@ -20,9 +22,17 @@ bool ByteFile::Open(const std::string& path, Access access) {
     // O_NONBLOCK keeps a named pipe from blocking the open; such files are refused below.
     const int flags = (access == Access::Update ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK;
     int fd;
-    do {
-        fd = ::open(path.c_str(), flags);
-    } while (fd < 0 && errno == EINTR);
+    if (access == Access::Update) {
+        // Written in place: links are followed only as the kernel follows them in shared
+        // folders, whatever the machine's setting.
+        FileError error;
+        fd = OpenForUpdate(path, error);
+        errno = error.code;
+    } else {
+        do {
+            fd = ::open(path.c_str(), flags);
+        } while (fd < 0 && errno == EINTR);
+    }
     if (fd < 0) {
         return false;
     }

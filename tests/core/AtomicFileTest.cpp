@@ -40,9 +40,9 @@ public:
         calls.push_back(fs::is_directory(path) ? "sync folder" : "sync file");
         return FileCalls::Sync(fd, path);
     }
-    int Rename(const std::string& from, const std::string& to) override {
+    int Rename(int folder, const std::string& from, const std::string& to, bool replace) override {
         calls.push_back("rename");
-        return FileCalls::Rename(from, to);
+        return FileCalls::Rename(folder, from, to, replace);
     }
 
     size_t limit = SIZE_MAX;

@@ -1,0 +1,124 @@
+// Reasons for failed file operations, and the system's file calls.
+#include "FileCalls.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "Text.h"
+
+namespace korvale {
+namespace {
+
+FileCalls systemCalls;
+std::atomic<FileCalls*> activeCalls{&systemCalls};
+
+}  // namespace
+
+std::string SystemReason(int code) {
+    switch (code) {
+        case ENOSPC:
+            return "ディスクの空き容量が不足しています。";
+        case EDQUOT:
+            return "ディスクの使用量が上限に達しています。";
+        case EFBIG:
+            return "ファイルが大きすぎます。";
+        case EACCES:
+        case EPERM:
+            return "アクセスが拒否されました。";
+        case EROFS:
+            return "読み取り専用のファイルシステムです。";
+        case ENOENT:
+            return "ファイルまたはフォルダが見つかりません。";
+        case ENOTDIR:
+            return "パスの途中にフォルダではないものがあります。";
+        case EEXIST:
+            return "同じ名前のファイルまたはフォルダがあります。";
+        case EISDIR:
+            return "同じ名前のフォルダがあります。";
+        case ELOOP:
+            return "シンボリックリンクが循環しているか、多すぎます。";
+        case ENAMETOOLONG:
+            return "パスが長すぎます。";
+        case EIO:
+            return "入出力エラーが発生しました。";
+        case EBUSY:
+        case ETXTBSY:
+            return "ファイルが使用中です。";
+        case ENXIO:
+        case ENODEV:
+        case EWOULDBLOCK:
+            return "通常のファイルではありません。";
+        case ENOMEM:
+            return "メモリが不足しています。";
+        default:
+            return FormatText("システムエラー %d (%s)", code, std::strerror(code));
+    }
+}
+
+std::string FailureDetail(const FileError& error) {
+    const std::string reason = !error.reason.empty() ? error.reason
+                               : error.code != 0     ? SystemReason(error.code)
+                                                     : std::string();
+    if (error.path.empty() || reason.empty()) {
+        return error.path + reason;
+    }
+    return error.path + "\n" + reason;
+}
+
+int FileCalls::Stat(int folder, const std::string& name, struct stat* info) {
+    return ::fstatat(folder, name.c_str(), info, AT_SYMLINK_NOFOLLOW);
+}
+
+ssize_t FileCalls::Write(int fd, const void* data, size_t size) {
+    return ::write(fd, data, size);
+}
+
+int FileCalls::Sync(int fd, const std::string&) {
+    return ::fsync(fd);
+}
+
+int FileCalls::Close(int fd) {
+    return ::close(fd);
+}
+
+int FileCalls::Rename(int folder, const std::string& from, const std::string& to, bool replace) {
+    if (replace) {
+        return ::renameat(folder, from.c_str(), folder, to.c_str());
+    }
+    if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return -1;
+    }
+    // A file system without the flag: a second link fails as well when the name is taken.
+    if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) == 0) {
+        ::unlinkat(folder, from.c_str(), 0);
+        return 0;
+    }
+    if (errno == EEXIST) {
+        return -1;
+    }
+    // Nor links (FAT and the like): the last look is as close to the rename as it gets.
+    struct stat info;
+    if (::fstatat(folder, to.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::renameat(folder, from.c_str(), folder, to.c_str());
+}
+
+void SetFileCalls(FileCalls* calls) {
+    activeCalls.store(calls != nullptr ? calls : &systemCalls);
+}
+
+FileCalls& ActiveFileCalls() {
+    return *activeCalls.load();
+}
+
+}  // namespace korvale
