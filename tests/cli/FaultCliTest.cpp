@@ -178,6 +178,80 @@ TEST_F(CliFaults, AnOutputThatIsALinkReplacesItsTarget) {
     EXPECT_TRUE(fs::is_symlink(out_ + "/b.jpg"));
 }
 
+TEST_F(CliFaults, TwoRunsIntoOneEmptyFolderNeverReplaceEachOther) {
+    // Two sources of one name in two folders, each run on its own into one output folder.
+    fs::create_directories(in_ + "/a");
+    fs::create_directories(in_ + "/b");
+    const std::string sources[] = {Jpeg("a/s01.jpg", 64, 48), Jpeg("b/s01.jpg", 64, 48)};
+    test::Bytes expected[2];
+    for (int i = 0; i < 2; ++i) {
+        const auto alone = test::RunCli(RunArgs({sources[i]}, {"--method", "dpi-only"}), options_);
+        ASSERT_EQ(alone.exitCode, 0) << alone.err;
+        expected[i] = test::ReadFile(out_ + "/s01.jpg");
+        fs::remove(out_ + "/s01.jpg");
+    }
+    ASSERT_NE(expected[0], expected[1]);
+    constexpr int kRounds = 20;
+    int lost = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        fs::remove(out_ + "/s01.jpg");
+        // Without --overwrite and without a terminal, an existing output cancels the run.
+        std::vector<std::unique_ptr<test::RunningCli>> runs;
+        for (const std::string& source : sources) {
+            runs.push_back(std::make_unique<test::RunningCli>(
+                std::vector<std::string>{"run", "--output", out_, "--method", "dpi-only", source},
+                options_));
+        }
+        const test::CliResult results[] = {runs[0]->Wait(), runs[1]->Wait()};
+        ASSERT_NE(results[0].exitCode == 0, results[1].exitCode == 0)
+            << round << results[0].err << results[1].err;
+        const int winner = results[0].exitCode == 0 ? 0 : 1;
+        EXPECT_NE(results[1 - winner].err.find("すでに同じ名前のファイルが存在するため"),
+                  std::string::npos)
+            << results[1 - winner].err;
+        lost += test::ReadFile(out_ + "/s01.jpg") != expected[winner];
+        EXPECT_TRUE(Temporaries().empty()) << round;
+    }
+    EXPECT_EQ(lost, 0);
+}
+
+TEST_F(CliFaults, APlantedLinkInASharedFolderIsNeverWrittenThrough) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "links owned by another user need the superuser; run the suite as root";
+    }
+    const std::string source = Jpeg("photo.jpg", 60, 40);
+    const std::string secret = home_.File("authorized_keys");
+    ASSERT_EQ(::chmod(out_.c_str(), 01777), 0);
+    const std::string link = out_ + "/photo.jpg";
+    fs::create_symlink(secret, link);
+    ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+    const struct {
+        std::vector<std::string> flags;
+        int exitCode;
+    } cases[] = {
+        {{"--overwrite", "all"}, 1},
+        {{"--overwrite", "skip"}, 0},
+        {{"--overwrite", "cancel"}, 3},
+        {{"--overwrite", "all", "--method", "dpi-only"}, 1},
+    };
+    for (const auto& c : cases) {
+        test::WriteFile(secret, {'k', 'e', 'y'});
+        std::vector<std::string> args = {"run", "--output", out_};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        args.push_back(source);
+        const auto result = test::RunCli(args, options_);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+        if (c.exitCode == 1) {
+            EXPECT_EQ(
+                result.err.rfind("画像ファイルの書き込みに失敗しました。\n  " + link + "\n", 0), 0u)
+                << result.err;
+        }
+        EXPECT_EQ(test::ReadFile(secret), (test::Bytes{'k', 'e', 'y'}));
+        EXPECT_TRUE(fs::is_symlink(link));
+        EXPECT_TRUE(Temporaries().empty());
+    }
+}
+
 TEST_F(CliFaults, NamedPipesInPlaceOfThePresetAndSettingsFilesDoNotBlock) {
     const std::string presets = home_.File("data/Brenvik/Korvale/KVPreset.csv");
     const std::string settings = home_.File("config/Brenvik/korvale.conf");

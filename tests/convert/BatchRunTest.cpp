@@ -1,5 +1,6 @@
 // The batch run with scripted answers: start checks, naming, overwrite flows, stop, failures,
 // and the DPI of every output read back.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "AtomicFile.h"
 #include "BatchRun.h"
 #include "ImageHeader.h"
 #include "RecordingInteraction.h"
@@ -398,6 +400,147 @@ TEST_F(BatchRunTest, WriteFailuresEndTheRun) {
     }
     EXPECT_EQ(test::ReadFile(Out("a.jpg")), (test::Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(OutputFolderEntries(), std::vector<std::string>{"a.jpg"});
+}
+
+// Fails the look at one output name, as the kernel's link rule does for a planted link.
+class RefusedLook : public FileCalls {
+public:
+    explicit RefusedLook(std::string name) : name_(std::move(name)) { SetFileCalls(this); }
+    ~RefusedLook() override { SetFileCalls(nullptr); }
+    int Stat(int folder, const std::string& name, struct stat* info) override {
+        if (name == name_) {
+            errno = EACCES;
+            return -1;
+        }
+        return FileCalls::Stat(folder, name, info);
+    }
+
+private:
+    std::string name_;
+};
+
+TEST_F(BatchRunTest, AnOutputThatCannotBeLookedAtIsAskedAboutAndNeverReplaced) {
+    AddJpeg("a.jpg");
+    AddJpeg("b.jpg");
+    request_.saveFormat = SaveFormat::Bmp;
+    const struct {
+        const char* name;
+        std::vector<OverwriteChoice> answers;
+        BatchEnd end;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"skipped", {OverwriteChoice::Skip}, BatchEnd::Completed, {"完了"}},
+        {"cancelled", {OverwriteChoice::Cancel}, BatchEnd::Cancelled, {}},
+        {"replace all",
+         {OverwriteChoice::OverwriteAll},
+         BatchEnd::Failed,
+         {"画像ファイルの書き込みに失敗しました。"}},
+    };
+    for (const auto& c : cases) {
+        test::WriteFile(Out("a.bmp"), {'o', 'l', 'd'});
+        std::filesystem::remove(Out("b.bmp"));
+        ui_ = test::RecordingInteraction();
+        ui_.overwriteAnswers.assign(c.answers.begin(), c.answers.end());
+        const RefusedLook refused("a.bmp");
+        EXPECT_EQ(Run(), c.end) << c.name;
+        EXPECT_EQ(ui_.asked, std::vector<std::string>{Out("a.bmp")}) << c.name;
+        EXPECT_EQ(ui_.MessageTexts(), c.messages) << c.name;
+        EXPECT_EQ(test::ReadFile(Out("a.bmp")), (test::Bytes{'o', 'l', 'd'})) << c.name;
+        EXPECT_EQ(std::filesystem::exists(Out("b.bmp")), c.end == BatchEnd::Completed) << c.name;
+    }
+}
+
+// Puts a file at a new output's name just before the output takes it, as a second run would.
+class NameTakenMeanwhile : public FileCalls {
+public:
+    explicit NameTakenMeanwhile(std::string name) : name_(std::move(name)) { SetFileCalls(this); }
+    ~NameTakenMeanwhile() override { SetFileCalls(nullptr); }
+    int Rename(int folder, const std::string& from, const std::string& to, bool replace) override {
+        if (to == name_ && !planted) {
+            planted = true;
+            const int fd = ::openat(folder, to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            EXPECT_GE(fd, 0);
+            EXPECT_EQ(::write(fd, "other", 5), 5);
+            ::close(fd);
+        }
+        return FileCalls::Rename(folder, from, to, replace);
+    }
+    bool planted = false;
+
+private:
+    std::string name_;
+};
+
+TEST_F(BatchRunTest, AFileThatTookTheNameMeanwhileIsAskedAbout) {
+    AddJpeg("a.jpg");
+    AddJpeg("b.jpg");
+    const test::Bytes other = {'o', 't', 'h', 'e', 'r'};
+    for (const BatchMethod method : {BatchMethod::Resize, BatchMethod::DpiOnly}) {
+        request_.method = method;
+        const struct {
+            const char* name;
+            std::vector<OverwriteChoice> answers;
+            BatchEnd end;
+            bool replaced;
+        } cases[] = {
+            {"cancelled", {}, BatchEnd::Cancelled, false},
+            {"skipped", {OverwriteChoice::Skip}, BatchEnd::Completed, false},
+            {"replaced", {OverwriteChoice::Overwrite}, BatchEnd::Completed, true},
+        };
+        for (const auto& c : cases) {
+            std::filesystem::remove(Out("a.jpg"));
+            std::filesystem::remove(Out("b.jpg"));
+            ui_ = test::RecordingInteraction();
+            ui_.overwriteAnswers.assign(c.answers.begin(), c.answers.end());
+            const NameTakenMeanwhile meanwhile("a.jpg");
+            EXPECT_EQ(Run(), c.end) << c.name;
+            EXPECT_TRUE(meanwhile.planted) << c.name;
+            EXPECT_EQ(ui_.asked, std::vector<std::string>{Out("a.jpg")}) << c.name;
+            EXPECT_EQ(test::ReadFile(Out("a.jpg")) != other, c.replaced) << c.name;
+            EXPECT_EQ(std::filesystem::exists(Out("b.jpg")), c.end == BatchEnd::Completed)
+                << c.name;
+            EXPECT_EQ(OutputFolderEntries().size(), c.end == BatchEnd::Completed ? 2u : 1u)
+                << c.name;
+        }
+    }
+}
+
+TEST_F(BatchRunTest, APlantedLinkInASharedOutputFolderIsNotWrittenThrough) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "links owned by another user need the superuser; run the suite as root";
+    }
+    AddJpeg("a.jpg");
+    const std::string secret = in_.File("secret");
+    ASSERT_EQ(::chmod(out_.path().c_str(), 01777), 0);
+    std::filesystem::create_symlink(secret, Out("a.jpg"));
+    ASSERT_EQ(::lchown(Out("a.jpg").c_str(), 65534, 65534), 0);
+    const struct {
+        OverwriteChoice answer;
+        BatchEnd end;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {OverwriteChoice::Skip, BatchEnd::Completed, {"完了"}},
+        {OverwriteChoice::Cancel, BatchEnd::Cancelled, {}},
+        {OverwriteChoice::OverwriteAll,
+         BatchEnd::Failed,
+         {"画像ファイルの書き込みに失敗しました。"}},
+    };
+    for (const auto& c : cases) {
+        test::WriteFile(secret, {'k', 'e', 'y'});
+        ui_ = test::RecordingInteraction();
+        ui_.overwriteAnswers = {c.answer};
+        EXPECT_EQ(Run(), c.end);
+        EXPECT_EQ(ui_.asked,
+                  std::vector<std::string>{Out("a.jpg") + "\n（リンク先: " + secret + "）"});
+        EXPECT_EQ(ui_.MessageTexts(), c.messages);
+        if (c.end == BatchEnd::Failed) {
+            ASSERT_EQ(ui_.details.size(), 1u);
+            EXPECT_EQ(ui_.details[0].rfind(Out("a.jpg") + "\n", 0), 0u) << ui_.details[0];
+        }
+        EXPECT_EQ(test::ReadFile(secret), (test::Bytes{'k', 'e', 'y'}));
+        EXPECT_TRUE(std::filesystem::is_symlink(Out("a.jpg")));
+        EXPECT_EQ(OutputFolderEntries(), std::vector<std::string>{"a.jpg"});
+    }
 }
 
 TEST_F(BatchRunTest, ZeroHeightHeaderFailsCleanly) {
