@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "Text.h"
 
 namespace korvale::cli {
 
@@ -37,26 +38,7 @@ Arguments FileArguments(const Arguments& args) {
 }
 
 std::string EscapeName(const std::string& name) {
-    std::string escaped;
-    for (char c : name) {
-        switch (c) {
-            case '\\':
-                escaped += "\\\\";
-                break;
-            case '\t':
-                escaped += "\\t";
-                break;
-            case '\n':
-                escaped += "\\n";
-                break;
-            case '\r':
-                escaped += "\\r";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
+    return EscapedName(name);
 }
 
 }  // namespace korvale::cli

@@ -1,13 +1,16 @@
 // korvale-cli probe and stamp: the header layer on its own.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "Commands.h"
 #include "ImageHeader.h"
+#include "RegisterFiles.h"
 #include "ResolutionStamp.h"
 
 namespace korvale::cli {
@@ -57,6 +60,27 @@ int RunProbe(const Arguments& args) {
     return allReadable ? kExitOk : kExitFailed;
 }
 
+namespace {
+
+// Why a file was not stamped, in the user's words; empty when it holds the DPI now.
+std::string StampFailureReason(const StampOutcome& outcome) {
+    switch (outcome.kind) {
+        case StampOutcome::Kind::Stamped:
+        case StampOutcome::Kind::AlreadySet:
+            return {};
+        case StampOutcome::Kind::NoJfif:
+            return "JFIF セグメントがないため、解像度を書き込めません。"
+                   "korvale-cli run --method dpi-only で書き込めます。";
+        case StampOutcome::Kind::NotStamped:
+            return "解像度を書き込める位置が見つかりませんでした。";
+        case StampOutcome::Kind::Failed:
+            return outcome.error == EISDIR ? kFolderReason : SystemReason(outcome.error);
+    }
+    return {};
+}
+
+}  // namespace
+
 int RunStamp(const Arguments& args) {
     if (args.empty()) {
         return UsageError("stamp needs a DPI and at least one FILE");
@@ -71,11 +95,16 @@ int RunStamp(const Arguments& args) {
     }
     bool allStamped = true;
     for (const std::string& path : files) {
-        StampResolution(path, static_cast<uint32_t>(dpi));
-        const auto info = ProbeImageHeader(path);
-        const bool stamped = info && info->dpi == static_cast<uint32_t>(dpi);
-        std::printf("%s\t%s\n", path.c_str(), stamped ? "stamped" : "unchanged");
-        allStamped = allStamped && stamped;
+        const StampOutcome outcome = StampResolution(path, static_cast<uint32_t>(dpi));
+        const bool stamped = outcome.kind == StampOutcome::Kind::Stamped;
+        std::printf("%s\t%s\n", EscapeName(path).c_str(), stamped ? "stamped" : "unchanged");
+        const std::string reason = StampFailureReason(outcome);
+        if (!reason.empty()) {
+            // After the line on standard output, so that both read in order on a terminal.
+            std::fflush(stdout);
+            std::fprintf(stderr, "%s: %s\n", EscapeName(path).c_str(), reason.c_str());
+            allStamped = false;
+        }
     }
     return allStamped ? kExitOk : kExitFailed;
 }

@@ -17,6 +17,8 @@
 #include "HeaderWalk.h"
 #include "ImageHeader.h"
 #include "JpegDecode.h"
+#include "LibraryMessages.h"
+#include "PngDecode.h"
 #include "ResizeKernel.h"
 #include "ResolutionEdit.h"
 #include "Text.h"
@@ -158,6 +160,7 @@ EncoderParams JpegQualityParams(int quality) {
 }
 
 bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* notes) {
+    SilenceLibraryMessages();
     DecodeNotes ignored;
     DecodeNotes& learned = notes ? *notes : ignored;
     learned = {};
@@ -175,8 +178,18 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         // PNG and TIFF may carry alpha, which the flags of the other formats would drop.
         const ImageFormat format = FormatOfName(sourcePath);
         const bool mayHaveAlpha = format == ImageFormat::Png || format == ImageFormat::Tiff;
-        image = cv::imread(sourcePath, mayHaveAlpha ? cv::IMREAD_UNCHANGED
+        // OpenCV leaves libpng's messages on, so PNG is decoded here with the same settings.
+        const PngDecodeResult png = format == ImageFormat::Png
+                                        ? DecodePng(sourcePath, image, learned.lackedMemory)
+                                        : PngDecodeResult::NotHandled;
+        if (png == PngDecodeResult::Failed) {
+            return false;
+        }
+        if (png == PngDecodeResult::NotHandled) {
+            image =
+                cv::imread(sourcePath, mayHaveAlpha ? cv::IMREAD_UNCHANGED
                                                     : cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
+        }
         if (format == ImageFormat::Png && !image.empty()) {
             ApplyOrientation(PngOrientation(sourcePath), image);
         }
@@ -310,6 +323,7 @@ ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
 ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
                                   const EncoderParams& params, std::vector<unsigned char>& bytes,
                                   std::optional<uint32_t> dpi) {
+    SilenceLibraryMessages();
     const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
     if (!format) {
         return ConvertResult::WriteFailed;  // no format the program writes with its DPI

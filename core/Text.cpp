@@ -100,4 +100,27 @@ bool HasExtension(std::string_view path, std::string_view extension) {
     return dot != std::string_view::npos && EqualsIgnoreAsciiCase(path.substr(dot + 1), extension);
 }
 
+std::string EscapedName(std::string_view name) {
+    std::string escaped;
+    for (char c : name) {
+        switch (c) {
+            case '\\':
+                escaped += "\\\\";
+                break;
+            case '\t':
+                escaped += "\\t";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\r':
+                escaped += "\\r";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
 }  // namespace korvale

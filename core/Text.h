@@ -30,6 +30,10 @@ int CompareIgnoreAsciiCase(std::string_view a, std::string_view b);
 // The part after the last "/" (the whole text when there is none).
 std::string_view FileNameOf(std::string_view path);
 
+// A name with its backslashes, tabs and line ends escaped ("\\", "\t", "\n", "\r"), so that
+// it stays on one line of a message or a tab-separated listing.
+std::string EscapedName(std::string_view name);
+
 // True when the text after the last "." of `path` equals `extension` ignoring ASCII case.
 bool HasExtension(std::string_view path, std::string_view extension);
 

@@ -1,11 +1,51 @@
 // Adding and removing files.
 #include "RegisterFiles.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "AtomicFile.h"
 #include "ImageHeader.h"
 #include "Text.h"
 
 namespace korvale {
 namespace {
+
+// Why a path that the probe refused cannot be listed; nullopt for a name that names nothing,
+// which the count alone has always covered.
+std::optional<std::string> UnreadableReason(const std::string& path) {
+    struct stat entry {};
+    if (::lstat(path.c_str(), &entry) != 0) {
+        if (errno == ENOENT) {
+            return std::nullopt;
+        }
+        return SystemReason(errno);
+    }
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0) {
+        if (S_ISLNK(entry.st_mode) && errno == ENOENT) {
+            return std::string("リンク先のファイルがありません。");
+        }
+        return SystemReason(errno);
+    }
+    if (S_ISDIR(target.st_mode)) {
+        return std::string(kFolderReason);
+    }
+    if (!S_ISREG(target.st_mode)) {
+        return SystemReason(ENXIO);
+    }
+    // O_NONBLOCK: the entry may have become a named pipe since the stat.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return SystemReason(errno);
+    }
+    ::close(fd);
+    return std::string("画像として読み取れませんでした。");
+}
 
 void Finish(FileListHost& host) {
     host.RefreshFileList();
@@ -27,15 +67,21 @@ RegisterOutcome RegisterFiles(FileList& list, const std::vector<std::string>& ba
     WaitCursor wait(ui);
     std::vector<FileEntry> readable;
     readable.reserve(batch.size());
+    std::string detail;
     for (const std::string& path : batch) {
         if (const auto info = ProbeImageHeader(path)) {
             readable.push_back({path, info->width, info->height, info->dpi});
         } else {
             ++outcome.unreadable;
+            if (const auto reason = UnreadableReason(path)) {
+                detail += (detail.empty() ? "" : "\n") + EscapedName(path) + ": " + *reason;
+            }
         }
     }
     if (outcome.unreadable > 0) {
-        ui.ShowMessage(FormatText("読み取れないファイルが %d 個ありました。", outcome.unreadable));
+        // One line per file: the window shows them below the count, the terminal one each.
+        ui.ShowDetailedMessage(
+            FormatText("読み取れないファイルが %d 個ありました。", outcome.unreadable), detail);
     }
     if (readable.empty()) {
         return outcome;

@@ -10,6 +10,9 @@
 
 namespace korvale {
 
+// Said of a path that names a folder where a file is wanted.
+inline constexpr char kFolderReason[] = "フォルダです。";
+
 struct RegisterOutcome {
     bool refused = false;  // the batch would have exceeded the limit; nothing was read
     int unreadable = 0;

@@ -39,11 +39,13 @@ bool ByteFile::Open(const std::string& path, Access access) {
     size_ = 0;
     if (access == Access::Update) {
         // Reads need no check: a folder, pipe or device fails its first positional read.
-        struct stat info;
+        struct stat info {};
         const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
         const bool writable = (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
         if (!regular || !writable) {
+            const int refusal = !regular ? (S_ISDIR(info.st_mode) ? EISDIR : ENXIO) : EACCES;
             ::close(fd);
+            errno = refusal;
             return false;
         }
         size_ = static_cast<uint64_t>(info.st_size);

@@ -19,7 +19,9 @@ public:
     ByteFile& operator=(const ByteFile&) = delete;
 
     // Opens a regular file. Update access is refused for a file without any write permission
-    // bit, so a read-only file is left alone even for a privileged user.
+    // bit, so a read-only file is left alone even for a privileged user. On failure errno says
+    // why: the system's reason, or for a refused update EISDIR (a folder), ENXIO (another
+    // kind of entry) or EACCES (no write permission).
     bool Open(const std::string& path, Access access);
     void Close();
 

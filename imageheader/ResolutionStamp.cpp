@@ -4,6 +4,8 @@
 #include "ResolutionStamp.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <vector>
 
 #include "AtomicFile.h"
 #include "ByteFile.h"
@@ -21,57 +23,97 @@ int ReadByte(ByteFile& file) {
     return file.Read(&byte, 1) == 1 ? byte : -1;
 }
 
+using Kind = StampOutcome::Kind;
+
+StampOutcome Outcome(Kind kind) {
+    return {kind, 0};
+}
+
+// The system's reason for the last failed call; a call that failed without one (a write that
+// made no progress) counts as an input/output error.
+StampOutcome SystemFailure() {
+    return {Kind::Failed, errno != 0 ? errno : EIO};
+}
+
+// Writes `count` bytes at `offset` unless they are there already. A range that does not lie
+// wholly inside the file is not stamped: the file must not grow, nor be stamped by half.
+StampOutcome PatchAt(ByteFile& file, uint64_t offset, const unsigned char* bytes, size_t count) {
+    if (offset > file.Size() || count > file.Size() - offset) {
+        return Outcome(Kind::NotStamped);
+    }
+    std::vector<unsigned char> present(count);
+    file.Seek(offset);
+    errno = 0;
+    if (file.Read(present.data(), count) != count) {
+        return errno != 0 ? SystemFailure() : Outcome(Kind::NotStamped);
+    }
+    if (std::equal(present.begin(), present.end(), bytes)) {
+        return Outcome(Kind::AlreadySet);
+    }
+    file.Seek(offset);
+    errno = 0;
+    return file.Write(bytes, count) ? Outcome(Kind::Stamped) : SystemFailure();
+}
+
 using PlanEdit = ResolutionEdit (*)(ByteSource&, uint32_t);
 using Rebuild = std::optional<std::vector<uint8_t>> (*)(const std::vector<uint8_t>&, uint32_t);
 
-void StampByEdit(const std::string& path, uint32_t dpi, PlanEdit plan, Rebuild rebuild) {
+StampOutcome StampByEdit(const std::string& path, uint32_t dpi, PlanEdit plan, Rebuild rebuild) {
     std::vector<uint8_t> whole;
     {
         ByteFile file;
         if (!file.Open(path, ByteFile::Access::Update)) {
-            return;
+            return SystemFailure();
         }
         FileSource source(file);
         const ResolutionEdit edit = plan(source, dpi);
         if (edit.kind == ResolutionEdit::Kind::None) {
-            return;
+            return Outcome(Kind::NotStamped);
         }
         if (edit.kind == ResolutionEdit::Kind::InPlace) {
             // The walk read every patched byte, so no write reaches past the file's end.
+            StampOutcome outcome = Outcome(Kind::AlreadySet);
             for (const BytePatch& patch : edit.patches) {
-                file.Seek(patch.offset);
-                if (!file.Write(patch.bytes.data(), patch.bytes.size())) {
-                    return;
+                const StampOutcome patched =
+                    PatchAt(file, patch.offset, patch.bytes.data(), patch.bytes.size());
+                if (patched.kind == Kind::Stamped) {
+                    outcome = patched;
+                } else if (patched.kind != Kind::AlreadySet) {
+                    // Patches written before stay written: the file changed all the same.
+                    return outcome.kind == Kind::Stamped ? outcome : patched;
                 }
             }
-            return;
+            return outcome;
         }
         whole.resize(file.Size());
         file.Seek(0);
+        errno = 0;
         if (file.Read(whole.data(), whole.size()) != whole.size()) {
-            return;
+            return errno != 0 ? SystemFailure() : Outcome(Kind::NotStamped);
         }
     }
     const std::optional<std::vector<uint8_t>> rebuilt = rebuild(whole, dpi);
     if (!rebuilt) {
-        return;
+        return Outcome(Kind::NotStamped);
     }
     // Replaced as outputs are written: the old file stays whole until the rename.
     AtomicFile out;
     if (!out.Open(path, {}, /*keepReadOnly=*/true) ||
         !out.Write(rebuilt->data(), rebuilt->size()) || !out.Commit()) {
         out.Discard();
+        return {Kind::Failed, out.error().code != 0 ? out.error().code : EIO};
     }
+    return Outcome(Kind::Stamped);
 }
 
 }  // namespace
 
-void StampPngResolution(const std::string& path, uint32_t dpi) {
-    StampByEdit(path, dpi, PlanPngResolution, PngWithResolution);
+StampOutcome StampPngResolution(const std::string& path, uint32_t dpi) {
+    return StampByEdit(path, dpi, PlanPngResolution, PngWithResolution);
 }
 
-void StampTiffResolution(const std::string& path, uint32_t dpi) {
-    StampByEdit(path, dpi, PlanTiffResolution, TiffWithResolution);
+StampOutcome StampTiffResolution(const std::string& path, uint32_t dpi) {
+    return StampByEdit(path, dpi, PlanTiffResolution, TiffWithResolution);
 }
 
 int32_t BmpPixelsPerMetre(uint32_t dpi) {
@@ -80,99 +122,96 @@ int32_t BmpPixelsPerMetre(uint32_t dpi) {
     return static_cast<int32_t>(std::min<uint64_t>(value, INT32_MAX));
 }
 
-void StampBmpResolution(const std::string& path, uint32_t dpi) {
+StampOutcome StampBmpResolution(const std::string& path, uint32_t dpi) {
     ByteFile file;
     if (!file.Open(path, ByteFile::Access::Update)) {
-        return;
+        return SystemFailure();
     }
     unsigned char fileHeader[14];
     if (file.Read(fileHeader, sizeof fileHeader) != sizeof fileHeader || fileHeader[0] != 'B' ||
         fileHeader[1] != 'M') {
-        return;
+        return Outcome(Kind::NotStamped);
     }
     unsigned char sizeField[4];
     if (file.Read(sizeField, sizeof sizeField) != sizeof sizeField) {
-        return;
+        return Outcome(Kind::NotStamped);
     }
     const uint32_t infoSize = static_cast<uint32_t>(sizeField[0]) | (sizeField[1] << 8) |
                               (sizeField[2] << 16) | (static_cast<uint32_t>(sizeField[3]) << 24);
     if (infoSize < 40) {
-        return;
+        return Outcome(Kind::NotStamped);
     }
-    file.Skip(20);  // past width, height, planes, bit count, compression and image size
     const auto value = static_cast<uint32_t>(BmpPixelsPerMetre(dpi));
     unsigned char fields[8];
     for (int i = 0; i < 4; ++i) {
         fields[i] = fields[i + 4] = static_cast<unsigned char>(value >> (8 * i));
     }
-    // One write for both fields: a file that ends inside the second one is left unchanged, not
-    // stamped by half.
-    file.Write(fields, sizeof fields);
+    // Past width, height, planes, bit count, compression and image size. One write for both
+    // fields: a file that ends inside the second one is left unchanged, not stamped by half.
+    return PatchAt(file, file.Tell() + 20, fields, sizeof fields);
 }
 
-void StampJpegResolution(const std::string& path, uint32_t dpi) {
+StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi) {
     ByteFile file;
     if (!file.Open(path, ByteFile::Access::Update)) {
-        return;
+        return SystemFailure();
     }
     if (ReadByte(file) != 0xFF || ReadByte(file) != 0xD8) {
-        return;
+        return Outcome(Kind::NotStamped);
     }
     // The density fields hold 16 bits; a larger value is written as the largest one, not
     // wrapped.
     const uint32_t density = std::min<uint32_t>(dpi, 0xFFFF);
     const auto high = static_cast<unsigned char>(density >> 8);
     const auto low = static_cast<unsigned char>(density);
+    // Reaching the image data, the end of the file or the segment limit without an APP0
+    // segment means there is no JFIF header to patch.
     for (int skipped = 0;;) {
         int byte;
         do {
             byte = ReadByte(file);
         } while (byte != -1 && byte != 0xFF);
         if (byte == -1) {
-            return;
+            return Outcome(Kind::NoJfif);
         }
         int marker;
         do {
             marker = ReadByte(file);
         } while (marker == 0xFF);
         if (marker == -1) {
-            return;
+            return Outcome(Kind::NoJfif);
         }
         unsigned char lengthField[2];
         if (file.Read(lengthField, sizeof lengthField) != sizeof lengthField) {
-            return;
+            return Outcome(Kind::NoJfif);
         }
         const int length = (lengthField[0] << 8) | lengthField[1];
         if (marker == 0xE0) {
             // A segment too short to hold the fields would have the next one overwritten.
             if (length < 14) {
-                return;
-            }
-            unsigned char identifier[7];
-            if (file.Read(identifier, sizeof identifier) != sizeof identifier) {
-                return;
+                return Outcome(Kind::NoJfif);
             }
             const unsigned char fields[5] = {0x01, high, low, high, low};
-            file.Write(fields, sizeof fields);
-            return;
+            return PatchAt(file, file.Tell() + 7, fields, sizeof fields);  // past the identifier
         }
         file.Skip(length - 2);
         if (++skipped > kMaxSkippedSegments || marker == 0xDA) {
-            return;
+            return Outcome(Kind::NoJfif);
         }
     }
 }
 
-void StampResolution(const std::string& path, uint32_t dpi) {
+StampOutcome StampResolution(const std::string& path, uint32_t dpi) {
     if (HasExtension(path, "bmp")) {
-        StampBmpResolution(path, dpi);
-    } else if (HasExtension(path, "png")) {
-        StampPngResolution(path, dpi);
-    } else if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
-        StampTiffResolution(path, dpi);
-    } else {
-        StampJpegResolution(path, dpi);
+        return StampBmpResolution(path, dpi);
     }
+    if (HasExtension(path, "png")) {
+        return StampPngResolution(path, dpi);
+    }
+    if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
+        return StampTiffResolution(path, dpi);
+    }
+    return StampJpegResolution(path, dpi);
 }
 
 }  // namespace korvale

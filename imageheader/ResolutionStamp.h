@@ -6,20 +6,35 @@
 
 namespace korvale {
 
+// What a stamp did to a file.
+struct StampOutcome {
+    enum class Kind {
+        Stamped,     // bytes of the file changed
+        AlreadySet,  // the fields already held the values: nothing written
+        NoJfif,      // a JPEG without an APP0 segment that could hold the fields
+        NotStamped,  // not a file of the kind its name says, or its fields cannot be reached
+        Failed,      // the system refused to open, read or write it: `error`
+    };
+    Kind kind = Kind::NotStamped;
+    int error = 0;  // the system's error number when Failed
+};
+
 // Picks the branch by extension, in any case: ".bmp" BMP, ".png" PNG, ".tif" and ".tiff" TIFF,
-// everything else JPEG. Every failure is silent and leaves the file as it was.
-void StampResolution(const std::string& path, uint32_t dpi);
+// everything else JPEG. Every failure leaves the file as it was. A file is opened only when it
+// is a regular file with a write permission bit: otherwise Failed with EISDIR for a folder,
+// ENXIO for another kind of entry and EACCES for a read-only file.
+StampOutcome StampResolution(const std::string& path, uint32_t dpi);
 
 // Writes both pixels-per-metre fields of a BMP with an info header of at least 40 bytes.
-void StampBmpResolution(const std::string& path, uint32_t dpi);
+StampOutcome StampBmpResolution(const std::string& path, uint32_t dpi);
 
 // Writes units (dots per inch) and both densities of the first APP0 segment of a JPEG.
-void StampJpegResolution(const std::string& path, uint32_t dpi);
+StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi);
 
 // PNG pHYs and TIFF resolution tags as ResolutionEdit.h plans them: updated in place where they
 // exist, otherwise the file is replaced (temporary file and rename) by one with them inserted.
-void StampPngResolution(const std::string& path, uint32_t dpi);
-void StampTiffResolution(const std::string& path, uint32_t dpi);
+StampOutcome StampPngResolution(const std::string& path, uint32_t dpi);
+StampOutcome StampTiffResolution(const std::string& path, uint32_t dpi);
 
 // DPI to BMP pixels per metre, rounded half up, brought into the signed 32-bit field.
 int32_t BmpPixelsPerMetre(uint32_t dpi);

@@ -1,5 +1,8 @@
 // korvale-cli as a user runs it: output lines, exit statuses and usage errors.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 
 #include "CliRunner.h"
 #include "ImageHeader.h"
@@ -105,6 +108,103 @@ TEST(CliStamp, PngAndTiffInPlaceOrByInsertion) {
     EXPECT_EQ(stamped.out, files[0] + "\tstamped\n" + files[1] + "\tstamped\n" + files[2] +
                                "\tstamped\n" + files[3] + "\tstamped\n" + files[4] +
                                "\tunchanged\n" + files[5] + "\tunchanged\n");
+}
+
+// "stamped" says that bytes changed, also in files too damaged to probe; "unchanged" with
+// status 0 says the file already held the DPI.
+TEST(CliStamp, SaysStampedWheneverBytesChanged) {
+    test::TempDir dir;
+    const struct {
+        std::string name;
+        test::Bytes bytes;
+    } damaged[] = {
+        {"width-0.bmp", test::MakeBmp({40, 0, 4, 0, 0, 0, 48})},
+        {"height-0.bmp", test::MakeBmp({40, 4, 0, 0, 0, 0, 48})},
+        {"width-negative.bmp", test::MakeBmp({40, -4, 4, 0, 0, 0, 48})},
+        {"no-frame.jpg", test::JpegBuilder().Soi().App0(0, 1, 1).bytes()},
+        {"cut-in-frame.jpg",
+         [] {
+             test::Bytes jpeg = test::JpegBuilder().Soi().App0(0, 1, 1).Frame(0xC0, 3, 4).bytes();
+             jpeg.resize(24);
+             return jpeg;
+         }()},
+    };
+    std::vector<std::string> args{"stamp", "300"};
+    std::string stamped, unchanged;
+    for (const auto& c : damaged) {
+        const std::string path = dir.File(c.name);
+        test::WriteFile(path, c.bytes);
+        ASSERT_FALSE(ProbeImageHeader(path)) << c.name;
+        args.push_back(path);
+        stamped += path + "\tstamped\n";
+        unchanged += path + "\tunchanged\n";
+    }
+    const auto first = RunCli(args);
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(first.out, stamped);
+    EXPECT_EQ(first.err, "");
+    const auto again = RunCli(args);
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, unchanged);
+    EXPECT_EQ(again.err, "");
+}
+
+TEST(CliStamp, SaysWhyAFileWasNotStamped) {
+    test::TempDir dir;
+    const std::string exif = dir.File("camera.jpg"), cut = dir.File("cut.bmp"),
+                      folder = dir.File("folder.bmp"), missing = dir.File("missing.jpg"),
+                      readOnly = dir.File("ro.bmp");
+    test::WriteFile(exif, test::JpegBuilder()
+                              .Soi()
+                              .App1Exif(false, {test::ExifXResolution(72, 1)})
+                              .Frame(0xC0, 2, 2)
+                              .bytes());
+    test::Bytes cutBytes = test::MakeBmp({40, 4, 4, 0, 0, 0, 0});
+    cutBytes.resize(44);  // ends inside the second resolution field
+    test::WriteFile(cut, cutBytes);
+    test::WriteFile(readOnly, test::MakeBmp({40, 4, 4, 0, 0, 0, 48}));
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    const auto result = RunCli({"stamp", "300", exif, cut, folder, missing, readOnly});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, exif + "\tunchanged\n" + cut + "\tunchanged\n" + folder +
+                              "\tunchanged\n" + missing + "\tunchanged\n" + readOnly +
+                              "\tunchanged\n");
+    EXPECT_EQ(result.err, exif +
+                              ": JFIF セグメントがないため、解像度を書き込めません。"
+                              "korvale-cli run --method dpi-only で書き込めます。\n" +
+                              cut + ": 解像度を書き込める位置が見つかりませんでした。\n" + folder +
+                              ": フォルダです。\n" + missing +
+                              ": ファイルまたはフォルダが見つかりません。\n" + readOnly +
+                              ": アクセスが拒否されました。\n");
+}
+
+// A PNG without pHYs is replaced by a copy with it: when the copy cannot be written, the
+// system's reason is given and the file stays as it was.
+TEST(CliStamp, FullDiskGivesTheSystemsReason) {
+    test::TempDir dir;
+    const std::string png = dir.File("a.png");
+    const test::Bytes before = test::SimplePng(4, 3);
+    test::WriteFile(png, before);
+    test::CliOptions options;
+    options.fileSizeLimit = before.size();
+    const auto result = RunCli({"stamp", "300", png}, options);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, png + "\tunchanged\n");
+    EXPECT_EQ(result.err, png + ": ファイルが大きすぎます。\n");
+    EXPECT_EQ(test::ReadFile(png), before);
+}
+
+TEST(CliStamp, NamesAreEscapedAsProbeEscapesThem) {
+    test::TempDir dir;
+    const std::string name = "a\tb\nc.jpg", escaped = "a\\tb\\nc.jpg";
+    test::WriteFile(dir.File(name), test::JpegBuilder().Soi().App0(0, 1, 1).bytes());
+    test::WriteFile(dir.File("x\ny.jpg"), test::JpegBuilder().Soi().Frame(0xC0, 2, 2).bytes());
+    const auto result = RunCli({"stamp", "300", dir.File(name), dir.File("x\ny.jpg")});
+    EXPECT_EQ(result.out,
+              dir.File(escaped) + "\tstamped\n" + dir.File("x\\ny.jpg") + "\tunchanged\n");
+    EXPECT_EQ(result.err.substr(0, result.err.find(':')), dir.File("x\\ny.jpg"));
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
 }
 
 TEST(CliUsage, ErrorsGiveStatus2AndAMessage) {

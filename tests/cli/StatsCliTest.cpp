@@ -1,5 +1,7 @@
 // korvale-cli stats: the list as the window builds it, with the window's messages.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "CliRunner.h"
 #include "TestFiles.h"
@@ -47,6 +49,33 @@ TEST(CliNames, ProbeAndStatsKeepEveryFileOnOneLine) {
     const auto stats = test::RunCli({"stats", dir.File(name)});
     EXPECT_EQ(stats.exitCode, 0);
     EXPECT_EQ(stats.out.substr(0, stats.out.find("files")), "1\t" + escaped + "\t8\t4\t72\n");
+}
+
+// Below the count, one line per entry that exists but cannot be listed, its name escaped;
+// plan and run register the files the same way.
+TEST(CliStats, UnreadableEntriesGetOneLineEachWithTheReason) {
+    test::TempDir dir;
+    const std::string folder = dir.File("folder.jpg"), fifo = dir.File("pipe.bmp"),
+                      dangling = dir.File("link.jpg"), text = dir.File("notes\n.jpg");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(::symlink(dir.File("gone.jpg").c_str(), dangling.c_str()), 0);
+    test::WriteFile(text, {'h', 'i'});
+    test::WriteFile(dir.File("a.bmp"), test::MakeBmp({40, 8, 4, 0, 2835, 2835, 0}));
+    const std::string expected = "読み取れないファイルが 4 個ありました。\n  " + folder +
+                                 ": フォルダです。\n  " + fifo +
+                                 ": 通常のファイルではありません。\n  " + dangling +
+                                 ": リンク先のファイルがありません。\n  " +
+                                 dir.File("notes\\n.jpg") + ": 画像として読み取れませんでした。\n";
+    const std::vector<std::string> files = {folder, fifo, dir.File("a.bmp"), dangling, text};
+    std::vector<std::string> stats = {"stats"}, plan = {"plan", "--output", dir.File("out")};
+    stats.insert(stats.end(), files.begin(), files.end());
+    plan.insert(plan.end(), files.begin(), files.end());
+    const auto listed = test::RunCli(stats);
+    EXPECT_EQ(listed.exitCode, 1);
+    EXPECT_EQ(listed.err, expected);
+    const auto planned = test::RunCli(plan, {{}, {{"HOME", dir.path()}}, {}, 0});
+    EXPECT_EQ(planned.err.substr(0, expected.size()), expected);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // Adding files: the limit, the probe, the merge and the three counted messages in their order.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "RecordingInteraction.h"
 #include "RegisterFiles.h"
@@ -130,6 +132,43 @@ TEST_F(RegisterFilesTest, LaterAddedNameSortsFirst) {
     EXPECT_EQ(list[0].path, dir_.File("a.bmp"));
     EXPECT_EQ(list[1].path, dir_.File("b.bmp"));
     EXPECT_EQ(ui_.waitDepth, 0);
+}
+
+// The count stays the message; each entry that exists but cannot be listed gets a line with
+// its escaped name and the reason, in batch order.
+TEST_F(RegisterFilesTest, UnreadableEntriesAreNamedWithTheirReasonsInTheDetail) {
+    const std::string folder = dir_.File("folder.bmp"), fifo = dir_.File("pipe.jpg"),
+                      dangling = dir_.File("dangling.jpg"), text = dir_.File("a\tb\nc.jpg"),
+                      locked = dir_.File("locked.bmp");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_EQ(::symlink(dir_.File("nowhere.jpg").c_str(), dangling.c_str()), 0);
+    test::WriteFile(text, {'h', 'i'});
+    test::WriteFile(locked, {'h', 'i'});
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    // A privileged user reads any file: the permission row applies to others only.
+    const std::string lockedReason =
+        ::geteuid() == 0 ? "画像として読み取れませんでした。" : "アクセスが拒否されました。";
+    FileList list;
+    const auto outcome = RegisterFiles(
+        list, {folder, Bmp("ok.bmp"), fifo, dangling, Missing("none.jpg"), text, locked}, ui_,
+        host_);
+    EXPECT_EQ(outcome.unreadable, 6);
+    ASSERT_EQ(ui_.MessageTexts(),
+              std::vector<std::string>{"読み取れないファイルが 6 個ありました。"});
+    ASSERT_EQ(ui_.details.size(), 1u);
+    EXPECT_EQ(ui_.details[0],
+              folder + ": フォルダです。\n" + fifo + ": 通常のファイルではありません。\n" +
+                  dangling + ": リンク先のファイルがありません。\n" + dir_.File("a\\tb\\nc.jpg") +
+                  ": 画像として読み取れませんでした。\n" + locked + ": " + lockedReason);
+    EXPECT_EQ(list.size(), 1u);
+}
+
+TEST_F(RegisterFilesTest, MissingNamesAloneGiveTheCountWithoutDetail) {
+    FileList list;
+    RegisterFiles(list, {Missing("a.jpg"), Missing("b.bmp")}, ui_, host_);
+    ASSERT_EQ(ui_.details.size(), 1u);
+    EXPECT_EQ(ui_.details[0], "");
 }
 
 }  // namespace

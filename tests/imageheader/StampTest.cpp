@@ -1,6 +1,9 @@
 // Resolution stamping, read back byte for byte.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -504,6 +507,96 @@ TEST(StampTiff, AppendedIfdKeepsEveryOtherTagAndTheOldBytes) {
         // The strip entries are copied as they were.
         const size_t oldIfd = 24;
         EXPECT_EQ(Slice(after, ifd + 2, 48), Slice(before, oldIfd + 2, 48));
+    }
+}
+
+// The outcome says whether bytes changed, whether or not the file is otherwise readable.
+TEST(StampOutcome, SaysWhatHappenedToTheBytes) {
+    using Kind = StampOutcome::Kind;
+    const Bytes bmp = test::MakeBmp({40, 4, 4, 0, 0, 0, 48});
+    const Bytes jfif = JpegBuilder().Soi().App0(1, 72, 72).Frame(0xC0, 3, 4).bytes();
+    const auto withByte = [](Bytes bytes, size_t at, uint8_t value) {
+        bytes[at] = value;
+        return bytes;
+    };
+    const struct {
+        const char* name;
+        std::string fileName;
+        Bytes bytes;
+        Kind expected;
+    } cases[] = {
+        // Damaged beyond the probe, but the fields are there to write.
+        {"BMP of width 0", "a.bmp", test::MakeBmp({40, 0, 4, 0, 0, 0, 48}), Kind::Stamped},
+        {"BMP without pixels", "a.bmp", test::MakeBmp({40, 4, 4, 0, 0, 0, 0}), Kind::Stamped},
+        {"BMP of unknown compression", "a.bmp", test::MakeBmp({40, 4, 4, 77, 0, 0, 48}),
+         Kind::Stamped},
+        {"BMP of bit count 0", "a.bmp", withByte(bmp, 28, 0), Kind::Stamped},
+        {"JPEG without a frame", "a.jpg", JpegBuilder().Soi().App0(0, 1, 1).bytes(), Kind::Stamped},
+        {"JPEG with a frame of height 0", "a.jpg",
+         JpegBuilder().Soi().App0(0, 1, 1).Frame(0xC0, 0, 4).bytes(), Kind::Stamped},
+        {"JPEG cut inside its frame", "a.jpg",
+         Slice(JpegBuilder().Soi().App0(0, 1, 1).Frame(0xC0, 3, 4).bytes(), 0, 24), Kind::Stamped},
+        {"BMP already at the DPI", "a.bmp", test::MakeBmp({40, 4, 4, 0, 11811, 11811, 48}),
+         Kind::AlreadySet},
+        {"JPEG already at the DPI", "a.jpg",
+         JpegBuilder().Soi().App0(1, 300, 300).Frame(0xC0, 3, 4).bytes(), Kind::AlreadySet},
+        {"PNG already at the DPI", "a.png", test::SimplePngWithPhys(4, 3, 11811, 1),
+         Kind::AlreadySet},
+        {"TIFF already at the DPI", "a.tif", test::SimpleTiff(false, 4, 3, 300, 1, 2),
+         Kind::AlreadySet},
+        {"JPEG with Exif only", "a.jpg",
+         JpegBuilder()
+             .Soi()
+             .App1Exif(false, {test::ExifXResolution(72, 1)})
+             .Frame(0xC0, 2, 2)
+             .bytes(),
+         Kind::NoJfif},
+        {"JPEG with an APP0 too short", "a.jpg",
+         JpegBuilder().Soi().Segment(0xE0, {'J', 'F', 'I', 'F', 0}).Frame(0xC0, 2, 2).bytes(),
+         Kind::NoJfif},
+        {"JPEG of its start marker only", "a.jpg", Bytes{0xFF, 0xD8}, Kind::NoJfif},
+        {"BMP ending inside its fields", "a.bmp", Slice(bmp, 0, 44), Kind::NotStamped},
+        {"JPEG ending inside its fields", "a.jpg", Slice(jfif, 0, 16), Kind::NotStamped},
+        {"not a BMP", "a.bmp", jfif, Kind::NotStamped},
+        {"not a JPEG", "a.jpg", bmp, Kind::NotStamped},
+        {"PNG named TIFF", "a.tif", test::SimplePng(4, 3), Kind::NotStamped},
+    };
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        const std::string path = dir.File(c.fileName);
+        test::WriteFile(path, c.bytes);
+        const StampOutcome outcome = StampResolution(path, 300);
+        EXPECT_EQ(outcome.kind, c.expected) << c.name;
+        EXPECT_EQ(test::ReadFile(path) != c.bytes, c.expected == Kind::Stamped) << c.name;
+        EXPECT_EQ(StampResolution(path, 300).kind,
+                  c.expected == Kind::Stamped ? Kind::AlreadySet : c.expected)
+            << c.name;
+        ::unlink(path.c_str());
+    }
+}
+
+TEST(StampOutcome, SaysWhyTheSystemRefused) {
+    test::TempDir dir;
+    const std::string readOnly = dir.File("ro.jpg");
+    test::WriteFile(readOnly, JpegBuilder().Soi().App0(0, 1, 1).bytes());
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    const std::string fifo = dir.File("pipe.bmp");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const struct {
+        std::string path;
+        int error;
+    } cases[] = {
+        {dir.File("missing.bmp"), ENOENT},
+        {dir.File("missing.png"), ENOENT},
+        {dir.path(), EISDIR},
+        {fifo, ENXIO},
+        {readOnly, EACCES},
+        {dir.File("missing/a.tif"), ENOENT},
+    };
+    for (const auto& c : cases) {
+        const StampOutcome outcome = StampResolution(c.path, 300);
+        EXPECT_EQ(outcome.kind, StampOutcome::Kind::Failed) << c.path;
+        EXPECT_EQ(outcome.error, c.error) << c.path;
     }
 }
 
