@@ -96,7 +96,9 @@ int RunStamp(const Arguments& args) {
     bool allStamped = true;
     for (const std::string& path : files) {
         const StampOutcome outcome = StampResolution(path, static_cast<uint32_t>(dpi));
-        const bool stamped = outcome.kind == StampOutcome::Kind::Stamped;
+        // A file that held the DPI already is stamped as well, as it always was said to be.
+        const bool stamped = outcome.kind == StampOutcome::Kind::Stamped ||
+                             outcome.kind == StampOutcome::Kind::AlreadySet;
         std::printf("%s\t%s\n", EscapeName(path).c_str(), stamped ? "stamped" : "unchanged");
         const std::string reason = StampFailureReason(outcome);
         if (!reason.empty()) {
