@@ -309,7 +309,10 @@ ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
 
 ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
                                   const EncoderParams& params, std::vector<unsigned char>& bytes,
-                                  std::optional<uint32_t> dpi) {
+                                  std::optional<uint32_t> dpi, bool* lackedMemory) {
+    bool ignored = false;
+    bool& lacked = lackedMemory ? *lackedMemory : ignored;
+    lacked = false;
     const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
     if (!format) {
         return ConvertResult::WriteFailed;  // no format the program writes with its DPI
@@ -321,6 +324,7 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
             bytes.clear();
             bytes.reserve(image.total() * image.elemSize() + kEncoderSlack);
         } catch (const std::bad_alloc&) {
+            lacked = true;
             return ConvertResult::WriteFailed;
         }
     }
@@ -330,9 +334,11 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
             try {
                 return EncodeTiff(image, dpi, kTiffCompression, bytes) ? ConvertResult::Ok
                                                                        : ConvertResult::WriteFailed;
-            } catch (const cv::Exception&) {
+            } catch (const cv::Exception& e) {
+                lacked = IsLackOfMemory(e);
                 return ConvertResult::WriteFailed;
             } catch (const std::bad_alloc&) {
+                lacked = true;
                 return ConvertResult::WriteFailed;
             }
         }
@@ -367,9 +373,11 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
             bytes = std::move(*stamped);
         }
         return ConvertResult::Ok;
-    } catch (const cv::Exception&) {
+    } catch (const cv::Exception& e) {
+        lacked = IsLackOfMemory(e);
         return ConvertResult::WriteFailed;
     } catch (const std::bad_alloc&) {
+        lacked = true;
         return ConvertResult::WriteFailed;
     }
 }
