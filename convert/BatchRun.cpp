@@ -122,11 +122,15 @@ private:
     int previous_;
 };
 
-// Which file a failed image concerns and why, for the detail of its message.
+// Which file a failed image concerns and why, for the detail of its message. An image that
+// could not be made for lack of memory says so, not that its source is no image.
 std::string FailureDetailOf(ConvertResult result, const std::string& sourcePath,
-                            const std::string& outputPath, FileError failure) {
+                            const std::string& outputPath, FileError failure, bool lackedMemory) {
     switch (result) {
         case ConvertResult::ReadFailed:
+            if (lackedMemory) {
+                return FailureDetail({ENOMEM, sourcePath, {}});
+            }
             if (::access(sourcePath.c_str(), R_OK) != 0) {
                 return FailureDetail({errno, sourcePath, {}});
             }
@@ -246,24 +250,33 @@ SourceMetadata OutputMetadata(SaveFormat format, const FileEntry& entry) {
 
 ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
                            const std::string& outputPath, uint32_t dpi,
-                           const SourceMetadata& metadata, std::vector<unsigned char>& bytes) {
-    if (EncodeImageToMemory(outputPath, image, JpegQualityParams(request.jpegQuality), bytes,
-                            dpi) != ConvertResult::Ok) {
-        return ConvertResult::WriteFailed;
-    }
-    const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
-    if (format == ImageFormat::Jpeg && (!metadata.iccProfile.empty() || !metadata.exif.empty())) {
-        bytes =
-            CarryJpegMetadata(bytes, metadata, request.metadata, static_cast<uint32_t>(image.cols),
-                              static_cast<uint32_t>(image.rows), dpi);
-    }
-    if (format == ImageFormat::Png) {
-        // Its resolution goes into the encoded bytes; an output without it is not written.
-        std::optional<std::vector<uint8_t>> stamped = WithResolution(outputPath, bytes, dpi);
-        if (!stamped) {
+                           const SourceMetadata& metadata, std::vector<unsigned char>& bytes,
+                           bool* lackedMemory) {
+    bool ignored = false;
+    bool& lacked = lackedMemory ? *lackedMemory : ignored;
+    try {
+        if (EncodeImageToMemory(outputPath, image, JpegQualityParams(request.jpegQuality), bytes,
+                                dpi, &lacked) != ConvertResult::Ok) {
             return ConvertResult::WriteFailed;
         }
-        bytes = std::move(*stamped);
+        const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
+        if (format == ImageFormat::Jpeg &&
+            (!metadata.iccProfile.empty() || !metadata.exif.empty())) {
+            bytes = CarryJpegMetadata(bytes, metadata, request.metadata,
+                                      static_cast<uint32_t>(image.cols),
+                                      static_cast<uint32_t>(image.rows), dpi);
+        }
+        if (format == ImageFormat::Png) {
+            // Its resolution goes into the encoded bytes; an output without it is not written.
+            std::optional<std::vector<uint8_t>> stamped = WithResolution(outputPath, bytes, dpi);
+            if (!stamped) {
+                return ConvertResult::WriteFailed;
+            }
+            bytes = std::move(*stamped);
+        }
+    } catch (const std::bad_alloc&) {
+        lacked = true;  // the copies that carry the metadata or the resolution
+        return ConvertResult::WriteFailed;
     }
     return ConvertResult::Ok;
 }
@@ -272,12 +285,13 @@ const std::vector<unsigned char>* OutputBytes(const BatchRequest& request,
                                               const PreparedImage& prepared,
                                               const std::string& outputPath, uint32_t dpi,
                                               const SourceMetadata& metadata,
-                                              std::vector<unsigned char>& scratch) {
+                                              std::vector<unsigned char>& scratch,
+                                              bool* lackedMemory) {
     if (prepared.encoded) {
         return prepared.encoded.get();
     }
-    return EncodeOutput(request, prepared.image, outputPath, dpi, metadata, scratch) ==
-                   ConvertResult::Ok
+    return EncodeOutput(request, prepared.image, outputPath, dpi, metadata, scratch,
+                        lackedMemory) == ConvertResult::Ok
                ? &scratch
                : nullptr;
 }
@@ -311,11 +325,14 @@ ConvertResult WriteOutput(const BatchRequest& request, const PreparedImage& prep
     AtomicFile file;
     std::vector<unsigned char> scratch;
     bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true);
+    bool lackedMemory = false;
     const std::vector<unsigned char>* bytes =
-        written ? OutputBytes(request, prepared, outputPath, dpi, metadata, scratch) : nullptr;
+        written ? OutputBytes(request, prepared, outputPath, dpi, metadata, scratch, &lackedMemory)
+                : nullptr;
     if (written && bytes == nullptr) {
         if (error != nullptr) {
-            *error = {0, outputPath, "この形式では画像を書き込めません。"};
+            *error = lackedMemory ? FileError{ENOMEM, outputPath, {}}
+                                  : FileError{0, outputPath, "この形式では画像を書き込めません。"};
         }
         return ConvertResult::WriteFailed;
     }
@@ -456,6 +473,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             ConvertResult result;
             bool damagedSource = false;
             bool taken = false;
+            bool lackedMemory = false;
             if (dpiOnly) {
                 result = CopyWithResolution(entry.path, outputPath, dpi, &failure, agreed, &taken);
                 if (taken && agreeToReplaceTaken()) {
@@ -482,6 +500,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
                     }
                     const PreparedImage prepared = ahead.Take(i);
                     damagedSource = prepared.damaged;
+                    lackedMemory = prepared.lackedMemory;
                     result = prepared.result;
                     const auto write = [&](bool mayReplace) {
                         return WriteOutput(request, prepared, outputPath, dpi, &failure,
@@ -506,8 +525,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
                 break;
             }
             if (result != ConvertResult::Ok) {
-                ui.ShowDetailedMessage(ConvertMessage(result),
-                                       FailureDetailOf(result, entry.path, outputPath, failure));
+                ui.ShowDetailedMessage(
+                    ConvertMessage(result),
+                    FailureDetailOf(result, entry.path, outputPath, failure, lackedMemory));
                 end = BatchEnd::Failed;
                 break;
             }

@@ -46,9 +46,11 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
 SourceMetadata OutputMetadata(SaveFormat format, const FileEntry& entry);
 
 // `image` encoded for `outputPath`'s extension, with what a JPEG output carries of `metadata`.
+// `lackedMemory`, when given, says whether a failure was an allocation.
 ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
                            const std::string& outputPath, uint32_t dpi,
-                           const SourceMetadata& metadata, std::vector<unsigned char>& bytes);
+                           const SourceMetadata& metadata, std::vector<unsigned char>& bytes,
+                           bool* lackedMemory = nullptr);
 
 // The bytes of a prepared output: those it was made with, else its image encoded into
 // `scratch` by EncodeOutput. nullptr when the encoding fails.
@@ -56,7 +58,8 @@ const std::vector<unsigned char>* OutputBytes(const BatchRequest& request,
                                               const PreparedImage& prepared,
                                               const std::string& outputPath, uint32_t dpi,
                                               const SourceMetadata& metadata,
-                                              std::vector<unsigned char>& scratch);
+                                              std::vector<unsigned char>& scratch,
+                                              bool* lackedMemory = nullptr);
 
 // Writes `bytes` into `file`'s temporary file, opened for `outputPath`, and stamps `dpi` into it;
 // the name is given by Commit. false when the write failed (the file is then discarded).

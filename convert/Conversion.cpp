@@ -322,8 +322,11 @@ ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
 
 ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
                                   const EncoderParams& params, std::vector<unsigned char>& bytes,
-                                  std::optional<uint32_t> dpi) {
+                                  std::optional<uint32_t> dpi, bool* lackedMemory) {
     SilenceLibraryMessages();
+    bool ignored = false;
+    bool& lacked = lackedMemory ? *lackedMemory : ignored;
+    lacked = false;
     const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
     if (!format) {
         return ConvertResult::WriteFailed;  // no format the program writes with its DPI
@@ -335,6 +338,7 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
             bytes.clear();
             bytes.reserve(image.total() * image.elemSize() + kEncoderSlack);
         } catch (const std::bad_alloc&) {
+            lacked = true;
             return ConvertResult::WriteFailed;
         }
     }
@@ -344,9 +348,11 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
             try {
                 return EncodeTiff(image, dpi, kTiffCompression, bytes) ? ConvertResult::Ok
                                                                        : ConvertResult::WriteFailed;
-            } catch (const cv::Exception&) {
+            } catch (const cv::Exception& e) {
+                lacked = IsLackOfMemory(e);
                 return ConvertResult::WriteFailed;
             } catch (const std::bad_alloc&) {
+                lacked = true;
                 return ConvertResult::WriteFailed;
             }
         }
@@ -381,9 +387,11 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
             bytes = std::move(*stamped);
         }
         return ConvertResult::Ok;
-    } catch (const cv::Exception&) {
+    } catch (const cv::Exception& e) {
+        lacked = IsLackOfMemory(e);
         return ConvertResult::WriteFailed;
     } catch (const std::bad_alloc&) {
+        lacked = true;
         return ConvertResult::WriteFailed;
     }
 }

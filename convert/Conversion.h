@@ -91,8 +91,10 @@ ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
                           const EncoderParams& params);
 // The same bytes into memory; the extension of `outputPath`'s name selects the encoder. A TIFF
 // gets `dpi` as its resolution while it is encoded (PNG, BMP and JPEG outputs get theirs after).
+// `lackedMemory`, when given, says whether a failure was an allocation.
 ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
                                   const EncoderParams& params, std::vector<unsigned char>& bytes,
-                                  std::optional<uint32_t> dpi = std::nullopt);
+                                  std::optional<uint32_t> dpi = std::nullopt,
+                                  bool* lackedMemory = nullptr);
 
 }  // namespace korvale

@@ -75,9 +75,10 @@ cv::Mat Greyed(const cv::Mat& rgba) {
     return greyed;
 }
 
-PreviewPicture Failed(ConvertResult result) {
+PreviewPicture Failed(ConvertResult result, bool lackedMemory = false) {
     PreviewPicture picture;
     picture.result = result;
+    picture.lackedMemory = lackedMemory;
     return picture;
 }
 
@@ -192,7 +193,7 @@ PreviewPicture MakePreview(const PreviewSource& source, const BatchRequest& requ
             }
         }
         if (prepared.result != ConvertResult::Ok) {
-            return Failed(prepared.result);
+            return Failed(prepared.result, prepared.lackedMemory);
         }
         picture.written = prepared.image;
         if (picture.shown.empty()) {
@@ -206,10 +207,12 @@ PreviewPicture MakePreview(const PreviewSource& source, const BatchRequest& requ
         }
         Finish(picture, target, reducedTarget);
         return picture;
-    } catch (const cv::Exception&) {
-        return Failed(ConvertResult::WriteFailed);
+    } catch (const cv::Exception& e) {
+        // As in the run, an allocation that fails is a read failure, said as lack of memory.
+        return e.code == cv::Error::StsNoMem ? Failed(ConvertResult::ReadFailed, true)
+                                             : Failed(ConvertResult::WriteFailed);
     } catch (const std::bad_alloc&) {
-        return Failed(ConvertResult::ReadFailed);
+        return Failed(ConvertResult::ReadFailed, true);
     }
 }
 

@@ -40,6 +40,7 @@ struct PreviewPicture {
     double scaleX = 1.0;  // preview pixels per output pixel
     double scaleY = 1.0;
     ConversionGeometry geometry;  // of `written`, at preview scale
+    bool lackedMemory = false;    // the failure was an allocation
 };
 
 // The preview of `plan`'s file within `box` pixels (never enlarged beyond the output's own

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fstream>
 #include <iterator>
+#include <limits>
 
 #include "AtomicFile.h"
 #include "Text.h"
@@ -19,6 +20,9 @@ const char kReadFailedMessage[] = "プリセットデータの読み出しに失
 const char kReadErrorMessage[] = "プリセットデータの読み出しでエラーが発生しました。";
 const char kReadErrorCountMessage[] = "プリセットデータの読み出しでエラーが発生しました。（%d 回）";
 const char kSaveFailedMessage[] = "プリセットの保存に失敗しました。";
+const char kOriginalKeptMessage[] =
+    "プリセットを保存しました。読み出しでエラーが発生した元のファイルは KVPreset.csv.bak として"
+    "残してあります。";
 
 bool IsDirectory(const std::string& path) {
     struct stat info;
@@ -57,6 +61,57 @@ void CopyDefaultFile(const std::vector<std::string>& folders, const std::string&
     }
 }
 
+// Copies `source` over `target` in one step, a block at a time. false with `error` set when it
+// fails; a missing source is no failure but sets `missing`.
+bool CopyFileOver(const std::string& source, const std::string& target, const char* temporaryName,
+                  FileError& error, bool& missing) {
+    missing = false;
+    // O_NONBLOCK: a named pipe put in the file's place must not hang the save.
+    const int fd = ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        missing = errno == ENOENT;
+        error = {errno, source, {}};
+        return missing;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = {S_ISDIR(info.st_mode) ? EISDIR : ENXIO, source, {}};
+        ::close(fd);
+        return false;
+    }
+    AtomicFile file;
+    bool ok = file.Open(target, temporaryName);
+    char block[64 * 1024];
+    while (ok) {
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            error = {errno, source, {}};
+            ::close(fd);
+            return false;  // the temporary file goes with `file`
+        }
+        if (n == 0) {
+            break;
+        }
+        ok = file.Write(block, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    if (!ok || !file.Commit()) {
+        error = file.error();
+        return false;
+    }
+    return true;
+}
+
+// A file of billions of blank lines is counted without overflow.
+void AddError(PresetReadResult& result) {
+    if (result.errorCount < std::numeric_limits<int>::max()) {
+        ++result.errorCount;
+    }
+}
+
 }  // namespace
 
 std::string FormatPresetLine(const Preset& preset) {
@@ -79,7 +134,9 @@ PresetReadResult ReadPresets(CCSVLoader& loader) {
     bool outOfRange = false;
     for (;;) {
         const int count = loader.ReadRecord(fields);
-        if (count >= 4) {
+        if (count > CCSVLoader::kFieldLimit) {
+            AddError(result);  // no preset has that many fields
+        } else if (count >= 4) {
             const ParsedInt width = ParseLeadingInt(fields[1]);
             const ParsedInt height = ParseLeadingInt(fields[2]);
             const ParsedInt dpi = ParseLeadingInt(fields[3]);
@@ -90,12 +147,13 @@ PresetReadResult ReadPresets(CCSVLoader& loader) {
                                           static_cast<uint32_t>(height.value),
                                           static_cast<uint32_t>(dpi.value)});
             } else {
-                ++result.errorCount;
+                AddError(result);
             }
         } else if (count >= 0) {
-            ++result.errorCount;  // a blank line is one empty field
+            AddError(result);  // a blank line is one empty field
         }
-        fields.clear();
+        // Not emptied: only the fields of this record are read, and a file of millions of blank
+        // lines is read faster without making its one element again each time.
         if (count == -1 || result.presets.size() >= kPresetLoadLimit) {
             break;
         }
@@ -133,6 +191,7 @@ LoadedPresets LoadPresets(const PresetLocation& location, UserInteraction& ui) {
     PresetReadResult read = ReadPresets(loader);
     loader.Close();
     loaded.presets = std::move(read.presets);
+    loaded.hadProblems = read.readFailed || read.errorCount != 0;
     if (read.readFailed) {
         ui.ShowMessage(kReadErrorMessage);
     } else if (read.errorCount != 0) {
@@ -141,8 +200,23 @@ LoadedPresets LoadPresets(const PresetLocation& location, UserInteraction& ui) {
     return loaded;
 }
 
-bool SavePresets(const std::string& folder, const PresetList& presets, UserInteraction& ui) {
+bool SavePresets(const std::string& folder, const PresetList& presets, UserInteraction& ui,
+                 bool keepOriginal) {
     const std::string finalPath = folder + kPresetFileName;
+    const std::string backupPath = folder + kPresetBackupFileName;
+    bool kept = false;
+    if (keepOriginal) {
+        // The lines the load could not take live only in the old file: it is never replaced
+        // without a copy.
+        FileError error;
+        bool missing = false;
+        if (!CopyFileOver(finalPath, backupPath, kPresetBackupTempFileName, error, missing)) {
+            ui.ShowDetailedMessage(std::string(kSaveFailedMessage) + "(CopyFile)",
+                                   FailureDetail(error));
+            return false;
+        }
+        kept = !missing;
+    }
     AtomicFile file;
     if (!file.Open(finalPath, kPresetTempFileName)) {
         ui.ShowDetailedMessage(std::string(kSaveFailedMessage) + "(fopen)",
@@ -163,6 +237,9 @@ bool SavePresets(const std::string& folder, const PresetList& presets, UserInter
             std::string(kSaveFailedMessage) + (file.failedAtRename() ? "(MoveFile)" : "(fwrite)"),
             FailureDetail(file.error()));
         return false;
+    }
+    if (kept) {
+        ui.ShowDetailedMessage(kOriginalKeptMessage, backupPath);
     }
     return true;
 }

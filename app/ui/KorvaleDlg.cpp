@@ -86,6 +86,7 @@ void CKorvaleDlg::LoadBatchOptions() {
         LoadPresets(environment_.presetLocation.value_or(DefaultPresetLocation()), *ui_);
     presetFolder_ = loaded.folder;
     presets_ = std::move(loaded.presets);
+    presetBackupPending_ = loaded.hadProblems;
     // The loaded record replaces the defaults at once; the controls that show a value only
     // through the record (targets, folder, ticks but 1055) get it in the hand-off.
     options_ = korvale::LoadBatchOptions(OpenSettings(), presets_.size());

@@ -131,6 +131,7 @@ private:
     ListStatistics statistics_;
     std::string presetFolder_;
     PresetList presets_;
+    bool presetBackupPending_ = false;  // the file loaded with problems and is not yet kept
     bool running_ = false;
     bool handOffDone_ = false;
 

@@ -248,7 +248,9 @@ void CKorvaleDlg::OnEditPresets() {
         ShowPresetValues(0);
     }
     UpdateControlStates(true);
-    SavePresets(presetFolder_, presets_, *ui_);
+    if (SavePresets(presetFolder_, presets_, *ui_, presetBackupPending_)) {
+        presetBackupPending_ = false;  // the original is kept once, before the first save
+    }
 }
 
 void CKorvaleDlg::RunBatch() {

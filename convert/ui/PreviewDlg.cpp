@@ -8,8 +8,10 @@
 #include <QResizeEvent>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
+#include "AtomicFile.h"
 #include "ImageEngine.h"
 #include "Text.h"
 
@@ -201,7 +203,10 @@ void CPreviewDlg::Finished(const std::shared_ptr<Result>& result) {
         canvas_->Show(ToQImage(picture.shown), ToQRect(picture.output), ToQRect(picture.placed));
     } else {
         canvas_->Clear();
-        const QString failure = QString::fromUtf8(ConvertMessage(picture.result));
+        QString failure = QString::fromUtf8(ConvertMessage(picture.result));
+        if (picture.lackedMemory) {
+            failure += QStringLiteral("\n") + QString::fromStdString(SystemReason(ENOMEM));
+        }
         if (!line.contains(failure)) {
             line = line.isEmpty() ? failure : line + QStringLiteral("\n") + failure;
         }

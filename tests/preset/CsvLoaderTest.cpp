@@ -65,6 +65,10 @@ const GrammarCase kGrammarCases[] = {
     {"FileEndsInsideQuotedField", "\"abc", {{"abc"}}},
     {"QuotedFieldThenCrLf", "\"a\"\r\n\"b\"\n", {{"a"}, {"b"}}},
     {"EveryByteIsData", std::string("\0\xff,\x1a\n", 5), {{std::string("\0\xff", 2), "\x1a"}}},
+    {"ByteOrderMarkIsSkipped", "\xEF\xBB\xBF\"A4\",1\n", {{"A4", "1"}}},
+    {"OnlyAByteOrderMark", "\xEF\xBB\xBF", {}},
+    {"ByteOrderMarkLaterIsData", "a\n\xEF\xBB\xBF,b\n", {{"a"}, {"\xEF\xBB\xBF", "b"}}},
+    {"PartOfAByteOrderMarkIsData", "\xEF\xBB,1", {{"\xEF\xBB", "1"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CsvGrammar, ::testing::ValuesIn(kGrammarCases),
@@ -84,6 +88,52 @@ TEST(CsvLoader, DoubledQuotesAreKeptPastTheCap) {
     const Records records = ReadAll("\"" + std::string(1030, 'n') + "\"\"\"\"x\"\n");
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0][0], std::string(1023, 'n') + "\"\"");
+}
+
+TEST(CsvLoader, DoubledQuotesStopAtTheHardCap) {
+    std::string doubled;
+    for (int i = 0; i < 5000; ++i) {
+        doubled += "\"\"";
+    }
+    const Records records = ReadAll("\"" + doubled + "\",1\n");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0][0], std::string(CCSVLoader::kFieldHardCap, '"'));
+    EXPECT_EQ(records[0][1], "1");
+}
+
+std::string Commas(size_t count) {
+    return std::string(count, ',');
+}
+
+// A record past the field limit says limit + 1 and stores no more than that; the record after
+// it is read as usual.
+TEST(CsvLoader, FieldsPastTheLimitAreNotStored) {
+    struct Case {
+        size_t commas;
+        size_t count;
+    };
+    const size_t limit = CCSVLoader::kFieldLimit;
+    for (const Case& c : {Case{limit - 1, limit}, Case{limit, limit + 1},
+                          Case{limit + 1, limit + 1}, Case{100000, limit + 1}}) {
+        SCOPED_TRACE(c.commas);
+        const Records records = ReadAll("x" + Commas(c.commas) + "y\n\"A\",1\n");
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].size(), c.count);
+        EXPECT_EQ(records[0][0], "x");
+        EXPECT_EQ(records[1], (std::vector<std::string>{"A", "1"}));
+    }
+}
+
+TEST(CsvLoader, AFileOfCommasKeepsTheVectorSmall) {
+    test::TempDir dir;
+    WriteText(dir.File("f.csv"), Commas(4 << 20));
+    CCSVLoader loader;
+    ASSERT_TRUE(loader.Open(dir.File("f.csv")));
+    std::vector<std::string> fields;
+    EXPECT_EQ(loader.ReadRecord(fields), CCSVLoader::kFieldLimit + 1);
+    EXPECT_EQ(fields.size(), static_cast<size_t>(CCSVLoader::kFieldLimit + 1));
+    EXPECT_EQ(loader.ReadRecord(fields), -1);
+    EXPECT_FALSE(loader.ReadFailed());
 }
 
 TEST(CsvLoader, FieldsVectorGrowsAndKeepsElementsPastTheRecord) {

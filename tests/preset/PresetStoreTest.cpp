@@ -101,6 +101,18 @@ const LoadCase kLoadCases[] = {
      {{"ok", 100, 100, 100}},
      {kReadError}},
     {"NegativeNumberBeyond32Bits", "x,100,100,-99999999999\n", {}, {kReadError}},
+    {"ByteOrderMarkBeforeTheFirstName",
+     "\xEF\xBB\xBF\"A4 300dpi\",2480,3508,300\n",
+     {{"A4 300dpi", 2480, 3508, 300}},
+     {}},
+    {"SixtyFourFieldsAreAPreset",
+     "x,100,100,100" + std::string(60, ',') + "\n",
+     {{"x", 100, 100, 100}},
+     {}},
+    {"MoreThanSixtyFourFieldsAreAnError",
+     "x,100,100,100" + std::string(61, ',') + "\n\"ok\",100,100,100\n",
+     {{"ok", 100, 100, 100}},
+     {ReadErrorCount(1)}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, PresetLoad, ::testing::ValuesIn(kLoadCases),
@@ -116,6 +128,15 @@ TEST_F(PresetStoreTest, LoadStopsAt1025Presets) {
     ASSERT_EQ(loaded.presets.size(), 1025u);
     EXPECT_EQ(loaded.presets.back().name, "p1024");
     EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(PresetStoreTest, MegabytesOfCommasAndBlankLinesAreCountedLines) {
+    WritePresetFile(std::string(3 << 20, ',') + "\n\"ok\",100,100,100\n" +
+                    std::string(100000, '\n'));
+    const LoadedPresets loaded = Load();
+    EXPECT_EQ(loaded.presets, (PresetList{{"ok", 100, 100, 100}}));
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{ReadErrorCount(100001)});
+    EXPECT_TRUE(loaded.hadProblems);
 }
 
 TEST_F(PresetStoreTest, LongNameKeepsItsFirst1023Bytes) {
@@ -285,6 +306,67 @@ TEST_F(PresetStoreTest, FailedRenameRemovesTheTemporaryFile) {
               std::vector<std::string>{"プリセットの保存に失敗しました。(MoveFile)"});
     EXPECT_FALSE(fs::exists(TempFile()));
     EXPECT_TRUE(fs::exists(PresetFile() + "/inside"));
+}
+
+const char kOriginalKept[] =
+    "プリセットを保存しました。読み出しでエラーが発生した元のファイルは KVPreset.csv.bak として"
+    "残してあります。";
+
+TEST_F(PresetStoreTest, OnlyAFileWithProblemsNeedsItsOriginalKept) {
+    const struct {
+        const char* content;
+        bool problems;
+    } cases[] = {
+        {"\"A\",100,100,100\n", false},
+        {"", false},
+        {"\"A\",100,100,100\nbroken\n", true},
+        {"\"A\",99999999999,100,100\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.content);
+        WritePresetFile(c.content);
+        EXPECT_EQ(Load().hadProblems, c.problems);
+    }
+}
+
+TEST_F(PresetStoreTest, SaveAfterAPartialLoadKeepsTheOriginalBeside) {
+    const std::string original = "\"A\",100,100,100\nbroken line\n\"B\",31,100,100\n";
+    WritePresetFile(original);
+    const LoadedPresets loaded = Load();
+    ASSERT_TRUE(loaded.hadProblems);
+    ui.messages.clear();
+    ui.details.clear();
+    EXPECT_TRUE(SavePresets(location.folder, kSaved, ui, /*keepOriginal=*/true));
+    EXPECT_EQ(ReadText(PresetFile()), kSavedText);
+    EXPECT_EQ(ReadText(location.folder + kPresetBackupFileName), original);
+    EXPECT_FALSE(fs::exists(location.folder + kPresetBackupTempFileName));
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{kOriginalKept});
+    EXPECT_EQ(ui.details, std::vector<std::string>{location.folder + kPresetBackupFileName});
+
+    // A later save of the same session keeps nothing more: the copy stays the original.
+    EXPECT_TRUE(SavePresets(location.folder, {}, ui));
+    EXPECT_EQ(ReadText(location.folder + kPresetBackupFileName), original);
+    EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+TEST_F(PresetStoreTest, KeepingAMissingOriginalSavesWithoutACopy) {
+    fs::create_directories(location.folder);
+    EXPECT_TRUE(SavePresets(location.folder, kSaved, ui, /*keepOriginal=*/true));
+    EXPECT_EQ(ReadText(PresetFile()), kSavedText);
+    EXPECT_FALSE(fs::exists(location.folder + kPresetBackupFileName));
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(PresetStoreTest, AFailedCopyOfTheOriginalSavesNothing) {
+    const std::string original = "\"A\",100,100,100\nbroken\n";
+    WritePresetFile(original);
+    fs::create_directories(location.folder + kPresetBackupFileName + "/inside");
+    EXPECT_FALSE(SavePresets(location.folder, kSaved, ui, /*keepOriginal=*/true));
+    EXPECT_EQ(ui.MessageTexts(),
+              std::vector<std::string>{"プリセットの保存に失敗しました。(CopyFile)"});
+    EXPECT_EQ(ReadText(PresetFile()), original);
+    EXPECT_FALSE(fs::exists(TempFile()));
+    EXPECT_FALSE(fs::exists(location.folder + kPresetBackupTempFileName));
 }
 
 TEST_F(PresetStoreTest, SaveNeverWritesThroughALinkAtTheTemporaryName) {

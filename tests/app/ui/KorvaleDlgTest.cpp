@@ -554,6 +554,24 @@ TEST_F(MainWindowTest, EditingPresetsRenewsTheListOnOkAndSaves) {
     EXPECT_TRUE(test::ReadFile(home_.File("data/KVPreset.csv")).empty());
 }
 
+TEST_F(MainWindowTest, APresetFileWithProblemsIsKeptOnceBeforeItsFirstSave) {
+    const std::string original = "\"A4 300dpi\",2480,3508,300\nnot a preset\n";
+    WriteText(home_.File("data/KVPreset.csv"), original);
+    Open();
+    editorAnswer_ = PresetList{{"B5", 2150, 3035, 300}};
+    Click(1036);
+    Click(1036);
+    const test::Bytes kept = test::ReadFile(home_.File("data/KVPreset.csv.bak"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), original);
+    const test::Bytes saved = test::ReadFile(home_.File("data/KVPreset.csv"));
+    EXPECT_EQ(std::string(saved.begin(), saved.end()), "\"B5\",2150,3035,300\n");
+    EXPECT_EQ(ui_.MessageTexts(),
+              (std::vector<std::string>{
+                  "プリセットデータの読み出しでエラーが発生しました。（1 回）",
+                  "プリセットを保存しました。読み出しでエラーが発生した元のファイルは "
+                  "KVPreset.csv.bak として残してあります。"}));
+}
+
 TEST_F(MainWindowTest, EnterDoesNothingAndClosingSavesTheFieldsAsTyped) {
     Open();
     SetText(1007, "");
