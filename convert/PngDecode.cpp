@@ -145,7 +145,8 @@ PngDecodeResult DecodePng(const std::string& path, cv::Mat& image, bool& lackedM
         lackedMemory = true;
         return PngDecodeResult::Failed;
     }
-    bool decoded = false;
+    // Volatile: set after setjmp and read after a possible longjmp.
+    volatile bool decoded = false;
     if (setjmp(png_jmpbuf(d->png)) == 0) {
         try {
             decoded = Decode(*d, image);
