@@ -29,6 +29,8 @@ attempt() {
     printf 'ssh-ed25519 AAAA' > "$work/victim/authorized_keys"
     printf 'root:*:19000::::::' > "$work/etc/shadow"
     chgrp shadow "$work/etc/shadow" 2>/dev/null; chmod 0640 "$work/etc/shadow"
+    cp "$work/photo.jpg" "$work/victim/scan.jpg"
+    convert -size 8x8 xc:red "$work/victim/scan.png"
     case $plant in
         direct) ln -s "$work/victim/.bashrc" "$work/shared/photo.jpg" ;;
         relative) ln -s ../victim/authorized_keys "$work/shared/photo.jpg" ;;
@@ -36,15 +38,17 @@ attempt() {
                chown -h $other:$other "$work/shared/relay"
                ln -s relay "$work/shared/photo.jpg" ;;
         shadow) ln -s "$work/etc/shadow" "$work/shared/photo.jpg" ;;
+        picture) ln -s "$work/victim/scan.jpg" "$work/shared/photo.jpg" ;;
+        png) ln -s "$work/victim/scan.png" "$work/shared/photo.jpg" ;;
         folder) ln -s "$work/victim" "$work/shared/out" ;;
     esac
     [ -L "$work/shared/photo.jpg" ] && chown -h $other:$other "$work/shared/photo.jpg"
     [ -L "$work/shared/out" ] && chown -h $other:$other "$work/shared/out"
     local before
-    before=$(cd "$work" && find victim etc -printf '%p %m %U %G %s\n' | sort; cat victim/* etc/* | md5sum)
+    before=$(cd "$work" && find victim etc -printf '%p %m %U %G %s\n' | sort; cat victim/.bashrc victim/* etc/* | md5sum)
     (cd "$work" && "$cli" "$@" </dev/null >/dev/null 2>&1)
     local after
-    after=$(cd "$work" && find victim etc -printf '%p %m %U %G %s\n' | sort; cat victim/* etc/* | md5sum)
+    after=$(cd "$work" && find victim etc -printf '%p %m %U %G %s\n' | sort; cat victim/.bashrc victim/* etc/* | md5sum)
     tried=$((tried + 1))
     if [ "$before" = "$after" ]; then
         refused=$((refused + 1))
@@ -56,7 +60,7 @@ attempt() {
 run_all() {
     tried=0
     refused=0
-    for plant in direct relative chain shadow; do
+    for plant in direct relative chain shadow picture png; do
         for flags in "--overwrite all" "--overwrite skip" "--overwrite cancel" "" \
                      "--overwrite all --method dpi-only" "--overwrite all --format jpeg"; do
             # shellcheck disable=SC2086
