@@ -250,6 +250,27 @@ TEST_F(CliFaults, APlantedLinkInASharedFolderIsNeverWrittenThrough) {
         EXPECT_TRUE(fs::is_symlink(link));
         EXPECT_TRUE(Temporaries().empty());
     }
+    // Patched in place (JPEG), or rebuilt and renamed (a PNG without pHYs): neither reaches
+    // through the link.
+    cv::Mat tiny(4, 4, CV_8UC3, cv::Scalar(1, 2, 3));
+    std::vector<uchar> png;
+    ASSERT_TRUE(cv::imencode(".png", tiny, png));
+    const std::string pngLink = out_ + "/photo.png";
+    fs::create_symlink(secret, pngLink);
+    ASSERT_EQ(::lchown(pngLink.c_str(), 65534, 65534), 0);
+    const struct {
+        std::string link;
+        test::Bytes bytes;
+    } stamps[] = {{link, test::ReadFile(source)}, {pngLink, test::Bytes(png.begin(), png.end())}};
+    for (const auto& c : stamps) {
+        test::WriteFile(secret, c.bytes);
+        const auto stamped = test::RunCli({"stamp", "300", c.link}, options_);
+        EXPECT_EQ(stamped.exitCode, 1) << c.link;
+        EXPECT_EQ(stamped.out, c.link + "\tunchanged\n") << c.link;
+        EXPECT_EQ(test::ReadFile(secret), c.bytes) << c.link;
+        EXPECT_TRUE(Temporaries().empty()) << c.link;
+    }
+}
 }
 
 TEST_F(CliFaults, NamedPipesInPlaceOfThePresetAndSettingsFilesDoNotBlock) {
