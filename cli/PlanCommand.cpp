@@ -115,7 +115,7 @@ void PrintTable(const std::vector<FilePlan>& plans) {
                     p.outputPath.empty() ? "-"
                     : p.exists           ? "yes"
                                          : "no",
-                    PlanProblemKey(p.problem));
+                    PlanProblemLabel(p).c_str());
     }
 }
 
@@ -141,8 +141,7 @@ void PrintJson(const std::vector<FilePlan>& plans) {
             p.outputPath.empty() ? "null"
             : p.exists           ? "true"
                                  : "false",
-            p.problem == PlanProblem::None ? "null"
-                                           : JsonString(PlanProblemKey(p.problem)).c_str());
+            p.problem == PlanProblem::None ? "null" : JsonString(PlanProblemLabel(p)).c_str());
     }
     std::fputs(plans.empty() ? "]\n" : "\n]\n", stdout);
 }

@@ -14,6 +14,7 @@
 #include <set>
 
 #include "AtomicFile.h"
+#include "BatchClashes.h"
 #include "EncoderLimits.h"
 #include "LinkWalk.h"
 #include "Plan.h"
@@ -381,6 +382,16 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     }
     if (!OutputFolderReady(request.outputFolder, ui)) {
         return BatchEnd::NotStarted;
+    }
+    // Seen as a whole before the first image: no output may be another's, nor replace a
+    // source still to be read.
+    {
+        const std::vector<std::string> outputs = OutputPaths(request, list);
+        const OutputOverlaps overlaps = FindOverlaps(list, outputs);
+        if (!overlaps.clashes.empty()) {
+            ui.ShowDetailedMessage(kClashMessage, ClashDetail(overlaps.clashes, list, outputs));
+            return BatchEnd::NotStarted;
+        }
     }
 
     running = true;

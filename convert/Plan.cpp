@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "BatchClashes.h"
 #include "EncoderLimits.h"
 #include "LinkWalk.h"
 #include "Text.h"
@@ -135,6 +136,8 @@ const char* PlanProblemKey(PlanProblem problem) {
             return "output-is-folder";
         case PlanProblem::TooLargeForFormat:
             return "too-large-for-format";
+        case PlanProblem::SameOutput:
+            return "same-output-as";
         case PlanProblem::None:
             break;
     }
@@ -311,7 +314,36 @@ std::vector<FilePlan> PlanBatch(const BatchRequest& request, const FileList& lis
         }
         plans.push_back(std::move(plan));
     }
+    // The run refuses the batch before its first image, so this comes before any other.
+    std::vector<std::string> outputs;
+    outputs.reserve(plans.size());
+    for (const FilePlan& plan : plans) {
+        outputs.push_back(plan.outputPath);
+    }
+    // A file's own problem that leaves it no geometry is said instead.
+    const auto mark = [&plans](size_t job, size_t other) {
+        FilePlan& plan = plans[job];
+        if (plan.problem == PlanProblem::None || plan.problem == PlanProblem::OutputIsFolder ||
+            plan.problem == PlanProblem::TooLargeForFormat) {
+            plan.problem = PlanProblem::SameOutput;
+            plan.sameOutputAs = other + 1;
+        }
+    };
+    for (const BatchClash& clash : FindOverlaps(list, outputs).clashes) {
+        mark(clash.job, clash.other);
+        if (clash.kind == BatchClash::Kind::SameOutput) {
+            mark(clash.other, clash.job);
+        }
+    }
     return plans;
+}
+
+std::string PlanProblemLabel(const FilePlan& plan) {
+    std::string label = PlanProblemKey(plan.problem);
+    if (plan.problem == PlanProblem::SameOutput) {
+        label += FormatText(" %zu", plan.sameOutputAs);
+    }
+    return label;
 }
 
 }  // namespace korvale

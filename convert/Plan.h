@@ -24,6 +24,8 @@ enum class PlanProblem {
     BadAnchor,          // margins or a cut arise and the anchor is not one of the nine
     OutputIsFolder,     // a folder has the output's name; nothing can be written there
     TooLargeForFormat,  // the output format's encoder refuses an image of the output's size
+    SameOutput,         // another listed file writes the same output, or this output replaces
+                        // that file's source before it is read: the run does not start
 };
 
 // A short English word for the problem ("" for None), stable for scripts.
@@ -44,7 +46,11 @@ struct FilePlan {
     Margins sides;  // per side: margin added (+) or source pixels cut (-)
     ConversionGeometry geometry;
     PlanProblem problem = PlanProblem::None;
+    size_t sameOutputAs = 0;  // for SameOutput: the other file's number, counted from 1
 };
+
+// The problem's word with what it refers to: "same-output-as 3".
+std::string PlanProblemLabel(const FilePlan& plan);
 
 // The target size of one listed file: the request's width and height where switched on, else
 // the file's own as listed.

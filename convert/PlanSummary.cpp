@@ -28,8 +28,8 @@ std::string Percent(double scale) {
     return FormatText("%.1f%%", scale * 100.0);
 }
 
-std::string ProblemText(PlanProblem problem) {
-    switch (problem) {
+std::string ProblemText(const FilePlan& plan) {
+    switch (plan.problem) {
         case PlanProblem::NoExtension:
             return "拡張子がないため、出力ファイル名を決められません。";
         case PlanProblem::UnreadableHeader:
@@ -42,6 +42,9 @@ std::string ProblemText(PlanProblem problem) {
             return "出力先に同じ名前のフォルダがあります。";
         case PlanProblem::TooLargeForFormat:
             return "この大きさの画像は出力形式では書き込めません。";
+        case PlanProblem::SameOutput:
+            return FormatText("%zu 番のファイルと出力ファイルが重なるため、実行できません。",
+                              plan.sameOutputAs);
         case PlanProblem::None:
             break;
     }
@@ -50,7 +53,8 @@ std::string ProblemText(PlanProblem problem) {
 
 bool HasGeometry(const FilePlan& plan) {
     return plan.problem == PlanProblem::None || plan.problem == PlanProblem::OutputIsFolder ||
-           plan.problem == PlanProblem::TooLargeForFormat;
+           plan.problem == PlanProblem::TooLargeForFormat ||
+           plan.problem == PlanProblem::SameOutput;
 }
 
 int64_t Area(int width, int height) {
@@ -62,7 +66,7 @@ int64_t Area(int width, int height) {
 std::string PlanLine(const FilePlan& plan, BatchMethod method) {
     if (!plan.headerRead || plan.problem == PlanProblem::NoExtension ||
         plan.problem == PlanProblem::ZeroSide || plan.problem == PlanProblem::BadAnchor) {
-        return ProblemText(plan.problem);
+        return ProblemText(plan);
     }
     std::string line = FormatText("%d×%d → ", plan.source.width, plan.source.height);
     if (method == BatchMethod::DpiOnly) {
@@ -96,7 +100,7 @@ std::string PlanLine(const FilePlan& plan, BatchMethod method) {
         line += "、DPI なし（印刷サイズは決まりません）";
     }
     if (plan.problem != PlanProblem::None) {
-        line += "。" + ProblemText(plan.problem);
+        line += "。" + ProblemText(plan);
     } else if (plan.exists) {
         line += "。" + plan.outputName + " は既にあり、実行時に上書きを確認します。";
     }

@@ -114,5 +114,40 @@ TEST_F(CliPlan, ExitStatusAndJson) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out_), {}), 0);
 }
 
+TEST_F(CliPlan, ClashingOutputsAreMarkedWithTheOtherFilesNumber) {
+    fs::create_directories(home_.File("a"));
+    fs::create_directories(home_.File("b"));
+    const std::string a = Jpeg("a/photo.jpg", 40, 30), b = Jpeg("b/photo.jpg", 40, 30),
+                      c = Jpeg("a/other.jpg", 40, 30);
+    const auto result = Plan({"--output", out_, a, b, c});
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    const std::vector<std::string> lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 4u) << result.out;
+    // In list order: a/other.jpg, a/photo.jpg, b/photo.jpg.
+    const auto problem = [&](size_t line) {
+        return lines[line].substr(lines[line].rfind('\t') + 1);
+    };
+    EXPECT_EQ(problem(1), "");
+    EXPECT_EQ(problem(2), "same-output-as 3");
+    EXPECT_EQ(problem(3), "same-output-as 2");
+    const auto json = Plan({"--json", "--output", out_, a, b, c});
+    EXPECT_NE(json.out.find("\"problem\": \"same-output-as 3\""), std::string::npos) << json.out;
+    EXPECT_TRUE(fs::is_empty(out_));
+}
+
+TEST_F(CliPlan, RunRefusesAClashingBatchBeforeItsFirstImage) {
+    fs::create_directories(home_.File("a"));
+    fs::create_directories(home_.File("b"));
+    const std::string a = Jpeg("a/photo.jpg", 40, 30), b = Jpeg("b/photo.jpg", 40, 30);
+    const auto result =
+        test::RunCli({"run", "--output", out_, "--overwrite", "all", a, b}, options_);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "出力ファイルが重なる画像があるため、変換を開始できません。\n  " + a +
+                              " と " + b + " は、どちらも " + out_ +
+                              "/photo.jpg に書き込まれます。\n  保存フォルダか出力形式を変えるか、"
+                              "重なるファイルをリストから外してください。\n");
+    EXPECT_TRUE(fs::is_empty(out_));
+}
+
 }  // namespace
 }  // namespace korvale

@@ -11,6 +11,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "AtomicFile.h"
+#include "BatchClashes.h"
 #include "BatchRun.h"
 #include "ImageHeader.h"
 #include "RecordingInteraction.h"
@@ -307,16 +308,43 @@ TEST_F(BatchRunTest, OverwriteAnswers) {
     }
 }
 
-TEST_F(BatchRunTest, SameOutputNameFromTwoFoldersAsksForTheSecond) {
+TEST_F(BatchRunTest, OutputsThatClashRefuseTheWholeBatchBeforeItsFirstImage) {
     AddJpeg("x.jpg", 40, 30);
     ASSERT_EQ(::mkdir(in_.File("sub").c_str(), 0700), 0);
     AddJpeg("sub/x.jpg", 50, 20);
+    AddJpeg("y.jpg", 40, 30);
     request_.applyWidth = request_.applyHeight = false;
-    ui_.overwriteAnswers = {OverwriteChoice::Overwrite};
-    EXPECT_EQ(Run(), BatchEnd::Completed);
-    ASSERT_EQ(ui_.asked, std::vector<std::string>{Out("x.jpg")});
-    // ".../sub/x.jpg" sorts first, so the output ends up holding ".../x.jpg".
-    EXPECT_EQ(ProbeImageHeader(Out("x.jpg"))->width, 40u);
+    ui_.overwriteAnswers = {OverwriteChoice::OverwriteAll};
+    EXPECT_EQ(Run(), BatchEnd::NotStarted);
+    EXPECT_TRUE(ui_.asked.empty());
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kClashMessage});
+    ASSERT_EQ(ui_.details.size(), 1u);
+    // ".../sub/x.jpg" sorts first.
+    EXPECT_EQ(ui_.details[0].rfind(in_.File("sub/x.jpg") + " と " + in_.File("x.jpg") +
+                                       " は、どちらも " + Out("x.jpg") + " に書き込まれます。\n",
+                                   0),
+              0u)
+        << ui_.details[0];
+    EXPECT_TRUE(OutputFolderEntries().empty());
+}
+
+TEST_F(BatchRunTest, ClashesAreNamedUpToTenThenCounted) {
+    for (int i = 0; i < 12; ++i) {
+        const std::string folder = "f" + std::to_string(i);
+        ASSERT_EQ(::mkdir(in_.File(folder).c_str(), 0700), 0);
+        AddJpeg(folder + "/x.jpg");
+    }
+    EXPECT_EQ(Run(), BatchEnd::NotStarted);
+    ASSERT_EQ(ui_.details.size(), 1u);
+    const std::string& detail = ui_.details[0];
+    size_t lines = 0;
+    for (size_t at = detail.find(" に書き込まれます。"); at != std::string::npos;
+         at = detail.find(" に書き込まれます。", at + 1)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 10u) << detail;
+    EXPECT_NE(detail.find("ほかに 1 件あります。"), std::string::npos) << detail;
+    EXPECT_TRUE(OutputFolderEntries().empty());
 }
 
 TEST_F(BatchRunTest, OverwritingTheSourcesInPlaceIsSafe) {
@@ -330,25 +358,28 @@ TEST_F(BatchRunTest, OverwritingTheSourcesInPlaceIsSafe) {
     EXPECT_EQ(cv::imread(a).size(), cv::Size(64, 48));
 }
 
-TEST_F(BatchRunTest, ImageReadAheadIsNotUsedOnceAnEarlierOutputReplacedItsFile) {
-    // x.bmp is converted first and its output replaces x.jpg, the next source: the second
-    // image must be the new x.jpg, not the one read ahead. x.bmp is large, so that the small
-    // x.jpg has long been read ahead when x.bmp's output replaces it.
+TEST_F(BatchRunTest, AnOutputThatWouldReplaceASourceStillToBeReadRefusesTheBatch) {
+    // x.bmp comes first and its output would replace x.jpg, the next source, before it is read.
     const std::string bmp = in_.File("x.bmp"), jpeg = in_.File("x.jpg");
-    ASSERT_TRUE(cv::imwrite(bmp, cv::Mat(2000, 3000, CV_8UC3, cv::Scalar(0, 0, 255))));
+    ASSERT_TRUE(cv::imwrite(bmp, cv::Mat(20, 30, CV_8UC3, cv::Scalar(0, 0, 255))));
     ASSERT_TRUE(cv::imwrite(jpeg, cv::Mat(20, 50, CV_8UC3, cv::Scalar(255, 0, 0))));
     AddExisting(bmp, 72);
     AddExisting(jpeg, 72);
+    const test::Bytes before = test::ReadFile(jpeg);
     request_.outputFolder = in_.path();
     request_.saveFormat = SaveFormat::Jpeg;
     request_.applyWidth = request_.applyHeight = false;
     ui_.overwriteAnswers = {OverwriteChoice::OverwriteAll};
-    ASSERT_EQ(Run(), BatchEnd::Completed);
-    const cv::Mat out = cv::imread(jpeg);
-    ASSERT_EQ(out.size(), cv::Size(50, 20));
-    const cv::Vec3b centre = out.at<cv::Vec3b>(10, 25);
-    EXPECT_GT(centre[2], 200);  // red, from x.bmp
-    EXPECT_LT(centre[0], 60);
+    ASSERT_EQ(Run(), BatchEnd::NotStarted);
+    EXPECT_TRUE(ui_.asked.empty());
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kClashMessage});
+    ASSERT_EQ(ui_.details.size(), 1u);
+    EXPECT_EQ(ui_.details[0].rfind(bmp + " の出力 " + in_.File("x.jpg") + " は、後で読み込む " +
+                                       jpeg + " を置き換えます。\n",
+                                   0),
+              0u)
+        << ui_.details[0];
+    EXPECT_EQ(test::ReadFile(jpeg), before);
 }
 
 TEST_F(BatchRunTest, StopTakesEffectAfterTheImageInHand) {

@@ -13,6 +13,7 @@
 #include "QuietHost.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
+#include "Text.h"
 
 namespace korvale {
 namespace {
@@ -409,7 +410,10 @@ TEST(Plan, ManyFilesSeeTheOutputFolderAsOneFileDoes) {
     for (size_t i = 0; i < list.size(); ++i) {
         const FilePlan one = PlanFile(request, list[i], ImageHeaderInfo{20, 10, 0});
         EXPECT_EQ(plans[i].exists, one.exists) << list[i].path;
-        EXPECT_EQ(plans[i].problem, one.problem) << list[i].path;
+        // f3.jpg is a link to f1.jpg: the two outputs are one file, which only the batch sees.
+        const std::string name(FileNameOf(list[i].path));
+        const bool linked = name == "f1.bmp" || name == "f3.bmp";
+        EXPECT_EQ(plans[i].problem, linked ? PlanProblem::SameOutput : one.problem) << list[i].path;
         existing += plans[i].exists;
     }
     EXPECT_GE(existing, 2);  // f1 and the link to it

@@ -1,0 +1,45 @@
+// The batch seen as a whole before its first image: two listed files that would be written to
+// one output, or an output that would replace a listed source still to be read. Outputs and
+// sources are compared as the file system compares them: the same folder entry once links are
+// resolved, letter case folded where the file system ignores it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "BatchRequest.h"
+#include "FileList.h"
+
+namespace korvale {
+
+struct BatchClash {
+    enum class Kind {
+        SameOutput,      // `job` and `other` write one output
+        ReplacesSource,  // `job` writes over the source of the later `other`
+    };
+    Kind kind;
+    size_t job;    // list index of the job whose output clashes
+    size_t other;  // list index of the job it clashes with
+};
+
+// What the outputs of a batch do to each other and to the listed sources. `outputs[i]` is the
+// output path of `list[i]`, empty when it has none.
+struct OutputOverlaps {
+    std::vector<BatchClash> clashes;  // in list order of `job`
+    // Listed sources that an output replaces where that is allowed: its own job's, or an
+    // earlier job's already read. Indices, ascending.
+    std::vector<size_t> replacedSources;
+};
+OutputOverlaps FindOverlaps(const FileList& list, const std::vector<std::string>& outputs);
+
+// The output path of every listed file as the run names it; empty where the name has no
+// extension to replace.
+std::vector<std::string> OutputPaths(const BatchRequest& request, const FileList& list);
+
+// The run's refusal: a title and, as detail, at most ten clashes and a count of the rest.
+extern const char* const kClashMessage;
+std::string ClashDetail(const std::vector<BatchClash>& clashes, const FileList& list,
+                        const std::vector<std::string>& outputs);
+
+}  // namespace korvale
