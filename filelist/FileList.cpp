@@ -29,6 +29,13 @@ int FileList::MergeBatch(std::vector<FileEntry> batch) {
     return duplicates;
 }
 
+void FileList::SetFacts(size_t index, uint32_t width, uint32_t height, uint32_t dpi) {
+    FileEntry& entry = entries_.at(index);
+    entry.width = width;
+    entry.height = height;
+    entry.dpi = dpi;
+}
+
 void FileList::RemoveAt(size_t index) {
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
 }

@@ -26,6 +26,9 @@ public:
     // order. Returns the number of entries removed as duplicates.
     int MergeBatch(std::vector<FileEntry> batch);
 
+    // The facts read from a file's header again; its path, and so the order, stay.
+    void SetFacts(size_t index, uint32_t width, uint32_t height, uint32_t dpi);
+
     void RemoveAt(size_t index);
     // Removes, in one pass, every entry whose 0-based position the predicate selects; the others
     // keep their order, so the list stays sorted and free of duplicates.

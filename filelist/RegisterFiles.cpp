@@ -96,6 +96,21 @@ RegisterOutcome RegisterFiles(FileList& list, const std::vector<std::string>& ba
     return outcome;
 }
 
+void ProbeAgain(FileList& list, const std::vector<size_t>& rows, FileListHost& host) {
+    if (rows.empty()) {
+        return;
+    }
+    for (const size_t row : rows) {
+        if (row >= list.size()) {
+            continue;
+        }
+        if (const auto info = ProbeImageHeader(list[row].path)) {
+            list.SetFacts(row, info->width, info->height, info->dpi);
+        }
+    }
+    host.RefreshFileList();
+}
+
 void RemoveSelectedFiles(FileList& list, const std::vector<size_t>& selectedRows,
                          FileListHost& host) {
     // Row r still shows the entry at position r, so all selected positions go in one pass.

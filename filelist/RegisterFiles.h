@@ -26,6 +26,11 @@ struct RegisterOutcome {
 RegisterOutcome RegisterFiles(FileList& list, const std::vector<std::string>& batch,
                               UserInteraction& ui, FileListHost& host);
 
+// Reads the headers of the listed files at `rows` again, after a run replaced them, so that
+// the list, its statistics and the next run see the files as they are now; a file that no
+// longer reads keeps its row as it was. The host refreshes the view when any row was given.
+void ProbeAgain(FileList& list, const std::vector<size_t>& rows, FileListHost& host);
+
 // `selectedRows`: ascending 0-based rows of the view as it stood before the click.
 void RemoveSelectedFiles(FileList& list, const std::vector<size_t>& selectedRows,
                          FileListHost& host);

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "BatchClashes.h"
 #include "DropListCtrl.h"
 #include "FileListModel.h"
 #include "ImageEngine.h"
@@ -266,6 +267,9 @@ void CKorvaleDlg::RunBatch() {
     BatchRequest request = RequestFromOptions(options_);
     const BatchEnd end = engine->runBatch(files_, request, running_, *this, *ui_);
     if (end != BatchEnd::NotStarted) {
+        // Files converted in place are other files now: their rows and statistics follow.
+        ProbeAgain(files_, FindOverlaps(files_, OutputPaths(request, files_)).replacedSources,
+                   *this);
         // The stop button has just disabled itself; Qt would hand the focus on to the close
         // button, where the next Enter would end the program.
         auto* run = ControlAs<QPushButton>(1013);

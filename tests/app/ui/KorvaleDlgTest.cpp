@@ -279,6 +279,24 @@ TEST_F(MainWindowTest, FocusReturnsToRunWhenARunEndsAndEnterDoesNotClose) {
     }
 }
 
+TEST_F(MainWindowTest, FilesConvertedInPlaceShowWhatTheyAreNow) {
+    Open({Image("a.jpg", 40, 30), Image("b.jpg", 50, 20)});
+    SetText(1007, "64");
+    SetText(1008, "48");
+    SetText(1020, "300");
+    SetText(1015, home_.path().c_str());
+    ui_.overwriteAnswers = {OverwriteChoice::OverwriteAll};
+    Click(1013);
+    ASSERT_EQ(ui_.MessageTexts(), std::vector<std::string>{"完了"});
+    // The list, its statistics and the next run see the new sizes, not the listed ones.
+    ASSERT_EQ(window_->files().size(), 2u);
+    for (const FileEntry& entry : window_->files()) {
+        EXPECT_EQ(entry.width, 64u) << entry.path;
+        EXPECT_EQ(entry.height, 48u) << entry.path;
+        EXPECT_EQ(entry.dpi, 300u) << entry.path;
+    }
+}
+
 TEST_F(MainWindowTest, NoButtonLooksDefaultWhileAFieldHasTheFocus) {
     Open();
     window_->Control(1016)->setFocus();
