@@ -31,7 +31,7 @@ EncoderParams JpegQualityParams(int quality);
 
 // The compression of TIFF outputs: none, as ImageMagick, libvips and most editors write by
 // default and every reader takes; LZW saves a third of the size for about nine times the
-// time per A4 page at 300 DPI (figures in README.md). PNG outputs get no level of their own:
+// time per A4 page at 300 DPI (figures in docs/formats.md). PNG outputs get no level of their own:
 // without one OpenCV's encoder takes its speed setting (zlib level 1, Sub filter, RLE), which
 // measured both faster and smaller than any level given.
 constexpr int kTiffCompression = 1;

@@ -9,6 +9,20 @@ _korvale_cli_help_section() {
         inside { print }'
 }
 
+_korvale_cli_option_lines() {
+    # The help lines of one command's options; a heading that says the command takes "every
+    # option of" another brings that command's lines first, so that their values are found.
+    local heading other
+    heading=$("$1" --help 2>/dev/null | awk -v heading="Options of $2" '
+        index($0, heading) == 1 && substr($0, length(heading) + 1, 1) !~ /[a-z-]/ {
+            print
+            exit
+        }')
+    other=$(sed -n 's/^Options of [a-z-]* (every option of \([a-z-]*\).*/\1/p' <<<"$heading")
+    [[ -n $other && $other != "$2" ]] && _korvale_cli_help_section "$1" "Options of $other"
+    _korvale_cli_help_section "$1" "Options of $2"
+}
+
 _korvale_cli() {
     local cur prev words cword
     _init_completion || return
@@ -43,9 +57,9 @@ _korvale_cli() {
             ;;
         *)
             # A command with options has its own "Options of COMMAND" section in the help.
-            local section="Options of $command" options
-            options=$(_korvale_cli_help_section "$program" "$section" |
-                grep -o -- '--[a-z][a-z-]*' | sort -u)
+            local lines options
+            lines=$(_korvale_cli_option_lines "$program" "$command")
+            options=$(grep -o -- '--[a-z][a-z-]*' <<<"$lines" | sort -u)
             if [[ -n $options && $prev == --* ]] && grep -qx -- "$prev" <<<"$options"; then
                 case $prev in
                     --output)
@@ -73,8 +87,7 @@ _korvale_cli() {
                 # placeholder in capitals (N) takes a value of the user's own, and
                 # anything else means the option takes no value.
                 local value
-                value=$(_korvale_cli_help_section "$program" "$section" |
-                    grep -o -- "$prev [^ ]*" | head -n 1)
+                value=$(grep -o -- "$prev [^ ]*" <<<"$lines" | head -n 1)
                 value=${value#"$prev "}
                 if [[ $value == *'|'* ]]; then
                     COMPREPLY=($(compgen -W "$(tr '|' '\n' <<<"$value" |

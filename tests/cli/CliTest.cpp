@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <fstream>
+#include <regex>
+#include <sstream>
 
 #include "CliRunner.h"
 #include "ImageHeader.h"
@@ -234,6 +237,39 @@ TEST(CliUsage, HelpAndVersion) {
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_NE(version.out.find("1.2.0.3"), std::string::npos);
     EXPECT_NE(version.out.find("OpenCV 4."), std::string::npos);
+}
+
+// The commands main.cpp dispatches, read from its table: the help lists each, so the manual
+// page and the completion made from the help do too.
+TEST(CliUsage, HelpListsEveryDispatchedCommand) {
+    std::ifstream file(KORVALE_CLI_MAIN_SOURCE);
+    ASSERT_TRUE(file) << KORVALE_CLI_MAIN_SOURCE;
+    std::ostringstream source;
+    source << file.rdbuf();
+    const std::string code = source.str();
+    const size_t tableBegin = code.find("kCommands[] = {");
+    ASSERT_NE(tableBegin, std::string::npos);
+    const std::string table = code.substr(tableBegin, code.find("};", tableBegin) - tableBegin);
+    std::vector<std::string> commands;
+    const std::regex entry(R"re(\{"([a-z-]+)",)re");
+    for (std::sregex_iterator it(table.begin(), table.end(), entry), end; it != end; ++it) {
+        commands.push_back((*it)[1]);
+    }
+    ASSERT_NE(std::find(commands.begin(), commands.end(), "plan"), commands.end()) << table;
+
+    const auto help = RunCli({"--help"});
+    ASSERT_EQ(help.exitCode, 0);
+    const size_t listBegin = help.out.find("\nCommands:\n");
+    ASSERT_NE(listBegin, std::string::npos) << help.out;
+    const std::string list =
+        help.out.substr(listBegin, help.out.find("\n\n", listBegin + 1) - listBegin);
+    for (const std::string& command : commands) {
+        const std::regex listed("\n  " + command + "( |\n|$)");
+        EXPECT_TRUE(std::regex_search(list, listed)) << command << " is missing from\n" << list;
+    }
+    // plan takes run's options and one of its own.
+    EXPECT_NE(help.out.find("\nOptions of plan (every option of run"), std::string::npos);
+    EXPECT_NE(help.out.find("\n  --json "), std::string::npos);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks the bash completion of korvale-cli against the built program: commands, options,
-# option values from the help, presets, folders and files.
-# Usage: complete.sh CLI COMPLETION_SCRIPT
+# option values from the help, presets, folders and files. With the program's main source, also
+# that every command it dispatches is offered.
+# Usage: complete.sh CLI COMPLETION_SCRIPT [MAIN_SOURCE]
 set -uo pipefail
 cli=$1
 script=$2
+main_source=${3:-}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -101,6 +103,27 @@ expect 'korvale-cli stats b' b.BMP
 expect 'korvale-cli stamp '
 expect 'korvale-cli stamp 300 a' a.jpg
 expect 'korvale-cli presets --'
+
+expect 'korvale-cli pl' plan
+expect_includes 'korvale-cli plan --' -- --json --width --height --dpi --preset --settings \
+    --method --interpolation --keep-aspect --anchor --margin --format --quality --output
+expect 'korvale-cli plan --j' --json
+expect 'korvale-cli plan --format t' tiff
+expect 'korvale-cli plan --metadata ' none no-gps all
+expect 'korvale-cli plan --output ' out
+expect 'korvale-cli plan --json ' a.jpg b.BMP out
+expect 'korvale-cli run --j'
+
+if [[ -n $main_source ]]; then
+    # The names in the command table of main.cpp: each must be offered after the program name.
+    mapfile -t dispatched < <(sed -n '/kCommands\[\] = {/,/^};/s/^ *{"\([a-z-]*\)",.*/\1/p' \
+        "$main_source")
+    if ! printf '%s\n' "${dispatched[@]}" | grep -qx probe; then
+        echo "FAIL: no command table found in $main_source"
+        failures=$((failures + 1))
+    fi
+    expect_includes 'korvale-cli ' "${dispatched[@]}"
+fi
 
 ((failures == 0)) && echo "bash completion: all cases pass"
 exit $((failures > 0))
