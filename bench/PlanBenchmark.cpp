@@ -3,6 +3,10 @@
 // The output folder is the source folder, so every output exists and is looked at.
 #include <benchmark/benchmark.h>
 
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "BatchClashes.h"
 #include "BenchSupport.h"
 #include "Plan.h"
 #include "RegisterFiles.h"
@@ -54,6 +58,33 @@ BENCHMARK(BM_Plan10000)
     ->Arg(static_cast<int>(korvale::PlanSizes::ProbedNow))
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0);
+
+// The batch-wide check alone: into an empty folder (no output exists yet), and in place (every
+// output exists and each source is looked at too).
+void BM_Clashes10000(benchmark::State& state) {
+    const Listed& files = Files();
+    korvale::BatchRequest request = files.request;
+    char empty[] = "/tmp/korvale-bench-out-XXXXXX";
+    const bool inPlace = state.range(0) != 0;
+    if (!inPlace) {
+        if (::mkdtemp(empty) == nullptr) {
+            state.SkipWithError("no temporary folder");
+            return;
+        }
+        request.outputFolder = empty;
+    }
+    const std::vector<std::string> outputs = korvale::OutputPaths(request, files.list);
+    for (auto _ : state) {
+        const korvale::OutputOverlaps overlaps = korvale::FindOverlaps(files.list, outputs);
+        benchmark::DoNotOptimize(overlaps.replacedSources.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kFiles);
+    state.SetLabel(inPlace ? "in place, every output exists" : "into an empty folder");
+    if (!inPlace) {
+        ::rmdir(empty);
+    }
+}
+BENCHMARK(BM_Clashes10000)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 

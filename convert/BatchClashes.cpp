@@ -81,7 +81,8 @@ struct Folder {
     ino_t inode = 0;
     bool ignoresCase = false;
     bool listed = false;
-    std::unordered_set<std::string> names;  // folded where the folder ignores case
+    // Each name with its type from the listing, folded where the folder ignores case.
+    std::unordered_map<std::string, unsigned char> names;
 };
 
 class Resolver {
@@ -98,22 +99,23 @@ public:
         if (!folder.listed) {
             List(folder);
         }
-        const std::string key = folder.ignoresCase ? Folded(name) : name;
-        if (folder.names.count(key) == 0) {
-            return EntryKey{folder.device, folder.inode, key};
-        }
-        return EntryOf(folder, path, name, exists);
+        return Listed(folder, path, name, exists);
     }
 
-    // The entry a listed source path names (it exists: it was probed).
-    std::optional<EntryKey> SourceKey(const std::string& path) {
+    // The entry a listed source path names (it exists: it was probed). A folder of many
+    // sources is listed once rather than looked at name by name.
+    std::optional<EntryKey> SourceKey(const std::string& path, bool list) {
         Folder& folder = FolderAt(FolderOf(path));
         if (!folder.opened) {
             return std::nullopt;
         }
+        const std::string name = path.substr(std::min(path.size(), path.rfind('/') + 1));
         bool exists = false;
-        return EntryOf(folder, path, path.substr(std::min(path.size(), path.rfind('/') + 1)),
-                       exists);
+        if (list && !folder.listed) {
+            List(folder);
+        }
+        return folder.listed ? Listed(folder, path, name, exists)
+                             : EntryOf(folder, path, name, exists);
     }
 
 private:
@@ -155,9 +157,28 @@ private:
             return;
         }
         while (const dirent* entry = ::readdir(dir)) {
-            folder.names.insert(folder.ignoresCase ? Folded(entry->d_name) : entry->d_name);
+            folder.names.emplace(folder.ignoresCase ? Folded(entry->d_name) : entry->d_name,
+                                 entry->d_type);
         }
         ::closedir(dir);
+    }
+
+    // The entry `name` in a listed folder names: only links and entries of unknown type are
+    // looked at.
+    static std::optional<EntryKey> Listed(const Folder& folder, const std::string& path,
+                                          const std::string& name, bool& exists) {
+        const std::string key = folder.ignoresCase ? Folded(name) : name;
+        const auto found = folder.names.find(key);
+        if (found == folder.names.end()) {
+            return EntryKey{folder.device, folder.inode, key};
+        }
+        // Another letter case of an entry is that entry only where the folder ignores case,
+        // and then the name looked up is the folded one already.
+        if (found->second != DT_LNK && found->second != DT_UNKNOWN) {
+            exists = true;
+            return EntryKey{folder.device, folder.inode, key};
+        }
+        return EntryOf(folder, path, name, exists);
     }
 
     // The entry `name` in `folder` names, links resolved.
@@ -215,8 +236,15 @@ OutputOverlaps FindOverlaps(const FileList& list, const std::vector<std::string>
         }
     }
     if (!replacing.empty()) {
+        std::unordered_map<std::string, size_t> perFolder;
+        for (const FileEntry& entry : list) {
+            ++perFolder[FolderOf(entry.path)];
+        }
+        constexpr size_t kListedFrom = 16;
         for (size_t k = 0; k < list.size(); ++k) {
-            const std::optional<EntryKey> key = resolver.SourceKey(list[k].path);
+            const std::string& path = list[k].path;
+            const std::optional<EntryKey> key =
+                resolver.SourceKey(path, perFolder[FolderOf(path)] >= kListedFrom);
             const auto found = key ? replacing.find(*key) : replacing.end();
             if (found == replacing.end()) {
                 continue;
