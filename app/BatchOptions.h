@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "BatchRun.h"  // BatchMethod, SaveFormat
-#include "Geometry.h"  // kAnchorCount
+#include "BatchRequest.h"  // BatchMethod, SaveFormat
+#include "Geometry.h"      // kAnchorCount
 
 namespace korvale {
 

@@ -34,29 +34,15 @@ constexpr const char* kNoAnchor = "配置の基準を選択してください。
 constexpr const char* kNoExtension = "拡張子の変更に失敗しました.";
 constexpr const char* kDone = "完了";
 
-// Why a file-system call failed, for the messages about the output folder.
-std::string FailureReason(int error) {
-    switch (error) {
-        case EACCES:
-        case EPERM:
-            return "アクセスが拒否されました";
-        case EROFS:
-            return "読み出し専用のファイルシステムです";
-        case ENOSPC:
-        case EDQUOT:
-            return "ディスクの空き容量が足りません";
-        case ENOTDIR:
-        case EEXIST:
-            return "パスの途中にフォルダでないものがあります";
-        case ENAMETOOLONG:
-            return "パスが長すぎます";
-        default:
-            return std::strerror(error);
-    }
-}
-
 std::string FolderMessage(const char* text, const std::string& shown, int error) {
-    return std::string(text) + "\n" + shown + "\n(" + FailureReason(error) + ")";
+    // A file where a folder was to be made is a file along the path.
+    std::string reason = SystemReason(error == EEXIST ? ENOTDIR : error);
+    const std::string fullStop = "。";
+    if (reason.size() >= fullStop.size() &&
+        reason.compare(reason.size() - fullStop.size(), fullStop.size(), fullStop) == 0) {
+        reason.resize(reason.size() - fullStop.size());  // said in brackets below the folder
+    }
+    return std::string(text) + "\n" + shown + "\n(" + reason + ")";
 }
 
 // The last start check: the output folder exists (or is created when the user agrees) and

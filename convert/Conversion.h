@@ -12,14 +12,10 @@
 
 #include "BatchRequest.h"
 #include "Geometry.h"
+#include "RunHost.h"
 #include "UserInteraction.h"
 
 namespace korvale {
-
-enum class ConvertResult { Ok, ReadFailed, BadAnchor, WriteFailed };
-
-// The message of a failed conversion ("" for Ok).
-const char* ConvertMessage(ConvertResult result);
 
 // The margin colour as the values of a pixel of `type`, in OpenCV's channel order (a
 // one-channel image takes the first component, the blue one); opaque where there is alpha.

@@ -1,7 +1,6 @@
 // The texts of a run that the window shows itself: kept apart from the conversion, so that the
 // window program can show them without loading the image codecs.
-#include "BatchRun.h"
-#include "Conversion.h"
+#include "RunHost.h"
 
 namespace korvale {
 

@@ -35,7 +35,7 @@ std::string SystemReason(int code) {
         case ENOENT:
             return "ファイルまたはフォルダが見つかりません。";
         case ENOTDIR:
-            return "パスの途中にフォルダではないものがあります。";
+            return "パスの途中にフォルダでないものがあります。";
         case EEXIST:
             return "同じ名前のファイルまたはフォルダがあります。";
         case EISDIR:

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "BatchOptions.h"
-#include "BatchRun.h"
 #include "ControlRules.h"
 #include "FileList.h"
 #include "FileListHost.h"
 #include "ListStatistics.h"
 #include "Preset.h"
 #include "PresetLocation.h"
+#include "RunHost.h"
 #include "UserInteraction.h"
 
 class QLabel;
