@@ -1,4 +1,4 @@
-// PNG decoding with OpenCV's settings and libpng's messages dropped.
+// PNG decoding with OpenCV's settings, tRNS of grey made alpha, and libpng's messages dropped.
 #include "PngDecode.h"
 
 #include <png.h>
@@ -64,13 +64,15 @@ bool Decode(Decoder& d, cv::Mat& image) {
     }
     int channels = 1;
     switch (colourType) {
+        case PNG_COLOR_TYPE_GRAY:
         case PNG_COLOR_TYPE_RGB:
         case PNG_COLOR_TYPE_PALETTE: {
             png_bytep trans = nullptr;
             int transCount = 0;
             png_color_16p transValues = nullptr;
             png_get_tRNS(d.png, d.info, &trans, &transCount, &transValues);
-            channels = transCount > 0 ? 4 : 3;
+            // Transparency given by tRNS becomes alpha, for grey as for colours.
+            channels = transCount > 0 ? 4 : colourType == PNG_COLOR_TYPE_GRAY ? 1 : 3;
             break;
         }
         case PNG_COLOR_TYPE_GRAY_ALPHA:

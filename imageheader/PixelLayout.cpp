@@ -71,10 +71,10 @@ std::optional<PixelLayout> PngPixel(const std::string& path) {
     const uint32_t bytes = png.bitDepth == 16 ? 2 : 1;
     switch (png.colourType) {
         case 0:
-            return PixelLayout{1, bytes};
+            // Transparency given by tRNS becomes an alpha channel, for grey as for colours.
+            return PixelLayout{png.hasTransparency ? 4u : 1u, bytes};
         case 2:
         case 3:
-            // Transparency given by tRNS becomes an alpha channel.
             return PixelLayout{png.hasTransparency ? 4u : 3u, bytes};
         case 4:
         case 6:
