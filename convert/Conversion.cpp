@@ -12,6 +12,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "BmpDecode.h"
 #include "ByteSource.h"
 #include "EncoderLimits.h"
 #include "HeaderWalk.h"
@@ -23,6 +24,7 @@
 #include "ResolutionEdit.h"
 #include "Text.h"
 #include "TiffAlpha.h"
+#include "TiffDecode.h"
 #include "TiffEncode.h"
 
 namespace korvale {
@@ -185,7 +187,22 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         if (png == PngDecodeResult::Failed) {
             return false;
         }
-        if (png == PngDecodeResult::NotHandled) {
+        // OpenCV takes no colour from a BMP's core header.
+        const BmpDecodeResult bmp = format == ImageFormat::Bmp
+                                        ? DecodeCoreBmp(sourcePath, image, learned.lackedMemory)
+                                        : BmpDecodeResult::NotHandled;
+        if (bmp == BmpDecodeResult::Failed) {
+            return false;
+        }
+        // The TIFF layouts OpenCV scrambles or refuses; it reads all others right.
+        const TiffDecodeResult tiff = format == ImageFormat::Tiff
+                                          ? DecodeTiff(sourcePath, image, learned.lackedMemory)
+                                          : TiffDecodeResult::NotHandled;
+        if (tiff == TiffDecodeResult::Failed) {
+            return false;
+        }
+        if (png == PngDecodeResult::NotHandled && tiff == TiffDecodeResult::NotHandled &&
+            bmp == BmpDecodeResult::NotHandled) {
             image =
                 cv::imread(sourcePath, mayHaveAlpha ? cv::IMREAD_UNCHANGED
                                                     : cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);
