@@ -26,6 +26,7 @@
 #include "TiffAlpha.h"
 #include "TiffDecode.h"
 #include "TiffEncode.h"
+#include "WorkAhead.h"
 
 namespace korvale {
 namespace {
@@ -149,6 +150,19 @@ void FillMargins(cv::Mat& canvas, const Margins& m, const cv::Scalar& colour) {
     }
 }
 
+// Whether the pixels the header claims could be held at all: a header that claims more than
+// the memory to spare is refused before a decoder allocates for it. A header that says too
+// little to tell is left to the decoders, which refuse it themselves.
+bool FitsInMemory(const std::string& path) {
+    const std::optional<ImageHeaderInfo> header = ProbeImageHeader(path);
+    const std::optional<PixelLayout> pixel = ProbePixelLayout(path);
+    if (!header || !pixel) {
+        return true;
+    }
+    const uint64_t claimed = uint64_t{header->width} * header->height * pixel->bytes();
+    return claimed <= MemoryHeadroom();
+}
+
 }  // namespace
 
 cv::Scalar BorderColour(const Rgb& margin, int type) {
@@ -166,6 +180,11 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
     DecodeNotes ignored;
     DecodeNotes& learned = notes ? *notes : ignored;
     learned = {};
+    if (!FitsInMemory(sourcePath)) {
+        image.release();
+        learned.lackedMemory = true;
+        return false;
+    }
     JpegDecodeNotes jpeg;
     switch (DecodeJpeg(sourcePath, image, jpeg)) {
         case JpegDecodeResult::Decoded:
