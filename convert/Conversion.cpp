@@ -12,6 +12,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "BmpDecode.h"
 #include "ByteSource.h"
 #include "EncoderLimits.h"
 #include "HeaderWalk.h"
@@ -23,7 +24,9 @@
 #include "ResolutionEdit.h"
 #include "Text.h"
 #include "TiffAlpha.h"
+#include "TiffDecode.h"
 #include "TiffEncode.h"
+#include "WorkAhead.h"
 
 namespace korvale {
 namespace {
@@ -147,6 +150,19 @@ void FillMargins(cv::Mat& canvas, const Margins& m, const cv::Scalar& colour) {
     }
 }
 
+// Whether the pixels the header claims could be held at all: a header that claims more than
+// the memory to spare is refused before a decoder allocates for it. A header that says too
+// little to tell is left to the decoders, which refuse it themselves.
+bool FitsInMemory(const std::string& path) {
+    const std::optional<ImageHeaderInfo> header = ProbeImageHeader(path);
+    const std::optional<PixelLayout> pixel = ProbePixelLayout(path);
+    if (!header || !pixel) {
+        return true;
+    }
+    const uint64_t claimed = uint64_t{header->width} * header->height * pixel->bytes();
+    return claimed <= MemoryHeadroom();
+}
+
 }  // namespace
 
 cv::Scalar BorderColour(const Rgb& margin, int type) {
@@ -164,6 +180,11 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
     DecodeNotes ignored;
     DecodeNotes& learned = notes ? *notes : ignored;
     learned = {};
+    if (!FitsInMemory(sourcePath)) {
+        image.release();
+        learned.lackedMemory = true;
+        return false;
+    }
     JpegDecodeNotes jpeg;
     switch (DecodeJpeg(sourcePath, image, jpeg)) {
         case JpegDecodeResult::Decoded:
@@ -185,7 +206,22 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         if (png == PngDecodeResult::Failed) {
             return false;
         }
-        if (png == PngDecodeResult::NotHandled) {
+        // OpenCV takes no colour from a BMP's core header.
+        const BmpDecodeResult bmp = format == ImageFormat::Bmp
+                                        ? DecodeCoreBmp(sourcePath, image, learned.lackedMemory)
+                                        : BmpDecodeResult::NotHandled;
+        if (bmp == BmpDecodeResult::Failed) {
+            return false;
+        }
+        // The TIFF layouts OpenCV scrambles or refuses; it reads all others right.
+        const TiffDecodeResult tiff = format == ImageFormat::Tiff
+                                          ? DecodeTiff(sourcePath, image, learned.lackedMemory)
+                                          : TiffDecodeResult::NotHandled;
+        if (tiff == TiffDecodeResult::Failed) {
+            return false;
+        }
+        if (png == PngDecodeResult::NotHandled && tiff == TiffDecodeResult::NotHandled &&
+            bmp == BmpDecodeResult::NotHandled) {
             image =
                 cv::imread(sourcePath, mayHaveAlpha ? cv::IMREAD_UNCHANGED
                                                     : cv::IMREAD_ANYDEPTH | cv::IMREAD_ANYCOLOR);

@@ -1,10 +1,11 @@
-// PNG decoding with OpenCV's settings and libpng's messages dropped.
+// PNG decoding with OpenCV's settings, tRNS of grey made alpha, and libpng's messages dropped.
 #include "PngDecode.h"
 
 #include <png.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <opencv2/core.hpp>
@@ -38,6 +39,34 @@ struct Decoder {
     }
 };
 
+// Whether every chunk up to IEND lies inside the file, as its length claims: libpng
+// allocates an ancillary chunk's claimed length before it finds the file too short for it.
+bool ChunksFitTheFile(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) {
+        return false;
+    }
+    const long size = std::ftell(file);
+    uint64_t at = 8;
+    for (;;) {
+        unsigned char header[8];
+        if (size < 0 || std::fseek(file, static_cast<long>(at), SEEK_SET) != 0 ||
+            std::fread(header, 1, sizeof header, file) != sizeof header) {
+            break;  // cut short before a chunk: libpng says so without allocating
+        }
+        const uint64_t length = png_get_uint_32(header);
+        if (length > PNG_UINT_31_MAX || at + 12 + length > static_cast<uint64_t>(size)) {
+            std::rewind(file);
+            return false;
+        }
+        if (std::memcmp(header + 4, "IEND", 4) == 0) {
+            break;
+        }
+        at += 12 + length;
+    }
+    std::rewind(file);
+    return true;
+}
+
 bool IsPng(std::FILE* file) {
     unsigned char signature[8];
     const bool png = std::fread(signature, 1, sizeof signature, file) == sizeof signature &&
@@ -64,13 +93,15 @@ bool Decode(Decoder& d, cv::Mat& image) {
     }
     int channels = 1;
     switch (colourType) {
+        case PNG_COLOR_TYPE_GRAY:
         case PNG_COLOR_TYPE_RGB:
         case PNG_COLOR_TYPE_PALETTE: {
             png_bytep trans = nullptr;
             int transCount = 0;
             png_color_16p transValues = nullptr;
             png_get_tRNS(d.png, d.info, &trans, &transCount, &transValues);
-            channels = transCount > 0 ? 4 : 3;
+            // Transparency given by tRNS becomes alpha, for grey as for colours.
+            channels = transCount > 0 ? 4 : colourType == PNG_COLOR_TYPE_GRAY ? 1 : 3;
             break;
         }
         case PNG_COLOR_TYPE_GRAY_ALPHA:
@@ -127,6 +158,10 @@ PngDecodeResult DecodePng(const std::string& path, cv::Mat& image, bool& lackedM
     if (!IsPng(file)) {
         std::fclose(file);
         return PngDecodeResult::NotHandled;
+    }
+    if (!ChunksFitTheFile(file)) {
+        std::fclose(file);
+        return PngDecodeResult::Failed;
     }
     const std::unique_ptr<Decoder> decoder(new (std::nothrow) Decoder);
     if (!decoder) {

@@ -15,7 +15,7 @@ struct PngLayout {
     // IHDR's bit depth and colour type; 0 when the file ends before them.
     uint8_t bitDepth = 0;
     uint8_t colourType = 0;
-    // A tRNS chunk before the image data: the decoder then adds an alpha channel to colours.
+    // A tRNS chunk before the image data: the decoder then adds an alpha channel.
     bool hasTransparency = false;
     // A 9-byte pHYs chunk before the image data; `physAt` is the offset of its data, whose CRC
     // could be read too.

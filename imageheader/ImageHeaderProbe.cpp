@@ -175,6 +175,8 @@ bool ProbeJpegHeader(const std::string& path, uint32_t& width, uint32_t& height,
         return false;
     }
     bool found = false;
+    bool jfifTaken = false;
+    bool app0Taken = false;
     int segments = 0;
     for (;;) {
         unsigned char marker[2];
@@ -207,8 +209,16 @@ bool ProbeJpegHeader(const std::string& path, uint32_t& width, uint32_t& height,
             if (file.Read(app0, sizeof app0) != sizeof app0) {
                 break;
             }
-            const uint32_t density = Be16(app0 + 10);
-            dpi = app0[9] == 2 ? (density * 254 + 50) / 100 : density;
+            // The segment the stamp writes: the first JFIF one, else the first that is no JFXX
+            // extension, whose bytes here are a thumbnail's.
+            const bool jfif = std::memcmp(app0 + 2, "JFIF\0", 5) == 0;
+            const bool jfxx = std::memcmp(app0 + 2, "JFXX\0", 5) == 0;
+            if ((jfif && !jfifTaken) || (!jfif && !jfxx && !app0Taken)) {
+                const uint32_t density = Be16(app0 + 10);
+                dpi = app0[9] == 2 ? (density * 254 + 50) / 100 : density;
+                jfifTaken = jfifTaken || jfif;
+                app0Taken = true;
+            }
             file.Skip(static_cast<int64_t>(Be16(app0)) - 12);
             ++segments;
         } else if (code == 0xE1) {

@@ -27,25 +27,31 @@ std::optional<PixelLayout> BmpPixel(const std::string& path) {
         return std::nullopt;
     }
     const uint32_t infoSize = Le32(head + 14);
-    if (infoSize == 12) {
-        // The decoder takes no colour from a core header: every such file reads as grey.
-        return PixelLayout{1, 1};
-    }
-    if (infoSize < 40 || Le32(head + 30) != 0) {
+    // A core header holds the bit count where the info header holds its planes, and palette
+    // entries of three bytes; the entries lie between it and the pixels.
+    const bool core = infoSize == 12;
+    if (!core && (infoSize < 40 || Le32(head + 30) != 0)) {
         return std::nullopt;  // as the probe: only uncompressed info headers are listed
     }
-    const uint32_t bits = static_cast<uint32_t>(head[28]) | (static_cast<uint32_t>(head[29]) << 8);
+    const uint8_t* bitField = head + (core ? 24 : 28);
+    const uint32_t bits =
+        static_cast<uint32_t>(bitField[0]) | (static_cast<uint32_t>(bitField[1]) << 8);
     if (bits > 8) {
         return PixelLayout{3, 1};  // a fourth channel is dropped, as BMP sources always were
     }
     // A palette of greys only decodes to one channel; entries the file lacks count as black.
-    const uint32_t used = Le32(head + 46);
-    const uint32_t entries = std::min<uint32_t>(used == 0 ? 1u << bits : used, 256);
+    const uint32_t entrySize = core ? 3 : 4;
+    const uint32_t pixelsAt = Le32(head + 10);
+    const uint32_t used = core ? (pixelsAt > 26 ? (pixelsAt - 26) / 3 : 0) : Le32(head + 46);
+    const uint32_t entries = std::min<uint32_t>(core        ? std::min(used, 1u << bits)
+                                                : used == 0 ? 1u << bits
+                                                            : used,
+                                                256);
     uint8_t palette[256 * 4];
     file.Seek(14 + static_cast<uint64_t>(infoSize));
-    const size_t got = file.Read(palette, entries * 4) / 4;
+    const size_t got = file.Read(palette, entries * entrySize) / entrySize;
     for (size_t i = 0; i < got; ++i) {
-        const uint8_t* entry = palette + 4 * i;
+        const uint8_t* entry = palette + entrySize * i;
         if (entry[0] != entry[1] || entry[1] != entry[2]) {
             return PixelLayout{3, 1};
         }
@@ -71,10 +77,10 @@ std::optional<PixelLayout> PngPixel(const std::string& path) {
     const uint32_t bytes = png.bitDepth == 16 ? 2 : 1;
     switch (png.colourType) {
         case 0:
-            return PixelLayout{1, bytes};
+            // Transparency given by tRNS becomes an alpha channel, for grey as for colours.
+            return PixelLayout{png.hasTransparency ? 4u : 1u, bytes};
         case 2:
         case 3:
-            // Transparency given by tRNS becomes an alpha channel.
             return PixelLayout{png.hasTransparency ? 4u : 3u, bytes};
         case 4:
         case 6:
@@ -120,11 +126,12 @@ std::optional<PixelLayout> TiffPixel(const std::string& path) {
     if (bytes == 0) {
         return std::nullopt;
     }
-    // Grey stays one channel, extra samples dropped; a palette gives colours.
+    // Grey stays one channel, extra samples dropped.
     if (photometricGiven && photometric <= 1) {
         return PixelLayout{1, bytes};
     }
-    if (photometricGiven && photometric == 3) {
+    // Palettes give colours; L*a*b* becomes colours, its alpha dropped.
+    if (photometricGiven && (photometric == 3 || photometric == 8)) {
         return PixelLayout{3, bytes};
     }
     return PixelLayout{samples == 1 ? 1u : samples <= 3 ? 3u : 4u, bytes};

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_set>
 
 #include "HeaderWalk.h"
 #include "ResolutionStamp.h"
@@ -114,6 +115,34 @@ ResolutionEdit PlanTiffResolution(ByteSource& source, uint32_t dpi) {
 
 namespace {
 
+// Readers stop at an IFD that the chain reached before. The old IFD0 is no longer the first,
+// so a link back to it (or any other loop) would show it as one more page: the link that closes
+// a loop is cut, and the chain ends where readers ended it.
+void CutChainLoop(std::vector<uint8_t>& tiff, const TiffLayout& layout, uint64_t linkAt,
+                  uint32_t oldFirst) {
+    // Far more IFDs than any file has; each costs a read of a few bytes.
+    constexpr size_t kMaxIfds = 1u << 16;
+    std::unordered_set<uint32_t> seen = {oldFirst};
+    while (seen.size() < kMaxIfds) {
+        const uint32_t ifd = layout.Get32(tiff.data() + linkAt);
+        if (ifd == 0) {
+            return;
+        }
+        if (!seen.insert(ifd).second) {
+            layout.Put32(tiff.data() + linkAt, 0);
+            return;
+        }
+        if (uint64_t{ifd} + 2 > tiff.size()) {
+            return;  // a broken link stays as it was: readers end the chain there already
+        }
+        const uint64_t nextAt = uint64_t{ifd} + 2 + 12 * uint64_t{layout.Get16(tiff.data() + ifd)};
+        if (nextAt + 4 > tiff.size()) {
+            return;
+        }
+        linkAt = nextAt;
+    }
+}
+
 std::vector<uint8_t> Patched(const std::vector<uint8_t>& bytes, const ResolutionEdit& edit) {
     std::vector<uint8_t> out = bytes;
     for (const BytePatch& patch : edit.patches) {
@@ -209,11 +238,13 @@ std::optional<std::vector<uint8_t>> TiffWithResolution(const std::vector<uint8_t
     }
     // The link to the next IFD stays, so later images and thumbnails are kept.
     const uint8_t* next = first + 12 * layout.entryCount;
+    const uint64_t linkAt = out.size();
     out.insert(out.end(), next, next + 4);
     const std::array<uint8_t, 8> rational = Rational(layout, dpi);
     out.insert(out.end(), rational.begin(), rational.end());
     out.insert(out.end(), rational.begin(), rational.end());
     layout.Put32(out.data() + 4, static_cast<uint32_t>(ifdAt));
+    CutChainLoop(out, layout, linkAt, layout.ifd0);
     return out;
 }
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 #include "AtomicFile.h"
@@ -24,6 +26,17 @@ int ReadByte(ByteFile& file) {
 }
 
 using Kind = StampOutcome::Kind;
+
+// Where an APP0 segment's data starts and the length its header gives.
+struct Segment {
+    uint64_t payloadAt = 0;
+    int length = 0;
+};
+
+// Whether an APP0 segment's first five bytes name `kind` ("JFIF" or "JFXX") and its end.
+bool IsApp0Kind(const unsigned char* identifier, const char* kind) {
+    return std::memcmp(identifier, kind, 4) == 0 && identifier[4] == 0;
+}
 
 StampOutcome Outcome(Kind kind) {
     return {kind, 0};
@@ -164,39 +177,60 @@ StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi) {
     const uint32_t density = std::min<uint32_t>(dpi, 0xFFFF);
     const auto high = static_cast<unsigned char>(density >> 8);
     const auto low = static_cast<unsigned char>(density);
-    // Reaching the image data, the end of the file or the segment limit without an APP0
-    // segment means there is no JFIF header to patch.
+    const unsigned char fields[5] = {0x01, high, low, high, low};
+    // The densities of the APP0 segment the probe reads: the first JFIF one, else the first one
+    // that is no JFXX extension (whose bytes there belong to a thumbnail). Reaching the image
+    // data, the end of the file or the segment limit without either means there is no JFIF
+    // header to patch.
+    std::optional<Segment> other;
+    const auto patchOther = [&]() {
+        if (!other) {
+            return Outcome(Kind::NoJfif);
+        }
+        // A segment too short to hold the fields would have the next one overwritten.
+        return other->length < 14 ? Outcome(Kind::NoJfif)
+                                  : PatchAt(file, other->payloadAt + 7, fields, sizeof fields);
+    };
     for (int skipped = 0;;) {
         int byte;
         do {
             byte = ReadByte(file);
         } while (byte != -1 && byte != 0xFF);
         if (byte == -1) {
-            return Outcome(Kind::NoJfif);
+            return patchOther();
         }
         int marker;
         do {
             marker = ReadByte(file);
         } while (marker == 0xFF);
         if (marker == -1) {
-            return Outcome(Kind::NoJfif);
+            return patchOther();
         }
         unsigned char lengthField[2];
         if (file.Read(lengthField, sizeof lengthField) != sizeof lengthField) {
-            return Outcome(Kind::NoJfif);
+            return patchOther();
         }
         const int length = (lengthField[0] << 8) | lengthField[1];
+        const uint64_t payloadAt = file.Tell();
         if (marker == 0xE0) {
-            // A segment too short to hold the fields would have the next one overwritten.
-            if (length < 14) {
-                return Outcome(Kind::NoJfif);
+            unsigned char identifier[5] = {};
+            const size_t got = file.Read(identifier, sizeof identifier);
+            const Segment segment{payloadAt, length};
+            if (got == sizeof identifier && IsApp0Kind(identifier, "JFIF")) {
+                if (length < 14) {
+                    return Outcome(Kind::NoJfif);
+                }
+                return PatchAt(file, payloadAt + 7, fields,
+                               sizeof fields);  // past identifier, version
             }
-            const unsigned char fields[5] = {0x01, high, low, high, low};
-            return PatchAt(file, file.Tell() + 7, fields, sizeof fields);  // past the identifier
+            if (!other && !(got == sizeof identifier && IsApp0Kind(identifier, "JFXX"))) {
+                other = segment;
+            }
         }
+        file.Seek(payloadAt);
         file.Skip(length - 2);
         if (++skipped > kMaxSkippedSegments || marker == 0xDA) {
-            return Outcome(Kind::NoJfif);
+            return patchOther();
         }
     }
 }

@@ -28,7 +28,8 @@ StampOutcome StampResolution(const std::string& path, uint32_t dpi);
 // Writes both pixels-per-metre fields of a BMP with an info header of at least 40 bytes.
 StampOutcome StampBmpResolution(const std::string& path, uint32_t dpi);
 
-// Writes units (dots per inch) and both densities of the first APP0 segment of a JPEG.
+// Writes units (dots per inch) and both densities of the APP0 segment the probe reads: the first
+// JFIF one, else the first that is no JFXX extension.
 StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi);
 
 // PNG pHYs and TIFF resolution tags as ResolutionEdit.h plans them: updated in place where they

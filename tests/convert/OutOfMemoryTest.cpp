@@ -3,6 +3,7 @@
 // address-space limit, so that the limit and what it breaks stay there.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/time.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 
 #include "BatchRun.h"
 #include "ImageHeader.h"
+#include "PngTiffFiles.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
 
@@ -135,6 +137,118 @@ const MemoryCase kMemoryCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, OutOfMemory, ::testing::ValuesIn(kMemoryCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Small files whose headers claim what memory cannot hold, and one whose chunk claims a GiB.
+struct ClaimCase {
+    const char* name;
+    test::Bytes bytes;
+    bool lackOfMemory;  // said as lack of memory; else as a file that is no image
+};
+
+std::vector<ClaimCase> ClaimCases() {
+    using test::kTiffLong;
+    using test::kTiffShort;
+    test::BmpSpec bmp;
+    bmp.width = 30000;
+    bmp.height = 30000;
+    // IHDR, then a zTXt chunk that claims 1 GiB and ends with the file.
+    test::Bytes bomb = test::PngBuilder().Signature().Ihdr(16, 16).bytes();
+    test::PutBe32(bomb, 1u << 30);
+    bomb.insert(bomb.end(), {'z', 'T', 'X', 't', 'a', 0, 0, 'x', 'y', 'z'});
+    return {
+        {"PNG of 30000 x 30000 colours",
+         test::PngBuilder().Signature().Ihdr(30000, 30000).Idat().End().bytes(), true},
+        {"JPEG of 60000 x 60000 colours",
+         test::JpegBuilder().Soi().Frame(0xC0, 60000, 60000).ScanAndEnd().bytes(), true},
+        {"BMP of 30000 x 30000 colours", test::MakeBmp(bmp), true},
+        {"TIFF of 40000 x 40000 16-bit colours",
+         test::MakeTiff(false, {{256, kTiffLong, {40000}},
+                                {257, kTiffLong, {40000}},
+                                {258, kTiffShort, {16, 16, 16}},
+                                {262, kTiffShort, {2}},
+                                {273, kTiffLong, {8}},
+                                {277, kTiffShort, {3}},
+                                {279, kTiffLong, {16}}}),
+         true},
+        {"PNG whose chunk claims 1 GiB", bomb, false},
+    };
+}
+
+// Peak resident memory of this process so far.
+uint64_t PeakResidentBytes() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<uint64_t>(usage.ru_maxrss) * 1024;
+}
+
+// In the child: runs each file under 256 MB of spare address space, and exits 0 when every
+// one failed to be read for the expected reason without the peak memory growing by 100 MB.
+[[noreturn, maybe_unused]] void RunClaimsUnderLimit() {
+    test::TempDir in;
+    test::TempDir out;
+    const std::vector<ClaimCase> cases = ClaimCases();
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const char* extension = cases[i].name[0] == 'P'   ? ".png"
+                                : cases[i].name[0] == 'J' ? ".jpg"
+                                : cases[i].name[0] == 'B' ? ".bmp"
+                                                          : ".tif";
+        paths.push_back(in.File("claim" + std::to_string(i) + extension));
+        test::WriteFile(paths.back(), cases[i].bytes);
+    }
+    const uint64_t limit = AddressSpaceInUse() + (uint64_t{256} << 20);
+    const struct rlimit bound = {limit, limit};
+    if (::setrlimit(RLIMIT_AS, &bound) != 0) {
+        std::cerr << "setrlimit failed\n";
+        std::_Exit(2);
+    }
+    const uint64_t peakBefore = PeakResidentBytes();
+    bool ok = true;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        FileList list;
+        // Listed with the size the header claims; the bomb's is a small one.
+        const auto info = ProbeImageHeader(paths[i]);
+        list.MergeBatch({{paths[i], info ? info->width : 16, info ? info->height : 16, 72}});
+        BatchRequest request;
+        request.outputFolder = out.path();
+        request.targetWidth = 100;
+        request.targetHeight = 100;
+        request.targetDpi = 300;
+        test::RecordingInteraction ui;
+        NoHost host;
+        bool running = false;
+        const BatchEnd end = RunBatch(list, request, running, host, ui);
+        const std::string reason =
+            cases[i].lackOfMemory ? SystemReason(ENOMEM) : "画像として読み取れませんでした。";
+        const bool said = end == BatchEnd::Failed &&
+                          ui.MessageTexts() ==
+                              std::vector<std::string>{"画像ファイルの読み出しに失敗しました。"} &&
+                          ui.details == std::vector<std::string>{paths[i] + "\n" + reason};
+        if (!said) {
+            std::cerr << cases[i].name << ": end " << static_cast<int>(end) << "\n";
+            for (size_t m = 0; m < ui.messages.size(); ++m) {
+                std::cerr << ui.messages[m].text << " | "
+                          << (m < ui.details.size() ? ui.details[m] : "") << "\n";
+            }
+            ok = false;
+        }
+    }
+    const uint64_t grown = PeakResidentBytes() - peakBefore;
+    if (grown >= (uint64_t{100} << 20)) {
+        std::cerr << "peak memory grew by " << (grown >> 20) << " MB\n";
+        ok = false;
+    }
+    std::_Exit(ok ? 0 : 1);
+}
+
+TEST(OutOfMemory, HeadersClaimingMoreThanMemoryAreRefusedBeforeDecoding) {
+#ifdef KORVALE_UNDER_ASAN
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit leaves";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(RunClaimsUnderLimit(), ::testing::ExitedWithCode(0), "");
+#endif
+}
 
 }  // namespace
 }  // namespace korvale

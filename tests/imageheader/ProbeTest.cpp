@@ -192,7 +192,8 @@ INSTANTIATE_TEST_SUITE_P(
                       .ScanAndEnd()
                       .bytes(),
                   Info(640, 480, 300)},
-        ProbeCase{"LaterApp0Overrides", "a.jpg",
+        // A JFXX extension holds a thumbnail where JFIF holds densities.
+        ProbeCase{"LaterJfxxIsNoDensity", "a.jpg",
                   JpegBuilder()
                       .Soi()
                       .App0(1, 300, 300)
@@ -200,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
                       .Frame(0xC0, 480, 640)
                       .ScanAndEnd()
                       .bytes(),
-                  Info(640, 480, 150)},
+                  Info(640, 480, 300)},
         ProbeCase{"NoDensityAnywhere", "a.jpg",
                   JpegBuilder().Soi().Frame(0xC0, 480, 640).ScanAndEnd().bytes(),
                   Info(640, 480, 0)},

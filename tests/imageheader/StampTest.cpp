@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <tiffio.h>
+
+#include <algorithm>
 #include <cerrno>
 
 #include <opencv2/core.hpp>
@@ -597,6 +600,178 @@ TEST(StampOutcome, SaysWhyTheSystemRefused) {
         const StampOutcome outcome = StampResolution(c.path, 300);
         EXPECT_EQ(outcome.kind, StampOutcome::Kind::Failed) << c.path;
         EXPECT_EQ(outcome.error, c.error) << c.path;
+    }
+}
+
+}  // namespace
+}  // namespace korvale
+
+namespace korvale {
+namespace {
+
+// A camera's JFIF header followed by a JFXX thumbnail: the stamp and the probe after it take the
+// same segment, and the thumbnail's bytes stay as they are.
+TEST(StampJpeg, ProbeReadsTheApp0TheStampWrote) {
+    const Bytes thumbnail = {'J',  'F',  'X',  'X',  0,    0x10, 0xFF, 0xD8,
+                             0xFF, 0xDB, 0x00, 0x43, 0x00, 0x11, 0x22, 0x33};
+    const struct {
+        const char* name;
+        Bytes bytes;
+        bool stamped;
+    } cases[] = {
+        {"JFIF then JFXX",
+         JpegBuilder()
+             .Soi()
+             .App0(1, 72, 72)
+             .Segment(0xE0, thumbnail)
+             .Frame(0xC0, 4, 4)
+             .ScanAndEnd()
+             .bytes(),
+         true},
+        {"Exif, JFXX, then JFIF",
+         JpegBuilder()
+             .Soi()
+             .App1Exif(false, {test::ExifXResolution(72, 1)})
+             .Segment(0xE0, thumbnail)
+             .App0(1, 72, 72)
+             .Frame(0xC0, 4, 4)
+             .ScanAndEnd()
+             .bytes(),
+         true},
+        {"two JFIF headers",
+         JpegBuilder().Soi().App0(1, 72, 72).App0(1, 96, 96).Frame(0xC0, 4, 4).ScanAndEnd().bytes(),
+         true},
+        {"JFXX alone",
+         JpegBuilder().Soi().Segment(0xE0, thumbnail).Frame(0xC0, 4, 4).ScanAndEnd().bytes(),
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const std::string path = dir.File("a.jpg");
+        test::WriteFile(path, c.bytes);
+        const StampOutcome outcome = StampResolution(path, 300);
+        const Bytes after = test::ReadFile(path);
+        // Whatever was written, a thumbnail is whole.
+        const auto has = [&thumbnail](const Bytes& bytes) {
+            return std::search(bytes.begin(), bytes.end(), thumbnail.begin(), thumbnail.end()) !=
+                   bytes.end();
+        };
+        EXPECT_EQ(has(after), has(c.bytes));
+        if (!c.stamped) {
+            EXPECT_EQ(outcome.kind, StampOutcome::Kind::NoJfif);
+            EXPECT_EQ(after, c.bytes);
+            continue;
+        }
+        EXPECT_EQ(outcome.kind, StampOutcome::Kind::Stamped);
+        const std::optional<ImageHeaderInfo> probed = ProbeImageHeader(path);
+        ASSERT_TRUE(probed.has_value());
+        EXPECT_EQ(probed->dpi, 300u);
+        EXPECT_EQ(StampResolution(path, 300).kind, StampOutcome::Kind::AlreadySet);
+    }
+}
+
+// The IFD links of a TIFF file, in the order a reader follows them, up to the first repeat.
+std::vector<uint32_t> IfdChain(const Bytes& tiff) {
+    const bool big = tiff[0] == 'M';
+    const auto get = [&](size_t at, int size) {
+        uint32_t value = 0;
+        for (int i = 0; i < size; ++i) {
+            value |= static_cast<uint32_t>(tiff[at + (big ? size - 1 - i : i)]) << (8 * i);
+        }
+        return value;
+    };
+    std::vector<uint32_t> chain;
+    for (uint32_t ifd = get(4, 4); ifd != 0 && ifd + 2 <= tiff.size();) {
+        if (std::find(chain.begin(), chain.end(), ifd) != chain.end()) {
+            break;
+        }
+        chain.push_back(ifd);
+        const size_t next = ifd + 2 + 12 * size_t{get(ifd, 2)};
+        if (next + 4 > tiff.size()) {
+            break;
+        }
+        ifd = get(next, 4);
+    }
+    return chain;
+}
+
+// Points the next-IFD link of IFD `from` (an index along the chain) at IFD `to`.
+Bytes Linked(Bytes tiff, size_t from, size_t to) {
+    const std::vector<uint32_t> chain = IfdChain(tiff);
+    const bool big = tiff[0] == 'M';
+    const uint32_t ifd = chain.at(from);
+    const size_t count = big ? (tiff[ifd] << 8) | tiff[ifd + 1] : tiff[ifd] | (tiff[ifd + 1] << 8);
+    const size_t link = ifd + 2 + 12 * count;
+    for (int i = 0; i < 4; ++i) {
+        tiff[link + (big ? 3 - i : i)] = static_cast<uint8_t>(chain.at(to) >> (8 * i));
+    }
+    return tiff;
+}
+
+// A TIFF whose IFD chain loops keeps as many pages when a stamp or the resolution copy appends a
+// new first IFD: the loop ends where it ended for readers.
+TEST(StampTiff, LoopingIfdChainGainsNoPage) {
+    // 4 x 3 grey pixels in one strip, without resolution fields.
+    const auto grey = [](bool bigEndian) {
+        using test::kTiffShort;
+        return test::MakeTiff(bigEndian, {{256, kTiffShort, {4}},
+                                          {257, kTiffShort, {3}},
+                                          {258, kTiffShort, {8}},
+                                          {259, kTiffShort, {1}},
+                                          {262, kTiffShort, {1}},
+                                          {273, kTiffShort, {8}},
+                                          {277, kTiffShort, {1}},
+                                          {278, kTiffShort, {3}},
+                                          {279, kTiffShort, {12}}});
+    };
+    const Bytes one = grey(false);
+    // Two pages: the second IFD is a copy of the first one's entries placed after it.
+    Bytes two = grey(true);
+    {
+        const std::vector<uint32_t> chain = IfdChain(two);
+        const size_t ifd = chain[0];
+        const size_t count = (two[ifd] << 8) | two[ifd + 1];
+        const Bytes copy(two.begin() + static_cast<long>(ifd),
+                         two.begin() + static_cast<long>(ifd + 2 + 12 * count + 4));
+        two.resize(two.size() + (two.size() & 1));
+        const auto second = static_cast<uint32_t>(two.size());
+        two.insert(two.end(), copy.begin(), copy.end());
+        const size_t link = ifd + 2 + 12 * count;
+        for (int i = 0; i < 4; ++i) {
+            two[link + 3 - i] = static_cast<uint8_t>(second >> (8 * i));
+        }
+        ASSERT_EQ(IfdChain(two).size(), 2u);
+    }
+    const struct {
+        const char* name;
+        Bytes bytes;
+        size_t pages;
+    } cases[] = {
+        {"first links to itself", Linked(one, 0, 0), 1},
+        {"second links back to the first", Linked(two, 1, 0), 2},
+        {"second links to itself", Linked(two, 1, 1), 2},
+        {"no loop", two, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(IfdChain(c.bytes).size(), c.pages);
+        const std::optional<Bytes> copied = TiffWithResolution(c.bytes, 300);
+        ASSERT_TRUE(copied.has_value());
+        EXPECT_EQ(IfdChain(*copied).size(), c.pages);
+        test::TempDir dir;
+        const std::string path = dir.File("a.tif");
+        test::WriteFile(path, c.bytes);
+        EXPECT_EQ(StampResolution(path, 300).kind, StampOutcome::Kind::Stamped);
+        const Bytes stamped = test::ReadFile(path);
+        EXPECT_EQ(IfdChain(stamped).size(), c.pages);
+        EXPECT_EQ(stamped, *copied);
+        // libtiff, which stops at a repeated IFD as well, agrees.
+        TIFF* tif = TIFFOpen(path.c_str(), "r");
+        ASSERT_NE(tif, nullptr);
+        EXPECT_EQ(TIFFNumberOfDirectories(tif), c.pages);
+        TIFFClose(tif);
+        EXPECT_EQ(ProbeImageHeader(path)->dpi, 300u);
     }
 }
 
