@@ -271,7 +271,6 @@ TEST_F(CliFaults, APlantedLinkInASharedFolderIsNeverWrittenThrough) {
         EXPECT_TRUE(Temporaries().empty()) << c.link;
     }
 }
-}
 
 TEST_F(CliFaults, NamedPipesInPlaceOfThePresetAndSettingsFilesDoNotBlock) {
     const std::string presets = home_.File("data/Brenvik/Korvale/KVPreset.csv");
