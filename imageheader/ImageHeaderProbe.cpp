@@ -6,8 +6,8 @@
 
 #include "ByteFile.h"
 #include "HeaderWalk.h"
+#include "ImageFormats.h"
 #include "ImageHeader.h"
-#include "Text.h"
 #include "TiffTags.h"
 
 namespace korvale {
@@ -308,15 +308,10 @@ std::optional<ImageHeaderInfo> ProbeTiffHeader(const std::string& path) {
 }
 
 std::optional<ImageHeaderInfo> ProbeImageHeader(const std::string& path) {
-    if (HasExtension(path, "bmp")) {
-        return ProbeBmpHeader(path);
-    }
-    if (HasExtension(path, "png")) {
-        return ProbePngHeader(path);
-    }
-    if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
-        return ProbeTiffHeader(path);
-    }
+    return EntryOf(FormatOfName(path)).probe(path);
+}
+
+std::optional<ImageHeaderInfo> ProbeJpegImageHeader(const std::string& path) {
     ImageHeaderInfo info;
     int32_t orientation = 0;
     if (!ProbeJpegHeader(path, info.width, info.height, info.dpi, orientation)) {

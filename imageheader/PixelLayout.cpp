@@ -4,8 +4,8 @@
 #include "ByteFile.h"
 #include "ByteSource.h"
 #include "HeaderWalk.h"
+#include "ImageFormats.h"
 #include "ImageHeader.h"
-#include "Text.h"
 
 namespace korvale {
 namespace {
@@ -15,7 +15,9 @@ uint32_t Le32(const uint8_t* p) {
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-std::optional<PixelLayout> BmpPixel(const std::string& path) {
+}  // namespace
+
+std::optional<PixelLayout> ProbeBmpPixel(const std::string& path) {
     ByteFile file;
     if (!file.Open(path, ByteFile::Access::Read)) {
         return std::nullopt;
@@ -53,7 +55,7 @@ std::optional<PixelLayout> BmpPixel(const std::string& path) {
     return PixelLayout{1, 1};
 }
 
-std::optional<PixelLayout> JpegPixel(const std::string& path) {
+std::optional<PixelLayout> ProbeJpegPixel(const std::string& path) {
     uint32_t width = 0, height = 0, dpi = 0, components = 0;
     int32_t orientation = 0;
     if (!ProbeJpegHeader(path, width, height, dpi, orientation, &components) || components == 0) {
@@ -62,7 +64,7 @@ std::optional<PixelLayout> JpegPixel(const std::string& path) {
     return PixelLayout{components == 1 ? 1u : 3u, 1};
 }
 
-std::optional<PixelLayout> PngPixel(const std::string& path) {
+std::optional<PixelLayout> ProbePngPixel(const std::string& path) {
     WalkedPng walked;
     if (!walked.Open(path)) {
         return std::nullopt;
@@ -84,7 +86,7 @@ std::optional<PixelLayout> PngPixel(const std::string& path) {
     }
 }
 
-std::optional<PixelLayout> TiffPixel(const std::string& path) {
+std::optional<PixelLayout> ProbeTiffPixel(const std::string& path) {
     WalkedTiff walked;
     if (!walked.Open(path)) {
         return std::nullopt;
@@ -130,19 +132,8 @@ std::optional<PixelLayout> TiffPixel(const std::string& path) {
     return PixelLayout{samples == 1 ? 1u : samples <= 3 ? 3u : 4u, bytes};
 }
 
-}  // namespace
-
 std::optional<PixelLayout> ProbePixelLayout(const std::string& path) {
-    if (HasExtension(path, "bmp")) {
-        return BmpPixel(path);
-    }
-    if (HasExtension(path, "png")) {
-        return PngPixel(path);
-    }
-    if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
-        return TiffPixel(path);
-    }
-    return JpegPixel(path);
+    return EntryOf(FormatOfName(path)).pixel(path);
 }
 
 }  // namespace korvale

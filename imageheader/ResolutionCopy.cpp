@@ -5,9 +5,8 @@
 #include <cstring>
 
 #include "ExifEdit.h"
-#include "ResolutionEdit.h"
+#include "ImageFormats.h"
 #include "ResolutionStamp.h"
-#include "Text.h"
 
 namespace korvale {
 
@@ -65,16 +64,7 @@ std::optional<ByteBuffer> JpegWithResolution(const ByteBuffer& jpeg, uint32_t dp
 
 std::optional<ByteBuffer> WithResolution(const std::string& name, const ByteBuffer& bytes,
                                          uint32_t dpi) {
-    if (HasExtension(name, "bmp")) {
-        return BmpWithResolution(bytes, dpi);
-    }
-    if (HasExtension(name, "png")) {
-        return PngWithResolution(bytes, dpi);
-    }
-    if (HasExtension(name, "tif") || HasExtension(name, "tiff")) {
-        return TiffWithResolution(bytes, dpi);
-    }
-    return JpegWithResolution(bytes, dpi);
+    return EntryOf(FormatOfName(name)).withResolution(bytes, dpi);
 }
 
 }  // namespace korvale

@@ -9,8 +9,8 @@
 
 #include "AtomicFile.h"
 #include "ByteFile.h"
+#include "ImageFormats.h"
 #include "ResolutionEdit.h"
-#include "Text.h"
 
 namespace korvale {
 namespace {
@@ -202,16 +202,7 @@ StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi) {
 }
 
 StampOutcome StampResolution(const std::string& path, uint32_t dpi) {
-    if (HasExtension(path, "bmp")) {
-        return StampBmpResolution(path, dpi);
-    }
-    if (HasExtension(path, "png")) {
-        return StampPngResolution(path, dpi);
-    }
-    if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
-        return StampTiffResolution(path, dpi);
-    }
-    return StampJpegResolution(path, dpi);
+    return EntryOf(FormatOfName(path)).stamp(path, dpi);
 }
 
 }  // namespace korvale
