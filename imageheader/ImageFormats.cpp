@@ -36,6 +36,7 @@ ImageFormatEntry Bmp() {
     ImageFormatEntry bmp{};
     bmp.format = ImageFormat::Bmp;
     bmp.extensions = {"bmp"};
+    bmp.offered = 1;
     bmp.probe = ProbeBmpHeader;
     bmp.pixel = ProbeBmpPixel;
     bmp.stamp = StampBmpResolution;
@@ -52,7 +53,9 @@ ImageFormatEntry Bmp() {
 ImageFormatEntry Jpeg() {
     ImageFormatEntry jpeg{};
     jpeg.format = ImageFormat::Jpeg;
+    // The file dialog has never offered ".jpe"; outputs have always been written with it.
     jpeg.extensions = {"jpg", "jpeg", "jpe"};
+    jpeg.offered = 2;
     jpeg.probe = ProbeJpegImageHeader;
     jpeg.pixel = ProbeJpegPixel;
     jpeg.stamp = StampJpegResolution;
@@ -68,6 +71,7 @@ ImageFormatEntry Png() {
     ImageFormatEntry png{};
     png.format = ImageFormat::Png;
     png.extensions = {"png"};
+    png.offered = 1;
     png.probe = ProbePngHeader;
     png.pixel = ProbePngPixel;
     png.stamp = StampPngResolution;
@@ -83,6 +87,7 @@ ImageFormatEntry Tiff() {
     ImageFormatEntry tiff{};
     tiff.format = ImageFormat::Tiff;
     tiff.extensions = {"tif", "tiff"};
+    tiff.offered = 2;
     tiff.probe = ProbeTiffHeader;
     tiff.pixel = ProbeTiffPixel;
     tiff.stamp = StampTiffResolution;

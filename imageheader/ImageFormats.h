@@ -30,6 +30,8 @@ struct ImageFormatEntry {
     // Without the ".", compared ignoring ASCII case; the first one names the outputs made in
     // the format. The others are empty.
     std::array<std::string_view, 4> extensions;
+    // Of the extensions, how many the file dialog offers (the first ones).
+    size_t offered;
 
     // The header fields, with width and height as the decoder turns the image.
     std::optional<ImageHeaderInfo> (*probe)(const std::string& path);

@@ -45,6 +45,7 @@ TEST(FormatTable, EveryFormatHasOneCompleteEntry) {
             EXPECT_TRUE(e.extensions[i].empty()) << "a gap before " << e.extensions[i];
         }
         EXPECT_GE(count, 1u);
+        EXPECT_TRUE(e.offered >= 1 && e.offered <= count);
     }
     for (ImageFormat format : kAll) {
         EXPECT_EQ(entries[format], 1) << static_cast<int>(format);
