@@ -24,8 +24,9 @@ std::optional<PixelLayout> ProbeBmpPixel(const std::string& path) {
     }
     // File header, then the info header's size, width, height, planes, bit count, compression,
     // image size, two densities and the palette's colour count.
-    uint8_t head[50];
-    if (file.Read(head, sizeof head) < 18 || head[0] != 'B' || head[1] != 'M') {
+    uint8_t head[50] = {};
+    const size_t headBytes = file.Read(head, sizeof head);
+    if (headBytes < 18 || head[0] != 'B' || head[1] != 'M') {
         return std::nullopt;
     }
     const uint32_t infoSize = Le32(head + 14);
@@ -33,12 +34,17 @@ std::optional<PixelLayout> ProbeBmpPixel(const std::string& path) {
         // The decoder takes no colour from a core header: every such file reads as grey.
         return PixelLayout{1, 1};
     }
-    if (infoSize < 40 || Le32(head + 30) != 0) {
+    // A header that ends before the compression, or before the colour count a palette needs,
+    // says nothing about them.
+    if (infoSize < 40 || headBytes < 34 || Le32(head + 30) != 0) {
         return std::nullopt;  // as the probe: only uncompressed info headers are listed
     }
     const uint32_t bits = static_cast<uint32_t>(head[28]) | (static_cast<uint32_t>(head[29]) << 8);
     if (bits > 8) {
         return PixelLayout{3, 1};  // a fourth channel is dropped, as BMP sources always were
+    }
+    if (headBytes < sizeof head) {
+        return std::nullopt;
     }
     // A palette of greys only decodes to one channel; entries the file lacks count as black.
     const uint32_t used = Le32(head + 46);
