@@ -8,52 +8,39 @@
 #include "ImageHeader.h"
 
 namespace korvale {
-namespace {
-
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-}  // namespace
 
 std::optional<PixelLayout> ProbeBmpPixel(const std::string& path) {
-    ByteFile file;
-    if (!file.Open(path, ByteFile::Access::Read)) {
+    WalkedBmp walked;
+    if (!walked.Open(path)) {
         return std::nullopt;
     }
-    // File header, then the info header's size, width, height, planes, bit count, compression,
-    // image size, two densities and the palette's colour count.
-    uint8_t head[50] = {};
-    const size_t headBytes = file.Read(head, sizeof head);
-    if (headBytes < 18 || head[0] != 'B' || head[1] != 'M') {
-        return std::nullopt;
-    }
-    const uint32_t infoSize = Le32(head + 14);
-    if (infoSize == 12) {
+    const BmpLayout& bmp = walked.layout();
+    if (bmp.infoSize == 12) {
         // The decoder takes no colour from a core header: every such file reads as grey.
         return PixelLayout{1, 1};
     }
     // A header that ends before the compression, or before the colour count a palette needs,
     // says nothing about them.
-    if (infoSize < 40 || headBytes < 34 || Le32(head + 30) != 0) {
+    const std::optional<uint32_t> compression = bmp.Le32At(30);
+    if (bmp.infoSize < 40 || !compression || *compression != 0) {
         return std::nullopt;  // as the probe: only uncompressed info headers are listed
     }
-    const uint32_t bits = static_cast<uint32_t>(head[28]) | (static_cast<uint32_t>(head[29]) << 8);
+    const uint32_t bits = *bmp.Le16At(28);
     if (bits > 8) {
         return PixelLayout{3, 1};  // a fourth channel is dropped, as BMP sources always were
     }
-    if (headBytes < sizeof head) {
+    const std::optional<uint32_t> used = bmp.Le32At(46);
+    if (!used) {
         return std::nullopt;
     }
     // A palette of greys only decodes to one channel; entries the file lacks count as black.
-    const uint32_t used = Le32(head + 46);
-    const uint32_t entries = std::min<uint32_t>(used == 0 ? 1u << bits : used, 256);
-    uint8_t palette[256 * 4];
-    file.Seek(14 + static_cast<uint64_t>(infoSize));
-    const size_t got = file.Read(palette, entries * 4) / 4;
-    for (size_t i = 0; i < got; ++i) {
-        const uint8_t* entry = palette + 4 * i;
+    const uint32_t entries = std::min<uint32_t>(*used == 0 ? 1u << bits : *used, 256);
+    const uint64_t palette = 14 + static_cast<uint64_t>(bmp.infoSize);
+    for (uint32_t i = 0; i < entries; ++i) {
+        uint8_t entry[4];
+        if (!walked.source().ReadAt(palette + 4 * i, entry, sizeof entry)) {
+            break;
+        }
         if (entry[0] != entry[1] || entry[1] != entry[2]) {
             return PixelLayout{3, 1};
         }
