@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
+#include "ImageFormats.h"
 #include "JpegMetadata.h"
 #include "UserInteraction.h"
 
@@ -16,18 +16,6 @@ namespace korvale {
 enum class BatchMethod : int { Resize = 0, CropPaste = 1, DpiOnly = 2 };
 // PNG and TIFF came after the first three, so stored values keep their meaning.
 enum class SaveFormat : int { Bmp = 0, Jpeg = 1, SameAsSource = 2, Png = 3, Tiff = 4 };
-
-// The image formats the program reads and writes.
-enum class ImageFormat { Bmp, Jpeg, Png, Tiff };
-
-// The format a name stands for, as the header probe reads it: ".bmp", ".png", ".tif" and
-// ".tiff" in any case, every other name JPEG.
-ImageFormat FormatOfName(std::string_view name);
-
-// The format an output of that name is written in: the extension decides. nullopt when no
-// extension names a format the program writes with its resolution (none, ".webp", ".gif"...),
-// so such an output fails instead of being written without its DPI.
-std::optional<ImageFormat> OutputFormatOfName(std::string_view name);
 
 // What a run needs, as the window holds it when the run starts (after the exchange from the
 // controls has validated the numbers and the folder).
@@ -50,8 +38,8 @@ struct BatchRequest {
 };
 
 // The output file name: the name after the last "/", its extension from the last "." replaced
-// by ".bmp", ".jpg", ".png" or ".tif", or unchanged for the source's own format. nullopt when a
-// replacement is needed and the name has no ".".
+// by the format's own (OutputExtension: ".bmp", ".jpg", ".png" or ".tif"), or unchanged for the
+// source's own format. nullopt when a replacement is needed and the name has no ".".
 std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFormat format);
 
 }  // namespace korvale

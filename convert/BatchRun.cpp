@@ -19,7 +19,6 @@
 #include "LinkWalk.h"
 #include "Plan.h"
 #include "ResolutionCopy.h"
-#include "ResolutionStamp.h"
 #include "Text.h"
 #include "TiffCropPaste.h"
 #include "WorkAhead.h"
@@ -253,9 +252,10 @@ ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
                                       static_cast<uint32_t>(image.cols),
                                       static_cast<uint32_t>(image.rows), dpi);
         }
-        if (format == ImageFormat::Png) {
+        if (format && EntryOf(*format).outputDpi == OutputDpi::Rebuild) {
             // Its resolution goes into the encoded bytes; an output without it is not written.
-            std::optional<std::vector<uint8_t>> stamped = WithResolution(outputPath, bytes, dpi);
+            std::optional<std::vector<uint8_t>> stamped =
+                EntryOf(*format).withResolution(bytes, dpi);
             if (!stamped) {
                 return ConvertResult::WriteFailed;
             }
@@ -288,13 +288,11 @@ bool WriteEncoded(AtomicFile& file, const std::string& outputPath,
     if (!file.Write(bytes.data(), bytes.size())) {
         return false;
     }
-    // The branch follows the output's name, not the temporary one; PNG and TIFF outputs have
+    // The format follows the output's name, not the temporary one; PNG and TIFF outputs have
     // their resolution in the encoded bytes already.
     const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
-    if (format == ImageFormat::Bmp) {
-        StampBmpResolution(file.temporaryPath(), dpi);
-    } else if (format == ImageFormat::Jpeg) {
-        StampJpegResolution(file.temporaryPath(), dpi);
+    if (format && EntryOf(*format).outputDpi == OutputDpi::Stamp) {
+        EntryOf(*format).stamp(file.temporaryPath(), dpi);
     }
     return true;
 }

@@ -103,20 +103,6 @@ int32_t PngOrientation(const std::string& path) {
     return orientation;
 }
 
-const char* EncoderExtension(ImageFormat format) {
-    switch (format) {
-        case ImageFormat::Bmp:
-            return ".bmp";
-        case ImageFormat::Png:
-            return ".png";
-        case ImageFormat::Tiff:
-            return ".tif";
-        case ImageFormat::Jpeg:
-            break;
-    }
-    return ".jpg";
-}
-
 // A target without pixels fails like the encoder would on it.
 ConvertResult ProblemResult(GeometryProblem problem) {
     return problem == GeometryProblem::BadAnchor ? ConvertResult::BadAnchor
@@ -198,7 +184,7 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
     try {
         // PNG and TIFF may carry alpha, which the flags of the other formats would drop.
         const ImageFormat format = FormatOfName(sourcePath);
-        const bool mayHaveAlpha = format == ImageFormat::Png || format == ImageFormat::Tiff;
+        const bool mayHaveAlpha = EntryOf(format).alpha;
         // OpenCV leaves libpng's messages on, so PNG is decoded here with the same settings.
         const PngDecodeResult png = format == ImageFormat::Png
                                         ? DecodePng(sourcePath, image, learned.lackedMemory)
@@ -251,24 +237,19 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
 }
 
 bool FitForOutput(cv::Mat& image, ImageFormat source, ImageFormat output, const Rgb& background) {
-    if (output == ImageFormat::Tiff) {
-        return true;
-    }
+    const ImageFormatEntry& to = EntryOf(output);
     try {
-        if (output == ImageFormat::Png) {
-            if (image.depth() != CV_8U && image.depth() != CV_16U) {
-                cv::Mat wide;
-                image.convertTo(wide, CV_16U, 257.0 / DepthScale(image.depth()));
-                image = wide;
-            }
-            return true;
-        }
-        if (image.depth() != CV_8U) {
+        // Outputs hold one byte a channel, one or two, or whatever the decoder gave.
+        if (to.widestChannel == 2 && image.depth() != CV_8U && image.depth() != CV_16U) {
+            cv::Mat wide;
+            image.convertTo(wide, CV_16U, 257.0 / DepthScale(image.depth()));
+            image = wide;
+        } else if (to.widestChannel == 1 && image.depth() != CV_8U) {
             cv::Mat narrow;
             image.convertTo(narrow, CV_8U, 1.0 / DepthScale(image.depth()));
             image = narrow;
         }
-        if (image.channels() == 4 && (source == ImageFormat::Png || source == ImageFormat::Tiff)) {
+        if (!to.alpha && image.channels() == 4 && EntryOf(source).alpha) {
             image = Flattened(image, background);
         }
     } catch (const cv::Exception&) {
@@ -367,10 +348,10 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
     if (!format) {
         return ConvertResult::WriteFailed;  // no format the program writes with its DPI
     }
-    if (*format == ImageFormat::Bmp || *format == ImageFormat::Tiff) {
+    if (EntryOf(*format).uncompressed) {
         try {
-            // Both are written uncompressed: with room for that, the encoder never grows the
-            // buffer by copying it.
+            // With room for the uncompressed image, the encoder never grows the buffer by
+            // copying it.
             bytes.clear();
             bytes.reserve(image.total() * image.elemSize() + kEncoderSlack);
         } catch (const std::bad_alloc&) {
@@ -397,14 +378,13 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
     try {
         cv::Mat narrow = image;
         // The encoder would only saturate deeper values.
-        if ((*format == ImageFormat::Bmp || *format == ImageFormat::Jpeg) &&
-            image.depth() != CV_8U) {
+        if (EntryOf(*format).widestChannel == 1 && image.depth() != CV_8U) {
             image.convertTo(narrow, CV_8U, 1.0 / DepthScale(image.depth()));
         }
         const PixelLayout pixel{static_cast<uint32_t>(narrow.channels()),
                                 static_cast<uint32_t>(narrow.elemSize1())};
         if (EncoderRefuses(*format, {narrow.cols, narrow.rows}, pixel) ||
-            !cv::imencode(EncoderExtension(*format), narrow, bytes, all)) {
+            !cv::imencode(OutputExtension(*format), narrow, bytes, all)) {
             return ConvertResult::WriteFailed;
         }
         if (*format == ImageFormat::Tiff && narrow.channels() == 4) {

@@ -153,47 +153,22 @@ std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFor
     if (dot == std::string::npos) {
         return std::nullopt;
     }
-    const char* extension = ".jpg";
+    ImageFormat output = ImageFormat::Jpeg;
     switch (format) {
         case SaveFormat::Bmp:
-            extension = ".bmp";
+            output = ImageFormat::Bmp;
             break;
         case SaveFormat::Png:
-            extension = ".png";
+            output = ImageFormat::Png;
             break;
         case SaveFormat::Tiff:
-            extension = ".tif";
+            output = ImageFormat::Tiff;
             break;
         case SaveFormat::Jpeg:
         case SaveFormat::SameAsSource:
             break;
     }
-    return name.substr(0, dot) + extension;
-}
-
-ImageFormat FormatOfName(std::string_view name) {
-    if (HasExtension(name, "bmp")) {
-        return ImageFormat::Bmp;
-    }
-    if (HasExtension(name, "png")) {
-        return ImageFormat::Png;
-    }
-    if (HasExtension(name, "tif") || HasExtension(name, "tiff")) {
-        return ImageFormat::Tiff;
-    }
-    return ImageFormat::Jpeg;
-}
-
-std::optional<ImageFormat> OutputFormatOfName(std::string_view name) {
-    name = FileNameOf(name);
-    // The JPEG names the encoder has always taken.
-    for (const char* jpeg : {"jpg", "jpeg", "jpe"}) {
-        if (HasExtension(name, jpeg)) {
-            return ImageFormat::Jpeg;
-        }
-    }
-    const ImageFormat format = FormatOfName(name);
-    return format == ImageFormat::Jpeg ? std::nullopt : std::optional(format);
+    return name.substr(0, dot) + OutputExtension(output);
 }
 
 PixelSize TargetOf(const BatchRequest& request, const FileEntry& entry) {

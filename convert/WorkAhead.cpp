@@ -93,11 +93,12 @@ struct PixelBytes {
     uint64_t output = 3;
 };
 
-// JPEG and BMP count three bytes a pixel either way; PNG and TIFF may be 16-bit, grey or with
-// alpha, as their header says (the largest pixel when it says nothing usable).
+// JPEG and BMP count three bytes a pixel either way; formats with alpha (PNG and TIFF) may be
+// 16-bit, grey or with alpha, as their header says (the largest pixel when it says nothing
+// usable).
 PixelBytes BytesPerPixel(const BatchRequest& request, const FileEntry& entry) {
     const ImageFormat format = FormatOfName(entry.path);
-    if (format != ImageFormat::Png && format != ImageFormat::Tiff) {
+    if (!EntryOf(format).alpha) {
         return {};
     }
     const PixelLayout decoded = ProbePixelLayout(entry.path).value_or(kLargestPixel);

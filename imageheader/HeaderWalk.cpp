@@ -1,4 +1,5 @@
-// PNG chunk and TIFF IFD0 walks: a few small reads, nothing past the fields of interest.
+// BMP header, PNG chunk and TIFF IFD0 walks: a few small reads, nothing past the fields of
+// interest.
 #include "HeaderWalk.h"
 
 #include <cstring>
@@ -20,6 +21,47 @@ uint32_t Be32(const uint8_t* p) {
 }
 
 }  // namespace
+
+std::optional<uint32_t> BmpLayout::Le16At(size_t offset) const {
+    if (offset + 2 > presentBytes) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(header[offset] | (header[offset + 1] << 8));
+}
+
+std::optional<uint32_t> BmpLayout::Le32At(size_t offset) const {
+    if (offset + 4 > presentBytes) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(header[offset]) |
+           (static_cast<uint32_t>(header[offset + 1]) << 8) |
+           (static_cast<uint32_t>(header[offset + 2]) << 16) |
+           (static_cast<uint32_t>(header[offset + 3]) << 24);
+}
+
+bool WalkBmp(ByteSource& source, BmpLayout& layout) {
+    layout = BmpLayout{};
+    constexpr size_t kRequired = 18;
+    if (!source.ReadAt(0, layout.header, kRequired) || layout.header[0] != 'B' ||
+        layout.header[1] != 'M') {
+        return false;
+    }
+    // The rest as far as the file goes: readers differ in the fields they need.
+    layout.presentBytes = kRequired;
+    if (source.ReadAt(kRequired, layout.header + kRequired, BmpLayout::kHeaderBytes - kRequired)) {
+        layout.presentBytes = BmpLayout::kHeaderBytes;
+    } else {
+        while (layout.presentBytes < BmpLayout::kHeaderBytes &&
+               source.ReadAt(layout.presentBytes, layout.header + layout.presentBytes, 1)) {
+            ++layout.presentBytes;
+        }
+        // A short read may have left bytes past the end.
+        std::memset(layout.header + layout.presentBytes, 0,
+                    BmpLayout::kHeaderBytes - layout.presentBytes);
+    }
+    layout.infoSize = *layout.Le32At(14);
+    return true;
+}
 
 bool WalkPng(ByteSource& source, PngLayout& layout) {
     layout = PngLayout{};

@@ -1,13 +1,31 @@
-// Walks over PNG chunks and TIFF IFD0: where the size and resolution fields are, shared by the
-// probe and the resolution edits.
+// Walks over the BMP header, PNG chunks and TIFF IFD0: where the size and resolution fields are,
+// shared by the probe, the pixel layout and the resolution edits.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "ByteSource.h"
 
 namespace korvale {
+
+// The fixed part of a BMP header: the file header and a 40-byte info header, 54 bytes.
+struct BmpLayout {
+    static constexpr size_t kHeaderBytes = 54;
+    // The leading bytes of the header that the file holds (18 or more); the rest are 0.
+    size_t presentBytes = 0;
+    uint8_t header[kHeaderBytes] = {};
+    uint32_t infoSize = 0;
+
+    // A little-endian field of the header, or nullopt when the file ends inside it.
+    std::optional<uint32_t> Le16At(size_t offset) const;
+    std::optional<uint32_t> Le32At(size_t offset) const;
+};
+
+// False unless the bytes start with "BM" and hold the info header's size (18 bytes in all).
+bool WalkBmp(ByteSource& source, BmpLayout& layout);
 
 struct PngLayout {
     uint32_t width = 0;
@@ -73,7 +91,7 @@ struct TiffLayout {
 // entry count, entries and next-IFD link, can be read whole. BigTIFF is refused.
 bool WalkTiff(ByteSource& source, TiffLayout& layout);
 
-// A PNG or TIFF file opened for reading, its header walked: Open is false when the file cannot
+// A BMP, PNG or TIFF file opened for reading, its header walked: Open is false when the file cannot
 // be opened or the walk fails. The source stays usable for reads the layout points to.
 template <typename Layout, bool (*Walk)(ByteSource&, Layout&)>
 class WalkedFile {
@@ -90,6 +108,7 @@ private:
     FileSource source_{file_};
     Layout layout_;
 };
+using WalkedBmp = WalkedFile<BmpLayout, WalkBmp>;
 using WalkedPng = WalkedFile<PngLayout, WalkPng>;
 using WalkedTiff = WalkedFile<TiffLayout, WalkTiff>;
 

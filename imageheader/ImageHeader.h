@@ -20,9 +20,12 @@ struct ImageHeaderInfo {
     }
 };
 
-// Picks the reader by extension, in any case: ".bmp" BMP, ".png" PNG, ".tif" and ".tiff" TIFF,
-// everything else JPEG. Swaps width and height for an Exif orientation of 5 or more.
+// Picks the reader of the format the name is read as (FormatOfName in ImageFormats.h): by
+// extension in any case, ".bmp" BMP, ".png" PNG, ".tif" and ".tiff" TIFF, everything else JPEG.
 std::optional<ImageHeaderInfo> ProbeImageHeader(const std::string& path);
+
+// ProbeJpegHeader's fields, width and height swapped for an Exif orientation of 5 or more.
+std::optional<ImageHeaderInfo> ProbeJpegImageHeader(const std::string& path);
 
 std::optional<ImageHeaderInfo> ProbeBmpHeader(const std::string& path);
 
@@ -63,6 +66,12 @@ struct PixelLayout {
 // transparency; 1 byte a channel up to 8 bits, else 2, 4 or 8. nullopt when the header does
 // not say (unreadable, or a layout no decoder here takes).
 std::optional<PixelLayout> ProbePixelLayout(const std::string& path);
+
+// The readers of each format, as ProbePixelLayout picks them.
+std::optional<PixelLayout> ProbeBmpPixel(const std::string& path);
+std::optional<PixelLayout> ProbeJpegPixel(const std::string& path);
+std::optional<PixelLayout> ProbePngPixel(const std::string& path);
+std::optional<PixelLayout> ProbeTiffPixel(const std::string& path);
 
 // Reads IFD0 of the TIFF structure that starts at the stream's position. May set
 // `orientation`; `exifDpi` is the horizontal resolution in dots per inch, or 0 when there is

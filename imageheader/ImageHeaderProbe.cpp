@@ -6,8 +6,8 @@
 
 #include "ByteFile.h"
 #include "HeaderWalk.h"
+#include "ImageFormats.h"
 #include "ImageHeader.h"
-#include "Text.h"
 #include "TiffTags.h"
 
 namespace korvale {
@@ -45,42 +45,28 @@ uint32_t BmpDpiFromPixelsPerMetre(int32_t pixelsPerMetre) {
 }
 
 std::optional<ImageHeaderInfo> ProbeBmpHeader(const std::string& path) {
-    ByteFile file;
-    if (!file.Open(path, ByteFile::Access::Read)) {
+    WalkedBmp walked;
+    if (!walked.Open(path)) {
         return std::nullopt;
     }
-    unsigned char fileHeader[14];
-    if (file.Read(fileHeader, sizeof fileHeader) != sizeof fileHeader || fileHeader[0] != 'B' ||
-        fileHeader[1] != 'M') {
-        return std::nullopt;
-    }
-    unsigned char sizeField[4];
-    if (file.Read(sizeField, sizeof sizeField) != sizeof sizeField) {
-        return std::nullopt;
-    }
-    const uint32_t infoSize = Le32(sizeField);
+    const BmpLayout& bmp = walked.layout();
     ImageHeaderInfo info;
-    if (infoSize == 12) {
-        unsigned char core[8];
-        if (file.Read(core, sizeof core) != sizeof core) {
+    if (bmp.infoSize == 12) {
+        // The core header: 16-bit width and height, planes and bit count.
+        if (bmp.presentBytes < 26) {
             return std::nullopt;
         }
-        info.width = Le16(core);
-        info.height = Le16(core + 2);
+        info.width = *bmp.Le16At(18);
+        info.height = *bmp.Le16At(20);
         return info;
     }
-    if (infoSize < 40) {
+    if (bmp.infoSize < 40 || bmp.presentBytes < BmpLayout::kHeaderBytes) {
         return std::nullopt;
     }
-    // The rest of the 40-byte info header; index 0 is file offset 18.
-    unsigned char rest[36];
-    if (file.Read(rest, sizeof rest) != sizeof rest) {
-        return std::nullopt;
-    }
-    const auto width = static_cast<int32_t>(Le32(rest));
-    const auto height = static_cast<int32_t>(Le32(rest + 4));
-    const uint32_t compression = Le32(rest + 12);
-    const auto pixelsPerMetre = static_cast<int32_t>(Le32(rest + 20));
+    const auto width = static_cast<int32_t>(*bmp.Le32At(18));
+    const auto height = static_cast<int32_t>(*bmp.Le32At(22));
+    const uint32_t compression = *bmp.Le32At(30);
+    const auto pixelsPerMetre = static_cast<int32_t>(*bmp.Le32At(38));
     if (compression != 0) {
         return std::nullopt;
     }
@@ -318,15 +304,10 @@ std::optional<ImageHeaderInfo> ProbeTiffHeader(const std::string& path) {
 }
 
 std::optional<ImageHeaderInfo> ProbeImageHeader(const std::string& path) {
-    if (HasExtension(path, "bmp")) {
-        return ProbeBmpHeader(path);
-    }
-    if (HasExtension(path, "png")) {
-        return ProbePngHeader(path);
-    }
-    if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
-        return ProbeTiffHeader(path);
-    }
+    return EntryOf(FormatOfName(path)).probe(path);
+}
+
+std::optional<ImageHeaderInfo> ProbeJpegImageHeader(const std::string& path) {
     ImageHeaderInfo info;
     int32_t orientation = 0;
     if (!ProbeJpegHeader(path, info.width, info.height, info.dpi, orientation)) {

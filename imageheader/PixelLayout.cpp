@@ -4,54 +4,52 @@
 #include "ByteFile.h"
 #include "ByteSource.h"
 #include "HeaderWalk.h"
+#include "ImageFormats.h"
 #include "ImageHeader.h"
-#include "Text.h"
 
 namespace korvale {
-namespace {
 
-uint32_t Le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-std::optional<PixelLayout> BmpPixel(const std::string& path) {
-    ByteFile file;
-    if (!file.Open(path, ByteFile::Access::Read)) {
+std::optional<PixelLayout> ProbeBmpPixel(const std::string& path) {
+    WalkedBmp walked;
+    if (!walked.Open(path)) {
         return std::nullopt;
     }
-    // File header, then the info header's size, width, height, planes, bit count, compression,
-    // image size, two densities and the palette's colour count.
-    uint8_t head[50];
-    if (file.Read(head, sizeof head) < 18 || head[0] != 'B' || head[1] != 'M') {
-        return std::nullopt;
-    }
-    const uint32_t infoSize = Le32(head + 14);
+    const BmpLayout& bmp = walked.layout();
     // A core header holds the bit count where the info header holds its planes, and palette
     // entries of three bytes; the entries lie between it and the pixels.
-    const bool core = infoSize == 12;
-    if (!core && (infoSize < 40 || Le32(head + 30) != 0)) {
-        return std::nullopt;  // as the probe: only uncompressed info headers are listed
+    const bool core = bmp.infoSize == 12;
+    if (!core) {
+        // A header that ends before the compression, or before the colour count a palette
+        // needs, says nothing about them.
+        const std::optional<uint32_t> compression = bmp.Le32At(30);
+        if (bmp.infoSize < 40 || !compression || *compression != 0) {
+            return std::nullopt;  // as the probe: only uncompressed info headers are listed
+        }
     }
-    const uint8_t* bitField = head + (core ? 24 : 28);
-    const uint32_t bits =
-        static_cast<uint32_t>(bitField[0]) | (static_cast<uint32_t>(bitField[1]) << 8);
-    if (bits > 8) {
+    const std::optional<uint32_t> bits = bmp.Le16At(core ? 24 : 28);
+    if (!bits) {
+        return std::nullopt;
+    }
+    if (*bits > 8) {
         return PixelLayout{3, 1};  // a fourth channel is dropped, as BMP sources always were
+    }
+    const std::optional<uint32_t> counted = core ? bmp.Le32At(10) : bmp.Le32At(46);
+    if (!counted) {
+        return std::nullopt;
     }
     // A palette of greys only decodes to one channel; entries the file lacks count as black.
     const uint32_t entrySize = core ? 3 : 4;
-    const uint32_t pixelsAt = Le32(head + 10);
-    const uint32_t used = core ? (pixelsAt > 26 ? (pixelsAt - 26) / 3 : 0) : Le32(head + 46);
-    const uint32_t entries = std::min<uint32_t>(core        ? std::min(used, 1u << bits)
-                                                : used == 0 ? 1u << bits
+    const uint32_t used = core ? (*counted > 26 ? (*counted - 26) / 3 : 0) : *counted;
+    const uint32_t entries = std::min<uint32_t>(core        ? std::min(used, 1u << *bits)
+                                                : used == 0 ? 1u << *bits
                                                             : used,
                                                 256);
-    uint8_t palette[256 * 4];
-    file.Seek(14 + static_cast<uint64_t>(infoSize));
-    const size_t got = file.Read(palette, entries * entrySize) / entrySize;
-    for (size_t i = 0; i < got; ++i) {
-        const uint8_t* entry = palette + entrySize * i;
+    const uint64_t palette = 14 + static_cast<uint64_t>(bmp.infoSize);
+    for (uint32_t i = 0; i < entries; ++i) {
+        uint8_t entry[4];
+        if (!walked.source().ReadAt(palette + uint64_t{entrySize} * i, entry, entrySize)) {
+            break;
+        }
         if (entry[0] != entry[1] || entry[1] != entry[2]) {
             return PixelLayout{3, 1};
         }
@@ -59,7 +57,7 @@ std::optional<PixelLayout> BmpPixel(const std::string& path) {
     return PixelLayout{1, 1};
 }
 
-std::optional<PixelLayout> JpegPixel(const std::string& path) {
+std::optional<PixelLayout> ProbeJpegPixel(const std::string& path) {
     uint32_t width = 0, height = 0, dpi = 0, components = 0;
     int32_t orientation = 0;
     if (!ProbeJpegHeader(path, width, height, dpi, orientation, &components) || components == 0) {
@@ -68,7 +66,7 @@ std::optional<PixelLayout> JpegPixel(const std::string& path) {
     return PixelLayout{components == 1 ? 1u : 3u, 1};
 }
 
-std::optional<PixelLayout> PngPixel(const std::string& path) {
+std::optional<PixelLayout> ProbePngPixel(const std::string& path) {
     WalkedPng walked;
     if (!walked.Open(path)) {
         return std::nullopt;
@@ -90,7 +88,7 @@ std::optional<PixelLayout> PngPixel(const std::string& path) {
     }
 }
 
-std::optional<PixelLayout> TiffPixel(const std::string& path) {
+std::optional<PixelLayout> ProbeTiffPixel(const std::string& path) {
     WalkedTiff walked;
     if (!walked.Open(path)) {
         return std::nullopt;
@@ -137,19 +135,8 @@ std::optional<PixelLayout> TiffPixel(const std::string& path) {
     return PixelLayout{samples == 1 ? 1u : samples <= 3 ? 3u : 4u, bytes};
 }
 
-}  // namespace
-
 std::optional<PixelLayout> ProbePixelLayout(const std::string& path) {
-    if (HasExtension(path, "bmp")) {
-        return BmpPixel(path);
-    }
-    if (HasExtension(path, "png")) {
-        return PngPixel(path);
-    }
-    if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
-        return TiffPixel(path);
-    }
-    return JpegPixel(path);
+    return EntryOf(FormatOfName(path)).pixel(path);
 }
 
 }  // namespace korvale

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <unordered_set>
+#include <utility>
 
 #include "HeaderWalk.h"
 #include "ResolutionStamp.h"
@@ -60,6 +61,20 @@ std::array<uint8_t, 8> Rational(const TiffLayout& tiff, uint32_t dpi) {
 }
 
 }  // namespace
+
+ResolutionEdit PlanBmpResolution(ByteSource& source, uint32_t dpi) {
+    BmpLayout bmp;
+    if (!WalkBmp(source, bmp) || bmp.infoSize < 40) {
+        return {};
+    }
+    const auto value = static_cast<uint32_t>(BmpPixelsPerMetre(dpi));
+    std::vector<uint8_t> fields(8);
+    for (size_t i = 0; i < 4; ++i) {
+        fields[i] = fields[i + 4] = static_cast<uint8_t>(value >> (8 * i));
+    }
+    // Past width, height, planes, bit count, compression and image size.
+    return {ResolutionEdit::Kind::InPlace, {{38, std::move(fields)}}};
+}
 
 ResolutionEdit PlanPngResolution(ByteSource& source, uint32_t dpi) {
     ResolutionEdit edit;

@@ -1,4 +1,4 @@
-// Setting the resolution of a PNG or TIFF: the few bytes to write in place where the fields
+// Setting the resolution of a BMP, PNG or TIFF: the few bytes to write in place where the fields
 // exist, or the whole file with them inserted. The same code serves files and bytes in memory.
 #pragma once
 
@@ -20,6 +20,11 @@ struct ResolutionEdit {
     Kind kind = Kind::None;
     std::vector<BytePatch> patches;  // InPlace only
 };
+
+// BMP: in place, both pixels-per-metre fields (BmpPixelsPerMetre(dpi)) in one patch, when the
+// info header has at least 40 bytes; None otherwise (a core header has no fields, and anything
+// else is not a BMP). The patch may reach past the end of a file cut short.
+ResolutionEdit PlanBmpResolution(ByteSource& source, uint32_t dpi);
 
 // PNG: in place when a 9-byte pHYs chunk comes before the image data (its data and CRC are
 // rewritten: unit 1, both axes BmpPixelsPerMetre(dpi)); Insert when there is none but an IDAT

@@ -11,8 +11,8 @@
 
 #include "AtomicFile.h"
 #include "ByteFile.h"
+#include "ImageFormats.h"
 #include "ResolutionEdit.h"
-#include "Text.h"
 
 namespace korvale {
 namespace {
@@ -105,7 +105,8 @@ StampOutcome StampByEdit(const std::string& path, uint32_t dpi, PlanEdit plan, R
             return errno != 0 ? SystemFailure() : Outcome(Kind::NotStamped);
         }
     }
-    const std::optional<std::vector<uint8_t>> rebuilt = rebuild(whole, dpi);
+    const std::optional<std::vector<uint8_t>> rebuilt =
+        rebuild ? rebuild(whole, dpi) : std::nullopt;
     if (!rebuilt) {
         return Outcome(Kind::NotStamped);
     }
@@ -136,32 +137,9 @@ int32_t BmpPixelsPerMetre(uint32_t dpi) {
 }
 
 StampOutcome StampBmpResolution(const std::string& path, uint32_t dpi) {
-    ByteFile file;
-    if (!file.Open(path, ByteFile::Access::Update)) {
-        return SystemFailure();
-    }
-    unsigned char fileHeader[14];
-    if (file.Read(fileHeader, sizeof fileHeader) != sizeof fileHeader || fileHeader[0] != 'B' ||
-        fileHeader[1] != 'M') {
-        return Outcome(Kind::NotStamped);
-    }
-    unsigned char sizeField[4];
-    if (file.Read(sizeField, sizeof sizeField) != sizeof sizeField) {
-        return Outcome(Kind::NotStamped);
-    }
-    const uint32_t infoSize = static_cast<uint32_t>(sizeField[0]) | (sizeField[1] << 8) |
-                              (sizeField[2] << 16) | (static_cast<uint32_t>(sizeField[3]) << 24);
-    if (infoSize < 40) {
-        return Outcome(Kind::NotStamped);
-    }
-    const auto value = static_cast<uint32_t>(BmpPixelsPerMetre(dpi));
-    unsigned char fields[8];
-    for (int i = 0; i < 4; ++i) {
-        fields[i] = fields[i + 4] = static_cast<unsigned char>(value >> (8 * i));
-    }
-    // Past width, height, planes, bit count, compression and image size. One write for both
-    // fields: a file that ends inside the second one is left unchanged, not stamped by half.
-    return PatchAt(file, file.Tell() + 20, fields, sizeof fields);
+    // Always in place: one write for both fields, so a file that ends inside the second one is
+    // left unchanged, not stamped by half.
+    return StampByEdit(path, dpi, PlanBmpResolution, nullptr);
 }
 
 StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi) {
@@ -236,16 +214,7 @@ StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi) {
 }
 
 StampOutcome StampResolution(const std::string& path, uint32_t dpi) {
-    if (HasExtension(path, "bmp")) {
-        return StampBmpResolution(path, dpi);
-    }
-    if (HasExtension(path, "png")) {
-        return StampPngResolution(path, dpi);
-    }
-    if (HasExtension(path, "tif") || HasExtension(path, "tiff")) {
-        return StampTiffResolution(path, dpi);
-    }
-    return StampJpegResolution(path, dpi);
+    return EntryOf(FormatOfName(path)).stamp(path, dpi);
 }
 
 }  // namespace korvale

@@ -19,10 +19,11 @@ struct StampOutcome {
     int error = 0;  // the system's error number when Failed
 };
 
-// Picks the branch by extension, in any case: ".bmp" BMP, ".png" PNG, ".tif" and ".tiff" TIFF,
-// everything else JPEG. Every failure leaves the file as it was. A file is opened only when it
-// is a regular file with a write permission bit: otherwise Failed with EISDIR for a folder,
-// ENXIO for another kind of entry and EACCES for a read-only file.
+// Picks the branch of the format the name is read as (FormatOfName in ImageFormats.h): by
+// extension in any case, ".bmp" BMP, ".png" PNG, ".tif" and ".tiff" TIFF, everything else JPEG.
+// Every failure leaves the file as it was. A file is opened only when it is a regular file with a
+// write permission bit: otherwise Failed with EISDIR for a folder, ENXIO for another kind of entry
+// and EACCES for a read-only file.
 StampOutcome StampResolution(const std::string& path, uint32_t dpi);
 
 // Writes both pixels-per-metre fields of a BMP with an info header of at least 40 bytes.

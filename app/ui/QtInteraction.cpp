@@ -8,16 +8,28 @@
 #include <QFileDialog>
 
 #include "BatchRun.h"
+#include "ImageFormats.h"
 #include "MessageBox.h"
 #include "OverwriteDialog.h"
 
 namespace korvale {
 
 QStringList ImageFileFilters() {
-    // The shown text stays as the user knows it; the patterns after it (hidden by
-    // HideNameFilterDetails) are what matches, case-insensitively.
-    return {QStringLiteral("Image Files (*.bmp;*.jpg;*.png;*.tif) "
-                           "(*.bmp *.jpg *.jpeg *.png *.tif *.tiff)"),
+    // The shown text names each format by its first extension, as the user knows it; the
+    // patterns after it (hidden by HideNameFilterDetails) are what matches, case-insensitively.
+    QStringList shown;
+    QStringList patterns;
+    for (const ImageFormatEntry& format : ImageFormats()) {
+        shown << QStringLiteral("*.") +
+                     QString::fromUtf8(format.extensions[0].data(), format.extensions[0].size());
+        for (size_t i = 0; i < format.offered; ++i) {
+            const std::string_view extension = format.extensions[i];
+            patterns << QStringLiteral("*.") +
+                            QString::fromUtf8(extension.data(), extension.size());
+        }
+    }
+    return {QStringLiteral("Image Files (") + shown.join(';') + QStringLiteral(") (") +
+                patterns.join(' ') + QStringLiteral(")"),
             QStringLiteral("All Files (*.*) (*)")};
 }
 

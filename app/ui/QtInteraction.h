@@ -32,8 +32,9 @@ private:
     QWidget* owner_;
 };
 
-// The Add dialog's filters: "Image Files (*.bmp;*.jpg;*.png;*.tif)" matching .bmp, .jpg, .jpeg,
-// .png, .tif and .tiff in any letter case, and "All Files (*.*)" matching every name.
+// The Add dialog's filters: "Image Files (*.bmp;*.jpg;*.png;*.tif)" matching the extensions the
+// format table offers (.bmp, .jpg, .jpeg, .png, .tif and .tiff) in any letter case, and
+// "All Files (*.*)" matching every name.
 QStringList ImageFileFilters();
 
 }  // namespace korvale

@@ -11,6 +11,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "BatchRun.h"
+#include "EncoderLimits.h"
 #include "Geometry.h"
 #include "ImageHeader.h"
 #include "PngTiffFiles.h"
@@ -522,6 +523,30 @@ TEST(OutputFormat, FollowsTheExtensionOfTheName) {
     EXPECT_EQ(OutputFileName("/in/scan.2021.TIFF", SaveFormat::Png), "scan.2021.png");
     EXPECT_EQ(OutputFileName("/in/shot.png", SaveFormat::Tiff), "shot.tif");
     EXPECT_EQ(OutputFileName("/in/README", SaveFormat::Tiff), std::nullopt);
+}
+
+// The plan and the memory bound count with OutputPixel; the run makes the pixel with
+// FitForOutput. They must agree for every pair of formats and every decoded pixel.
+TEST(OutputPixel, IsWhatFitForOutputMakes) {
+    const ImageFormat formats[] = {ImageFormat::Bmp, ImageFormat::Jpeg, ImageFormat::Png,
+                                   ImageFormat::Tiff};
+    const int types[] = {CV_8UC1,  CV_8UC3,  CV_8UC4,  CV_16UC1, CV_16UC3,
+                         CV_16UC4, CV_32FC1, CV_32FC3, CV_64FC4};
+    for (ImageFormat source : formats) {
+        for (ImageFormat output : formats) {
+            for (int type : types) {
+                SCOPED_TRACE(OutputExtension(source) + " to " + OutputExtension(output) + " type " +
+                             std::to_string(type));
+                cv::Mat image(3, 2, type, cv::Scalar::all(0.5));
+                const PixelLayout decoded{static_cast<uint32_t>(image.channels()),
+                                          static_cast<uint32_t>(image.elemSize1())};
+                ASSERT_TRUE(FitForOutput(image, source, output, Rgb{255, 255, 255}));
+                const PixelLayout made{static_cast<uint32_t>(image.channels()),
+                                       static_cast<uint32_t>(image.elemSize1())};
+                EXPECT_EQ(made, OutputPixel(decoded, source, output));
+            }
+        }
+    }
 }
 
 }  // namespace

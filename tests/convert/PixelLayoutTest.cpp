@@ -82,6 +82,37 @@ TEST(PixelLayout, HeaderSaysWhatTheDecoderHandsOver) {
     EXPECT_FALSE(ProbePixelLayout(dir.File("junk.png")).has_value());
 }
 
+// A BMP that ends inside its info header: the fields it lacks are not made up, so the layout
+// is only told where the bytes that decide it are in the file.
+TEST(PixelLayout, BmpCutShortSaysOnlyWhatItHolds) {
+    test::TempDir dir;
+    test::Bytes full = test::MakeBmp({});
+    full[28] = 8;                     // a palette image: the colour count at offset 46 decides
+    full.resize(54 + 4 * 256, 0x80);  // a palette of one grey
+    const struct {
+        size_t length;
+        uint16_t bits;
+        std::optional<PixelLayout> expected;
+    } cases[] = {
+        {20, 24, std::nullopt},
+        {33, 24, std::nullopt},
+        {34, 24, PixelLayout{3, 1}},
+        {40, 24, PixelLayout{3, 1}},
+        {40, 8, std::nullopt},
+        {49, 8, std::nullopt},
+        {54 + 4 * 256, 8, PixelLayout{1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.length) + " bytes, " + std::to_string(c.bits) + " bits");
+        test::Bytes bytes = full;
+        bytes[28] = static_cast<uint8_t>(c.bits);
+        bytes.resize(c.length);
+        const std::string path = dir.File("cut" + std::to_string(c.length) + ".bmp");
+        test::WriteFile(path, bytes);
+        EXPECT_EQ(ProbePixelLayout(path), c.expected);
+    }
+}
+
 TEST(PreparationBytes, CountsTheBytesOfEachPixelOfPngAndTiff) {
     test::TempDir dir;
     BatchRequest request;

@@ -13,6 +13,7 @@
 
 #include "ImageHeader.h"
 #include "PngTiffFiles.h"
+#include "ResolutionCopy.h"
 #include "ResolutionEdit.h"
 #include "ResolutionStamp.h"
 #include "TestFiles.h"
@@ -55,6 +56,53 @@ TEST(BmpPixelsPerMetre, RoundsHalfUpAndClampsToTheField) {
 TEST(BmpPixelsPerMetre, EveryTargetDpiReadsBackUnchanged) {
     for (uint32_t dpi = 0; dpi <= 10000; ++dpi) {
         ASSERT_EQ(BmpDpiFromPixelsPerMetre(BmpPixelsPerMetre(dpi)), dpi);
+    }
+}
+
+// A BMP cut short anywhere in its header: the probe, the pixel layout, the stamp and the copy
+// each read only the fields the bytes hold, and the fields are written whole or not at all.
+TEST(BmpCutShort, EveryReaderTakesOnlyWhatTheBytesHold) {
+    test::TempDir dir;
+    const Bytes info = test::MakeBmp({});  // 64 x 48, 24 bits, 3780 pixels per metre
+    test::BmpSpec coreSpec;
+    coreSpec.infoSize = 12;
+    const Bytes core = test::MakeBmp(coreSpec);
+    const uint8_t stamped300[8] = {0x23, 0x2E, 0, 0, 0x23, 0x2E, 0, 0};  // 11811 twice
+    for (const Bytes* whole : {&info, &core}) {
+        const bool isCore = whole == &core;
+        for (size_t length : {0, 17, 18, 25, 26, 33, 34, 45, 46, 49, 50, 53, 54}) {
+            if (length > whole->size()) {
+                continue;
+            }
+            SCOPED_TRACE((isCore ? "core header, " : "info header, ") + std::to_string(length));
+            const Bytes bytes(whole->begin(), whole->begin() + static_cast<long>(length));
+            const std::string path =
+                dir.File(std::to_string(length) + (isCore ? "c" : "i") + ".bmp");
+            test::WriteFile(path, bytes);
+            const bool bmp = length >= 18;
+
+            const std::optional<ImageHeaderInfo> probed = ProbeImageHeader(path);
+            EXPECT_EQ(probed.has_value(), length >= (isCore ? 26u : 54u));
+            if (probed) {
+                EXPECT_EQ(*probed, (ImageHeaderInfo{64, 48, isCore ? 0u : 96u}));
+            }
+            const std::optional<PixelLayout> pixel = ProbePixelLayout(path);
+            EXPECT_EQ(
+                pixel,
+                // A core header keeps its colours; its bit count ends at byte 26.
+                length >= (isCore ? 26u : 34u) ? std::optional(PixelLayout{3, 1}) : std::nullopt);
+
+            const bool fieldsFit = !isCore && length >= 46;
+            Bytes expected = bytes;
+            if (fieldsFit) {
+                std::copy(std::begin(stamped300), std::end(stamped300), expected.begin() + 38);
+            }
+            const std::optional<Bytes> copy = WithResolution(path, bytes, 300);
+            EXPECT_EQ(copy, bmp ? std::optional(expected) : std::nullopt);
+            EXPECT_EQ(StampResolution(path, 300).kind,
+                      fieldsFit ? StampOutcome::Kind::Stamped : StampOutcome::Kind::NotStamped);
+            EXPECT_EQ(test::ReadFile(path), expected);
+        }
     }
 }
 

@@ -18,9 +18,9 @@ std::optional<ByteBuffer> BmpWithResolution(const ByteBuffer& bmp, uint32_t dpi)
 // orientation and everything else stay. nullopt when the bytes are not a JPEG.
 std::optional<ByteBuffer> JpegWithResolution(const ByteBuffer& jpeg, uint32_t dpi);
 
-// By the extension of `name`, as the stamp picks its branch: ".bmp" in any case for BMP, ".png"
-// PNG (its pHYs chunk), ".tif" and ".tiff" TIFF (the resolution tags of IFD0), everything else
-// JPEG.
+// By the format `name` is read as, as the stamp picks its branch: ".bmp" in any case for BMP,
+// ".png" PNG (its pHYs chunk), ".tif" and ".tiff" TIFF (the resolution tags of IFD0), everything
+// else JPEG.
 std::optional<ByteBuffer> WithResolution(const std::string& name, const ByteBuffer& bytes,
                                          uint32_t dpi);
 

@@ -5,25 +5,25 @@
 #include <cstring>
 
 #include "ExifEdit.h"
+#include "HeaderWalk.h"
+#include "ImageFormats.h"
 #include "ResolutionEdit.h"
 #include "ResolutionStamp.h"
-#include "Text.h"
 
 namespace korvale {
 
 std::optional<ByteBuffer> BmpWithResolution(const ByteBuffer& bmp, uint32_t dpi) {
-    if (bmp.size() < 18 || bmp[0] != 'B' || bmp[1] != 'M') {
+    MemorySource source(bmp);
+    BmpLayout layout;
+    if (!WalkBmp(source, layout)) {
         return std::nullopt;
     }
     ByteBuffer out = bmp;
-    const uint32_t infoSize = static_cast<uint32_t>(bmp[14]) | (bmp[15] << 8) | (bmp[16] << 16) |
-                              (static_cast<uint32_t>(bmp[17]) << 24);
-    if (infoSize >= 40 && bmp.size() >= 46) {
-        const auto value = static_cast<uint32_t>(BmpPixelsPerMetre(dpi));
-        for (size_t field : {38, 42}) {
-            for (size_t i = 0; i < 4; ++i) {
-                out[field + i] = static_cast<uint8_t>(value >> (8 * i));
-            }
+    // The fields are written only when the bytes hold both of them.
+    for (const BytePatch& patch : PlanBmpResolution(source, dpi).patches) {
+        if (patch.offset <= out.size() && patch.bytes.size() <= out.size() - patch.offset) {
+            std::copy(patch.bytes.begin(), patch.bytes.end(),
+                      out.begin() + static_cast<std::ptrdiff_t>(patch.offset));
         }
     }
     return out;
@@ -65,16 +65,7 @@ std::optional<ByteBuffer> JpegWithResolution(const ByteBuffer& jpeg, uint32_t dp
 
 std::optional<ByteBuffer> WithResolution(const std::string& name, const ByteBuffer& bytes,
                                          uint32_t dpi) {
-    if (HasExtension(name, "bmp")) {
-        return BmpWithResolution(bytes, dpi);
-    }
-    if (HasExtension(name, "png")) {
-        return PngWithResolution(bytes, dpi);
-    }
-    if (HasExtension(name, "tif") || HasExtension(name, "tiff")) {
-        return TiffWithResolution(bytes, dpi);
-    }
-    return JpegWithResolution(bytes, dpi);
+    return EntryOf(FormatOfName(name)).withResolution(bytes, dpi);
 }
 
 }  // namespace korvale

@@ -1,0 +1,148 @@
+// The format table, and the lookups by name that everything else goes through.
+#include "ImageFormats.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "ResolutionCopy.h"
+#include "ResolutionEdit.h"
+#include "Text.h"
+
+namespace korvale {
+namespace {
+
+// OpenCV 4.6's BMP writer: rows padded to four bytes, and one channel brings a 256-colour grey
+// palette.
+uint64_t BmpFileBytes(uint64_t width, uint64_t height, PixelLayout pixel) {
+    const uint64_t row = (width * pixel.channels + 3) & ~uint64_t{3};
+    const uint64_t header = 14 + 40 + (pixel.channels == 1 ? 1024 : 0);
+    return row * height + header;
+}
+
+// The encoder puts as many rows into a strip as fit in 8 KiB, at least one.
+constexpr uint64_t kTiffStripBytes = 8192;
+// The tags, the alpha marking and the resolution.
+constexpr uint64_t kTiffRoom = 64 * 1024;
+
+// Classic uncompressed TIFF: header, pixels, and an offset and a byte count for each strip.
+uint64_t TiffFileBytes(uint64_t width, uint64_t height, PixelLayout pixel) {
+    const uint64_t row = width * pixel.bytes();
+    const uint64_t rowsPerStrip = std::max<uint64_t>(1, kTiffStripBytes / row);
+    const uint64_t strips = (height + rowsPerStrip - 1) / rowsPerStrip;
+    return 8 + row * height + 8 * strips + kTiffRoom;
+}
+
+ImageFormatEntry Bmp() {
+    ImageFormatEntry bmp{};
+    bmp.format = ImageFormat::Bmp;
+    bmp.extensions = {"bmp"};
+    bmp.offered = 1;
+    bmp.probe = ProbeBmpHeader;
+    bmp.pixel = ProbeBmpPixel;
+    bmp.stamp = StampBmpResolution;
+    bmp.withResolution = BmpWithResolution;
+    bmp.outputDpi = OutputDpi::Stamp;
+    bmp.alpha = false;
+    bmp.widestChannel = 1;
+    bmp.uncompressed = true;
+    bmp.maxFileBytes = 0x7FFFFFFF;  // the writer's signed size field
+    bmp.fileBytes = BmpFileBytes;
+    return bmp;
+}
+
+ImageFormatEntry Jpeg() {
+    ImageFormatEntry jpeg{};
+    jpeg.format = ImageFormat::Jpeg;
+    // The file dialog has never offered ".jpe"; outputs have always been written with it.
+    jpeg.extensions = {"jpg", "jpeg", "jpe"};
+    jpeg.offered = 2;
+    jpeg.probe = ProbeJpegImageHeader;
+    jpeg.pixel = ProbeJpegPixel;
+    jpeg.stamp = StampJpegResolution;
+    jpeg.withResolution = JpegWithResolution;
+    jpeg.outputDpi = OutputDpi::Stamp;
+    jpeg.alpha = false;
+    jpeg.widestChannel = 1;
+    jpeg.maxSide = 65500;  // libjpeg's
+    return jpeg;
+}
+
+ImageFormatEntry Png() {
+    ImageFormatEntry png{};
+    png.format = ImageFormat::Png;
+    png.extensions = {"png"};
+    png.offered = 1;
+    png.probe = ProbePngHeader;
+    png.pixel = ProbePngPixel;
+    png.stamp = StampPngResolution;
+    png.withResolution = PngWithResolution;
+    png.outputDpi = OutputDpi::Rebuild;
+    png.alpha = true;
+    png.widestChannel = 2;
+    png.maxSide = 1000000;  // libpng's
+    return png;
+}
+
+ImageFormatEntry Tiff() {
+    ImageFormatEntry tiff{};
+    tiff.format = ImageFormat::Tiff;
+    tiff.extensions = {"tif", "tiff"};
+    tiff.offered = 2;
+    tiff.probe = ProbeTiffHeader;
+    tiff.pixel = ProbeTiffPixel;
+    tiff.stamp = StampTiffResolution;
+    tiff.withResolution = TiffWithResolution;
+    tiff.outputDpi = OutputDpi::Encoder;
+    tiff.alpha = true;
+    tiff.widestChannel = 8;  // every depth the decoders give
+    tiff.uncompressed = true;
+    tiff.maxFileBytes = 0xFFFFFFFF;  // classic TIFF's 32-bit offsets
+    tiff.fileBytes = TiffFileBytes;
+    return tiff;
+}
+
+}  // namespace
+
+const std::vector<ImageFormatEntry>& ImageFormats() {
+    static const std::vector<ImageFormatEntry> formats = {Bmp(), Jpeg(), Png(), Tiff()};
+    return formats;
+}
+
+const ImageFormatEntry& EntryOf(ImageFormat format) {
+    for (const ImageFormatEntry& entry : ImageFormats()) {
+        if (entry.format == format) {
+            return entry;
+        }
+    }
+    std::abort();  // every format has its entry (the format tests check it)
+}
+
+std::optional<ImageFormat> FormatOfExtension(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view extension = name.substr(dot + 1);
+    for (const ImageFormatEntry& entry : ImageFormats()) {
+        for (std::string_view known : entry.extensions) {
+            if (!known.empty() && EqualsIgnoreAsciiCase(extension, known)) {
+                return entry.format;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+ImageFormat FormatOfName(std::string_view name) {
+    return FormatOfExtension(name).value_or(ImageFormat::Jpeg);
+}
+
+std::optional<ImageFormat> OutputFormatOfName(std::string_view name) {
+    return FormatOfExtension(name);
+}
+
+std::string OutputExtension(ImageFormat format) {
+    return "." + std::string(EntryOf(format).extensions[0]);
+}
+
+}  // namespace korvale
