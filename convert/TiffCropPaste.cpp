@@ -15,27 +15,15 @@
 #include "EncoderLimits.h"
 #include "Geometry.h"
 #include "TiffEncode.h"
+#include "TiffOpen.h"
 
 namespace korvale {
 namespace {
 
-// The decoder reports its own complaints; this reader only asks whether it handles the file.
-int Quiet(TIFF*, void*, const char*, const char*, va_list) {
-    return 1;
-}
-
-struct TiffCloser {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-
-struct OptionsFree {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
-
 // The source, opened once: libtiff's handle owns the file descriptor that the rows are read
 // from. Row r is `rowBytes` bytes at strips[r / rowsPerStrip] + (r % rowsPerStrip) * rowBytes.
 struct SourceRows {
-    std::unique_ptr<TIFF, TiffCloser> tiff;
+    TiffHandle tiff;
     int fd = -1;
     int width = 0;
     int height = 0;
@@ -52,24 +40,9 @@ bool Field(TIFF* t, uint32_t tag, T& value) {
 
 // The layout when the file is a regular file this path handles, every row inside it.
 std::optional<SourceRows> PlainRows(const std::string& path) {
-    // O_NONBLOCK keeps a named pipe from blocking the open; only regular files go on.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    struct stat status {};
-    std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !options) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    const uint64_t fileSize = static_cast<uint64_t>(status.st_size);
-    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Quiet, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Quiet, nullptr);
-    // "m": read, never map. Once open, libtiff closes the descriptor; a failed open leaves it.
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFFdOpenExt(fd, path.c_str(), "rm", options.get()));
+    uint64_t fileSize = 0;
+    TiffHandle tiff = OpenQuietTiff(path, &fileSize);
     if (!tiff) {
-        ::close(fd);
         return std::nullopt;
     }
     TIFF* t = tiff.get();
@@ -107,7 +80,7 @@ std::optional<SourceRows> PlainRows(const std::string& path) {
         return std::nullopt;
     }
     SourceRows rows;
-    rows.fd = fd;
+    rows.fd = TIFFFileno(tiff.get());
     rows.width = static_cast<int>(width);
     rows.height = static_cast<int>(height);
     rows.channels = channels;

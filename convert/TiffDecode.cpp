@@ -18,21 +18,10 @@
 #include <vector>
 
 #include "JpegDecode.h"
+#include "TiffOpen.h"
 
 namespace korvale {
 namespace {
-
-int Quiet(TIFF*, void*, const char*, const char*, va_list) {
-    return 1;
-}
-
-struct TiffCloser {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-
-struct OptionsFree {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
 
 // How the file's samples become the image's.
 enum class Layout {
@@ -311,23 +300,8 @@ bool DecodePlanes(TIFF* tiff, const Fields& f, cv::Mat& image) {
 
 TiffDecodeResult DecodeTiff(const std::string& path, cv::Mat& image, bool& lackedMemory) {
     lackedMemory = false;
-    // O_NONBLOCK keeps a named pipe from blocking the open; only regular files go on.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return TiffDecodeResult::NotHandled;
-    }
-    struct stat status {};
-    std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !options) {
-        ::close(fd);
-        return TiffDecodeResult::NotHandled;
-    }
-    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Quiet, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Quiet, nullptr);
-    // "m": read, never map. Once open, libtiff closes the descriptor; a failed open leaves it.
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFFdOpenExt(fd, path.c_str(), "rm", options.get()));
+    TiffHandle tiff = OpenQuietTiff(path);
     if (!tiff) {
-        ::close(fd);
         return TiffDecodeResult::NotHandled;
     }
     TIFF* t = tiff.get();

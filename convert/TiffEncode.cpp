@@ -10,6 +10,7 @@
 
 #include "ByteSource.h"
 #include "ResolutionEdit.h"
+#include "TiffOpen.h"
 
 namespace korvale {
 namespace {
@@ -78,10 +79,6 @@ int MapProc(thandle_t, void**, toff_t*) {
 
 void UnmapProc(thandle_t, void*, toff_t) {}
 
-struct TiffCloser {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-
 // Strips of about this many bytes: few enough offsets, small enough to stay in the cache.
 constexpr size_t kStripBytes = 256 * 1024;
 
@@ -105,9 +102,8 @@ bool EncodeTiffRows(const TiffShape& shape, std::optional<uint32_t> dpi, int com
     bytes.clear();
     Sink sink{&bytes};
     // Little-endian whatever the host; libtiff swaps 16-bit samples where it must.
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFClientOpen("output", "wl", &sink, ReadProc,
-                                                          WriteProc, SeekProc, CloseProc, SizeProc,
-                                                          MapProc, UnmapProc));
+    TiffHandle tiff(TIFFClientOpen("output", "wl", &sink, ReadProc, WriteProc, SeekProc, CloseProc,
+                                   SizeProc, MapProc, UnmapProc));
     if (!tiff) {
         return false;
     }
