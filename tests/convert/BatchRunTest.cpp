@@ -15,6 +15,7 @@
 #include "BatchRun.h"
 #include "ImageHeader.h"
 #include "RecordingInteraction.h"
+#include "RefusedLook.h"
 #include "TestFiles.h"
 
 namespace korvale {
@@ -433,23 +434,6 @@ TEST_F(BatchRunTest, WriteFailuresEndTheRun) {
     EXPECT_EQ(OutputFolderEntries(), std::vector<std::string>{"a.jpg"});
 }
 
-// Fails the look at one output name, as the kernel's link rule does for a planted link.
-class RefusedLook : public FileCalls {
-public:
-    explicit RefusedLook(std::string name) : name_(std::move(name)) { SetFileCalls(this); }
-    ~RefusedLook() override { SetFileCalls(nullptr); }
-    int Stat(int folder, const std::string& name, struct stat* info) override {
-        if (name == name_) {
-            errno = EACCES;
-            return -1;
-        }
-        return FileCalls::Stat(folder, name, info);
-    }
-
-private:
-    std::string name_;
-};
-
 TEST_F(BatchRunTest, AnOutputThatCannotBeLookedAtIsAskedAboutAndNeverReplaced) {
     AddJpeg("a.jpg");
     AddJpeg("b.jpg");
@@ -472,7 +456,7 @@ TEST_F(BatchRunTest, AnOutputThatCannotBeLookedAtIsAskedAboutAndNeverReplaced) {
         std::filesystem::remove(Out("b.bmp"));
         ui_ = test::RecordingInteraction();
         ui_.overwriteAnswers.assign(c.answers.begin(), c.answers.end());
-        const RefusedLook refused("a.bmp");
+        const test::RefusedLook refused("a.bmp");
         EXPECT_EQ(Run(), c.end) << c.name;
         EXPECT_EQ(ui_.asked, std::vector<std::string>{Out("a.bmp")}) << c.name;
         EXPECT_EQ(ui_.MessageTexts(), c.messages) << c.name;

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "AtomicFile.h"
+#include "RefusedLook.h"
 #include "TestFiles.h"
 
 namespace korvale {
@@ -133,27 +134,10 @@ TEST(LinkSafety, PlantedLinksAlongTheWayAreNotFollowedEither) {
     EXPECT_EQ(Text(dir.File("home/sub/secret")), "secret");
 }
 
-// Makes the look at one name fail as the kernel's own link rule makes it fail.
-class RefusedLook : public FileCalls {
-public:
-    explicit RefusedLook(std::string name) : name_(std::move(name)) { SetFileCalls(this); }
-    ~RefusedLook() override { SetFileCalls(nullptr); }
-    int Stat(int folder, const std::string& name, struct stat* info) override {
-        if (name == name_) {
-            errno = EACCES;
-            return -1;
-        }
-        return FileCalls::Stat(folder, name, info);
-    }
-
-private:
-    std::string name_;
-};
-
 TEST(LinkSafety, ALookThatFailsIsNeverTakenForNothingThere) {
     test::TempDir dir;
     Put(dir.File("a.jpg"), "old");
-    RefusedLook refused("a.jpg");
+    test::RefusedLook refused("a.jpg");
     const ExistingEntry entry = LookAtOutput(dir.File("a.jpg"));
     EXPECT_EQ(entry.kind, ExistingEntry::Kind::Unknown);
     EXPECT_EQ(entry.error.code, EACCES);
