@@ -37,16 +37,14 @@ struct EntryKeyHash {
     }
 };
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+// The folder of a path, "./" for a bare name, so that it can be opened.
+std::string FolderToOpen(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    return folder.empty() ? std::string("./") : folder;
 }
 
-std::string Folded(std::string name) {
-    for (char& c : name) {
-        c = AsciiToLower(c);
-    }
-    return name;
+std::string Folded(const std::string& name) {
+    return FoldedAscii(name);
 }
 
 // File systems that take "A.jpg" and "a.jpg" for one name: FAT, exFAT and SMB shares, and
@@ -90,7 +88,7 @@ public:
     // The entry an output path names, and whether something is there now.
     std::optional<EntryKey> OutputKey(const std::string& path, bool& exists) {
         exists = false;
-        const std::string folderPath = FolderOf(path);
+        const std::string folderPath = FolderToOpen(path);
         Folder& folder = FolderAt(folderPath);
         if (!folder.opened) {
             return std::nullopt;
@@ -105,7 +103,7 @@ public:
     // The entry a listed source path names (it exists: it was probed). A folder of many
     // sources is listed once rather than looked at name by name.
     std::optional<EntryKey> SourceKey(const std::string& path, bool list) {
-        Folder& folder = FolderAt(FolderOf(path));
+        Folder& folder = FolderAt(FolderToOpen(path));
         if (!folder.opened) {
             return std::nullopt;
         }
@@ -238,13 +236,13 @@ OutputOverlaps FindOverlaps(const FileList& list, const std::vector<std::string>
     if (!replacing.empty()) {
         std::unordered_map<std::string, size_t> perFolder;
         for (const FileEntry& entry : list) {
-            ++perFolder[FolderOf(entry.path)];
+            ++perFolder[FolderToOpen(entry.path)];
         }
         constexpr size_t kListedFrom = 16;
         for (size_t k = 0; k < list.size(); ++k) {
             const std::string& path = list[k].path;
             const std::optional<EntryKey> key =
-                resolver.SourceKey(path, perFolder[FolderOf(path)] >= kListedFrom);
+                resolver.SourceKey(path, perFolder[FolderToOpen(path)] >= kListedFrom);
             const auto found = key ? replacing.find(*key) : replacing.end();
             if (found == replacing.end()) {
                 continue;

@@ -76,12 +76,7 @@ public:
     }
 
 private:
-    static std::string Folded(std::string name) {
-        for (char& c : name) {
-            c = AsciiToLower(c);
-        }
-        return name;
-    }
+    static std::string Folded(const std::string& name) { return FoldedAscii(name); }
 
     bool read_ = false;
     std::unordered_map<std::string, unsigned char> entries_;

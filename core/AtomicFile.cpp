@@ -53,11 +53,6 @@ void ReleaseInHand(int& slot) {
     }
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // A device or file system that cannot flush this kind of file has nothing to flush.
 bool Flushed(int result) {
     return result == 0 || errno == EINVAL || errno == ENOTSUP;

@@ -15,11 +15,6 @@ namespace {
 
 constexpr int kMaxLinkHops = 40;
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // A sticky folder that others may write into: anyone there may plant a link by any name.
 bool Shared(const struct stat& folder) {
     return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;

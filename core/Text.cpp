@@ -95,6 +95,19 @@ std::string_view FileNameOf(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+std::string FolderOf(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string FoldedAscii(std::string_view text) {
+    std::string folded(text);
+    for (char& c : folded) {
+        c = AsciiToLower(c);
+    }
+    return folded;
+}
+
 bool HasExtension(std::string_view path, std::string_view extension) {
     const size_t dot = path.rfind('.');
     return dot != std::string_view::npos && EqualsIgnoreAsciiCase(path.substr(dot + 1), extension);

@@ -29,6 +29,10 @@ int CompareIgnoreAsciiCase(std::string_view a, std::string_view b);
 
 // The part after the last "/" (the whole text when there is none).
 std::string_view FileNameOf(std::string_view path);
+// The part up to and including the last "/" (empty when there is none).
+std::string FolderOf(std::string_view path);
+// ASCII letters folded to lower case, as file systems that ignore case compare names.
+std::string FoldedAscii(std::string_view text);
 
 // A name with its backslashes, tabs and line ends escaped ("\\", "\t", "\n", "\r"), so that
 // it stays on one line of a message or a tab-separated listing.
