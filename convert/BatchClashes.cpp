@@ -266,21 +266,17 @@ OutputOverlaps FindOverlaps(const FileList& list, const std::vector<std::string>
     return overlaps;
 }
 
-std::vector<std::string> OutputPaths(const BatchRequest& request, const FileList& list) {
-    std::string folder = request.outputFolder;
-    if (!folder.empty() && folder.back() != '/') {
-        folder += '/';
-    }
-    // DPI only keeps each file's own name and format.
-    const SaveFormat format =
-        request.method == BatchMethod::DpiOnly ? SaveFormat::SameAsSource : request.saveFormat;
+std::vector<std::string> OutputPaths(const std::vector<OutputJob>& jobs) {
     std::vector<std::string> paths;
-    paths.reserve(list.size());
-    for (const FileEntry& entry : list) {
-        const std::optional<std::string> name = OutputFileName(entry.path, format);
-        paths.push_back(name && !folder.empty() ? folder + *name : std::string());
+    paths.reserve(jobs.size());
+    for (const OutputJob& job : jobs) {
+        paths.push_back(job.outputPath);
     }
     return paths;
+}
+
+std::vector<std::string> OutputPaths(const BatchRequest& request, const FileList& list) {
+    return OutputPaths(OutputJobs(request, list));
 }
 
 std::string ClashDetail(const std::vector<BatchClash>& clashes, const FileList& list,

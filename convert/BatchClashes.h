@@ -10,6 +10,7 @@
 
 #include "BatchRequest.h"
 #include "FileList.h"
+#include "OutputJob.h"
 
 namespace korvale {
 
@@ -35,6 +36,7 @@ OutputOverlaps FindOverlaps(const FileList& list, const std::vector<std::string>
 
 // The output path of every listed file as the run names it; empty where the name has no
 // extension to replace.
+std::vector<std::string> OutputPaths(const std::vector<OutputJob>& jobs);
 std::vector<std::string> OutputPaths(const BatchRequest& request, const FileList& list);
 
 // The run's refusal: a title and, as detail, at most ten clashes and a count of the rest.

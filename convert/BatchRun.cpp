@@ -13,14 +13,11 @@
 #include <opencv2/imgproc.hpp>
 #include <set>
 
-#include "AtomicFile.h"
 #include "BatchClashes.h"
-#include "EncoderLimits.h"
 #include "LinkWalk.h"
-#include "Plan.h"
-#include "ResolutionCopy.h"
+#include "OutputJob.h"
+#include "OutputWriter.h"
 #include "Text.h"
-#include "TiffCropPaste.h"
 #include "WorkAhead.h"
 
 namespace korvale {
@@ -81,20 +78,6 @@ bool IsExistingNonDirectory(const ExistingEntry& entry) {
     return entry.kind == ExistingEntry::Kind::File || entry.kind == ExistingEntry::Kind::Unknown;
 }
 
-// The result of an output file's write; a name taken meanwhile is no failure but left to the
-// caller, which asks about it.
-ConvertResult Written(AtomicFile& file, bool written, FileError* error, bool* taken) {
-    if (!written && file.takenMeanwhile() && taken != nullptr) {
-        file.Discard();
-        *taken = true;
-        return ConvertResult::Ok;
-    }
-    if (!written && error != nullptr) {
-        *error = file.error();
-    }
-    return written ? ConvertResult::Ok : ConvertResult::WriteFailed;
-}
-
 // During a run the images themselves are spread over the cores; OpenCV's own threads would
 // only compete with them, at a cost of about a third more work for a Lanczos scaling.
 class SingleThreadedOpenCv {
@@ -134,212 +117,7 @@ std::string FailureDetailOf(ConvertResult result, const std::string& sourcePath,
     return {};
 }
 
-// The whole file; nullopt when it cannot be read.
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    struct stat info;
-    std::vector<uint8_t> bytes;
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    if (ok) {
-        bytes.resize(static_cast<size_t>(info.st_size));
-        size_t got = 0;
-        while (ok && got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            ok = n > 0;
-            got += ok ? static_cast<size_t>(n) : 0;
-        }
-    }
-    ::close(fd);
-    return ok ? std::optional(std::move(bytes)) : std::nullopt;
-}
-
 }  // namespace
-
-int InterpolationFlag(int choice) {
-    static constexpr int kFlags[] = {cv::INTER_NEAREST, cv::INTER_AREA, cv::INTER_LINEAR,
-                                     cv::INTER_CUBIC, cv::INTER_LANCZOS4};
-    return choice >= 0 && choice < 5 ? kFlags[choice] : -1;
-}
-
-// The output made straight from the source's bytes, where that is done (TiffCropPaste.h).
-std::optional<PreparedImage> PrepareStreamed(const BatchRequest& request, const FileEntry& entry,
-                                             std::optional<ImageFormat> output) {
-    if (request.method != BatchMethod::CropPaste || output != ImageFormat::Tiff ||
-        FormatOfName(entry.path) != ImageFormat::Tiff) {
-        return std::nullopt;
-    }
-    auto encoded = std::make_shared<std::vector<unsigned char>>();
-    const uint32_t dpi = OutputDpi(request, entry);
-    const std::optional<ConvertResult> result = CropPasteTiffToTiff(
-        entry.path, TargetOf(request, entry), request.anchor, request.margin, dpi, *encoded);
-    if (!result) {
-        return std::nullopt;
-    }
-    PreparedImage prepared{*result, {}};
-    if (*result == ConvertResult::Ok) {
-        prepared.encoded = std::move(encoded);
-    }
-    return prepared;
-}
-
-PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry) {
-    try {
-        // The output's format decides its depth and alpha; a name that has none is left to fail
-        // at the encoder, as before.
-        const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
-        const std::optional<ImageFormat> output =
-            name ? OutputFormatOfName(*name) : std::optional<ImageFormat>();
-        if (std::optional<PreparedImage> streamed = PrepareStreamed(request, entry, output)) {
-            return std::move(*streamed);
-        }
-        cv::Mat source;
-        DecodeNotes notes;
-        if (!DecodeImage(entry.path, source, &notes)) {
-            return {ConvertResult::ReadFailed, {}, notes.lackedMemory, false};
-        }
-        if (output && !FitForOutput(source, FormatOfName(entry.path), *output, request.margin)) {
-            return {ConvertResult::ReadFailed, {}, true, false};
-        }
-        const PixelSize target = TargetOf(request, entry);
-        // An output its encoder would refuse is not made at all: it fails as its write would,
-        // before its pixels take memory. A bad anchor is left to the geometry, which says it
-        // first wherever margins or cuts arise.
-        const PixelLayout pixel{static_cast<uint32_t>(source.channels()),
-                                static_cast<uint32_t>(source.elemSize1())};
-        if (output && IsValidAnchor(request.anchor) && EncoderRefuses(*output, target, pixel)) {
-            return {ConvertResult::WriteFailed, {}, false, false};
-        }
-        PreparedImage prepared =
-            request.method == BatchMethod::Resize
-                ? PrepareResized(source, target, InterpolationFlag(request.interpolation),
-                                 request.anchor, request.keepAspect, request.margin)
-                : PrepareCropPasted(source, target, request.anchor, request.margin);
-        prepared.damaged = notes.damaged;
-        return prepared;
-    } catch (const std::bad_alloc&) {
-        return {ConvertResult::ReadFailed, {}, true, false};
-    } catch (const std::exception&) {
-        return {ConvertResult::WriteFailed, {}, false, false};
-    }
-}
-
-SourceMetadata OutputMetadata(SaveFormat format, const FileEntry& entry) {
-    // Only the source's header segments are read for this.
-    return format == SaveFormat::Bmp ? SourceMetadata{} : ReadJpegMetadata(entry.path);
-}
-
-ConvertResult EncodeOutput(const BatchRequest& request, const cv::Mat& image,
-                           const std::string& outputPath, uint32_t dpi,
-                           const SourceMetadata& metadata, std::vector<unsigned char>& bytes,
-                           bool* lackedMemory) {
-    bool ignored = false;
-    bool& lacked = lackedMemory ? *lackedMemory : ignored;
-    try {
-        if (EncodeImageToMemory(outputPath, image, JpegQualityParams(request.jpegQuality), bytes,
-                                dpi, &lacked) != ConvertResult::Ok) {
-            return ConvertResult::WriteFailed;
-        }
-        const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
-        if (format == ImageFormat::Jpeg &&
-            (!metadata.iccProfile.empty() || !metadata.exif.empty())) {
-            bytes = CarryJpegMetadata(bytes, metadata, request.metadata,
-                                      static_cast<uint32_t>(image.cols),
-                                      static_cast<uint32_t>(image.rows), dpi);
-        }
-        if (format && EntryOf(*format).outputDpi == OutputDpi::Rebuild) {
-            // Its resolution goes into the encoded bytes; an output without it is not written.
-            std::optional<std::vector<uint8_t>> stamped =
-                EntryOf(*format).withResolution(bytes, dpi);
-            if (!stamped) {
-                return ConvertResult::WriteFailed;
-            }
-            bytes = std::move(*stamped);
-        }
-    } catch (const std::bad_alloc&) {
-        lacked = true;  // the copies that carry the metadata or the resolution
-        return ConvertResult::WriteFailed;
-    }
-    return ConvertResult::Ok;
-}
-
-const std::vector<unsigned char>* OutputBytes(const BatchRequest& request,
-                                              const PreparedImage& prepared,
-                                              const std::string& outputPath, uint32_t dpi,
-                                              const SourceMetadata& metadata,
-                                              std::vector<unsigned char>& scratch,
-                                              bool* lackedMemory) {
-    if (prepared.encoded) {
-        return prepared.encoded.get();
-    }
-    return EncodeOutput(request, prepared.image, outputPath, dpi, metadata, scratch,
-                        lackedMemory) == ConvertResult::Ok
-               ? &scratch
-               : nullptr;
-}
-
-bool WriteEncoded(AtomicFile& file, const std::string& outputPath,
-                  const std::vector<unsigned char>& bytes, uint32_t dpi) {
-    if (!file.Write(bytes.data(), bytes.size())) {
-        return false;
-    }
-    // The format follows the output's name, not the temporary one; PNG and TIFF outputs have
-    // their resolution in the encoded bytes already.
-    const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
-    if (format && EntryOf(*format).outputDpi == OutputDpi::Stamp) {
-        EntryOf(*format).stamp(file.temporaryPath(), dpi);
-    }
-    return true;
-}
-
-ConvertResult WriteOutput(const BatchRequest& request, const cv::Mat& image,
-                          const std::string& outputPath, uint32_t dpi, FileError* error,
-                          const SourceMetadata& metadata) {
-    PreparedImage prepared{ConvertResult::Ok, image};
-    return WriteOutput(request, prepared, outputPath, dpi, error, metadata);
-}
-
-ConvertResult WriteOutput(const BatchRequest& request, const PreparedImage& prepared,
-                          const std::string& outputPath, uint32_t dpi, FileError* error,
-                          const SourceMetadata& metadata, bool mayReplace, bool* taken) {
-    AtomicFile file;
-    std::vector<unsigned char> scratch;
-    bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true);
-    bool lackedMemory = false;
-    const std::vector<unsigned char>* bytes =
-        written ? OutputBytes(request, prepared, outputPath, dpi, metadata, scratch, &lackedMemory)
-                : nullptr;
-    if (written && bytes == nullptr) {
-        if (error != nullptr) {
-            *error = lackedMemory ? FileError{ENOMEM, outputPath, {}}
-                                  : FileError{0, outputPath, "この形式では画像を書き込めません。"};
-        }
-        return ConvertResult::WriteFailed;
-    }
-    written = written && WriteEncoded(file, outputPath, *bytes, dpi) && file.Commit(mayReplace);
-    return Written(file, written, error, taken);
-}
-
-ConvertResult CopyWithResolution(const std::string& sourcePath, const std::string& outputPath,
-                                 uint32_t dpi, FileError* error, bool mayReplace, bool* taken) {
-    const std::optional<std::vector<uint8_t>> source = ReadWholeFile(sourcePath);
-    if (!source) {
-        return ConvertResult::ReadFailed;
-    }
-    const std::optional<std::vector<uint8_t>> copy = WithResolution(outputPath, *source, dpi);
-    if (!copy) {
-        return ConvertResult::ReadFailed;
-    }
-    AtomicFile file;
-    const bool written = file.Open(outputPath, {}, /*keepReadOnly=*/true) &&
-                         file.Write(copy->data(), copy->size()) && file.Commit(mayReplace);
-    return Written(file, written, error, taken);
-}
 
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
                   UserInteraction& ui) {
@@ -367,10 +145,11 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     if (!OutputFolderReady(request.outputFolder, ui)) {
         return BatchEnd::NotStarted;
     }
+    const std::vector<OutputJob> jobs = OutputJobs(request, list);
     // Seen as a whole before the first image: no output may be another's, nor replace a
     // source still to be read.
     {
-        const std::vector<std::string> outputs = OutputPaths(request, list);
+        const std::vector<std::string> outputs = OutputPaths(jobs);
         const OutputOverlaps overlaps = FindOverlaps(list, outputs);
         if (!overlaps.clashes.empty()) {
             ui.ShowDetailedMessage(kClashMessage, ClashDetail(overlaps.clashes, list, outputs));
@@ -388,23 +167,20 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     // killed runs left theirs there: each such folder is swept once, when first written to.
     std::set<std::string> swept = {request.outputFolder};
     const bool dpiOnly = request.method == BatchMethod::DpiOnly;
-    // DPI only keeps each file's own name and format.
-    const SaveFormat format = dpiOnly ? SaveFormat::SameAsSource : request.saveFormat;
     const SingleThreadedOpenCv singleThreaded;
     // The image in hand and the work ahead share what memory is free now, less a margin for
     // the encoder and the rest of the program.
     const uint64_t headroom = MemoryHeadroom();
-    WorkAhead ahead(list, request, headroom - headroom / 8, /*writeAhead=*/true);
+    WorkAhead ahead(jobs, request, headroom - headroom / 8, /*writeAhead=*/true);
     // Work ahead is worth it unless an image waits for an overwrite question.
     const auto startAhead = [&](size_t from) {
         if (dpiOnly) {
             return;  // nothing to decode
         }
-        for (size_t index = from; index < list.size() && index < from + WorkAhead::kDepth;
+        for (size_t index = from; index < jobs.size() && index < from + WorkAhead::kDepth;
              ++index) {
-            const std::optional<std::string> name = OutputFileName(list[index].path, format);
-            if (!name ||
-                (ask && IsExistingNonDirectory(LookAtOutput(request.outputFolder + *name)))) {
+            if (jobs[index].outputName.empty() ||
+                (ask && IsExistingNonDirectory(LookAtOutput(jobs[index].outputPath)))) {
                 return;
             }
             ahead.Start(index);
@@ -413,17 +189,17 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     startAhead(0);
     BatchEnd end = BatchEnd::Completed;
     std::vector<std::string> damaged;  // converted from damaged data, said after the run
-    for (size_t i = 0; i < list.size(); ++i) {
-        const FileEntry& entry = list[i];
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        const OutputJob& job = jobs[i];
         const int n = static_cast<int>(i) + 1;
-        const std::optional<std::string> name = OutputFileName(entry.path, format);
-        if (!name) {
-            ui.ShowDetailedMessage(kNoExtension, entry.path + "\nファイル名に拡張子がありません。");
+        if (job.outputName.empty()) {
+            ui.ShowDetailedMessage(kNoExtension,
+                                   job.source.path + "\nファイル名に拡張子がありません。");
             end = BatchEnd::Failed;
             break;
         }
-        host.SetStatusText(*name);
-        const std::string outputPath = request.outputFolder + *name;
+        host.SetStatusText(job.outputName);
+        const std::string& outputPath = job.outputPath;
         bool skip = false;
         // Only an output whose replacement was agreed to may replace a file; any other takes
         // its name only while it is free.
@@ -447,7 +223,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         // A file that took the output's name while the output was made is asked about as any
         // existing one: true when it may be replaced now.
         bool cancelled = false;
-        const auto agreeToReplaceTaken = [&] {
+        const auto replaceTaken = [&] {
             const OverwriteChoice choice =
                 ui.AskOverwrite(ShownForReplacement(outputPath, LookAtOutput(outputPath)));
             if (choice == OverwriteChoice::OverwriteAll) {
@@ -463,71 +239,29 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             if (linked && swept.insert(*linked).second) {
                 RemoveStaleTemporaries(*linked, runStart);
             }
-            const uint32_t dpi = OutputDpi(request, entry);
-            FileError failure;
-            ConvertResult result;
-            bool damagedSource = false;
-            bool taken = false;
-            bool lackedMemory = false;
+            TurnOutcome outcome;
             if (dpiOnly) {
-                result = CopyWithResolution(entry.path, outputPath, dpi, &failure, agreed, &taken);
-                if (taken && agreeToReplaceTaken()) {
-                    result = CopyWithResolution(entry.path, outputPath, dpi, &failure);
+                bool taken = false;
+                outcome.result = CopyWithResolution(job, &outcome.failure, agreed, &taken);
+                if (taken && replaceTaken()) {
+                    outcome.result = CopyWithResolution(job, &outcome.failure);
                 }
             } else {
-                // Written ahead, the output only takes its name now, in its turn.
-                std::unique_ptr<AtomicFile> written = ahead.TakeWritten(i, damagedSource);
-                startAhead(i + 1);
-                bool committed = written && written->Commit(agreed);
-                if (written && written->takenMeanwhile()) {
-                    committed = agreeToReplaceTaken() && written->Commit(true);
-                    taken = !committed && (skip || cancelled);
-                }
-                if (committed || taken) {
-                    result = ConvertResult::Ok;
-                } else {
-                    if (written) {
-                        // Done again as one image at a time would do it, without the files
-                        // ahead taking room it may need.
-                        written.reset();
-                        ahead.Discard();
-                        WaitForWorkAhead();
-                    }
-                    const PreparedImage prepared = ahead.Take(i);
-                    damagedSource = prepared.damaged;
-                    lackedMemory = prepared.lackedMemory;
-                    result = prepared.result;
-                    const auto write = [&](bool mayReplace) {
-                        return WriteOutput(request, prepared, outputPath, dpi, &failure,
-                                           OutputMetadata(format, entry), mayReplace, &taken);
-                    };
-                    if (result == ConvertResult::Ok) {
-                        result = write(agreed);
-                        if (result != ConvertResult::Ok && ahead.Discard()) {
-                            // Once more with no work ahead holding disk space or memory.
-                            WaitForWorkAhead();
-                            failure = {};
-                            result = write(agreed);
-                        }
-                        if (taken && agreeToReplaceTaken()) {
-                            result = write(true);
-                        }
-                    }
-                }
+                outcome = ahead.WriteInTurn(i, {agreed, [&] { startAhead(i + 1); }, replaceTaken});
             }
             if (cancelled) {
                 end = BatchEnd::Cancelled;
                 break;
             }
-            if (result != ConvertResult::Ok) {
-                ui.ShowDetailedMessage(
-                    ConvertMessage(result),
-                    FailureDetailOf(result, entry.path, outputPath, failure, lackedMemory));
+            if (outcome.result != ConvertResult::Ok) {
+                ui.ShowDetailedMessage(ConvertMessage(outcome.result),
+                                       FailureDetailOf(outcome.result, job.source.path, outputPath,
+                                                       outcome.failure, outcome.lackedMemory));
                 end = BatchEnd::Failed;
                 break;
             }
-            if (damagedSource && !skip) {
-                damaged.push_back(entry.path);
+            if (outcome.damaged && !skip) {
+                damaged.push_back(job.source.path);
             }
         }
         host.SetProgressPosition(n);

@@ -19,33 +19,15 @@
 #include "ImageHeader.h"
 #include "JpegDecode.h"
 #include "LibraryMessages.h"
+#include "MemoryBudget.h"
 #include "PngDecode.h"
 #include "ResizeKernel.h"
-#include "ResolutionEdit.h"
 #include "Text.h"
 #include "TiffAlpha.h"
 #include "TiffDecode.h"
-#include "TiffEncode.h"
-#include "WorkAhead.h"
 
 namespace korvale {
 namespace {
-
-// Headers, tables and the like beyond the pixels of an encoded image.
-constexpr size_t kEncoderSlack = 64 * 1024;
-
-// What one 8-bit step is worth at `depth`: 16-bit images span 0 to 65535, floating ones 0 to 1.
-double DepthScale(int depth) {
-    switch (depth) {
-        case CV_16U:
-            return 257.0;
-        case CV_32F:
-        case CV_64F:
-            return 1.0 / 255.0;
-        default:
-            return 1.0;
-    }
-}
 
 // Blends a four-channel 8-bit image onto `background` by its alpha, into three channels.
 cv::Mat Flattened(const cv::Mat& image, const Rgb& background) {
@@ -115,10 +97,6 @@ PreparedImage LackOfMemory() {
     return {ConvertResult::ReadFailed, {}, true, false};
 }
 
-bool IsLackOfMemory(const cv::Exception& e) {
-    return e.code == cv::Error::StsNoMem;
-}
-
 // Sets the four margin bands of `canvas` to `colour`; the rest is written afterwards.
 void FillMargins(cv::Mat& canvas, const Margins& m, const cv::Scalar& colour) {
     const int inner = canvas.rows - m.top - m.bottom;
@@ -150,6 +128,22 @@ bool FitsInMemory(const std::string& path) {
 }
 
 }  // namespace
+
+double DepthScale(int depth) {
+    switch (depth) {
+        case CV_16U:
+            return 257.0;
+        case CV_32F:
+        case CV_64F:
+            return 1.0 / 255.0;
+        default:
+            return 1.0;
+    }
+}
+
+bool IsLackOfMemory(const cv::Exception& e) {
+    return e.code == cv::Error::StsNoMem;
+}
 
 cv::Scalar BorderColour(const Rgb& margin, int type) {
     // OpenCV's channel order; a one-channel image takes the first component, the blue one.
@@ -321,128 +315,6 @@ PreparedImage PrepareCropPasted(const cv::Mat& source, PixelSize target, int anc
         return LackOfMemory();
     }
     return prepared;
-}
-
-ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
-                          const EncoderParams& params) {
-    std::vector<unsigned char> bytes;
-    if (EncodeImageToMemory(outputPath, image, params, bytes) != ConvertResult::Ok) {
-        return ConvertResult::WriteFailed;
-    }
-    std::FILE* file = std::fopen(outputPath.c_str(), "wb");
-    if (file == nullptr) {
-        return ConvertResult::WriteFailed;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written ? ConvertResult::Ok : ConvertResult::WriteFailed;
-}
-
-ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
-                                  const EncoderParams& params, std::vector<unsigned char>& bytes,
-                                  std::optional<uint32_t> dpi, bool* lackedMemory) {
-    SilenceLibraryMessages();
-    bool ignored = false;
-    bool& lacked = lackedMemory ? *lackedMemory : ignored;
-    lacked = false;
-    const std::optional<ImageFormat> format = OutputFormatOfName(outputPath);
-    if (!format) {
-        return ConvertResult::WriteFailed;  // no format the program writes with its DPI
-    }
-    if (EntryOf(*format).uncompressed) {
-        try {
-            // With room for the uncompressed image, the encoder never grows the buffer by
-            // copying it.
-            bytes.clear();
-            bytes.reserve(image.total() * image.elemSize() + kEncoderSlack);
-        } catch (const std::bad_alloc&) {
-            lacked = true;
-            return ConvertResult::WriteFailed;
-        }
-    }
-    EncoderParams all = params;
-    if (*format == ImageFormat::Tiff) {
-        if (TiffEncodable(image.type())) {
-            try {
-                return EncodeTiff(image, dpi, kTiffCompression, bytes) ? ConvertResult::Ok
-                                                                       : ConvertResult::WriteFailed;
-            } catch (const cv::Exception& e) {
-                lacked = IsLackOfMemory(e);
-                return ConvertResult::WriteFailed;
-            } catch (const std::bad_alloc&) {
-                lacked = true;
-                return ConvertResult::WriteFailed;
-            }
-        }
-        all.insert(all.end(), {cv::IMWRITE_TIFF_COMPRESSION, kTiffCompression});
-    }
-    try {
-        cv::Mat narrow = image;
-        // The encoder would only saturate deeper values.
-        if (EntryOf(*format).widestChannel == 1 && image.depth() != CV_8U) {
-            image.convertTo(narrow, CV_8U, 1.0 / DepthScale(image.depth()));
-        }
-        const PixelLayout pixel{static_cast<uint32_t>(narrow.channels()),
-                                static_cast<uint32_t>(narrow.elemSize1())};
-        if (EncoderRefuses(*format, {narrow.cols, narrow.rows}, pixel) ||
-            !cv::imencode(OutputExtension(*format), narrow, bytes, all)) {
-            return ConvertResult::WriteFailed;
-        }
-        if (*format == ImageFormat::Tiff && narrow.channels() == 4) {
-            // OpenCV leaves the fourth sample undeclared; readers would not take it for alpha.
-            std::optional<std::vector<uint8_t>> marked = TiffWithUnassociatedAlpha(bytes);
-            if (!marked) {
-                return ConvertResult::WriteFailed;
-            }
-            bytes = std::move(*marked);
-        }
-        if (*format == ImageFormat::Tiff && dpi) {
-            std::optional<std::vector<uint8_t>> stamped = TiffWithResolution(bytes, *dpi);
-            if (!stamped) {
-                return ConvertResult::WriteFailed;
-            }
-            bytes = std::move(*stamped);
-        }
-        return ConvertResult::Ok;
-    } catch (const cv::Exception& e) {
-        lacked = IsLackOfMemory(e);
-        return ConvertResult::WriteFailed;
-    } catch (const std::bad_alloc&) {
-        lacked = true;
-        return ConvertResult::WriteFailed;
-    }
-}
-
-ConvertResult ResizeImage(const std::string& sourcePath, const std::string& outputPath,
-                          PixelSize target, const EncoderParams& params, int interpolation,
-                          int anchor, bool keepAspect, const Rgb& margin) {
-    cv::Mat source;
-    if (!DecodeImage(sourcePath, source)) {
-        return ConvertResult::ReadFailed;
-    }
-    const std::optional<ImageFormat> output = OutputFormatOfName(outputPath);
-    if (output && !FitForOutput(source, FormatOfName(sourcePath), *output, margin)) {
-        return ConvertResult::ReadFailed;
-    }
-    const PreparedImage prepared =
-        PrepareResized(source, target, interpolation, anchor, keepAspect, margin);
-    return prepared.result == ConvertResult::Ok ? EncodeImage(outputPath, prepared.image, params)
-                                                : prepared.result;
-}
-
-ConvertResult CropPasteImage(const std::string& sourcePath, const std::string& outputPath,
-                             PixelSize target, const EncoderParams& params, int anchor,
-                             const Rgb& margin) {
-    cv::Mat source;
-    if (!DecodeImage(sourcePath, source)) {
-        return ConvertResult::ReadFailed;
-    }
-    const std::optional<ImageFormat> output = OutputFormatOfName(outputPath);
-    if (output && !FitForOutput(source, FormatOfName(sourcePath), *output, margin)) {
-        return ConvertResult::ReadFailed;
-    }
-    const PreparedImage prepared = PrepareCropPasted(source, target, anchor, margin);
-    return prepared.result == ConvertResult::Ok ? EncodeImage(outputPath, prepared.image, params)
-                                                : prepared.result;
 }
 
 }  // namespace korvale

@@ -15,7 +15,17 @@
 #include "RunHost.h"
 #include "UserInteraction.h"
 
+namespace cv {
+class Exception;
+}
+
 namespace korvale {
+
+// What one 8-bit step is worth at `depth`: 16-bit images span 0 to 65535, floating ones 0 to 1.
+double DepthScale(int depth);
+
+// Whether OpenCV failed for lack of memory.
+bool IsLackOfMemory(const cv::Exception& e);
 
 // The margin colour as the values of a pixel of `type`, in OpenCV's channel order (a
 // one-channel image takes the first component, the blue one); opaque where there is alpha.
@@ -89,6 +99,11 @@ ConvertResult EncodeImage(const std::string& outputPath, const cv::Mat& image,
 // gets `dpi` as its resolution while it is encoded (PNG, BMP and JPEG outputs get theirs after).
 // `lackedMemory`, when given, says whether a failure was an allocation.
 ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& image,
+                                  const EncoderParams& params, std::vector<unsigned char>& bytes,
+                                  std::optional<uint32_t> dpi = std::nullopt,
+                                  bool* lackedMemory = nullptr);
+// The same in `format` (nullopt: no format the program writes, which fails).
+ConvertResult EncodeImageToMemory(std::optional<ImageFormat> format, const cv::Mat& image,
                                   const EncoderParams& params, std::vector<unsigned char>& bytes,
                                   std::optional<uint32_t> dpi = std::nullopt,
                                   bool* lackedMemory = nullptr);

@@ -101,17 +101,16 @@ PlanProblem ProblemOf(GeometryProblem problem) {
 
 // Whether the encoder of the output's format refuses it. The bytes a pixel takes matter for BMP
 // and TIFF only, and only near their limit is the source's header read for them.
-bool TooLargeForFormat(const std::string& sourcePath, const std::string& outputName,
-                       PixelSize output) {
-    const std::optional<ImageFormat> format = OutputFormatOfName(outputName);
+bool TooLargeForFormat(const OutputJob& job, PixelSize output) {
+    const std::optional<ImageFormat> format = job.outputFormat;
     if (!format) {
         return false;
     }
-    const ImageFormat source = FormatOfName(sourcePath);
+    const ImageFormat source = job.sourceFormat;
     if (!EncoderRefuses(*format, output, OutputPixel(kLargestPixel, source, *format))) {
         return false;
     }
-    const std::optional<PixelLayout> decoded = ProbePixelLayout(sourcePath);
+    const std::optional<PixelLayout> decoded = ProbePixelLayout(job.source.path);
     return !decoded || EncoderRefuses(*format, output, OutputPixel(*decoded, source, *format));
 }
 
@@ -139,42 +138,6 @@ const char* PlanProblemKey(PlanProblem problem) {
     return "";
 }
 
-std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFormat format) {
-    std::string name(FileNameOf(sourcePath));
-    if (format == SaveFormat::SameAsSource) {
-        return name;
-    }
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos) {
-        return std::nullopt;
-    }
-    ImageFormat output = ImageFormat::Jpeg;
-    switch (format) {
-        case SaveFormat::Bmp:
-            output = ImageFormat::Bmp;
-            break;
-        case SaveFormat::Png:
-            output = ImageFormat::Png;
-            break;
-        case SaveFormat::Tiff:
-            output = ImageFormat::Tiff;
-            break;
-        case SaveFormat::Jpeg:
-        case SaveFormat::SameAsSource:
-            break;
-    }
-    return name.substr(0, dot) + OutputExtension(output);
-}
-
-PixelSize TargetOf(const BatchRequest& request, const FileEntry& entry) {
-    return {request.applyWidth ? request.targetWidth : static_cast<int>(entry.width),
-            request.applyHeight ? request.targetHeight : static_cast<int>(entry.height)};
-}
-
-uint32_t OutputDpi(const BatchRequest& request, const FileEntry& entry) {
-    return request.applyDpi ? request.targetDpi : entry.dpi;
-}
-
 std::optional<double> PrintMillimetres(int pixels, uint32_t dpi) {
     if (dpi == 0) {
         return std::nullopt;
@@ -186,34 +149,28 @@ namespace {
 
 using OutputLookup = std::function<OutputState(const std::string& name, const std::string& path)>;
 
-FilePlan Plan(const BatchRequest& request, const FileEntry& entry,
+FilePlan Plan(const BatchRequest& request, OutputJob job,
               const std::optional<ImageHeaderInfo>& header, const OutputLookup& lookup) {
     FilePlan plan;
-    plan.sourcePath = entry.path;
-    plan.sourceDpi = entry.dpi;
-    plan.output = TargetOf(request, entry);
-    plan.outputDpi = OutputDpi(request, entry);
+    plan.sourcePath = job.source.path;
+    plan.sourceDpi = job.source.dpi;
+    plan.output = job.target;
+    plan.outputDpi = job.dpi;
     if (header) {
         plan.headerRead = true;
         plan.source = {static_cast<int>(header->width), static_cast<int>(header->height)};
     }
-    const bool dpiOnly = request.method == BatchMethod::DpiOnly;
-    // DPI only keeps each file's own name and format.
-    const std::optional<std::string> name =
-        OutputFileName(entry.path, dpiOnly ? SaveFormat::SameAsSource : request.saveFormat);
-    if (!name) {
+    const bool dpiOnly = job.dpiOnly();
+    plan.outputName = job.outputName;
+    plan.outputPath = job.outputPath;
+    plan.job = std::move(job);
+    if (plan.outputName.empty()) {
         plan.problem = PlanProblem::NoExtension;
         return plan;
     }
-    plan.outputName = *name;
     OutputState output;
-    if (!request.outputFolder.empty()) {
-        plan.outputPath = request.outputFolder;
-        if (plan.outputPath.back() != '/') {
-            plan.outputPath += '/';
-        }
-        plan.outputPath += *name;
-        output = lookup(*name, plan.outputPath);
+    if (!plan.outputPath.empty()) {
+        output = lookup(plan.outputName, plan.outputPath);
         plan.exists = output.exists;
     }
     if (!header) {
@@ -245,8 +202,7 @@ FilePlan Plan(const BatchRequest& request, const FileEntry& entry,
                   add.bottom - cut.bottom};
     plan.problem = ProblemOf(plan.geometry.problem);
     // The run finds the encoder's refusal before it reaches the file's name.
-    if (plan.problem == PlanProblem::None &&
-        TooLargeForFormat(entry.path, plan.outputName, plan.output)) {
+    if (plan.problem == PlanProblem::None && TooLargeForFormat(plan.job, plan.output)) {
         plan.problem = PlanProblem::TooLargeForFormat;
     }
     if (plan.problem == PlanProblem::None && output.folder) {
@@ -259,7 +215,7 @@ FilePlan Plan(const BatchRequest& request, const FileEntry& entry,
 
 FilePlan PlanFile(const BatchRequest& request, const FileEntry& entry,
                   const std::optional<ImageHeaderInfo>& header) {
-    return Plan(request, entry, header,
+    return Plan(request, JobOf(request, entry), header,
                 [](const std::string&, const std::string& path) { return StateOf(path); });
 }
 
@@ -273,12 +229,13 @@ std::vector<FilePlan> PlanBatch(const BatchRequest& request, const FileList& lis
     const OutputLookup lookup = [&](const std::string& name, const std::string& path) {
         return folder.StateOf(name, path);
     };
-    for (const FileEntry& entry : list) {
+    for (OutputJob& job : OutputJobs(request, list)) {
+        const FileEntry& entry = job.source;
         const std::optional<ImageHeaderInfo> header =
             sizes == PlanSizes::ProbedNow
                 ? ProbeImageHeader(entry.path)
                 : std::optional<ImageHeaderInfo>(ImageHeaderInfo{entry.width, entry.height, 0});
-        FilePlan plan = Plan(request, entry, header, lookup);
+        FilePlan plan = Plan(request, std::move(job), header, lookup);
         if (!plan.outputPath.empty() && !written.insert(plan.outputPath).second) {
             plan.exists = true;
         }

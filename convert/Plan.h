@@ -1,6 +1,7 @@
-// The plan of a run: for every listed file, what the run would write, where, at what size and
-// resolution, what it adds or cuts, and what would stop it. Header bytes only, no pixels; the
-// run takes its geometry from the same functions, so the plan cannot disagree with it.
+// The plan of a run: for every listed file, its output job (what the run writes, where, at what
+// size and resolution) with what the header says it adds or cuts and what would stop the run.
+// Header bytes only, no pixels; the run takes its jobs and geometry from the same functions, so
+// the plan cannot disagree with it.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "FileList.h"
 #include "Geometry.h"
 #include "ImageHeader.h"
+#include "OutputJob.h"
 
 namespace korvale {
 
@@ -47,17 +49,11 @@ struct FilePlan {
     ConversionGeometry geometry;
     PlanProblem problem = PlanProblem::None;
     size_t sameOutputAs = 0;  // for SameOutput: the other file's number, counted from 1
+    OutputJob job;            // what the run writes for the file
 };
 
 // The problem's word with what it refers to: "same-output-as 3".
 std::string PlanProblemLabel(const FilePlan& plan);
-
-// The target size of one listed file: the request's width and height where switched on, else
-// the file's own as listed.
-PixelSize TargetOf(const BatchRequest& request, const FileEntry& entry);
-
-// The DPI written into its output: the request's where switched on, else the file's own.
-uint32_t OutputDpi(const BatchRequest& request, const FileEntry& entry);
 
 // Size in millimetres of `pixels` printed at `dpi`, to one decimal; nullopt at 0 DPI.
 std::optional<double> PrintMillimetres(int pixels, uint32_t dpi);

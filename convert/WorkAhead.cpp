@@ -1,27 +1,13 @@
 // Preparing the next images of a run ahead of their turn.
 #include "WorkAhead.h"
 
-#include <malloc.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <cstdlib>
-#include <fstream>
-#include <functional>
-#include <limits>
 #include <mutex>
 #include <string>
-#include <system_error>
-#include <thread>
-
-#include "EncoderLimits.h"
-#include "ImageHeader.h"
-#include "Plan.h"
 
 namespace korvale {
 namespace {
@@ -87,147 +73,6 @@ struct OutputState {
     }
 };
 
-// Bytes a pixel of the decoded source and of the output take.
-struct PixelBytes {
-    uint64_t source = 3;
-    uint64_t output = 3;
-};
-
-// JPEG and BMP count three bytes a pixel either way; formats with alpha (PNG and TIFF) may be
-// 16-bit, grey or with alpha, as their header says (the largest pixel when it says nothing
-// usable).
-PixelBytes BytesPerPixel(const BatchRequest& request, const FileEntry& entry) {
-    const ImageFormat format = FormatOfName(entry.path);
-    if (!EntryOf(format).alpha) {
-        return {};
-    }
-    const PixelLayout decoded = ProbePixelLayout(entry.path).value_or(kLargestPixel);
-    const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
-    const std::optional<ImageFormat> output = name ? OutputFormatOfName(*name) : std::nullopt;
-    // An output without a format is never encoded; the decoded pixel bounds it.
-    const PixelLayout written = output ? OutputPixel(decoded, format, *output) : decoded;
-    return {decoded.bytes(), written.bytes()};
-}
-
-// A thread's stack and the decoder's tables, besides the image buffers.
-constexpr uint64_t kThreadOverhead = 16ull << 20;
-
-// The value of a "Name:   1234 kB" line of a /proc file, in bytes.
-std::optional<uint64_t> ProcKilobytes(const char* file, const std::string& name) {
-    std::ifstream in(file);
-    std::string key;
-    uint64_t value;
-    while (in >> key) {
-        if (key == name + ":" && in >> value) {
-            return value * 1024;
-        }
-        in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-    }
-    return std::nullopt;
-}
-
-// Threads and bytes of all work ahead in the process, dropped work included, so that a run
-// started while dropped work still runs does not add to it beyond the bounds. The work runs on
-// a few threads that stay between jobs: a thread made for each job starts cold on a busy
-// machine and is often placed beside the other job instead of on a free core. The threads end
-// when all work is waited for, at the latest when the program exits, before the libraries'
-// statics are torn down.
-class Pool {
-public:
-    static Pool& Instance() {
-        static Pool* pool = [] {
-            Pool* created = new Pool;  // never destroyed: the exit handler still needs it
-            std::atexit([] { Instance().JoinAll(); });
-            return created;
-        }();
-        return *pool;
-    }
-
-    // Runs `work` on one of the threads; false when there is none and none can be made.
-    bool Launch(std::function<void()> work) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(std::move(work));
-        if (workers_.size() < WorkAhead::kThreads) {
-            try {
-                workers_.emplace_back([this] { Serve(); });
-            } catch (const std::system_error&) {
-                if (workers_.empty()) {
-                    queue_.pop_back();
-                    return false;
-                }
-            }
-        }
-        wake_.notify_one();
-        return true;
-    }
-    // Waits until all work has ended, then ends the threads.
-    void JoinAll() {
-        std::vector<std::thread> workers;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            idle_.wait(lock, [this] { return queue_.empty() && busy_ == 0; });
-            quit_ = true;
-            workers.swap(workers_);
-        }
-        wake_.notify_all();
-        for (std::thread& worker : workers) {
-            worker.join();
-        }
-        std::lock_guard<std::mutex> lock(mutex_);
-        quit_ = false;
-    }
-
-    // Counts a new job unless the threads are taken or its bytes would pass `budget` beside
-    // what is already counted.
-    bool TryAdmit(uint64_t bytes, uint64_t inHand, uint64_t budget) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (jobs_ >= WorkAhead::kDepth || reserved_ + inHand + bytes > budget) {
-            return false;
-        }
-        ++jobs_;
-        reserved_ += bytes;
-        return true;
-    }
-    void ReleaseBytes(uint64_t bytes) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        reserved_ -= bytes;
-    }
-    void JobEnded() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        --jobs_;
-    }
-
-private:
-    void Serve() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return quit_ || !queue_.empty(); });
-            if (queue_.empty()) {
-                return;
-            }
-            std::function<void()> work = std::move(queue_.front());
-            queue_.pop_front();
-            ++busy_;
-            lock.unlock();
-            work();
-            work = nullptr;  // what it holds goes before the work counts as ended
-            lock.lock();
-            --busy_;
-            idle_.notify_all();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable idle_;
-    std::deque<std::function<void()>> queue_;
-    std::vector<std::thread> workers_;
-    size_t busy_ = 0;
-    bool quit_ = false;
-    size_t jobs_ = 0;
-    uint64_t reserved_ = 0;
-};
-
 }  // namespace
 
 struct WorkAhead::Job {
@@ -247,22 +92,20 @@ struct WorkAhead::Job {
 namespace {
 
 // Encodes the prepared image (unless it is encoded already) and writes it into a temporary file
-// beside `entry`'s output, as WriteOutput would before the rename; nullptr when that is left to the
+// beside `job`'s output, as WriteOutput would before the rename; nullptr when that is left to the
 // image's turn.
 std::unique_ptr<AtomicFile> WriteAhead(std::mutex& mutex, const bool& dropped,
                                        std::string& temporary, const BatchRequest& request,
-                                       const FileEntry& entry, const PreparedImage& prepared,
+                                       const OutputJob& job, const PreparedImage& prepared,
                                        OutputState& output) {
     try {
-        const std::optional<std::string> name = OutputFileName(entry.path, request.saveFormat);
-        if (!name) {
+        if (job.outputPath.empty()) {
             return nullptr;
         }
-        const std::string outputPath = request.outputFolder + *name;
-        const uint32_t dpi = OutputDpi(request, entry);
+        const std::string& outputPath = job.outputPath;
         std::vector<unsigned char> scratch;
-        const std::vector<unsigned char>* bytes = OutputBytes(
-            request, prepared, outputPath, dpi, OutputMetadata(request.saveFormat, entry), scratch);
+        const std::vector<unsigned char>* bytes =
+            OutputBytes(request, job, prepared, OutputMetadata(job), scratch);
         if (bytes == nullptr) {
             return nullptr;
         }
@@ -279,7 +122,7 @@ std::unique_ptr<AtomicFile> WriteAhead(std::mutex& mutex, const bool& dropped,
             }
             temporary = file->temporaryPath();
         }
-        if (!WriteEncoded(*file, outputPath, *bytes, dpi)) {
+        if (!WriteEncoded(*file, job, *bytes)) {
             return nullptr;
         }
         return file;
@@ -290,37 +133,16 @@ std::unique_ptr<AtomicFile> WriteAhead(std::mutex& mutex, const bool& dropped,
 
 }  // namespace
 
-uint64_t PreparationBytes(const BatchRequest& request, const FileEntry& entry) {
-    const uint64_t source = uint64_t{entry.width} * entry.height;
-    const uint64_t width =
-        request.applyWidth ? static_cast<uint64_t>(request.targetWidth) : uint64_t{entry.width};
-    const uint64_t height =
-        request.applyHeight ? static_cast<uint64_t>(request.targetHeight) : uint64_t{entry.height};
-    const PixelBytes bytes = BytesPerPixel(request, entry);
-    // The decoded source and the output; a progressive JPEG's coefficients take about as much as
-    // its pixels again, as does the copy that fits a PNG or TIFF source for its output. The
-    // encoder's growing buffer may hold twice an uncompressed output.
-    return 2 * bytes.source * source + 3 * bytes.output * width * height + kThreadOverhead;
-}
-
-uint64_t MemoryHeadroom() {
-    uint64_t headroom = ProcKilobytes("/proc/meminfo", "MemAvailable")
-                            .value_or(std::numeric_limits<uint64_t>::max());
-    struct rlimit limit;
-    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-        const uint64_t used = ProcKilobytes("/proc/self/status", "VmSize").value_or(0);
-        headroom = std::min<uint64_t>(headroom, limit.rlim_cur > used ? limit.rlim_cur - used : 0);
-    }
-    const struct mallinfo2 heap = ::mallinfo2();
-    return headroom == std::numeric_limits<uint64_t>::max() ? headroom : headroom + heap.fordblks;
-}
-
-WorkAhead::WorkAhead(const FileList& list, const BatchRequest& request, uint64_t budget,
+WorkAhead::WorkAhead(std::vector<OutputJob> outputs, const BatchRequest& request, uint64_t budget,
                      bool writeAhead)
-    : list_(list),
+    : outputs_(std::make_shared<const std::vector<OutputJob>>(std::move(outputs))),
       request_(std::make_shared<const BatchRequest>(request)),
       budget_(budget),
       writeAhead_(writeAhead) {}
+
+WorkAhead::WorkAhead(const FileList& list, const BatchRequest& request, uint64_t budget,
+                     bool writeAhead)
+    : WorkAhead(OutputJobs(request, list), request, budget, writeAhead) {}
 
 WorkAhead::~WorkAhead() {
     Discard();
@@ -337,22 +159,21 @@ void WorkAhead::Start(size_t index) {
     }
     auto job = std::make_shared<Job>();
     job->index = index;
-    job->bytes = PreparationBytes(*request_, list_[index]);
+    job->bytes = PreparationBytes((*outputs_)[index]);
     Pool& pool = Pool::Instance();
     if (!pool.TryAdmit(job->bytes, inHand_, budget_)) {
         return;  // prepared in its turn
     }
-    // The work holds copies of the entry and the request: the run's own may be gone before it
-    // ends.
-    std::function<void()> work = [job, request = request_, entry = list_[index],
+    // The work holds its own output job and the request: the run's may be gone before it ends.
+    std::function<void()> work = [job, request = request_, output = (*outputs_)[index],
                                   write = writeAhead_]() mutable {
-        FileIdentity identity = FileIdentity::Of(entry.path);
-        PreparedImage prepared = PrepareOutput(*request, entry);
+        FileIdentity identity = FileIdentity::Of(output.source.path);
+        PreparedImage prepared = PrepareOutput(*request, output);
         std::unique_ptr<AtomicFile> file;
-        OutputState output;
+        OutputState state;
         if (write && prepared.result == ConvertResult::Ok) {
-            file = WriteAhead(job->mutex, job->dropped, job->temporary, *request, entry, prepared,
-                              output);
+            file = WriteAhead(job->mutex, job->dropped, job->temporary, *request, output, prepared,
+                              state);
             if (file) {
                 // Its bytes wait in the file.
                 prepared.image.release();
@@ -367,7 +188,7 @@ void WorkAhead::Start(size_t index) {
             job->identity = identity;
             job->prepared = std::move(prepared);
             job->file = std::move(file);
-            job->output = output;
+            job->output = state;
             if (job->file) {
                 // Only a file descriptor is held now.
                 Pool::Instance().ReleaseBytes(job->bytes);
@@ -401,7 +222,7 @@ std::unique_ptr<AtomicFile> WorkAhead::TakeWritten(size_t index, bool& damaged) 
         jobs_.pop_front();
     }
     // Unless a file was written ahead, the image is held in this turn.
-    inHand_ = PreparationBytes(*request_, list_[index]);
+    inHand_ = PreparationBytes((*outputs_)[index]);
     if (jobs_.empty() || jobs_.front()->index != index) {
         return nullptr;
     }
@@ -414,7 +235,7 @@ std::unique_ptr<AtomicFile> WorkAhead::TakeWritten(size_t index, bool& damaged) 
     inHand_ = 0;
     jobs_.pop_front();
     std::unique_ptr<AtomicFile> file = std::move(job->file);
-    const bool usable = job->identity.SameAs(FileIdentity::Of(list_[index].path)) &&
+    const bool usable = job->identity.SameAs(FileIdentity::Of((*outputs_)[index].source.path)) &&
                         job->output.SameAs(OutputState::Of(file->targetPath()));
     damaged = job->prepared.damaged;
     job->prepared = {};
@@ -432,7 +253,7 @@ PreparedImage WorkAhead::Take(size_t index) {
         Drop(*jobs_.front());  // a skipped image
         jobs_.pop_front();
     }
-    const FileEntry& entry = list_[index];
+    const OutputJob& output = (*outputs_)[index];
     PreparedImage prepared;
     bool have = false;
     if (!jobs_.empty() && jobs_.front()->index == index) {
@@ -440,8 +261,8 @@ PreparedImage WorkAhead::Take(size_t index) {
         jobs_.pop_front();
         std::unique_lock<std::mutex> lock(job->mutex);
         job->finished.wait(lock, [&] { return job->done; });
-        if (job->identity.SameAs(FileIdentity::Of(entry.path)) && !job->prepared.lackedMemory &&
-            !job->file) {
+        if (job->identity.SameAs(FileIdentity::Of(output.source.path)) &&
+            !job->prepared.lackedMemory && !job->file) {
             prepared = std::move(job->prepared);
             have = true;
         }
@@ -451,16 +272,68 @@ PreparedImage WorkAhead::Take(size_t index) {
         Pool::Instance().ReleaseBytes(job->bytes);
     }
     if (!have) {
-        prepared = PrepareOutput(*request_, entry);
+        prepared = PrepareOutput(*request_, output);
         if (prepared.lackedMemory) {
             // The work ahead may hold what this image needs: let it end, then try once more.
             Discard();
             WaitForWorkAhead();
-            prepared = PrepareOutput(*request_, entry);
+            prepared = PrepareOutput(*request_, output);
         }
     }
-    inHand_ = PreparationBytes(*request_, entry);
+    inHand_ = PreparationBytes(output);
     return prepared;
+}
+
+TurnOutcome WorkAhead::WriteInTurn(size_t index, const Turn& turn) {
+    TurnOutcome outcome;
+    bool mayReplace = turn.mayReplace;
+    // Written ahead, the output only takes its name now, in its turn.
+    std::unique_ptr<AtomicFile> written = TakeWritten(index, outcome.damaged);
+    if (turn.startNext) {
+        turn.startNext();
+    }
+    if (written) {
+        bool committed = written->Commit(mayReplace);
+        if (!committed && written->takenMeanwhile()) {
+            if (!turn.replaceTaken()) {
+                return outcome;  // left as it is
+            }
+            mayReplace = true;
+            committed = written->Commit(true);
+        }
+        if (committed) {
+            return outcome;
+        }
+        // Done again as one image at a time would do it, without the files ahead taking room
+        // it may need.
+        written.reset();
+        Discard();
+        WaitForWorkAhead();
+    }
+    const OutputJob& job = (*outputs_)[index];
+    const PreparedImage prepared = Take(index);
+    outcome.damaged = prepared.damaged;
+    outcome.lackedMemory = prepared.lackedMemory;
+    outcome.result = prepared.result;
+    if (outcome.result != ConvertResult::Ok) {
+        return outcome;
+    }
+    bool taken = false;
+    const auto write = [&](bool replace) {
+        return WriteOutput(*request_, job, prepared, &outcome.failure, OutputMetadata(job), replace,
+                           &taken);
+    };
+    outcome.result = write(mayReplace);
+    if (outcome.result != ConvertResult::Ok && Discard()) {
+        // Once more with no work ahead holding disk space or memory.
+        WaitForWorkAhead();
+        outcome.failure = {};
+        outcome.result = write(mayReplace);
+    }
+    if (taken && turn.replaceTaken()) {
+        outcome.result = write(true);
+    }
+    return outcome;
 }
 
 void WorkAhead::Drop(Job& job) {

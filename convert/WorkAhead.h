@@ -5,20 +5,33 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <vector>
 
-#include "BatchRun.h"
+#include "MemoryBudget.h"
+#include "OutputJob.h"
+#include "OutputWriter.h"
+#include "WorkPool.h"
 
 namespace korvale {
 
-// Bytes that preparing `entry` holds at its peak: the decoded source, the output image, the
-// decoder's working memory and the encoded output, from the header sizes and, for PNG and TIFF,
-// the pixel their header states (the largest one when it states none).
-uint64_t PreparationBytes(const BatchRequest& request, const FileEntry& entry);
+// How an image's turn ends: written, or the failure that stops the run.
+struct TurnOutcome {
+    ConvertResult result = ConvertResult::Ok;
+    FileError failure;          // which file a failed write concerns and why
+    bool damaged = false;       // the source's data was damaged; the image was made anyway
+    bool lackedMemory = false;  // a failure to prepare it was an allocation
+};
 
-// Memory this process may still take: the smaller of what the system has available and what
-// the address-space limit leaves, plus what the heap holds free for reuse.
-uint64_t MemoryHeadroom();
+// What the run brings to an image's turn.
+struct Turn {
+    bool mayReplace = false;          // the user agreed to replace what is at the output
+    std::function<void()> startNext;  // once this image no longer waits for the work ahead
+    // Asked when a file took the output's name while the output was made: whether it may be
+    // replaced now. Declined, the turn ends without writing.
+    std::function<bool()> replaceTaken;
+};
 
 // Works ahead of the run so that both cores stay busy: the next images are decoded and scaled
 // or placed on two threads while the current one is written. Work is started only while the
@@ -35,10 +48,13 @@ class WorkAhead {
 public:
     // Images worked on ahead at most, and threads that work on them: one waits, so that a
     // thread that is done goes on without waiting for the run.
-    static constexpr size_t kDepth = 3;
-    static constexpr size_t kThreads = 2;
+    static constexpr size_t kDepth = kWorkDepth;
+    static constexpr size_t kThreads = kWorkThreads;
 
     // `budget`: the bytes that the image in hand and the work ahead may hold together.
+    WorkAhead(std::vector<OutputJob> outputs, const BatchRequest& request, uint64_t budget,
+              bool writeAhead = false);
+    // For the jobs of `list`'s files as the request names them.
     WorkAhead(const FileList& list, const BatchRequest& request, uint64_t budget,
               bool writeAhead = false);
     ~WorkAhead();
@@ -60,6 +76,12 @@ public:
     // ahead or is of no use now: Take then gives the image to write.
     std::unique_ptr<AtomicFile> TakeWritten(size_t index, bool& damaged);
 
+    // Image `index` in its turn: its output written ahead takes its name, else the image is
+    // prepared (or taken from the work ahead) and written now. An image whose work ahead is of
+    // no use, or whose write fails while work ahead holds memory or disk space, is done once
+    // more after all work ahead has ended.
+    TurnOutcome WriteInTurn(size_t index, const Turn& turn);
+
     // Drops all work ahead without waiting for it; whether there was any.
     bool Discard();
 
@@ -67,7 +89,7 @@ private:
     struct Job;
     static void Drop(Job& job);
 
-    const FileList& list_;
+    std::shared_ptr<const std::vector<OutputJob>> outputs_;
     std::shared_ptr<const BatchRequest> request_;  // shared with the work, which may outlive us
     uint64_t budget_;
     bool writeAhead_;

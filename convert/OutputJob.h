@@ -1,0 +1,54 @@
+// What the run writes for one listed file, decided once from the request and the listed facts:
+// the run, the work ahead, the writer, the preview and the plan all read these jobs and derive
+// nothing again from names.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "BatchRequest.h"
+#include "FileList.h"
+#include "Geometry.h"
+#include "ImageFormats.h"
+
+namespace korvale {
+
+struct OutputJob {
+    size_t index = 0;  // in the list
+    FileEntry source;  // as listed
+    ImageFormat sourceFormat = ImageFormat::Jpeg;
+    std::string outputName;  // empty when a new extension is needed and the name has none
+    std::string outputPath;  // the output folder and name; empty without either
+    std::optional<ImageFormat> outputFormat;  // nullopt: no format writes that name
+    PixelSize target;                         // the size written (scaling and placing)
+    uint32_t dpi = 0;                         // the resolution written
+    BatchMethod method = BatchMethod::Resize;
+    MetadataPolicy metadata = MetadataPolicy::NoGps;
+
+    bool dpiOnly() const { return method == BatchMethod::DpiOnly; }
+};
+
+// The target size of one listed file: the request's width and height where switched on, else
+// the file's own as listed.
+PixelSize TargetOf(const BatchRequest& request, const FileEntry& entry);
+
+// The DPI written into its output: the request's where switched on, else the file's own.
+uint32_t OutputDpi(const BatchRequest& request, const FileEntry& entry);
+
+// The output folder as the run uses it: with a "/" at its end, empty when none is set.
+std::string OutputFolderOf(const BatchRequest& request);
+
+// The job of `entry`, number `index` of its list.
+OutputJob JobOf(const BatchRequest& request, const FileEntry& entry, size_t index = 0);
+
+// One job per listed file, in list order.
+std::vector<OutputJob> OutputJobs(const BatchRequest& request, const FileList& list);
+
+// A job that writes `outputPath` in the format its name says at `dpi`, for writing an image
+// that is already made.
+OutputJob JobWriting(const std::string& outputPath, uint32_t dpi);
+
+}  // namespace korvale
