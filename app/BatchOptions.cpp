@@ -80,4 +80,40 @@ BatchRequest MakeBatchRequest(const BatchOptions& options) {
     return request;
 }
 
+BatchRequest MakeBatchRequest(const BatchOptions& options, const OptionControls& controls) {
+    BatchRequest request;
+    request.targetWidth = options.targetWidth;
+    request.targetHeight = options.targetHeight;
+    request.targetDpi = options.targetDpi;
+    request.applyWidth = options.applyWidth;
+    request.applyHeight = options.applyHeight;
+    request.applyDpi = options.applyDpi;
+    request.keepAspect = options.keepAspect;
+    request.margin = {options.marginRed, options.marginGreen, options.marginBlue};
+    request.jpegQuality = options.jpegQuality;
+    request.outputFolder = options.outputFolder;
+    request.interpolation = controls.interpolationIndex;
+    request.anchor = controls.anchorIndex;
+    request.method = controls.dpiOnly            ? BatchMethod::DpiOnly
+                     : controls.methodIndex == 0 ? BatchMethod::Resize
+                                                 : BatchMethod::CropPaste;
+    request.saveFormat = controls.saveFormatIndex >= 0
+                             ? static_cast<SaveFormat>(controls.saveFormatIndex)
+                             : SaveFormat::SameAsSource;
+    request.metadata = controls.metadataIndex >= 0
+                           ? static_cast<MetadataPolicy>(controls.metadataIndex)
+                           : options.metadata;
+    return request;
+}
+
+void TakeChoices(const OptionControls& controls, BatchOptions& options) {
+    if (!controls.dpiOnly) {
+        options.method = controls.methodIndex == 0 ? BatchMethod::Resize : BatchMethod::CropPaste;
+    }
+    options.keepAspect = controls.keepAspect;
+    options.applyWidth = controls.applyWidth;
+    options.applyHeight = controls.applyHeight;
+    options.applyDpi = controls.applyDpi;
+}
+
 }  // namespace korvale

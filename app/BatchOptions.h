@@ -45,27 +45,28 @@ constexpr int kOutputFolderField = 1015;
 constexpr int kTargetDpiField = 1020;
 
 struct BatchOptions {
-    BatchMethod method = BatchMethod::Resize;
-    InterpolationChoice interpolation = InterpolationChoice::Lanczos4;
-    bool keepAspect = false;
-    int32_t anchor = kAnchorCentre;
-    int32_t marginRed = 255;
-    int32_t marginGreen = 255;
-    int32_t marginBlue = 255;
-    bool applyWidth = true;
-    bool applyHeight = true;
-    bool applyDpi = true;
-    int32_t targetWidth = 2480;
-    int32_t targetHeight = 3508;
-    uint32_t targetDpi = 300;
+    BatchMethod method = kOptionDefaults.method;
+    InterpolationChoice interpolation =
+        static_cast<InterpolationChoice>(kOptionDefaults.interpolation);
+    bool keepAspect = kOptionDefaults.keepAspect;
+    int32_t anchor = kOptionDefaults.anchor;
+    int32_t marginRed = kOptionDefaults.marginComponent;
+    int32_t marginGreen = kOptionDefaults.marginComponent;
+    int32_t marginBlue = kOptionDefaults.marginComponent;
+    bool applyWidth = kOptionDefaults.applyWidth;
+    bool applyHeight = kOptionDefaults.applyHeight;
+    bool applyDpi = kOptionDefaults.applyDpi;
+    int32_t targetWidth = kOptionDefaults.targetWidth;
+    int32_t targetHeight = kOptionDefaults.targetHeight;
+    uint32_t targetDpi = kOptionDefaults.targetDpi;
     int32_t presetIndex = 0;  // -1 when there are no presets to select
-    SaveFormat saveFormat = SaveFormat::SameAsSource;
-    int32_t jpegQuality = 95;
+    SaveFormat saveFormat = kOptionDefaults.saveFormat;
+    int32_t jpegQuality = kOptionDefaults.jpegQuality;
     std::string outputFolder;  // UTF-8
     // The third method; `method` keeps the scaling method chosen before it, which is what
     // `Mode` stores, so that a program without this method reads a store sanely.
-    bool dpiOnly = false;
-    MetadataPolicy metadata = MetadataPolicy::NoGps;
+    bool dpiOnly = kOptionDefaults.dpiOnly;
+    MetadataPolicy metadata = kOptionDefaults.metadata;
 };
 
 // The options as the main window's controls show them; the window maps these one to one onto
@@ -114,5 +115,14 @@ std::optional<OptionFieldError> ExchangeOptionsFromControls(const OptionControls
 
 // What a batch run needs from the record (after a successful exchange from the controls).
 BatchRequest MakeBatchRequest(const BatchOptions& options);
+// The window's request, built once: the record's numbers, folder, ticks, colour and quality,
+// with the method, format and list choices as `controls` show them (a list without a selection
+// gives -1, which the run refuses; the metadata list without one keeps the record's policy).
+BatchRequest MakeBatchRequest(const BatchOptions& options, const OptionControls& controls);
+
+// What the record keeps of a click on a method radio or a tick box: the scaling method (kept
+// while DPI only is selected, as the store keeps it) and the four ticks, whether or not their
+// boxes can be used.
+void TakeChoices(const OptionControls& controls, BatchOptions& options);
 
 }  // namespace korvale

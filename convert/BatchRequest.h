@@ -17,24 +17,46 @@ enum class BatchMethod : int { Resize = 0, CropPaste = 1, DpiOnly = 2 };
 // PNG and TIFF came after the first three, so stored values keep their meaning.
 enum class SaveFormat : int { Bmp = 0, Jpeg = 1, SameAsSource = 2, Png = 3, Tiff = 4 };
 
-// What a run needs, as the window holds it when the run starts (after the exchange from the
-// controls has validated the numbers and the folder).
-struct BatchRequest {
-    int targetWidth = 2480;
+// The options' defaults, in one table: the window's record, the request, the stored keys (an
+// absent or unreadable key reads as its default) and the command line all start from it.
+struct OptionDefaults {
+    int targetWidth = 2480;  // A4 at 300 DPI
     int targetHeight = 3508;
     uint32_t targetDpi = 300;
     bool applyWidth = true;
     bool applyHeight = true;
     bool applyDpi = true;
     bool keepAspect = false;
-    Rgb margin{255, 255, 255};
+    int marginComponent = 255;  // white
     int jpegQuality = 95;
-    std::string outputFolder;  // the run appends "/" when it is missing
-    int interpolation = 4;     // InterpolationChoice index; -1 when none is selected
-    int anchor = 4;            // Anchor index; -1 when none is selected
+    int interpolation = 4;  // Lanczos4
+    int anchor = 4;         // the centre
     BatchMethod method = BatchMethod::Resize;
     SaveFormat saveFormat = SaveFormat::SameAsSource;
-    MetadataPolicy metadata = MetadataPolicy::NoGps;  // JPEG from JPEG; the profile always stays
+    MetadataPolicy metadata = MetadataPolicy::NoGps;
+    bool dpiOnly = false;
+};
+inline constexpr OptionDefaults kOptionDefaults{};
+
+// What a run needs, as the window holds it when the run starts (after the exchange from the
+// controls has validated the numbers and the folder).
+struct BatchRequest {
+    int targetWidth = kOptionDefaults.targetWidth;
+    int targetHeight = kOptionDefaults.targetHeight;
+    uint32_t targetDpi = kOptionDefaults.targetDpi;
+    bool applyWidth = kOptionDefaults.applyWidth;
+    bool applyHeight = kOptionDefaults.applyHeight;
+    bool applyDpi = kOptionDefaults.applyDpi;
+    bool keepAspect = kOptionDefaults.keepAspect;
+    Rgb margin{kOptionDefaults.marginComponent, kOptionDefaults.marginComponent,
+               kOptionDefaults.marginComponent};
+    int jpegQuality = kOptionDefaults.jpegQuality;
+    std::string outputFolder;                           // the run appends "/" when it is missing
+    int interpolation = kOptionDefaults.interpolation;  // InterpolationChoice index; -1: none
+    int anchor = kOptionDefaults.anchor;                // Anchor index; -1 when none is selected
+    BatchMethod method = kOptionDefaults.method;
+    SaveFormat saveFormat = kOptionDefaults.saveFormat;
+    MetadataPolicy metadata = kOptionDefaults.metadata;  // JPEG from JPEG; the profile stays
 };
 
 // The output file name: the name after the last "/", its extension from the last "." replaced

@@ -234,14 +234,7 @@ void CKorvaleDlg::showEvent(QShowEvent* event) {
 
 void CKorvaleDlg::StartupHandOff() {
     WaitCursor wait(*ui_);
-    // Adding files runs the control rules, which copy the ticks into the record; the boxes
-    // still show the defaults here, so the loaded switches are kept aside for the exchange.
-    const BatchOptions loaded = options_;
     AddCommandLineFiles(environment_.commandLine, files_, *ui_, *this);
-    options_.keepAspect = loaded.keepAspect;
-    options_.applyWidth = loaded.applyWidth;
-    options_.applyHeight = loaded.applyHeight;
-    options_.applyDpi = loaded.applyDpi;
     ExchangeOptionsToControls();
     UpdateControlStates(true);
 }

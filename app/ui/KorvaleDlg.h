@@ -116,9 +116,6 @@ private:
     void PaintSwatch(QPainter& painter, const QRect& rect);
     void ShowAbout();
     SettingsStore OpenSettings() const;
-    // What a run gets: the record's values with the method, lists and format as the controls
-    // show them. The run and the preview share it, so the preview shows what the run writes.
-    BatchRequest RequestFromOptions(const BatchOptions& options) const;
     void SchedulePreview();
     void UpdatePreview();
     void SelectListRow(size_t row);

@@ -42,7 +42,10 @@ void CKorvaleDlg::ConnectControls() {
         onClick(button.id, [this, &button] { CopyStatisticToTarget(button); });
     }
     for (int id : {1024, 1025, 1065, 1055, 1057, 1058, 1059}) {
-        onClick(id, [this] { UpdateControlStates(true); });
+        onClick(id, [this] {
+            TakeChoices(ReadControls(), options_);
+            UpdateControlStates(true);
+        });
     }
     onClick(1028, [this] { ChooseMarginColour(); });
     onClick(1016, [this] { BrowseOutputFolder(); });
@@ -152,15 +155,6 @@ void CKorvaleDlg::UpdateControlStates(bool interactive) {
     }
     // Beyond the template: the preview, usable like the run button.
     Control(1069)->setEnabled(interactive && !files_.empty());
-    if (!in.dpiOnly) {
-        // Remembered while DPI only is selected: the method the store keeps.
-        options_.method = in.crop ? BatchMethod::CropPaste : BatchMethod::Resize;
-    }
-    // The ticks count whether or not their boxes can be used.
-    options_.keepAspect = in.keepAspect;
-    options_.applyWidth = in.applyWidth;
-    options_.applyHeight = in.applyHeight;
-    options_.applyDpi = in.applyDpi;
 }
 
 void CKorvaleDlg::CopyStatisticToTarget(const ArrowButton& button) {
@@ -264,7 +258,7 @@ void CKorvaleDlg::RunBatch() {
         ui_->ShowDetailedMessage(kImageEngineLoadFailed, error);
         return;
     }
-    BatchRequest request = RequestFromOptions(options_);
+    BatchRequest request = MakeBatchRequest(options_, ReadControls());
     const BatchEnd end = engine->runBatch(files_, request, running_, *this, *ui_);
     if (end != BatchEnd::NotStarted) {
         // Files converted in place are other files now: their rows and statistics follow.
@@ -282,20 +276,6 @@ void CKorvaleDlg::RunBatch() {
     }
     options_.outputFolder = request.outputFolder;  // the separator the run appended stays
     ReleaseUnusedMemory();
-}
-
-BatchRequest CKorvaleDlg::RequestFromOptions(const BatchOptions& options) const {
-    BatchRequest request = MakeBatchRequest(options);
-    request.method = ControlAs<QRadioButton>(1065)->isChecked()   ? BatchMethod::DpiOnly
-                     : ControlAs<QRadioButton>(1024)->isChecked() ? BatchMethod::Resize
-                                                                  : BatchMethod::CropPaste;
-    if (metadataList_->currentIndex() >= 0) {
-        request.metadata = static_cast<MetadataPolicy>(metadataList_->currentIndex());
-    }
-    request.interpolation = interpolationList_->currentIndex();
-    request.anchor = anchorList_->currentIndex();
-    request.saveFormat = CheckedFormat();
-    return request;
 }
 
 void CKorvaleDlg::SetStatusText(const std::string& text) {

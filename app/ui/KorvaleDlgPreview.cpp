@@ -93,7 +93,7 @@ void CKorvaleDlg::UpdatePreview() {
         preview_->ShowText(error->message);
         return;
     }
-    const BatchRequest request = RequestFromOptions(typed);
+    const BatchRequest request = MakeBatchRequest(typed, ReadControls());
     const std::vector<FilePlan> plans = PlanBatch(request, files_, PlanSizes::AsListed);
     preview_->SetOutliers(FindOutliers(plans), plans);
     if (files_.empty()) {

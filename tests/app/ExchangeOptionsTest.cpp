@@ -129,3 +129,83 @@ TEST(ExchangeOptions, AcceptedTextsReachTheRecord) {
 
 }  // namespace
 }  // namespace korvale
+
+namespace korvale {
+namespace {
+
+// The window's request comes from the record and the choices the controls show, in one step.
+TEST(WindowRequest, TakesTheRecordAndTheControlsChoices) {
+    BatchOptions options;
+    options.targetWidth = 1000;
+    options.outputFolder = "/out";
+    options.method = BatchMethod::CropPaste;
+    options.metadata = MetadataPolicy::All;
+    options.marginRed = 10;
+    struct Case {
+        const char* name;
+        bool dpiOnly;
+        int methodIndex;
+        int metadataIndex;
+        int formatIndex;
+        BatchMethod method;
+        MetadataPolicy metadata;
+        SaveFormat format;
+    } cases[] = {
+        {"resize", false, 0, 0, 3, BatchMethod::Resize, MetadataPolicy::None, SaveFormat::Png},
+        {"crop", false, 1, 2, 4, BatchMethod::CropPaste, MetadataPolicy::All, SaveFormat::Tiff},
+        {"dpi only", true, 0, 1, 0, BatchMethod::DpiOnly, MetadataPolicy::NoGps, SaveFormat::Bmp},
+        {"no metadata selection keeps the record's", false, 0, -1, -1, BatchMethod::Resize,
+         MetadataPolicy::All, SaveFormat::SameAsSource},
+    };
+    for (const Case& c : cases) {
+        OptionControls controls = ControlsShowing(options);
+        controls.dpiOnly = c.dpiOnly;
+        controls.methodIndex = c.methodIndex;
+        controls.metadataIndex = c.metadataIndex;
+        controls.saveFormatIndex = c.formatIndex;
+        controls.interpolationIndex = -1;  // the run refuses it, so it must reach the run
+        controls.anchorIndex = 7;
+        const BatchRequest request = MakeBatchRequest(options, controls);
+        EXPECT_EQ(request.method, c.method) << c.name;
+        EXPECT_EQ(request.metadata, c.metadata) << c.name;
+        EXPECT_EQ(request.saveFormat, c.format) << c.name;
+        EXPECT_EQ(request.interpolation, -1) << c.name;
+        EXPECT_EQ(request.anchor, 7) << c.name;
+        EXPECT_EQ(request.targetWidth, 1000) << c.name;
+        EXPECT_EQ(request.outputFolder, "/out") << c.name;
+        EXPECT_EQ(request.margin.red, 10) << c.name;
+    }
+}
+
+TEST(WindowRequest, ClicksKeepTheScalingMethodWhileDpiOnlyIsSelected) {
+    BatchOptions options;
+    OptionControls controls = ControlsShowing(options);
+    controls.methodIndex = 1;
+    controls.applyDpi = false;
+    TakeChoices(controls, options);
+    EXPECT_EQ(options.method, BatchMethod::CropPaste);
+    EXPECT_FALSE(options.applyDpi);
+    controls.dpiOnly = true;
+    controls.methodIndex = 0;  // the radios show nothing of it then
+    TakeChoices(controls, options);
+    EXPECT_EQ(options.method, BatchMethod::CropPaste);
+}
+
+// The record, the request and the stored keys start from the same values.
+TEST(OptionDefaultsTable, FeedsTheRecordAndTheRequest) {
+    const BatchOptions options;
+    const BatchRequest request;
+    const BatchRequest made = MakeBatchRequest(options);
+    EXPECT_EQ(made.targetWidth, request.targetWidth);
+    EXPECT_EQ(made.targetHeight, request.targetHeight);
+    EXPECT_EQ(made.targetDpi, request.targetDpi);
+    EXPECT_EQ(made.interpolation, request.interpolation);
+    EXPECT_EQ(made.anchor, request.anchor);
+    EXPECT_EQ(made.jpegQuality, request.jpegQuality);
+    EXPECT_EQ(made.saveFormat, request.saveFormat);
+    EXPECT_EQ(made.metadata, request.metadata);
+    EXPECT_EQ(made.margin.blue, request.margin.blue);
+}
+
+}  // namespace
+}  // namespace korvale
