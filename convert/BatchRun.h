@@ -9,7 +9,6 @@
 
 #include "BatchRequest.h"
 #include "FileList.h"
-#include "OutputWriter.h"
 #include "RunHost.h"
 #include "UserInteraction.h"
 

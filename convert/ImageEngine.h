@@ -6,10 +6,17 @@
 #include <optional>
 #include <string>
 
-#include "BatchRun.h"
-#include "Preview.h"
+#include "FileList.h"
+#include "Geometry.h"
+#include "Plan.h"
+#include "RunHost.h"
+#include "UserInteraction.h"
 
 namespace korvale {
+
+// The engine's pictures; only the engine and the preview's drawing see their pixels.
+struct PreviewSource;
+struct PreviewPicture;
 
 struct ImageEngine {
     BatchEnd (*runBatch)(const FileList& list, BatchRequest& request, bool& running,
@@ -19,6 +26,7 @@ struct ImageEngine {
     PreviewPicture (*makePreview)(const PreviewSource& source, const BatchRequest& request,
                                   const FilePlan& plan, PixelSize box);
     void (*waitForWorkAhead)();
+    const char* (*openCvVersion)();  // for the about box
 };
 
 // What a run or the preview says when the module could not be loaded, with the reason as detail.

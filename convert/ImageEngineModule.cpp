@@ -1,12 +1,21 @@
 // The conversion engine as the module the window program loads.
+#include <opencv2/core/utility.hpp>
+
+#include "BatchRun.h"
 #include "ImageEngine.h"
+#include "Preview.h"
 #include "WorkAhead.h"
 
 namespace {
 
+const char* OpenCvVersion() {
+    static const std::string version = cv::getVersionString();
+    return version.c_str();
+}
+
 const korvale::ImageEngine kEngine{
     korvale::RunBatch,    korvale::PreviewDecodeSide, korvale::LoadPreviewSource,
-    korvale::MakePreview, korvale::WaitForWorkAhead,
+    korvale::MakePreview, korvale::WaitForWorkAhead,  OpenCvVersion,
 };
 
 }  // namespace

@@ -3,10 +3,9 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <opencv2/core/utility.hpp>
-
 #include "AppIcon.h"
 #include "DialogLayout.h"
+#include "ImageEngine.h"
 #include "korvale/Version.h"
 
 namespace korvale {
@@ -16,7 +15,11 @@ QString VersionLine() {
 }
 
 QString OpenCvLine() {
-    return QStringLiteral("Powered by OpenCV ") + QString::fromStdString(cv::getVersionString());
+    // The engine module holds the image library; the window itself does not link it.
+    const ImageEngine* engine = LoadedImageEngine();
+    return QStringLiteral("Powered by OpenCV") +
+           (engine != nullptr ? QStringLiteral(" ") + QString::fromUtf8(engine->openCvVersion())
+                              : QString());
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent)

@@ -13,6 +13,7 @@
 
 #include "AtomicFile.h"
 #include "ImageEngine.h"
+#include "Preview.h"
 #include "Text.h"
 
 namespace korvale {

@@ -15,7 +15,6 @@
 
 #include "Plan.h"
 #include "PlanSummary.h"
-#include "Preview.h"
 
 class QLabel;
 class QPushButton;
@@ -23,6 +22,7 @@ class QPushButton;
 namespace korvale {
 
 class PreviewCanvas;
+struct PreviewSource;
 
 // What one refresh needs; the worker gets a copy.
 struct PreviewJob {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ImageEngine.h"
+#include "Preview.h"
 #include "ProgramModule.h"
 
 namespace korvale {

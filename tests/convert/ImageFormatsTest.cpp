@@ -14,6 +14,7 @@
 #include "EncoderLimits.h"
 #include "Geometry.h"
 #include "ImageHeader.h"
+#include "OutputWriter.h"
 #include "PngTiffFiles.h"
 #include "QuietHost.h"
 #include "RecordingInteraction.h"

@@ -8,6 +8,7 @@
 #include "BatchRun.h"
 #include "ImageHeader.h"
 #include "JpegMetadata.h"
+#include "OutputWriter.h"
 #include "RecordingInteraction.h"
 #include "TiffBuilder.h"
 

@@ -14,6 +14,7 @@
 
 #include "BatchRun.h"
 #include "ImageHeader.h"
+#include "OutputWriter.h"
 #include "PngTiffFiles.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"

@@ -9,6 +9,7 @@
 
 #include "BatchRun.h"
 #include "EncoderLimits.h"
+#include "OutputWriter.h"
 #include "Plan.h"
 #include "QuietHost.h"
 #include "RecordingInteraction.h"

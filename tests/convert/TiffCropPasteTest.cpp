@@ -9,6 +9,7 @@
 
 #include "BatchRun.h"
 #include "Conversion.h"
+#include "OutputWriter.h"
 #include "TestFiles.h"
 #include "TiffCropPaste.h"
 #include "TiffEncode.h"

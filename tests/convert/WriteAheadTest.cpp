@@ -15,6 +15,7 @@
 
 #include "BatchRun.h"
 #include "ImageHeader.h"
+#include "OutputWriter.h"
 #include "QuietHost.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"

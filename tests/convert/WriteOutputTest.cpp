@@ -15,6 +15,7 @@
 #include "AtomicFile.h"
 #include "BatchRun.h"
 #include "ImageHeader.h"
+#include "OutputWriter.h"
 #include "QuietHost.h"
 #include "RecordingInteraction.h"
 #include "ResolutionStamp.h"
