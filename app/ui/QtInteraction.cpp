@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QFileDialog>
 
-#include "BatchRun.h"
 #include "ImageFormats.h"
+#include "RunHost.h"
 #include "MessageBox.h"
 #include "OverwriteDialog.h"
 
