@@ -59,7 +59,7 @@ ByteBuffer Inflated(const uint8_t* data, size_t size) {
 // The text after a zero-terminated field of at most `limit` bytes starting at `at`; npos when
 // there is no terminator in reach.
 size_t AfterField(const ByteBuffer& data, size_t at, size_t limit) {
-    if (at > data.size()) {
+    if (at >= data.size()) {
         return std::string::npos;
     }
     const size_t reach = std::min(data.size(), at + limit + 1);
