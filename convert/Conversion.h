@@ -13,6 +13,7 @@
 #include "BatchRequest.h"
 #include "Geometry.h"
 #include "RunHost.h"
+#include "SourceMetadata.h"
 #include "UserInteraction.h"
 
 namespace cv {
@@ -102,10 +103,12 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
                                   const EncoderParams& params, std::vector<unsigned char>& bytes,
                                   std::optional<uint32_t> dpi = std::nullopt,
                                   bool* lackedMemory = nullptr);
-// The same in `format` (nullopt: no format the program writes, which fails).
+// The same in `format` (nullopt: no format the program writes, which fails). A TIFF also gets
+// `pieces`, when given, while it is encoded (a PNG gets them after, see PngMetadata.h).
 ConvertResult EncodeImageToMemory(std::optional<ImageFormat> format, const cv::Mat& image,
                                   const EncoderParams& params, std::vector<unsigned char>& bytes,
                                   std::optional<uint32_t> dpi = std::nullopt,
-                                  bool* lackedMemory = nullptr);
+                                  bool* lackedMemory = nullptr,
+                                  const OutputPieces* pieces = nullptr);
 
 }  // namespace korvale

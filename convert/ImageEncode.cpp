@@ -43,7 +43,8 @@ ConvertResult EncodeImageToMemory(const std::string& outputPath, const cv::Mat& 
 
 ConvertResult EncodeImageToMemory(std::optional<ImageFormat> format, const cv::Mat& image,
                                   const EncoderParams& params, std::vector<unsigned char>& bytes,
-                                  std::optional<uint32_t> dpi, bool* lackedMemory) {
+                                  std::optional<uint32_t> dpi, bool* lackedMemory,
+                                  const OutputPieces* pieces) {
     SilenceLibraryMessages();
     bool ignored = false;
     bool& lacked = lackedMemory ? *lackedMemory : ignored;
@@ -66,8 +67,10 @@ ConvertResult EncodeImageToMemory(std::optional<ImageFormat> format, const cv::M
     if (*format == ImageFormat::Tiff) {
         if (TiffEncodable(image.type())) {
             try {
-                return EncodeTiff(image, dpi, kTiffCompression, bytes) ? ConvertResult::Ok
-                                                                       : ConvertResult::WriteFailed;
+                return EncodeTiff(image, dpi, kTiffCompression, bytes,
+                                  pieces ? *pieces : OutputPieces{})
+                           ? ConvertResult::Ok
+                           : ConvertResult::WriteFailed;
             } catch (const cv::Exception& e) {
                 lacked = IsLackOfMemory(e);
                 return ConvertResult::WriteFailed;

@@ -12,6 +12,7 @@
 
 #include "EncoderLimits.h"
 #include "ImageFormats.h"
+#include "PngMetadata.h"
 #include "RunHost.h"
 #include "TiffCropPaste.h"
 
@@ -72,8 +73,12 @@ std::optional<PreparedImage> PrepareStreamed(const BatchRequest& request, const 
         return std::nullopt;
     }
     auto encoded = std::make_shared<std::vector<unsigned char>>();
+    // Its bytes are made here and written as they are, so they carry the source's pieces now.
+    const OutputPieces pieces =
+        PiecesForOutput(OutputMetadata(job), job.metadata, static_cast<uint32_t>(job.target.width),
+                        static_cast<uint32_t>(job.target.height), job.dpi);
     const std::optional<ConvertResult> result = CropPasteTiffToTiff(
-        job.source.path, job.target, request.anchor, request.margin, job.dpi, *encoded);
+        job.source.path, job.target, request.anchor, request.margin, job.dpi, *encoded, pieces);
     if (!result) {
         return std::nullopt;
     }
@@ -132,13 +137,15 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
 }
 
 SourceMetadata OutputMetadata(const OutputJob& job) {
-    // Only the source's header segments are read for this.
-    return job.outputFormat == ImageFormat::Bmp ? SourceMetadata{}
-                                                : ReadJpegMetadata(job.source.path);
+    // Only the source's header is read for this.
+    return job.outputFormat == ImageFormat::Bmp
+               ? SourceMetadata{}
+               : ReadSourceMetadata(job.source.path, job.sourceFormat);
 }
 
 SourceMetadata OutputMetadata(SaveFormat format, const FileEntry& entry) {
-    return format == SaveFormat::Bmp ? SourceMetadata{} : ReadJpegMetadata(entry.path);
+    return format == SaveFormat::Bmp ? SourceMetadata{}
+                                     : ReadSourceMetadata(entry.path, FormatOfName(entry.path));
 }
 
 ConvertResult EncodeOutput(const BatchRequest& request, const OutputJob& job, const cv::Mat& image,
@@ -147,17 +154,25 @@ ConvertResult EncodeOutput(const BatchRequest& request, const OutputJob& job, co
     bool ignored = false;
     bool& lacked = lackedMemory ? *lackedMemory : ignored;
     const uint32_t dpi = job.dpi;
+    const auto width = static_cast<uint32_t>(image.cols);
+    const auto height = static_cast<uint32_t>(image.rows);
     try {
-        if (EncodeImageToMemory(job.outputFormat, image, JpegQualityParams(request.jpegQuality),
-                                bytes, dpi, &lacked) != ConvertResult::Ok) {
+        const std::optional<ImageFormat> format = job.outputFormat;
+        OutputPieces pieces;
+        if (format == ImageFormat::Png || format == ImageFormat::Tiff) {
+            pieces = PiecesForOutput(metadata, job.metadata, width, height, dpi);
+        }
+        if (EncodeImageToMemory(format, image, JpegQualityParams(request.jpegQuality), bytes, dpi,
+                                &lacked, &pieces) != ConvertResult::Ok) {
             return ConvertResult::WriteFailed;
         }
-        const std::optional<ImageFormat> format = job.outputFormat;
-        if (format == ImageFormat::Jpeg &&
-            (!metadata.iccProfile.empty() || !metadata.exif.empty())) {
-            bytes =
-                CarryJpegMetadata(bytes, metadata, job.metadata, static_cast<uint32_t>(image.cols),
-                                  static_cast<uint32_t>(image.rows), dpi);
+        const bool anyPiece = !metadata.iccProfile.empty() || !metadata.exif.empty() ||
+                              !metadata.xmp.empty() || !metadata.photoshop.empty();
+        if (format == ImageFormat::Jpeg && anyPiece) {
+            bytes = CarryJpegMetadata(bytes, metadata, job.metadata, width, height, dpi);
+        } else if (format == ImageFormat::Png &&
+                   (!pieces.iccProfile.empty() || !pieces.xmp.empty())) {
+            bytes = PngWithPieces(bytes, pieces, image.channels());
         }
         if (format && EntryOf(*format).outputDpi == OutputDpi::Rebuild) {
             // Its resolution goes into the encoded bytes; an output without it is not written.

@@ -24,7 +24,8 @@ PreparedImage PrepareOutput(const BatchRequest& request, const FileEntry& entry)
 SourceMetadata OutputMetadata(const OutputJob& job);
 SourceMetadata OutputMetadata(SaveFormat format, const FileEntry& entry);
 
-// `image` encoded in `job`'s output format, with what a JPEG output carries of `metadata`.
+// `image` encoded in `job`'s output format, with what that format carries of `metadata`: the
+// profile into JPEG, PNG and TIFF, Exif and IPTC into JPEG, XMP into all three.
 // `lackedMemory`, when given, says whether a failure was an allocation.
 ConvertResult EncodeOutput(const BatchRequest& request, const OutputJob& job, const cv::Mat& image,
                            const SourceMetadata& metadata, std::vector<unsigned char>& bytes,
@@ -43,8 +44,8 @@ const std::vector<unsigned char>* OutputBytes(const BatchRequest& request, const
 // discarded).
 bool WriteEncoded(AtomicFile& file, const OutputJob& job, const std::vector<unsigned char>& bytes);
 
-// Encodes the prepared image (unless its bytes are made already) with what a JPEG output
-// carries of `metadata`, writes it into a hidden temporary file beside the job's output (or
+// Encodes the prepared image (unless its bytes are made already) with what its format carries
+// of `metadata`, writes it into a hidden temporary file beside the job's output (or
 // beside the file a link there names), stamps the DPI into it and renames it over that file.
 // Every write is checked, and a replaced file is flushed to the device first: nothing partial
 // is ever left at the output. A read-only output is not replaced. Without `mayReplace`, the

@@ -128,7 +128,8 @@ bool ReadFully(int fd, uint8_t* into, size_t size, uint64_t at) {
 std::optional<ConvertResult> CropPasteTiffToTiff(const std::string& sourcePath, PixelSize target,
                                                  int anchor, const Rgb& margin,
                                                  std::optional<uint32_t> dpi,
-                                                 std::vector<uint8_t>& bytes) {
+                                                 std::vector<uint8_t>& bytes,
+                                                 const OutputPieces& pieces) {
     const std::optional<SourceRows> source = PlainRows(sourcePath);
     if (!source) {
         return std::nullopt;
@@ -164,8 +165,9 @@ std::optional<ConvertResult> CropPasteTiffToTiff(const std::string& sourcePath, 
     bytes.clear();
     bytes.reserve(outRowBytes * static_cast<size_t>(target.height) + 64 * 1024);
     const TiffShape shape{target.width, target.height, channels, 1};
-    const bool encoded =
-        EncodeTiffRows(shape, dpi, kTiffCompression, bytes, [&](int y, int rows, uint8_t* data) {
+    const bool encoded = EncodeTiffRows(
+        shape, dpi, kTiffCompression, bytes,
+        [&](int y, int rows, uint8_t* data) {
             for (int r = 0; r < rows; ++r) {
                 uint8_t* out = data + static_cast<size_t>(r) * outRowBytes;
                 const int at = y + r;
@@ -187,7 +189,8 @@ std::optional<ConvertResult> CropPasteTiffToTiff(const std::string& sourcePath, 
                             outRowBytes - leftBytes - innerBytes);
             }
             return true;
-        });
+        },
+        pieces);
     if (readFailed) {
         return ConvertResult::ReadFailed;
     }

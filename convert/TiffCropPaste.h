@@ -19,10 +19,11 @@ namespace korvale {
 // plane, with no extra samples, not turned; nullopt for any other file, whose output is then
 // made the usual way, which also reports what is wrong with it. A failure to read is
 // ReadFailed; an anchor, target or output the usual way refuses fails as it would. Throws
-// std::bad_alloc when memory runs out.
+// std::bad_alloc when memory runs out. The output carries `pieces` as EncodeTiff writes them.
 std::optional<ConvertResult> CropPasteTiffToTiff(const std::string& sourcePath, PixelSize target,
                                                  int anchor, const Rgb& margin,
                                                  std::optional<uint32_t> dpi,
-                                                 std::vector<uint8_t>& bytes);
+                                                 std::vector<uint8_t>& bytes,
+                                                 const OutputPieces& pieces = {});
 
 }  // namespace korvale

@@ -91,7 +91,8 @@ bool TiffEncodable(int type) {
 }
 
 bool EncodeTiffRows(const TiffShape& shape, std::optional<uint32_t> dpi, int compression,
-                    std::vector<uint8_t>& bytes, const TiffRowFiller& fill) {
+                    std::vector<uint8_t>& bytes, const TiffRowFiller& fill,
+                    const OutputPieces& pieces) {
     const int channels = shape.channels;
     if (shape.width <= 0 || shape.height <= 0 ||
         (channels != 1 && channels != 3 && channels != 4) ||
@@ -130,6 +131,14 @@ bool EncodeTiffRows(const TiffShape& shape, std::optional<uint32_t> dpi, int com
         const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
         ok = TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);
     }
+    if (ok && ProfileFitsChannels(pieces.iccProfile, channels)) {
+        ok = TIFFSetField(t, TIFFTAG_ICCPROFILE, static_cast<uint32_t>(pieces.iccProfile.size()),
+                          pieces.iccProfile.data());
+    }
+    if (ok && !pieces.xmp.empty()) {
+        ok = TIFFSetField(t, TIFFTAG_XMLPACKET, static_cast<uint32_t>(pieces.xmp.size()),
+                          pieces.xmp.data());
+    }
     if (!ok) {
         return false;
     }
@@ -162,23 +171,26 @@ bool EncodeTiffRows(const TiffShape& shape, std::optional<uint32_t> dpi, int com
 }
 
 bool EncodeTiff(const cv::Mat& image, std::optional<uint32_t> dpi, int compression,
-                std::vector<uint8_t>& bytes) {
+                std::vector<uint8_t>& bytes, const OutputPieces& pieces) {
     if (!TiffEncodable(image.type()) || image.empty() || image.dims != 2) {
         return false;
     }
     const int channels = image.channels();
     const TiffShape shape{image.cols, image.rows, channels, static_cast<int>(image.elemSize1())};
     // Rows turned from OpenCV's BGR(A) to RGB(A), a strip at a time.
-    return EncodeTiffRows(shape, dpi, compression, bytes, [&](int y, int rows, uint8_t* data) {
-        const cv::Mat part = image.rowRange(y, y + rows);
-        cv::Mat into(rows, image.cols, image.type(), data);
-        if (channels >= 3) {
-            cv::cvtColor(part, into, channels == 3 ? cv::COLOR_BGR2RGB : cv::COLOR_BGRA2RGBA);
-        } else {
-            part.copyTo(into);
-        }
-        return true;
-    });
+    return EncodeTiffRows(
+        shape, dpi, compression, bytes,
+        [&](int y, int rows, uint8_t* data) {
+            const cv::Mat part = image.rowRange(y, y + rows);
+            cv::Mat into(rows, image.cols, image.type(), data);
+            if (channels >= 3) {
+                cv::cvtColor(part, into, channels == 3 ? cv::COLOR_BGR2RGB : cv::COLOR_BGRA2RGBA);
+            } else {
+                part.copyTo(into);
+            }
+            return true;
+        },
+        pieces);
 }
 
 }  // namespace korvale

@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "SourceMetadata.h"
+
 namespace korvale {
 
 // Whether EncodeTiff writes images of this type: 8 or 16 bits, 1, 3 or 4 channels.
@@ -27,14 +29,17 @@ struct TiffShape {
 
 // A TIFF of that shape whose pixels `fill` gives, otherwise as EncodeTiff writes it.
 bool EncodeTiffRows(const TiffShape& shape, std::optional<uint32_t> dpi, int compression,
-                    std::vector<uint8_t>& bytes, const TiffRowFiller& fill);
+                    std::vector<uint8_t>& bytes, const TiffRowFiller& fill,
+                    const OutputPieces& pieces = {});
 
 // `image` (OpenCV's channel order) as a TIFF of `compression` (a libtiff COMPRESSION_* value) in
 // `bytes`: grey or RGB, a fourth channel declared as unassociated alpha, and XResolution,
-// YResolution and ResolutionUnit (inch) set to `dpi` as a stamp sets them (none without `dpi`).
+// YResolution and ResolutionUnit (inch) set to `dpi` as a stamp sets them (none without `dpi`),
+// the profile of `pieces` as InterColorProfile when it fits the channels, and its XMP packet as
+// XMLPacket.
 // `bytes` keeps its capacity between calls. false when the type is not encodable or libtiff
 // fails; `bytes` is then unspecified.
 bool EncodeTiff(const cv::Mat& image, std::optional<uint32_t> dpi, int compression,
-                std::vector<uint8_t>& bytes);
+                std::vector<uint8_t>& bytes, const OutputPieces& pieces = {});
 
 }  // namespace korvale

@@ -1,15 +1,21 @@
-// Fuzz target: the JPEG segment walk, the metadata taken from a source, the Exif edits and the
-// resolution-only copies, all over byte buffers. The first input byte picks the policy, the
+// Fuzz target: the JPEG segment walk, the metadata taken from a JPEG, PNG or TIFF source, the
+// Exif, XMP and IPTC edits, the pieces put into PNG outputs and the resolution-only copies, all
+// over byte buffers. The first input byte picks the policy, the
 // next two are the DPI (little-endian), the rest is the file.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 
+#include "ByteSource.h"
 #include "ExifEdit.h"
+#include "HeaderWalk.h"
 #include "JpegMetadata.h"
 #include "JpegSegments.h"
+#include "PhotoshopEdit.h"
+#include "PngMetadata.h"
 #include "ResolutionCopy.h"
+#include "XmpEdit.h"
 
 using namespace korvale;
 
@@ -90,6 +96,45 @@ void CheckExifEdits(const ByteBuffer& tiff, bool keepGps, uint32_t dpi) {
     }
 }
 
+// An edit made once is true: made again, it is the same.
+template <typename Edit>
+void CheckSettles(const ByteBuffer& bytes, Edit edit) {
+    if (const std::optional<ByteBuffer> made = edit(bytes)) {
+        if (edit(*made) != made) {
+            std::abort();
+        }
+    }
+}
+
+// The pieces read from a PNG or TIFF source are plausible, and a PNG given pieces still walks
+// and gives them back.
+void CheckPngTiffPieces(const ByteBuffer& file, MetadataPolicy policy, uint32_t dpi) {
+    MemorySource source(file);
+    const SourceMetadata png = ReadPngMetadata(source);
+    const SourceMetadata tiff = ReadTiffMetadata(source);
+    for (const SourceMetadata* m : {&png, &tiff}) {
+        if (!m->iccProfile.empty() && !PlausibleProfile(m->iccProfile)) {
+            std::abort();
+        }
+    }
+    const OutputPieces pieces = PiecesForOutput(png, policy, 640, 480, dpi);
+    const ByteBuffer carried = PngWithPieces(file, pieces, 3);
+    if (carried != file) {
+        MemorySource again(carried);
+        PngLayout layout;
+        if (!WalkPng(again, layout)) {
+            std::abort();
+        }
+        const SourceMetadata read = ReadPngMetadata(again);
+        if (ProfileFitsChannels(pieces.iccProfile, 3) && read.iccProfile != pieces.iccProfile) {
+            std::abort();
+        }
+        if (!pieces.xmp.empty() && read.xmp != pieces.xmp) {
+            std::abort();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -107,6 +152,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The bytes as a bare TIFF structure reach the Exif edits far more often.
     CheckExifEdits(file, policy == MetadataPolicy::All, dpi);
+
+    const bool keepPlace = policy == MetadataPolicy::All;
+    const auto xmp = [&](const ByteBuffer& b) { return XmpForOutput(b, keepPlace, 640, 480, dpi); };
+    const auto photoshop = [&](const ByteBuffer& b) {
+        return PhotoshopForOutput(b, keepPlace, 640, 480, dpi);
+    };
+    CheckSettles(file, xmp);
+    CheckSettles(metadata.xmp, xmp);
+    CheckSettles(file, photoshop);
+    CheckSettles(metadata.photoshop, photoshop);
+    if (const std::optional<ByteBuffer> iptc = IptcWithoutPlace(file)) {
+        if (IptcWithoutPlace(*iptc) != iptc) {
+            std::abort();
+        }
+    }
+    CheckPngTiffPieces(file, policy, dpi);
 
     CheckKeepsScan(EncodedOutput(),
                    CarryJpegMetadata(EncodedOutput(), metadata, policy, 640, 480, dpi));

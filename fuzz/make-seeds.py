@@ -71,6 +71,44 @@ def icc_chunks(colour_space=b"RGB ", parts=2):
                             profile[i * step:(i + 1) * step]) for i in range(parts))
 
 
+def profile_bytes(colour_space=b"RGB "):
+    return struct.pack(">I", 132) + bytes(12) + colour_space + bytes(16) + b"acsp" + bytes(92)
+
+
+XMP = (b"<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?><x:xmpmeta xmlns:x='adobe:ns:meta/'>"
+       b"<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'><rdf:Description "
+       b"xmlns:exif='http://ns.adobe.com/exif/1.0/' xmlns:tiff='http://ns.adobe.com/tiff/1.0/' "
+       b"xmlns:photoshop='http://ns.adobe.com/photoshop/1.0/' exif:GPSLatitude='35,6N' "
+       b"tiff:ImageWidth='64'><photoshop:City>Kyoto</photoshop:City><tiff:XResolution>72/1"
+       b"</tiff:XResolution><!-- c --></rdf:Description></rdf:RDF></x:xmpmeta>"
+       b"<?xpacket end='w'?>")
+
+
+def photoshop_resources():
+    def resource(ident, data):
+        return (b"8BIM" + struct.pack(">HBBI", ident, 0, 0, len(data)) + data +
+                bytes(len(data) & 1))
+
+    def dataset(number, text):
+        return bytes([0x1C, 2, number]) + struct.pack(">H", len(text)) + text
+
+    iptc = dataset(5, b"Temple") + dataset(90, b"Kyoto") + dataset(101, b"Japan") + \
+        bytes([0x1C, 2, 120, 0x80, 0x02, 0, 1, 0x41])
+    return (resource(0x03ED, struct.pack(">IHHIHH", 72 << 16, 1, 1, 72 << 16, 1, 1)) +
+            resource(0x0404, iptc) + resource(0x040C, b"thumb") + resource(0x0425, bytes(16)))
+
+
+def tiff_with_bytes(fields):
+    """Little-endian TIFF whose IFD0 holds `fields` as (tag, bytes) of type UNDEFINED."""
+    values_at = 8 + 2 + 12 * len(fields) + 4
+    out = b"II" + struct.pack("<HI", 42, 8) + struct.pack("<H", len(fields))
+    values = b""
+    for tag, data in fields:
+        out += struct.pack("<HHII", tag, 7, len(data), values_at + len(values))
+        values += data + bytes(len(data) & 1)
+    return out + struct.pack("<I", 0) + values
+
+
 def frame(code=0xC0, width=64, height=48):
     return segment(code, struct.pack(">BHHB", 8, height, width, 3) + bytes(9))
 
@@ -206,6 +244,16 @@ def main():
         "no-jfif": (1, 350, IMAGES["jpeg-exif-be"]),
         "bare-tiff": (1, 200, rich_exif_tiff()),
         "bmp": (0, 96, IMAGES["bmp-v4"]),
+        "xmp-iptc": (1, 300, SOI + app0() + segment(0xE1, b"http://ns.adobe.com/xap/1.0/\0" + XMP) +
+                     segment(0xED, b"Photoshop 3.0\0" + photoshop_resources()) + frame() +
+                     SCAN_END),
+        "png-icc-xmp": (2, 144, png(before_idat=chunk(
+            b"iCCP", b"ICC profile\0\0" + zlib.compress(profile_bytes())) + chunk(
+            b"iTXt", b"XML:com.adobe.xmp\0\0\0\0\0" + XMP))),
+        "png-grey-icc": (1, 72, png(before_idat=chunk(
+            b"iCCP", b"x\0\0" + zlib.compress(profile_bytes(b"GRAY"))))),
+        "tiff-icc-xmp": (1, 96, tiff_with_bytes([(34675, profile_bytes()), (700, XMP)])),
+        "bare-photoshop": (1, 300, photoshop_resources()),
     }
     for name, (policy, dpi, data) in metadata.items():
         write("metadata", name, bytes([policy]) + struct.pack("<H", dpi) + data)

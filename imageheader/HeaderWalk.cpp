@@ -118,6 +118,17 @@ bool WalkPng(ByteSource& source, PngLayout& layout) {
         } else if (std::memcmp(type, "eXIf", 4) == 0 && layout.exifAt == 0) {
             layout.exifAt = at + 8;
             layout.exifLength = length;
+        } else if (std::memcmp(type, "iCCP", 4) == 0 && layout.iccpAt == 0) {
+            layout.iccpAt = at + 8;
+            layout.iccpLength = length;
+        } else if (std::memcmp(type, "iTXt", 4) == 0 && layout.xmpAt == 0) {
+            static constexpr char kXmpKey[] = "XML:com.adobe.xmp";  // with its zero
+            char key[sizeof kXmpKey];
+            if (length >= sizeof key && source.ReadAt(at + 8, key, sizeof key) &&
+                std::memcmp(key, kXmpKey, sizeof key) == 0) {
+                layout.xmpAt = at + 8;
+                layout.xmpLength = length;
+            }
         }
         at += 12 + static_cast<uint64_t>(length);
     }
@@ -221,6 +232,12 @@ bool WalkTiff(ByteSource& source, TiffLayout& layout) {
                 break;
             case 262:
                 slot = &layout.photometric;
+                break;
+            case tiff::kIccProfile:
+                slot = &layout.iccProfile;
+                break;
+            case tiff::kXmlPacket:
+                slot = &layout.xmp;
                 break;
             default:
                 break;

@@ -46,13 +46,19 @@ struct PngLayout {
     // The data of the first eXIf chunk before the image data (a TIFF structure); 0 when none.
     uint64_t exifAt = 0;
     uint32_t exifLength = 0;
+    // The data of the first iCCP chunk and of the first iTXt chunk keyed "XML:com.adobe.xmp"
+    // before the image data; 0 when none.
+    uint64_t iccpAt = 0;
+    uint32_t iccpLength = 0;
+    uint64_t xmpAt = 0;
+    uint32_t xmpLength = 0;
     // Offset of the first IDAT chunk's length field; 0 when the walk ended before it.
     uint64_t firstIdat = 0;
 };
 
 // False unless the bytes start with the PNG signature and an IHDR chunk with sides from 1 to
 // 2^31 - 1. The chunks after it are walked until the first IDAT, IEND, the end of the bytes or
-// a bounded number of chunks; the first pHYs and eXIf count.
+// a bounded number of chunks; the first pHYs, eXIf, iCCP and XMP iTXt count.
 bool WalkPng(ByteSource& source, PngLayout& layout);
 
 // One IFD entry as found: the raw value field in the file's byte order.
@@ -78,6 +84,8 @@ struct TiffLayout {
     TiffEntry bitsPerSample;
     TiffEntry samplesPerPixel;
     TiffEntry photometric;
+    TiffEntry iccProfile;  // InterColorProfile, 34675
+    TiffEntry xmp;         // XMLPacket, 700
 
     uint16_t Get16(const uint8_t* p) const;
     uint32_t Get32(const uint8_t* p) const;

@@ -1,4 +1,5 @@
-// Collecting a source's ICC profile and Exif block, and inserting them into an encoded JPEG.
+// Collecting a JPEG source's ICC profile, Exif block, XMP packet and Photoshop resources, and
+// inserting them into an encoded JPEG.
 #include "JpegMetadata.h"
 
 #include <fcntl.h>
@@ -8,6 +9,8 @@
 #include <cstring>
 
 #include "ExifEdit.h"
+#include "PhotoshopEdit.h"
+#include "XmpEdit.h"
 
 namespace korvale {
 namespace {
@@ -17,6 +20,8 @@ constexpr size_t kIccIdSize = sizeof kIccId;
 constexpr size_t kIccHeader = kIccIdSize + 2;  // identifier, sequence number, chunk count
 constexpr size_t kMaxPayload = 65533;
 constexpr uint8_t kExifId[] = {'E', 'x', 'i', 'f', 0, 0};
+constexpr char kXmpId[] = "http://ns.adobe.com/xap/1.0/";  // with its zero: 29 bytes
+constexpr char kPhotoshopId[] = "Photoshop 3.0";           // with its zero: 14 bytes
 // A header larger than this is not read for metadata (a profile can take 255 segments).
 constexpr size_t kMaxHeaderBytes = 32u << 20;
 
@@ -57,16 +62,7 @@ ByteBuffer AssembleProfile(const uint8_t* data, const std::vector<JpegSegment>& 
         const uint8_t* p = data + s->payloadAt + kIccHeader;
         profile.insert(profile.end(), p, p + s->payloadSize - kIccHeader);
     }
-    // Size field not beyond the data, and the "acsp" signature.
-    if (profile.size() < 128 || std::memcmp(profile.data() + 36, "acsp", 4) != 0) {
-        return {};
-    }
-    const size_t declared = (static_cast<size_t>(profile[0]) << 24) | (profile[1] << 16) |
-                            (profile[2] << 8) | profile[3];
-    if (declared < 128 || declared > profile.size()) {
-        return {};
-    }
-    return profile;
+    return PlausibleProfile(profile) ? profile : ByteBuffer{};
 }
 
 // Whether a profile describes pixels of `components` channels.
@@ -99,10 +95,17 @@ SourceMetadata ExtractJpegMetadata(const uint8_t* data, size_t size) {
     metadata.iccProfile = AssembleProfile(data, walk.segments);
     for (const JpegSegment& s : walk.segments) {
         const uint8_t* p = data + s.payloadAt;
-        if (s.code == 0xE1 && s.payloadSize > sizeof kExifId &&
+        if (s.code == 0xE1 && metadata.exif.empty() && s.payloadSize > sizeof kExifId &&
             StartsWith(p, s.payloadSize, kExifId, sizeof kExifId)) {
             metadata.exif.assign(p + sizeof kExifId, p + s.payloadSize);
-            break;
+        } else if (s.code == 0xE1 && metadata.xmp.empty() && s.payloadSize > sizeof kXmpId &&
+                   StartsWith(p, s.payloadSize, kXmpId, sizeof kXmpId)) {
+            metadata.xmp.assign(p + sizeof kXmpId, p + s.payloadSize);
+        } else if (s.code == 0xED &&
+                   StartsWith(p, s.payloadSize, kPhotoshopId, sizeof kPhotoshopId)) {
+            // Resources too long for one segment go on in the next ones.
+            metadata.photoshop.insert(metadata.photoshop.end(), p + sizeof kPhotoshopId,
+                                      p + s.payloadSize);
         }
     }
     return metadata;
@@ -144,9 +147,12 @@ SourceMetadata ReadJpegMetadata(const std::string& path) {
 ByteBuffer CarryJpegMetadata(const ByteBuffer& encoded, const SourceMetadata& metadata,
                              MetadataPolicy policy, uint32_t width, uint32_t height, uint32_t dpi) {
     const bool withExif = policy != MetadataPolicy::None && !metadata.exif.empty();
-    if (!withExif && metadata.iccProfile.empty()) {
+    const bool withXmp = policy != MetadataPolicy::None && !metadata.xmp.empty();
+    const bool withPhotoshop = policy != MetadataPolicy::None && !metadata.photoshop.empty();
+    if (!withExif && !withXmp && !withPhotoshop && metadata.iccProfile.empty()) {
         return encoded;
     }
+    const bool keepPlace = policy == MetadataPolicy::All;
     const JpegHeaderWalk walk = WalkJpegHeader(encoded.data(), encoded.size());
     if (!walk.complete) {
         return encoded;
@@ -166,6 +172,16 @@ ByteBuffer CarryJpegMetadata(const ByteBuffer& encoded, const SourceMetadata& me
             AppendSegment(block, 0xE1, payload.data(), payload.size());
         }
     }
+    if (withXmp) {
+        // A packet too long for one segment would need extended XMP, which is not written.
+        const std::optional<ByteBuffer> xmp =
+            XmpForOutput(metadata.xmp, keepPlace, width, height, dpi);
+        if (xmp && xmp->size() + sizeof kXmpId <= kMaxPayload) {
+            ByteBuffer payload(kXmpId, kXmpId + sizeof kXmpId);
+            payload.insert(payload.end(), xmp->begin(), xmp->end());
+            AppendSegment(block, 0xE1, payload.data(), payload.size());
+        }
+    }
     const ByteBuffer& profile = metadata.iccProfile;
     constexpr size_t kChunkData = kMaxPayload - kIccHeader;
     const size_t chunks = (profile.size() + kChunkData - 1) / kChunkData;
@@ -180,6 +196,18 @@ ByteBuffer CarryJpegMetadata(const ByteBuffer& encoded, const SourceMetadata& me
             payload.insert(payload.end(), profile.begin() + static_cast<long>(from),
                            profile.begin() + static_cast<long>(from + size));
             AppendSegment(block, 0xE2, payload.data(), payload.size());
+        }
+    }
+    if (withPhotoshop) {
+        const std::optional<ByteBuffer> resources =
+            PhotoshopForOutput(metadata.photoshop, keepPlace, width, height, dpi);
+        constexpr size_t kPart = kMaxPayload - sizeof kPhotoshopId;
+        for (size_t from = 0; resources && from < resources->size(); from += kPart) {
+            const size_t size = std::min(kPart, resources->size() - from);
+            ByteBuffer payload(kPhotoshopId, kPhotoshopId + sizeof kPhotoshopId);
+            payload.insert(payload.end(), resources->begin() + static_cast<long>(from),
+                           resources->begin() + static_cast<long>(from + size));
+            AppendSegment(block, 0xED, payload.data(), payload.size());
         }
     }
     if (block.empty()) {

@@ -1,36 +1,26 @@
-// What a JPEG output carries from its JPEG source: the ICC profile always, the Exif block as
-// the policy says, made true for the output.
+// What a JPEG output carries from its source: the ICC profile always, the Exif block, the XMP
+// packet and the IPTC (Photoshop) resources as the policy says, made true for the output.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "JpegSegments.h"
+#include "SourceMetadata.h"
 
 namespace korvale {
 
-// The values are stored; keep them.
-enum class MetadataPolicy : int {
-    None = 0,   // nothing but the colour profile
-    NoGps = 1,  // Exif without its GPS IFD
-    All = 2,    // Exif with its GPS IFD
-};
-
-struct SourceMetadata {
-    ByteBuffer iccProfile;  // the whole profile, empty when none or its chunks do not add up
-    ByteBuffer exif;        // the TIFF structure after "Exif\0\0", empty when none
-};
-
-// The profile and Exif block of a JPEG's header bytes. A header with any malformed or
-// truncated segment in front of the scan gives nothing at all.
+// The profile, Exif block, XMP packet and Photoshop resources of a JPEG's header bytes. A header
+// with any malformed or truncated segment in front of the scan gives nothing at all.
 SourceMetadata ExtractJpegMetadata(const uint8_t* data, size_t size);
 
 // Reads the segments in front of the scan of the file at `path` (not its pixels) and extracts
 // them as above; nothing for a file that is not a JPEG or cannot be read.
 SourceMetadata ReadJpegMetadata(const std::string& path);
 
-// `encoded` (a JPEG as the encoder wrote it) with the source's Exif (per `policy`, made true
-// for width x height at dpi) and profile inserted after its start marker and JFIF segment.
+// `encoded` (a JPEG as the encoder wrote it) with the source's Exif, XMP and IPTC (per
+// `policy`, made true for width x height at dpi) and profile inserted after its start marker
+// and JFIF segment.
 // A profile whose colour space does not match the output's channels is left out. Anything
 // doubtful leaves that piece out; `encoded` comes back unchanged when it is not a JPEG.
 ByteBuffer CarryJpegMetadata(const ByteBuffer& encoded, const SourceMetadata& metadata,
