@@ -20,6 +20,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 #include "AboutDlg.h"
@@ -248,11 +249,15 @@ void CKorvaleDlg::PlaceOnScreen() {
     const QRect area = screen->availableGeometry();
     const WindowBox available{area.x(), area.y(), area.width() - frame.width(),
                               area.height() - frame.height()};
-    // The list keeps its heading and two rows.
+    // The list gives up rows only down to its heading and two rows, and never so far that the
+    // buttons beside it leave its band for the controls below.
     const int listMinimum = list_->horizontalHeader()->sizeHint().height() +
                             2 * list_->verticalHeader()->defaultSectionSize() +
                             2 * list_->frameWidth();
-    const int listGiveUp = units_->Rect(6, 12, 268, 124).height() - listMinimum;
+    const QRect listAtTemplate = units_->Rect(6, 12, 268, 124);
+    const int besideBottom = units_->Rect(ui::TemplateRect(Control(1064))).bottom();
+    const int listGiveUp =
+        std::min(listAtTemplate.height() - listMinimum, listAtTemplate.bottom() - besideBottom);
     const WindowPlacement placement =
         PlaceMainWindow(templateSize_.width(), templateSize_.height(), listGiveUp, available,
                         LoadWindowBox(OpenSettings()));
