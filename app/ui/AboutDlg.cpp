@@ -29,9 +29,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     setWindowIcon(AppIcon());
     const ui::DialogUnits units = ui::PrepareDialog(this, 184, 86);
     auto* icon = new QLabel(this);
-    const QRect iconRect = units.Rect(14, 14, 20, 20);
-    icon->setPixmap(AppIcon().pixmap(std::min(iconRect.width(), iconRect.height())));
-    icon->setGeometry(iconRect);
+    ui::Place(icon, units, 14, 14, 20, 20);
     auto* version = new QLabel(VersionLine(), this);
     ui::Place(version, units, 42, 14, 114, 8);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
@@ -41,6 +39,8 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* opencv = new QLabel(OpenCvLine(), this);
     ui::Place(opencv, units, 16, 48, 114, 8);
+    ui::FitDialog(this, units, 184, 86);
+    icon->setPixmap(AppIcon().pixmap(std::min(icon->width(), icon->height())));
     ok->setFocus();
 }
 

@@ -8,19 +8,25 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QSlider>
+#include <QStyle>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 #include "AboutDlg.h"
 #include "CommandLineFiles.h"
 #include "DialogLayout.h"
+#include "DropListCtrl.h"
 #include "MyGraph.h"
 #include "OptionStore.h"
 #include "PresetStore.h"
@@ -28,6 +34,7 @@
 #include "QtInteraction.h"
 #include "SettingsStore.h"
 #include "Text.h"
+#include "WindowPlacement.h"
 
 namespace korvale {
 namespace {
@@ -44,8 +51,8 @@ std::string Encoded(const QString& text) {
 
 CKorvaleDlg::CKorvaleDlg(Environment environment)
     : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                           Qt::MSWindowsFixedSizeDialogHint),
+                           Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                           Qt::WindowCloseButtonHint),
       environment_(std::move(environment)) {
     if (environment_.ui != nullptr) {
         ui_ = environment_.ui;
@@ -180,6 +187,7 @@ void CKorvaleDlg::SaveBatchOptions() {
     options_.applyHeight = controls.applyHeight;
     options_.applyDpi = controls.applyDpi;
     SettingsStore store = OpenSettings();
+    SaveWindowBox(store, {x(), y(), width(), height()});
     if (const auto failure = korvale::SaveBatchOptions(controls, store)) {
         ui_->ShowDetailedMessage("設定の保存に失敗しました。", FailureDetail(*failure));
     }
@@ -213,6 +221,10 @@ bool CKorvaleDlg::ExchangeOptionsFromControls() {
 }
 
 void CKorvaleDlg::setVisible(bool visible) {
+    if (visible && !placed_) {
+        placed_ = true;
+        PlaceOnScreen();
+    }
     QDialog::setVisible(visible);
     if (visible) {
         // Showing makes the next push button the default one; this window has none, so Enter
@@ -220,6 +232,44 @@ void CKorvaleDlg::setVisible(bool visible) {
         for (QPushButton* button : findChildren<QPushButton*>()) {
             button->setDefault(false);
         }
+    }
+}
+
+void CKorvaleDlg::PlaceOnScreen() {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // The frame is known only once the window manager has drawn one; till then a title bar's
+    // height stands for it.
+    const QSize frame =
+        frameGeometry().size() != size()
+            ? frameGeometry().size() - size()
+            : QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+    const QRect area = screen->availableGeometry();
+    const WindowBox available{area.x(), area.y(), area.width() - frame.width(),
+                              area.height() - frame.height()};
+    // The list gives up rows only down to its heading and two rows, and never so far that the
+    // buttons beside it leave its band for the controls below.
+    const int listMinimum = list_->horizontalHeader()->sizeHint().height() +
+                            2 * list_->verticalHeader()->defaultSectionSize() +
+                            2 * list_->frameWidth();
+    const QRect listAtTemplate = units_->Rect(6, 12, 268, 124);
+    const int besideBottom = units_->Rect(ui::TemplateRect(Control(1064))).bottom();
+    const int listGiveUp =
+        std::min(listAtTemplate.height() - listMinimum, listAtTemplate.bottom() - besideBottom);
+    const WindowPlacement placement =
+        PlaceMainWindow(templateSize_.width(), templateSize_.height(), listGiveUp, available,
+                        LoadWindowBox(OpenSettings()));
+    setMinimumSize(placement.minimumWidth, placement.minimumHeight);
+    setGeometry(placement.box.x, placement.box.y, placement.box.width, placement.box.height);
+}
+
+void CKorvaleDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (units_) {
+        ui::PlaceAll(this, *units_, size() - templateSize_);
+        list_->SetColumnWidths(width() - templateSize_.width());
     }
 }
 

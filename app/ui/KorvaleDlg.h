@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSize>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@
 
 #include "BatchOptions.h"
 #include "ControlRules.h"
+#include "DialogLayout.h"
 #include "FileList.h"
 #include "FileListHost.h"
 #include "ListStatistics.h"
@@ -93,6 +95,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void reject() override;  // Escape, the close box and button 2
@@ -100,6 +103,8 @@ protected:
 
 private:
     void CreateControls();
+    // Size limits and place from the screen and the stored box, before the first show.
+    void PlaceOnScreen();
     void ConnectControls();
     void ConnectPreview();
     void LoadBatchOptions();
@@ -131,6 +136,11 @@ private:
     bool presetBackupPending_ = false;  // the file loaded with problems and is not yet kept
     bool running_ = false;
     bool handOffDone_ = false;
+    bool placed_ = false;
+
+    // The units that fit every text, and the window's size at the template's size in them.
+    std::optional<ui::DialogUnits> units_;
+    QSize templateSize_;
 
     // Controls the logic talks to directly.
     CDropListCtrl* list_ = nullptr;

@@ -177,14 +177,14 @@ void CKorvaleDlg::CreateControls() {
     ui::Place(swatch_, units, 246, 256, 46, 14);
     button(1028, "...", 292, 256, 26, 14);
 
-    group(0, "保存フォーマット", 6, 286, 142, 26);
+    // Beyond the template: PNG and TIFF in a second row, the group's frame taken down around
+    // it into the free strip above the folder label, so that no described control moves.
+    group(0, "保存フォーマット", 6, 286, 142, 35);
     auto* formats = new QButtonGroup(this);
-    // Beyond the template: PNG and TIFF in a second row under the group's frame, in the free
-    // strip above the folder label, so that no described control moves.
     const std::vector<QAbstractButton*> formatRadios = {
         radio(1037, "BMP", 12, 298, 32, 10), radio(1038, "JPEG", 54, 298, 36, 10),
-        radio(1039, "元と同じ", 98, 298, 42, 10), radio(1067, "PNG", 12, 312, 32, 10),
-        radio(1068, "TIFF", 54, 312, 36, 10)};
+        radio(1039, "元と同じ", 98, 298, 42, 10), radio(1067, "PNG", 12, 309, 32, 10),
+        radio(1068, "TIFF", 54, 309, 36, 10)};
     for (int i = 0; i < 5; ++i) {
         formats->addButton(formatRadios[static_cast<size_t>(i)], i);
     }
@@ -225,6 +225,26 @@ void CKorvaleDlg::CreateControls() {
     auto* separator = new QFrame(this);
     separator->setFrameStyle(QFrame::VLine | QFrame::Sunken);
     ui::Place(separator, units, 224, 154, 2, 58);
+
+    // The list takes the room beyond the template; what lies right of it or below it keeps its
+    // distance to that edge.
+    constexpr int kListBottom = 136;
+    constexpr int kFileCountLeft = 190;  // the count and its caption end where the list ends
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect place = ui::TemplateRect(child);
+        if (child == list_) {
+            ui::SetAnchor(child, ui::kStretchWidth | ui::kStretchHeight);
+        } else if (place.isValid() && place.top() >= kListBottom) {
+            ui::SetAnchor(child, ui::kAnchorBottom);
+        } else if (place.isValid() && place.left() >= kFileCountLeft) {
+            ui::SetAnchor(child, ui::kAnchorRight);
+        }
+    }
+    units_ = ui::FitTexts(this, units, [this] { list_->SetColumnWidths(); });
+    templateSize_ = units_->Size(334, 406);
+    setMinimumSize(templateSize_);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    this->resize(templateSize_);
 
     // No push button is a default one: Enter outside a focused button does nothing.
     for (QPushButton* b : findChildren<QPushButton*>()) {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
+#include <vector>
 
 #include "DialogLayout.h"
 #include "UserInteraction.h"
@@ -86,7 +87,42 @@ COverwriteInQDlg::COverwriteInQDlg(const std::string& path, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setWindowTitle(QStringLiteral("上書き確認"));
-    const ui::DialogUnits units = ui::PrepareDialog(this, 246, 74);
+    const ui::DialogUnits templateUnits = ui::PrepareDialog(this, 246, 74);
+
+    // Template order is tab order: Cancel first, so it holds the focus when the dialog opens.
+    cancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
+    ui::SetControlId(cancel_, static_cast<int>(OverwriteChoice::Cancel));
+    ui::Place(cancel_, templateUnits, 182, 54, 56, 16);
+    cancel_->setDefault(true);
+    connect(cancel_, &QPushButton::clicked, this, &COverwriteInQDlg::reject);
+
+    auto* question = new QLabel(QStringLiteral("すでに同じ名前のファイルが存在します。"), this);
+    ui::Place(question, templateUnits, 8, 8, 172, 10);
+
+    // The path is wrapped below, in the units that fit the fixed texts.
+    auto* pathLabel = new QLabel(this);
+    ui::SetControlId(pathLabel, 1028);
+    pathLabel->setTextFormat(Qt::PlainText);
+    pathLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    const struct {
+        const char* text;
+        OverwriteChoice choice;
+        int x;
+    } buttons[] = {{"上書き", OverwriteChoice::Overwrite, 8},
+                   {"全て上書き", OverwriteChoice::OverwriteAll, 66},
+                   {"スキップ", OverwriteChoice::Skip, 124}};
+    std::vector<QPushButton*> moved = {cancel_};
+    for (const auto& b : buttons) {
+        auto* button = new QPushButton(QString::fromUtf8(b.text), this);
+        ui::SetControlId(button, static_cast<int>(b.choice));
+        ui::Place(button, templateUnits, b.x, 54, 56, 16);
+        button->setAutoDefault(false);
+        const int result = static_cast<int>(b.choice);
+        connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
+        moved.push_back(button);
+    }
+    const ui::DialogUnits units = ui::FitDialog(this, templateUnits, 246, 74);
 
     // A path that does not fit the template's three lines widens the dialog, then makes it
     // taller, up to a part of the screen; beyond that folders are left out of the middle, so
@@ -115,43 +151,14 @@ COverwriteInQDlg::COverwriteInQDlg(const std::string& path, QWidget* parent)
     if (extraWidth > 0 || extraHeight > 0) {
         setFixedSize(width() + extraWidth, height() + extraHeight);
     }
-
-    // Template order is tab order: Cancel first, so it holds the focus when the dialog opens.
-    cancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
-    ui::SetControlId(cancel_, static_cast<int>(OverwriteChoice::Cancel));
-    ui::Place(cancel_, units, 182, 54, 56, 16);
-    cancel_->move(cancel_->pos() + QPoint(extraWidth, extraHeight));
-    cancel_->setDefault(true);
-    connect(cancel_, &QPushButton::clicked, this, &COverwriteInQDlg::reject);
-
-    auto* question = new QLabel(QStringLiteral("すでに同じ名前のファイルが存在します。"), this);
-    ui::Place(question, units, 8, 8, 172, 10);
-
-    auto* pathLabel = new QLabel(lines.join(QLatin1Char('\n')), this);
-    ui::SetControlId(pathLabel, 1028);
-    pathLabel->setTextFormat(Qt::PlainText);
-    pathLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    ui::Place(pathLabel, units, 8, 22, kPathWidth, kPathHeight);
-    pathLabel->resize(pathLabel->size() + QSize(extraWidth, extraHeight));
+    pathLabel->setText(lines.join(QLatin1Char('\n')));
+    pathLabel->setGeometry(
+        units.Rect(8, 22, kPathWidth, kPathHeight).adjusted(0, 0, extraWidth, extraHeight));
     if (lines.size() < wrapped.lines.size()) {
         pathLabel->setToolTip(fullPath);
     }
-
-    const struct {
-        const char* text;
-        OverwriteChoice choice;
-        int x;
-    } buttons[] = {{"上書き", OverwriteChoice::Overwrite, 8},
-                   {"全て上書き", OverwriteChoice::OverwriteAll, 66},
-                   {"スキップ", OverwriteChoice::Skip, 124}};
-    for (const auto& b : buttons) {
-        auto* button = new QPushButton(QString::fromUtf8(b.text), this);
-        ui::SetControlId(button, static_cast<int>(b.choice));
-        ui::Place(button, units, b.x, 54, 56, 16);
+    for (QPushButton* button : moved) {
         button->move(button->pos() + QPoint(extraWidth, extraHeight));
-        button->setAutoDefault(false);
-        const int result = static_cast<int>(b.choice);
-        connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
     }
     cancel_->setFocus();
 }

@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "AtomicFile.h"
+#include "DialogLayout.h"
 #include "ImageEngine.h"
 #include "Preview.h"
 #include "Text.h"
@@ -105,6 +106,7 @@ QImage ToQImage(const cv::Mat& rgba) {
 
 CPreviewDlg::CPreviewDlg(QWidget* parent) : QDialog(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("プレビュー"));
+    setFont(ui::DialogFont());
     setModal(false);
     // One conversion at a time: a newer request waits for the running one and replaces any
     // other waiting one, so at most one stale picture is ever made.

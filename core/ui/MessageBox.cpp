@@ -1,17 +1,24 @@
 // The system's message box.
 #include "MessageBox.h"
 
-#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace korvale::ui {
+namespace {
+
+// The program's name as its users know it, not the executable's file name.
+QString Title() {
+    return QStringLiteral("Korvale");
+}
+
+}  // namespace
 
 void ShowMessageBox(QWidget* parent, const std::string& text, MessageIcon icon,
                     const std::string& detail) {
     QMessageBox box(
-        icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
-        QCoreApplication::applicationName(), QString::fromStdString(text), QMessageBox::Ok, parent);
+        icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::NoIcon, Title(),
+        QString::fromStdString(text), QMessageBox::Ok, parent);
     if (!detail.empty()) {
         box.setInformativeText(QString::fromStdString(detail));
     }
@@ -19,8 +26,8 @@ void ShowMessageBox(QWidget* parent, const std::string& text, MessageIcon icon,
 }
 
 bool AskYesNo(QWidget* parent, const std::string& text) {
-    QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(),
-                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::Question, Title(), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, parent);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
     box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
     box.setDefaultButton(QMessageBox::No);

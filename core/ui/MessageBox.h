@@ -1,5 +1,5 @@
-// The system's message box: an OK button only, the application's name as title, no icon except
-// for the information messages.
+// The system's message box: an OK button only, the program's name "Korvale" as title, no icon
+// except for the information messages.
 #pragma once
 
 #include <string>

@@ -45,10 +45,12 @@ CDropListCtrl::CDropListCtrl(QWidget* parent) : QTableView(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
-void CDropListCtrl::SetColumnWidths() {
-    // W: the client width less a vertical scroll bar, integer divisions.
-    const int w = width() - 2 * frameWidth() - style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const int widths[] = {w / 10, w - 2 * (w / 7) - w / 9 - w / 10, w / 7, w / 7, w / 9};
+void CDropListCtrl::SetColumnWidths(int extra) {
+    // W: the client width less a vertical scroll bar, integer divisions; what the list is wider
+    // than that goes to the file name.
+    const int w =
+        width() - extra - 2 * frameWidth() - style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int widths[] = {w / 10, w - 2 * (w / 7) - w / 9 - w / 10 + extra, w / 7, w / 7, w / 9};
     for (int column = 0; column < 5; ++column) {
         setColumnWidth(column, widths[column]);
     }

@@ -15,7 +15,8 @@ public:
     explicit CDropListCtrl(QWidget* parent);
 
     // Sets the five column widths from the view's width, as the list's template does.
-    void SetColumnWidths();
+    // `extra`: how much wider than its template the list is; the file name column takes it.
+    void SetColumnWidths(int extra = 0);
     // The selected rows, ascending.
     std::vector<size_t> SelectedRows() const;
 

@@ -87,6 +87,7 @@ CPresetEditDlg::CPresetEditDlg(UserInteraction& ui, QWidget* parent)
     connect(delete_, &QPushButton::clicked, this, &CPresetEditDlg::OnDelete);
     connect(up_, &QPushButton::clicked, this, &CPresetEditDlg::OnUp);
     connect(down_, &QPushButton::clicked, this, &CPresetEditDlg::OnDown);
+    ui::FitDialog(this, units, 308, 186, [this] { SetColumnWidths(); });
 }
 
 void CPresetEditDlg::SetColumnWidths() {

@@ -72,8 +72,6 @@ QLabel* AddLabel(QWidget* dialog, const ui::DialogUnits& units, const char* text
                  int width, int height) {
     auto* label = new QLabel(QString::fromUtf8(text), dialog);
     ui::Place(label, units, x, y, width, height);
-    // The template's widths were measured with another face; never cut a caption.
-    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     return label;
 }
 
@@ -120,7 +118,7 @@ void AddConnector(QWidget* dialog, const ui::DialogUnits& units, int x, int y, i
 
 CPresetItemEditDlg::CPresetItemEditDlg(UserInteraction& ui, QWidget* parent)
     : QDialog(parent), ui_(ui) {
-    const ui::DialogUnits units = ui::PrepareDialog(this, 278, 158);
+    const ui::DialogUnits units = ui::PrepareDialog(this, 278, 158);  // fitted at the end
     setWindowTitle(QString::fromUtf8(kEditTitle));
 
     // Created in template order, which is also the tab order.
@@ -181,6 +179,7 @@ CPresetItemEditDlg::CPresetItemEditDlg(UserInteraction& ui, QWidget* parent)
     AddConnector(this, units, 116, 72, 8, 3);
     AddConnector(this, units, 190, 58, 8, 3);
     AddLabel(this, units, "DPI", 130, 84, 34, 8);
+    ui::FitDialog(this, units, 278, 158);
 }
 
 void CPresetItemEditDlg::showEvent(QShowEvent* event) {

@@ -142,6 +142,41 @@ TEST_F(MainWindowTest, StartsWithTheStoredOptionsShownAfterTheHandOff) {
     }
 }
 
+// Enlarged, the list takes the room (its name column the width); what lies right of it or below
+// it keeps its distance to that edge; the size and place come back at the next start.
+TEST_F(MainWindowTest, GrowsWithTheListTakingTheRoomAndRemembersItsBox) {
+    CKorvaleDlg& window = Open();
+    const QSize smallest = window.minimumSize();
+    EXPECT_EQ(window.size(), smallest);
+    auto* list = window.ControlAs<QTableView>(1012);
+    const QRect listBefore = list->geometry();
+    const int nameBefore = list->columnWidth(1);
+    const int sizeBefore = list->columnWidth(2);
+    const int ids[] = {1000, 1064, 1011, 1013, 2, 1015, 1046};
+    std::vector<QRect> before;
+    for (int id : ids) {
+        before.push_back(window.Control(id)->geometry());
+    }
+    window.resize(smallest + QSize(200, 100));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->geometry(), listBefore.adjusted(0, 0, 200, 100));
+    EXPECT_EQ(list->columnWidth(1), nameBefore + 200);
+    EXPECT_EQ(list->columnWidth(2), sizeBefore);
+    const QPoint moved[] = {{200, 0}, {200, 0}, {200, 0}, {0, 100}, {0, 100}, {0, 100}, {0, 100}};
+    for (size_t i = 0; i < std::size(ids); ++i) {
+        EXPECT_EQ(window.Control(ids[i])->geometry(), before[i].translated(moved[i]))
+            << "control " << ids[i];
+    }
+    const QRect box = window.geometry();
+    Click(2);
+    EXPECT_NE(SettingsText().find("WindowWidth=" + std::to_string(box.width()) + "\n"),
+              std::string::npos)
+        << SettingsText();
+    CKorvaleDlg& again = Open();
+    EXPECT_EQ(again.size(), box.size());
+    EXPECT_EQ(again.minimumSize(), smallest);
+}
+
 TEST_F(MainWindowTest, StoredSwitchesSurviveAStartWithFiles) {
     const struct {
         const char* stored;

@@ -1,0 +1,40 @@
+// Where the main window opens and how small it may get: at least its template's size, never
+// beyond the screen's available area (the file list gives up rows first), and the remembered
+// place when it still lies on the screen.
+#pragma once
+
+#include <optional>
+
+#include "SettingsStore.h"
+
+namespace korvale {
+
+struct WindowBox {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const WindowBox& other) const {
+        return x == other.x && y == other.y && width == other.width && height == other.height;
+    }
+};
+
+struct WindowPlacement {
+    int minimumWidth = 0;
+    int minimumHeight = 0;
+    WindowBox box;  // the client area
+};
+
+// `templateWidth` and `templateHeight`: the window at its template's size; `listGiveUp`: how
+// many pixels the file list can lose and still show a row; `available`: the screen's area for
+// windows less the frame the window manager adds; `remembered`: the last session's box.
+WindowPlacement PlaceMainWindow(int templateWidth, int templateHeight, int listGiveUp,
+                                const WindowBox& available,
+                                const std::optional<WindowBox>& remembered);
+
+// The stored box; std::nullopt unless all four values are there and the size is positive.
+std::optional<WindowBox> LoadWindowBox(const SettingsStore& store);
+// Written with the options; the store is flushed by its caller.
+void SaveWindowBox(SettingsStore& store, const WindowBox& box);
+
+}  // namespace korvale
