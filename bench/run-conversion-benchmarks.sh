@@ -10,6 +10,7 @@ usage() {
     cat <<'EOF'
 Usage: bench/run-conversion-benchmarks.sh [--quick] [--reps N] [--work DIR] [--no-per-file]
                                           [--keep-outputs] [--only W2,W3]
+                                          [--before DIR] [--tools bare,engine,before]
 
   --quick        small images and counts, one repetition: checks the script in seconds
   --reps N       repetitions of each measurement (default 3, 1 with --quick)
@@ -18,6 +19,10 @@ Usage: bench/run-conversion-benchmarks.sh [--quick] [--reps N] [--work DIR] [--n
   --no-per-file  leave out the vips command line run once per file (for information only)
   --keep-outputs keep each tool's last outputs (W3 alone writes 1 GB per tool) for a look
   --only LIST    run only the workloads named, separated by commas (default all)
+  --before DIR   also time the korvale-cli in DIR (the bin folder of an older build) on the
+                 same work, and check that its outputs are byte for byte the engine's
+  --tools LIST   run only the tools named (bare, engine, before, magick, magick2, vips, vips2,
+                 vipscli); without a peer the budget table is left out
 
 Results go to DIR/full/results.md (DIR/quick/results.md with --quick), raw times to
 times.tsv beside it.
@@ -30,6 +35,8 @@ work=${KORVALE_BENCH_DIR:-bench/out}
 per_file=1
 keep_outputs=0
 only=""
+before=""
+only_tools=""
 while [ $# -gt 0 ]; do
     case $1 in
         --quick) quick=1 ;;
@@ -41,6 +48,10 @@ while [ $# -gt 0 ]; do
         --keep-outputs) keep_outputs=1 ;;
         --only) [ $# -ge 2 ] || { usage >&2; exit 2; }; only=$2; shift ;;
         --only=*) only=${1#*=} ;;
+        --before) [ $# -ge 2 ] || { usage >&2; exit 2; }; before=$2; shift ;;
+        --before=*) before=${1#*=} ;;
+        --tools) [ $# -ge 2 ] || { usage >&2; exit 2; }; only_tools=$2; shift ;;
+        --tools=*) only_tools=${1#*=} ;;
         -h | --help) usage; exit 0 ;;
         *) usage >&2; exit 2 ;;
     esac
@@ -123,6 +134,22 @@ budget_of() {
 
 tools=(bare engine magick magick2 vips vips2)
 [ "$per_file" -eq 1 ] && tools+=(vipscli)
+if [ -n "$before" ]; then
+    before=$(cd "$before" && pwd)
+    [ -x "$before/korvale-cli" ] || { echo "--before: no korvale-cli in $before" >&2; exit 2; }
+    tools+=(before)
+fi
+if [ -n "$only_tools" ]; then
+    kept=()
+    for tool in "${tools[@]}"; do
+        [[ ",$only_tools," == *",$tool,"* ]] && kept+=("$tool")
+    done
+    # The outputs are compared with the bare loop's and the engine's.
+    for needed in bare engine; do
+        [[ " ${kept[*]} " == *" $needed "* ]] || kept=("$needed" "${kept[@]}")
+    done
+    tools=("${kept[@]}")
+fi
 # The peers: the engine's budget is against the fastest of these.
 peers=(magick magick2 vips vips2)
 
@@ -130,6 +157,7 @@ tool_label() {
     case $1 in
         bare) echo "bare OpenCV loop" ;;
         engine) echo "korvale-cli run" ;;
+        before) echo "korvale-cli run (before)" ;;
         magick) echo "ImageMagick mogrify" ;;
         magick2) echo "ImageMagick, two processes" ;;
         vips) echo "libvips, one process" ;;
@@ -200,23 +228,25 @@ vips_per_file() {
 run_on() {
     local tool=$1 out=$2
     shift 2
+    local cli=$bin/korvale-cli
+    [ "$tool" = before ] && cli=$before/korvale-cli
     case "$workload.$tool" in
         W1.bare) meter "$bin/bench_opencv_loop" resize "$out" "$tw" "$th" 4 1 "$quality" .jpg "$@" ;;
         W2.bare) meter "$bin/bench_opencv_loop" resize "$out" "$tw" "$th" 3 0 "$quality" .jpg "$@" ;;
         W3.bare) meter "$bin/bench_opencv_loop" crop "$out" "$tw" "$th" 0 0 0 .bmp "$@" ;;
         W5.bare) meter "$bin/bench_opencv_loop" resize "$out" "$tw" "$th" 4 1 0 .png "$@" ;;
         W6.bare) meter "$bin/bench_opencv_loop" crop "$out" "$tw" "$th" 0 0 0 .tif "$@" ;;
-        W1.engine | W5.engine)
-            meter "$bin/korvale-cli" run --quiet --width "$tw" --height "$th" --dpi "$dpi" --keep-aspect \
+        W1.engine | W5.engine | W1.before | W5.before)
+            meter "$cli" run --quiet --width "$tw" --height "$th" --dpi "$dpi" --keep-aspect \
                 --interpolation lanczos4 --anchor centre --margin 255,255,255 --format "$format" \
                 --quality "$quality" --overwrite all --output "$out" "$@"
             ;;
-        W2.engine)
-            meter "$bin/korvale-cli" run --quiet --width "$tw" --height "$th" --interpolation area \
+        W2.engine | W2.before)
+            meter "$cli" run --quiet --width "$tw" --height "$th" --interpolation area \
                 --format jpeg --quality "$quality" --overwrite all --output "$out" "$@"
             ;;
-        W3.engine | W6.engine)
-            meter "$bin/korvale-cli" run --quiet --method crop --width "$tw" --height "$th" --dpi "$dpi" \
+        W3.engine | W6.engine | W3.before | W6.before)
+            meter "$cli" run --quiet --method crop --width "$tw" --height "$th" --dpi "$dpi" \
                 --anchor centre --margin 255,255,255 --format "$format" --overwrite all --output "$out" \
                 "$@"
             ;;
@@ -347,6 +377,16 @@ check_outputs() {
         difference=$("$magick_compare" -metric RMSE "$reference" "$first" null: 2>&1 || true)
         note+=", RMSE vs bare ${difference#* }"
     fi
+    if [ "$tool" = before ]; then
+        # The same work must give the same bytes, whichever build wrote them.
+        local output differing=0
+        for output in "${outputs[@]}"; do
+            cmp -s "$output" "$data/$workload/out-engine/$(basename "$output")" ||
+                differing=$((differing + 1))
+        done
+        [ "$differing" -eq 0 ] || problems+=("$differing files differ from korvale-cli run's")
+        note+=", bytes identical to korvale-cli run's"
+    fi
     if [ ${#problems[@]} -gt 0 ]; then
         printf "$workload, $(tool_label "$tool"): %s\n" "${problems[@]}" >&2
         return 1
@@ -434,12 +474,14 @@ for spec in "${workloads[@]}"; do
         fi
         table+=("| $workload | $(tool_label "$tool") | $count | ${middle[$tool]} | ${rate[$tool]} | ${busy:--} | $peak |")
     done
-    peer=${peers[0]}
+    peer=""
     for candidate in "${peers[@]}"; do
+        [ -n "${rate[$candidate]:-}" ] || continue
+        [ -z "$peer" ] && peer=$candidate
         awk -v a="${rate[$candidate]}" -v b="${rate[$peer]}" 'BEGIN { exit !(a > b) }' &&
             peer=$candidate
     done
-    summary+=("$(awk -v w="$workload" -v e="${rate[engine]}" -v b="${rate[bare]}" \
+    [ -n "$peer" ] && summary+=("$(awk -v w="$workload" -v e="${rate[engine]}" -v b="${rate[bare]}" \
         -v te="${middle[engine]}" -v tb="${middle[bare]}" -v p="${rate[$peer]}" \
         -v name="$(tool_label "$peer")" -v budget="$(budget_of "$workload")" 'BEGIN {
         bare = e / b; fast = e / p
