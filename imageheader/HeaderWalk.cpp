@@ -167,7 +167,7 @@ uint32_t TiffLayout::ScalarOf(const TiffEntry& entry) const {
     return entry.type == 4 ? entry.value : 0;
 }
 
-bool WalkTiff(ByteSource& source, TiffLayout& layout) {
+bool ReadTiffHeader(ByteSource& source, TiffLayout& layout) {
     layout = TiffLayout{};
     uint8_t header[8];
     if (!source.ReadAt(0, header, sizeof header)) {
@@ -182,72 +182,67 @@ bool WalkTiff(ByteSource& source, TiffLayout& layout) {
         return false;
     }
     layout.ifd0 = layout.Get32(header + 4);
-    uint8_t countField[2];
-    if (layout.ifd0 < 8 || !source.ReadAt(layout.ifd0, countField, sizeof countField)) {
+    return true;
+}
+
+bool WalkTiff(ByteSource& source, TiffLayout& layout) {
+    if (!ReadTiffHeader(source, layout) || layout.ifd0 < 8) {
         return false;
     }
-    layout.entryCount = layout.Get16(countField);
-    if (layout.entryCount == 0) {
+    const IfdRead read =
+        ReadIfd(source, layout, layout.ifd0, [&layout](uint16_t tag, const TiffEntry& entry) {
+            // The first entry of a tag counts; a repeated tag is a damaged file's business.
+            TiffEntry* slot = nullptr;
+            switch (tag) {
+                case tiff::kImageWidth:
+                    slot = &layout.width;
+                    break;
+                case tiff::kImageLength:
+                    slot = &layout.height;
+                    break;
+                case tiff::kOrientation:
+                    slot = &layout.orientation;
+                    break;
+                case tiff::kXResolution:
+                    slot = &layout.xResolution;
+                    break;
+                case tiff::kYResolution:
+                    slot = &layout.yResolution;
+                    break;
+                case tiff::kResolutionUnit:
+                    slot = &layout.resolutionUnit;
+                    break;
+                case 258:
+                    slot = &layout.bitsPerSample;
+                    break;
+                case 277:
+                    slot = &layout.samplesPerPixel;
+                    break;
+                case 262:
+                    slot = &layout.photometric;
+                    break;
+                case tiff::kIccProfile:
+                    slot = &layout.iccProfile;
+                    break;
+                case tiff::kXmlPacket:
+                    slot = &layout.xmp;
+                    break;
+                default:
+                    break;
+            }
+            if (slot != nullptr && !slot->present) {
+                *slot = entry;
+            }
+            return true;
+        });
+    // An empty IFD0 describes no image.
+    if (!read.complete() || read.count == 0) {
         return false;
     }
-    uint64_t at = static_cast<uint64_t>(layout.ifd0) + 2;
-    for (uint32_t i = 0; i < layout.entryCount; ++i, at += 12) {
-        uint8_t raw[12];
-        if (!source.ReadAt(at, raw, sizeof raw)) {
-            return false;
-        }
-        TiffEntry entry;
-        entry.present = true;
-        entry.type = layout.Get16(raw + 2);
-        entry.count = layout.Get32(raw + 4);
-        entry.at = at;
-        std::memcpy(entry.field, raw + 8, 4);
-        entry.value = layout.Get32(raw + 8);
-        // The first entry of a tag counts; a repeated tag is a damaged file's business.
-        TiffEntry* slot = nullptr;
-        switch (layout.Get16(raw)) {
-            case tiff::kImageWidth:
-                slot = &layout.width;
-                break;
-            case tiff::kImageLength:
-                slot = &layout.height;
-                break;
-            case tiff::kOrientation:
-                slot = &layout.orientation;
-                break;
-            case tiff::kXResolution:
-                slot = &layout.xResolution;
-                break;
-            case tiff::kYResolution:
-                slot = &layout.yResolution;
-                break;
-            case tiff::kResolutionUnit:
-                slot = &layout.resolutionUnit;
-                break;
-            case 258:
-                slot = &layout.bitsPerSample;
-                break;
-            case 277:
-                slot = &layout.samplesPerPixel;
-                break;
-            case 262:
-                slot = &layout.photometric;
-                break;
-            case tiff::kIccProfile:
-                slot = &layout.iccProfile;
-                break;
-            case tiff::kXmlPacket:
-                slot = &layout.xmp;
-                break;
-            default:
-                break;
-        }
-        if (slot != nullptr && !slot->present) {
-            *slot = entry;
-        }
-    }
+    layout.entryCount = static_cast<uint16_t>(read.count);
     uint8_t next[4];
-    return source.ReadAt(at, next, sizeof next);
+    return source.ReadAt(static_cast<uint64_t>(layout.ifd0) + 2 + 12ull * layout.entryCount, next,
+                         sizeof next);
 }
 
 }  // namespace korvale

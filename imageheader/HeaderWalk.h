@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -95,9 +96,69 @@ struct TiffLayout {
     uint32_t ScalarOf(const TiffEntry& entry) const;
 };
 
+// The one reader of TIFF structures, for TIFF files and for the Exif blocks of JPEG and PNG:
+// the header's byte order and IFD0 offset (false unless "II" or "MM" and version 42; BigTIFF is
+// refused), then one IFD's entries in file order, each handed to `visit` with its tag (`visit`
+// returns false to stop). The caller decides what an IFD cut short is worth.
+bool ReadTiffHeader(ByteSource& source, TiffLayout& layout);
+struct IfdRead {
+    int count = -1;  // the entry count; -1 when it could not be read
+    int whole = 0;   // entries read whole and visited
+    bool complete() const { return count >= 0 && whole == count; }
+};
+template <typename Visit>
+IfdRead ReadIfd(ByteSource& source, const TiffLayout& order, uint64_t offset, Visit&& visit);
+
 // False unless the bytes are a classic TIFF (either byte order, version 42) whose IFD0, with its
 // entry count, entries and next-IFD link, can be read whole. BigTIFF is refused.
 bool WalkTiff(ByteSource& source, TiffLayout& layout);
+
+// Reads `source` from `base` up to (not including) `end`, as offsets from `base`: an Exif block
+// inside a JPEG segment or a PNG chunk, whose offsets count from its own start.
+class WindowSource : public ByteSource {
+public:
+    WindowSource(ByteSource& source, uint64_t base, uint64_t end)
+        : source_(source), base_(base), end_(end) {}
+    bool ReadAt(uint64_t offset, void* out, size_t count) override {
+        const uint64_t length = end_ > base_ ? end_ - base_ : 0;
+        return offset <= length && count <= length - offset &&
+               source_.ReadAt(base_ + offset, out, count);
+    }
+
+private:
+    ByteSource& source_;
+    uint64_t base_;
+    uint64_t end_;
+};
+
+template <typename Visit>
+IfdRead ReadIfd(ByteSource& source, const TiffLayout& order, uint64_t offset, Visit&& visit) {
+    IfdRead result;
+    uint8_t countField[2];
+    if (!source.ReadAt(offset, countField, sizeof countField)) {
+        return result;
+    }
+    result.count = order.Get16(countField);
+    uint64_t at = offset + 2;
+    for (int i = 0; i < result.count; ++i, at += 12) {
+        uint8_t raw[12];
+        if (!source.ReadAt(at, raw, sizeof raw)) {
+            return result;
+        }
+        TiffEntry entry;
+        entry.present = true;
+        entry.type = order.Get16(raw + 2);
+        entry.count = order.Get32(raw + 4);
+        entry.at = at;
+        std::memcpy(entry.field, raw + 8, 4);
+        entry.value = order.Get32(raw + 8);
+        ++result.whole;
+        if (!visit(order.Get16(raw), entry)) {
+            return result;
+        }
+    }
+    return result;
+}
 
 // A BMP, PNG or TIFF file opened for reading, its header walked: Open is false when the file cannot
 // be opened or the walk fails. The source stays usable for reads the layout points to.

@@ -13,22 +13,8 @@
 namespace korvale {
 namespace {
 
-uint16_t Le16(const unsigned char* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Le32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
 uint16_t Be16(const unsigned char* p) {
     return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
-uint32_t Be32(const unsigned char* p) {
-    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
 }
 
 constexpr uint32_t kMaxBmpSide = 0x7FFF;
@@ -85,64 +71,39 @@ std::optional<ImageHeaderInfo> ProbeBmpHeader(const std::string& path) {
 
 void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi, uint64_t end) {
     exifDpi = 0;
-    const uint64_t tiffStart = stream.Tell();
-    // Nothing at or past `end` is read.
-    const auto read = [&stream, end](unsigned char* out, size_t count) {
-        const uint64_t at = stream.Tell();
-        return at <= end && count <= end - at && stream.Read(out, count) == count;
-    };
-    unsigned char header[8];
-    if (!read(header, sizeof header)) {
+    FileSource file(stream);
+    // Offsets count from the block's own header; nothing at or past `end` is read.
+    WindowSource source(file, stream.Tell(), end);
+    TiffLayout order;
+    if (!ReadTiffHeader(source, order)) {
         return;
     }
-    bool bigEndian;
-    if (header[0] == 'M' && header[1] == 'M') {
-        bigEndian = true;
-    } else if (header[0] == 'I' && header[1] == 'I') {
-        bigEndian = false;
-    } else {
-        return;
-    }
-    auto u16 = [bigEndian](const unsigned char* p) { return bigEndian ? Be16(p) : Le16(p); };
-    auto u32 = [bigEndian](const unsigned char* p) { return bigEndian ? Be32(p) : Le32(p); };
-    if (u16(header + 2) != 42) {
-        return;
-    }
-    stream.Seek(tiffStart + u32(header + 4));
-    unsigned char countField[2];
-    if (!read(countField, sizeof countField)) {
-        return;
-    }
-    const uint16_t entryCount = u16(countField);
     uint16_t unit = 2;  // inches when the tag is absent
     uint32_t numerator = 0;
     uint32_t denominator = 0;
-    for (uint32_t i = 0; i < entryCount; ++i) {
-        unsigned char entry[12];
-        if (!read(entry, sizeof entry)) {
-            return;
+    bool readable = true;
+    const IfdRead read = ReadIfd(source, order, order.ifd0, [&](uint16_t tag, const TiffEntry& e) {
+        if (e.count != 1) {
+            return true;
         }
-        const uint16_t tag = u16(entry);
-        const uint16_t type = u16(entry + 2);
-        const uint32_t count = u32(entry + 4);
-        if (count != 1) {
-            continue;
-        }
-        if (tag == tiff::kOrientation && type == tiff::kTypeShort) {
-            orientation = u16(entry + 8);
-        } else if (tag == tiff::kXResolution && type == tiff::kTypeRational) {
-            const uint64_t resume = stream.Tell();
-            stream.Seek(tiffStart + u32(entry + 8));
-            unsigned char rational[8];
-            if (!read(rational, sizeof rational)) {
-                return;
+        if (tag == tiff::kOrientation && e.type == tiff::kTypeShort) {
+            orientation = order.Get16(e.field);
+        } else if (tag == tiff::kXResolution && e.type == tiff::kTypeRational) {
+            uint8_t rational[8];
+            if (!source.ReadAt(e.value, rational, sizeof rational)) {
+                readable = false;
+                return false;
             }
-            numerator = u32(rational);
-            denominator = u32(rational + 4);
-            stream.Seek(resume);
-        } else if (tag == tiff::kResolutionUnit && type == tiff::kTypeShort) {
-            unit = u16(entry + 8);
+            numerator = order.Get32(rational);
+            denominator = order.Get32(rational + 4);
+        } else if (tag == tiff::kResolutionUnit && e.type == tiff::kTypeShort) {
+            unit = order.Get16(e.field);
         }
+        return true;
+    });
+    // An IFD cut short keeps what its whole entries said of the orientation, but no resolution.
+    if (!readable || !read.complete()) {
+        return;
     }
     if (unit == 2 && denominator != 0) {
         exifDpi = numerator / denominator;
