@@ -2,12 +2,14 @@
 // per file.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "ByteFile.h"
 #include "HeaderWalk.h"
 #include "ImageFormats.h"
 #include "ImageHeader.h"
+#include "JpegSegments.h"
 #include "TiffTags.h"
 
 namespace korvale {
@@ -125,36 +127,42 @@ bool ProbeJpegHeader(const std::string& path, uint32_t& width, uint32_t& height,
     bool jfifTaken = false;
     bool app0Taken = false;
     int segments = 0;
-    for (;;) {
-        unsigned char marker[2];
-        if (file.Read(marker, sizeof marker) != sizeof marker || marker[0] != 0xFF) {
-            break;
+    FileSource source(file);
+    // Each segment's length field says where the next marker is.
+    const auto after = [&source](const JpegMarker& m) -> std::optional<uint64_t> {
+        unsigned char length[2];
+        if (!source.ReadAt(m.lengthAt, length, sizeof length)) {
+            return std::nullopt;
         }
-        const unsigned char code = marker[1];
+        return m.lengthAt + Be16(length);
+    };
+    WalkJpegMarkers(source, 2, JpegGaps::Stop, [&](const JpegMarker& m) -> std::optional<uint64_t> {
+        const unsigned char code = m.code;
         if (code >= 0xC0 && code <= 0xC3) {
             // Length, sample precision, height, width.
             unsigned char frame[7];
-            if (file.Read(frame, sizeof frame) != sizeof frame) {
-                break;
+            if (!source.ReadAt(m.lengthAt, frame, sizeof frame)) {
+                return std::nullopt;
             }
             height = Be16(frame + 3);
             width = Be16(frame + 5);
             found = true;
             uint8_t count = 0;
-            if (components != nullptr && Be16(frame) >= 8 && file.Read(&count, 1) == 1) {
+            if (components != nullptr && Be16(frame) >= 8 &&
+                source.ReadAt(m.lengthAt + 7, &count, 1)) {
                 *components = count;
-                file.Skip(static_cast<int64_t>(Be16(frame)) - 8);
-            } else {
-                file.Skip(static_cast<int64_t>(Be16(frame)) - 7);
             }
             ++segments;
-        } else if (code == 0xD9 || code == 0xDA) {
-            break;
-        } else if (code == 0xE0) {
+            return m.lengthAt + Be16(frame);
+        }
+        if (code == 0xD9 || code == 0xDA) {
+            return std::nullopt;
+        }
+        if (code == 0xE0) {
             // Length, identifier and version (7), units, X density.
             unsigned char app0[12];
-            if (file.Read(app0, sizeof app0) != sizeof app0) {
-                break;
+            if (!source.ReadAt(m.lengthAt, app0, sizeof app0)) {
+                return std::nullopt;
             }
             // The segment the stamp writes: the first JFIF one, else the first that is no JFXX
             // extension, whose bytes here are a thumbnail's.
@@ -166,34 +174,31 @@ bool ProbeJpegHeader(const std::string& path, uint32_t& width, uint32_t& height,
                 jfifTaken = jfifTaken || jfif;
                 app0Taken = true;
             }
-            file.Skip(static_cast<int64_t>(Be16(app0)) - 12);
             ++segments;
-        } else if (code == 0xE1) {
-            const uint64_t lengthAt = file.Tell();
+            return m.lengthAt + Be16(app0);
+        }
+        if (code == 0xE1) {
             unsigned char app1[8];
-            if (file.Read(app1, sizeof app1) != sizeof app1) {
-                break;
+            if (!source.ReadAt(m.lengthAt, app1, sizeof app1)) {
+                return std::nullopt;
             }
             if (std::memcmp(app1 + 2, "Exif\0\0", 6) == 0) {
                 uint32_t exifDpi = 0;
+                file.Seek(m.lengthAt + sizeof app1);
                 ReadExifIfd0(file, orientation, exifDpi);
                 if (dpi == 0 && exifDpi != 0) {
                     dpi = exifDpi;
                 }
             }
-            file.Seek(lengthAt + Be16(app1));
             ++segments;
-        } else {
-            unsigned char length[2];
-            if (file.Read(length, sizeof length) != sizeof length) {
-                break;
-            }
-            file.Skip(static_cast<int64_t>(Be16(length)) - 2);
-            if (++segments > kMaxOtherSegments) {
-                break;
-            }
+            return m.lengthAt + Be16(app1);
         }
-    }
+        const std::optional<uint64_t> next = after(m);
+        if (!next || ++segments > kMaxOtherSegments) {
+            return std::nullopt;
+        }
+        return next;
+    });
     return found;
 }
 

@@ -11,7 +11,9 @@
 
 #include "AtomicFile.h"
 #include "ByteFile.h"
+#include "ByteSource.h"
 #include "ImageFormats.h"
+#include "JpegSegments.h"
 #include "ResolutionEdit.h"
 
 namespace korvale {
@@ -169,48 +171,36 @@ StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi) {
         return other->length < 14 ? Outcome(Kind::NoJfif)
                                   : PatchAt(file, other->payloadAt + 7, fields, sizeof fields);
     };
-    for (int skipped = 0;;) {
-        int byte;
-        do {
-            byte = ReadByte(file);
-        } while (byte != -1 && byte != 0xFF);
-        if (byte == -1) {
-            return patchOther();
-        }
-        int marker;
-        do {
-            marker = ReadByte(file);
-        } while (marker == 0xFF);
-        if (marker == -1) {
-            return patchOther();
-        }
-        unsigned char lengthField[2];
-        if (file.Read(lengthField, sizeof lengthField) != sizeof lengthField) {
-            return patchOther();
-        }
-        const int length = (lengthField[0] << 8) | lengthField[1];
-        const uint64_t payloadAt = file.Tell();
-        if (marker == 0xE0) {
-            unsigned char identifier[5] = {};
-            const size_t got = file.Read(identifier, sizeof identifier);
-            const Segment segment{payloadAt, length};
-            if (got == sizeof identifier && IsApp0Kind(identifier, "JFIF")) {
-                if (length < 14) {
-                    return Outcome(Kind::NoJfif);
+    FileSource source(file);
+    std::optional<StampOutcome> outcome;
+    int skipped = 0;
+    WalkJpegMarkers(
+        source, 2, JpegGaps::SkipToMarker, [&](const JpegMarker& m) -> std::optional<uint64_t> {
+            unsigned char lengthField[2];
+            if (!source.ReadAt(m.lengthAt, lengthField, sizeof lengthField)) {
+                return std::nullopt;
+            }
+            const int length = (lengthField[0] << 8) | lengthField[1];
+            const uint64_t payloadAt = m.lengthAt + 2;
+            if (m.code == 0xE0) {
+                unsigned char identifier[5] = {};
+                const bool got = source.ReadAt(payloadAt, identifier, sizeof identifier);
+                if (got && IsApp0Kind(identifier, "JFIF")) {
+                    // Past the identifier and the version.
+                    outcome = length < 14 ? Outcome(Kind::NoJfif)
+                                          : PatchAt(file, payloadAt + 7, fields, sizeof fields);
+                    return std::nullopt;
                 }
-                return PatchAt(file, payloadAt + 7, fields,
-                               sizeof fields);  // past identifier, version
+                if (!other && !(got && IsApp0Kind(identifier, "JFXX"))) {
+                    other = Segment{payloadAt, length};
+                }
             }
-            if (!other && !(got == sizeof identifier && IsApp0Kind(identifier, "JFXX"))) {
-                other = segment;
+            if (++skipped > kMaxSkippedSegments || m.code == 0xDA) {
+                return std::nullopt;
             }
-        }
-        file.Seek(payloadAt);
-        file.Skip(length - 2);
-        if (++skipped > kMaxSkippedSegments || marker == 0xDA) {
-            return patchOther();
-        }
-    }
+            return payloadAt + static_cast<uint64_t>(length) - 2;
+        });
+    return outcome ? *outcome : patchOther();
 }
 
 StampOutcome StampResolution(const std::string& path, uint32_t dpi) {
