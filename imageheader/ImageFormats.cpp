@@ -6,6 +6,7 @@
 
 #include "ResolutionCopy.h"
 #include "ResolutionEdit.h"
+#include "ResolutionStamp.h"
 #include "Text.h"
 
 namespace korvale {
@@ -143,6 +144,16 @@ std::optional<ImageFormat> OutputFormatOfName(std::string_view name) {
 
 std::string OutputExtension(ImageFormat format) {
     return "." + std::string(EntryOf(format).extensions[0]);
+}
+
+// Picked by the name's format, as the table says.
+StampOutcome StampResolution(const std::string& path, uint32_t dpi) {
+    return EntryOf(FormatOfName(path)).stamp(path, dpi);
+}
+
+std::optional<ByteBuffer> WithResolution(const std::string& name, const ByteBuffer& bytes,
+                                         uint32_t dpi) {
+    return EntryOf(FormatOfName(name)).withResolution(bytes, dpi);
 }
 
 }  // namespace korvale

@@ -6,7 +6,6 @@
 
 #include "ExifEdit.h"
 #include "HeaderWalk.h"
-#include "ImageFormats.h"
 #include "ResolutionEdit.h"
 #include "ResolutionStamp.h"
 
@@ -61,11 +60,6 @@ std::optional<ByteBuffer> JpegWithResolution(const ByteBuffer& jpeg, uint32_t dp
                             0x01, 0x01, 0x01, high, low, high, low, 0x00, 0x00};
     out.insert(out.begin() + 2, std::begin(jfif), std::end(jfif));
     return out;
-}
-
-std::optional<ByteBuffer> WithResolution(const std::string& name, const ByteBuffer& bytes,
-                                         uint32_t dpi) {
-    return EntryOf(FormatOfName(name)).withResolution(bytes, dpi);
 }
 
 }  // namespace korvale

@@ -10,7 +10,6 @@
 #include <utility>
 
 #include "HeaderWalk.h"
-#include "ResolutionStamp.h"
 #include "TiffTags.h"
 
 namespace korvale {
@@ -261,6 +260,12 @@ std::optional<std::vector<uint8_t>> TiffWithResolution(const std::vector<uint8_t
     layout.Put32(out.data() + 4, static_cast<uint32_t>(ifdAt));
     CutChainLoop(out, layout, linkAt, layout.ifd0);
     return out;
+}
+
+int32_t BmpPixelsPerMetre(uint32_t dpi) {
+    // 64 bits: DPI values from source headers can exceed what the 32-bit product holds.
+    const uint64_t value = (static_cast<uint64_t>(dpi) * 10000 + 127) / 254;
+    return static_cast<int32_t>(std::min<uint64_t>(value, INT32_MAX));
 }
 
 }  // namespace korvale

@@ -21,6 +21,9 @@ struct ResolutionEdit {
     std::vector<BytePatch> patches;  // InPlace only
 };
 
+// DPI to BMP pixels per metre, rounded half up, brought into the signed 32-bit field.
+int32_t BmpPixelsPerMetre(uint32_t dpi);
+
 // BMP: in place, both pixels-per-metre fields (BmpPixelsPerMetre(dpi)) in one patch, when the
 // info header has at least 40 bytes; None otherwise (a core header has no fields, and anything
 // else is not a BMP). The patch may reach past the end of a file cut short.

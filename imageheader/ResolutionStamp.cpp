@@ -12,7 +12,6 @@
 #include "AtomicFile.h"
 #include "ByteFile.h"
 #include "ByteSource.h"
-#include "ImageFormats.h"
 #include "JpegSegments.h"
 #include "ResolutionEdit.h"
 
@@ -132,12 +131,6 @@ StampOutcome StampTiffResolution(const std::string& path, uint32_t dpi) {
     return StampByEdit(path, dpi, PlanTiffResolution, TiffWithResolution);
 }
 
-int32_t BmpPixelsPerMetre(uint32_t dpi) {
-    // 64 bits: DPI values from source headers can exceed what the 32-bit product holds.
-    const uint64_t value = (static_cast<uint64_t>(dpi) * 10000 + 127) / 254;
-    return static_cast<int32_t>(std::min<uint64_t>(value, INT32_MAX));
-}
-
 StampOutcome StampBmpResolution(const std::string& path, uint32_t dpi) {
     // Always in place: one write for both fields, so a file that ends inside the second one is
     // left unchanged, not stamped by half.
@@ -201,10 +194,6 @@ StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi) {
             return payloadAt + static_cast<uint64_t>(length) - 2;
         });
     return outcome ? *outcome : patchOther();
-}
-
-StampOutcome StampResolution(const std::string& path, uint32_t dpi) {
-    return EntryOf(FormatOfName(path)).stamp(path, dpi);
 }
 
 }  // namespace korvale

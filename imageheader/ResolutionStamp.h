@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ResolutionEdit.h"  // BmpPixelsPerMetre
+
 namespace korvale {
 
 // What a stamp did to a file.
@@ -37,8 +39,5 @@ StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi);
 // exist, otherwise the file is replaced (temporary file and rename) by one with them inserted.
 StampOutcome StampPngResolution(const std::string& path, uint32_t dpi);
 StampOutcome StampTiffResolution(const std::string& path, uint32_t dpi);
-
-// DPI to BMP pixels per metre, rounded half up, brought into the signed 32-bit field.
-int32_t BmpPixelsPerMetre(uint32_t dpi);
 
 }  // namespace korvale

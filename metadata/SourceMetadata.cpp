@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "HeaderWalk.h"
-#include "JpegMetadata.h"
 #include "XmpEdit.h"
 
 namespace korvale {
@@ -151,25 +150,6 @@ SourceMetadata ReadTiffMetadata(ByteSource& source) {
     }
     metadata.xmp = TiffBytes(source, layout.xmp);
     return metadata;
-}
-
-SourceMetadata ReadSourceMetadata(const std::string& path, ImageFormat format) {
-    switch (format) {
-        case ImageFormat::Jpeg:
-            return ReadJpegMetadata(path);
-        case ImageFormat::Png:
-        case ImageFormat::Tiff: {
-            ByteFile file;
-            if (!file.Open(path, ByteFile::Access::Read)) {
-                return {};
-            }
-            FileSource source(file);
-            return format == ImageFormat::Png ? ReadPngMetadata(source) : ReadTiffMetadata(source);
-        }
-        case ImageFormat::Bmp:
-            break;
-    }
-    return {};
 }
 
 OutputPieces PiecesForOutput(const SourceMetadata& metadata, MetadataPolicy policy, uint32_t width,
