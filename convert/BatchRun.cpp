@@ -215,14 +215,19 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             end = BatchEnd::Failed;
             return false;
         }
+        // The detail on the same line, without the source's path that the line starts with.
         std::string reason = message;
+        std::string said;
         for (size_t start = 0; start < detail.size();) {
             const size_t line = std::min(detail.find('\n', start), detail.size());
-            reason += (start == 0 ? "（" : "、") + detail.substr(start, line - start);
+            const std::string part = detail.substr(start, line - start);
+            if (part != job.source.path) {
+                said += (said.empty() ? "" : "、") + part;
+            }
             start = line + 1;
         }
-        if (!detail.empty()) {
-            reason += "）";
+        if (!said.empty()) {
+            reason += "（" + said + "）";
         }
         failed.push_back({job.index, job.source.path, reason});
         return true;
