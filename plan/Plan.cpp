@@ -173,6 +173,8 @@ FilePlan Plan(const BatchRequest& request, OutputJob job,
         output = lookup(plan.outputName, plan.outputPath);
         plan.exists = output.exists;
     }
+    // In a kept tree the name is shown with its subfolder below the output folder.
+    plan.outputName = plan.job.subfolder + plan.outputName;
     if (!header) {
         plan.problem = PlanProblem::UnreadableHeader;
         return plan;

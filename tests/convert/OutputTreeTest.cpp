@@ -93,6 +93,14 @@ TEST_F(OutputTreeTest, KeptTreeStartsAtTheDeepestFolderHoldingEveryFile) {
     request_.keepTree = true;
     EXPECT_EQ(Outputs(),
               (std::vector<std::string>{"2024/a.jpg", "2024/summer/b.jpg", "2025/c.jpg"}));
+    // The plan names each output with its subfolder and looks for it there.
+    fs::create_directories(out_.File("2025"));
+    test::WriteFile(out_.File("2025/c.jpg"), {'o', 'l', 'd'});
+    const std::vector<FilePlan> plans = PlanBatch(request_, list_, PlanSizes::AsListed);
+    EXPECT_EQ(plans[1].outputName, "2024/summer/b.jpg");
+    EXPECT_FALSE(plans[1].exists);
+    EXPECT_TRUE(plans[2].exists);
+    fs::remove_all(out_.File("2025"));
     // A folder that was added is the base when it holds every file; one that does not is not.
     request_.treeBase = in_.File("photos/..");
     EXPECT_EQ(Outputs(), (std::vector<std::string>{"photos/2024/a.jpg", "photos/2024/summer/b.jpg",
