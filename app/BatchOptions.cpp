@@ -16,6 +16,9 @@ OptionControls ControlsShowing(const BatchOptions& options) {
     controls.saveFormatIndex = static_cast<int>(options.saveFormat);
     controls.dpiOnly = options.dpiOnly;
     controls.metadataIndex = static_cast<int>(options.metadata);
+    controls.keepTree = options.keepTree;
+    controls.clashIndex = static_cast<int>(options.onClash);
+    controls.keepGoing = options.keepGoing;
     controls.marginRed = options.marginRed;
     controls.marginGreen = options.marginGreen;
     controls.marginBlue = options.marginBlue;
@@ -77,6 +80,9 @@ BatchRequest MakeBatchRequest(const BatchOptions& options) {
     request.method = options.dpiOnly ? BatchMethod::DpiOnly : options.method;
     request.saveFormat = options.saveFormat;
     request.metadata = options.metadata;
+    request.keepTree = options.keepTree;
+    request.onClash = options.onClash;
+    request.keepGoing = options.keepGoing;
     return request;
 }
 
@@ -103,6 +109,10 @@ BatchRequest MakeBatchRequest(const BatchOptions& options, const OptionControls&
     request.metadata = controls.metadataIndex >= 0
                            ? static_cast<MetadataPolicy>(controls.metadataIndex)
                            : options.metadata;
+    request.keepTree = controls.keepTree;
+    request.onClash =
+        controls.clashIndex >= 0 ? static_cast<ClashRule>(controls.clashIndex) : options.onClash;
+    request.keepGoing = controls.keepGoing;
     return request;
 }
 

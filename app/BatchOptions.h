@@ -67,7 +67,14 @@ struct BatchOptions {
     // `Mode` stores, so that a program without this method reads a store sanely.
     bool dpiOnly = kOptionDefaults.dpiOnly;
     MetadataPolicy metadata = kOptionDefaults.metadata;
+    bool keepTree = kOptionDefaults.keepTree;
+    ClashRule onClash = kOptionDefaults.onClash;
+    bool keepGoing = kOptionDefaults.keepGoing;
 };
+
+// Entries of the list of what to do with outputs that share a name, in ClashRule order.
+inline constexpr const char* kClashRuleNames[] = {"確認する", "連番を付ける"};
+constexpr int32_t kClashRuleCount = 2;
 
 // The options as the main window's controls show them; the window maps these one to one onto
 // its widgets. An index of -1 means nothing is selected.
@@ -88,6 +95,9 @@ struct OptionControls {
                                   // 3, 4: radios 1067 "PNG", 1068 "TIFF"
     bool dpiOnly = false;         // radio 1065 (then methodIndex is the method chosen before)
     int metadataIndex = -1;       // list 1066
+    bool keepTree = false;        // check box 1070 "フォルダ構成を保持"
+    int clashIndex = -1;          // list 1072 (ClashRule)
+    bool keepGoing = false;       // check box 1073 "エラーがあっても続行"
     // Shown by the swatch and the slider, changed only through the record.
     int32_t marginRed = 255;
     int32_t marginGreen = 255;

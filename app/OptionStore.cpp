@@ -74,14 +74,32 @@ BatchOptions LoadBatchOptions(const SettingsStore& store, size_t presetCount) {
     options.outputFolder = store.ReadText(kOptionKeys[kOptionOutputFolder].name).value_or("");
     options.dpiOnly = ReadOption(store, kOptionDpiOnly) != 0;
     options.metadata = static_cast<MetadataPolicy>(ReadOption(store, kOptionMetadata));
+    options.keepTree = ReadOption(store, kOptionKeepTree) != 0;
+    options.onClash = static_cast<ClashRule>(ReadOption(store, kOptionOnClash));
+    options.keepGoing = ReadOption(store, kOptionKeepGoing) != 0;
     return options;
 }
+
+namespace {
+
+// The options that are stored only once chosen, as the controls show them.
+std::vector<StoredValue> ChosenValuesOf(const OptionControls& c) {
+    return {
+        {kOptionKeepTree, c.keepTree ? 1 : 0, {}},
+        {kOptionOnClash,
+         c.clashIndex < 0 ? kOptionKeys[kOptionOnClash].defaultValue : c.clashIndex,
+         {}},
+        {kOptionKeepGoing, c.keepGoing ? 1 : 0, {}},
+    };
+}
+
+}  // namespace
 
 std::vector<StoredValue> StoredValuesOf(const OptionControls& c) {
     // The stored values are SaveFormat's: 2 stays "元と同じ", PNG and TIFF come after it.
     const int32_t saveFormat =
         c.saveFormatIndex >= 0 && c.saveFormatIndex <= 4 ? c.saveFormatIndex : 2;
-    return {
+    std::vector<StoredValue> values = {
         {kOptionMode, c.methodIndex == 0 ? 0 : 1, {}},
         {kOptionInterpolation, c.interpolationIndex < 0 ? 4 : c.interpolationIndex, {}},
         {kOptionKeepAspect, c.keepAspect ? 1 : 0, {}},
@@ -104,10 +122,24 @@ std::vector<StoredValue> StoredValuesOf(const OptionControls& c) {
          c.metadataIndex < 0 ? kOptionKeys[kOptionMetadata].defaultValue : c.metadataIndex,
          {}},
     };
+    for (const StoredValue& value : ChosenValuesOf(c)) {
+        if (value.number != kOptionKeys[value.id].defaultValue) {
+            values.push_back(value);
+        }
+    }
+    return values;
 }
 
 std::optional<FileError> SaveBatchOptions(const OptionControls& controls, SettingsStore& store) {
-    for (const StoredValue& value : StoredValuesOf(controls)) {
+    std::vector<StoredValue> values = StoredValuesOf(controls);
+    for (const StoredValue& value : ChosenValuesOf(controls)) {
+        // Switched back to the default: the older choice must not stay.
+        const OptionKey& key = kOptionKeys[value.id];
+        if (value.number == key.defaultValue && store.ReadInt(key.name).has_value()) {
+            values.push_back(value);
+        }
+    }
+    for (const StoredValue& value : values) {
         const OptionKey& key = kOptionKeys[value.id];
         if (key.rule == ReadRule::Text) {
             store.WriteText(key.name, value.text);

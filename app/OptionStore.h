@@ -50,6 +50,9 @@ enum OptionId : size_t {
     kOptionOutputFolder,
     kOptionDpiOnly,
     kOptionMetadata,
+    kOptionKeepTree,
+    kOptionOnClash,
+    kOptionKeepGoing,
     kOptionCount,
 };
 
@@ -76,6 +79,12 @@ inline constexpr std::array<OptionKey, kOptionCount> kOptionKeys = {{
     {"DpiOnly", ReadRule::AnyInteger, kOptionDefaults.dpiOnly, 0, 0},
     {"Metadata", ReadRule::UnsignedRange, static_cast<int32_t>(kOptionDefaults.metadata), 0,
      kMetadataCount - 1},
+    // Written only once they differ from their default, so that a store stays as it was
+    // until one of these options is chosen.
+    {"KeepTree", ReadRule::AnyInteger, kOptionDefaults.keepTree, 0, 0},
+    {"OnClash", ReadRule::UnsignedRange, static_cast<int32_t>(kOptionDefaults.onClash), 0,
+     kClashRuleCount - 1},
+    {"KeepGoing", ReadRule::AnyInteger, kOptionDefaults.keepGoing, 0, 0},
 }};
 
 // The options after the read rules. An absent or non-integer value gives its default, and so
@@ -91,10 +100,12 @@ struct StoredValue {
 
 // What closing the window stores, in table order: the numbers of the fields as atoi reads
 // them, without any range test; 4 for an interpolation or anchor list without a selection and
-// 0 for a preset list without one.
+// 0 for a preset list without one. KeepTree, OnClash and KeepGoing only where they differ
+// from their default.
 std::vector<StoredValue> StoredValuesOf(const OptionControls& controls);
 
-// Writes StoredValuesOf(controls); std::nullopt when they are on disk, else which file and why
+// Writes StoredValuesOf(controls), and the default of KeepTree, OnClash or KeepGoing where
+// the store holds another value; std::nullopt when they are on disk, else which file and why
 // not.
 std::optional<FileError> SaveBatchOptions(const OptionControls& controls, SettingsStore& store);
 

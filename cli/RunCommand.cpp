@@ -68,6 +68,15 @@ public:
         }
         TerminalInteraction::ShowMessage(text, icon);
     }
+    void ShowDetailedMessage(const std::string& text, const std::string& detail,
+                             MessageIcon icon) override {
+        if (text == kFailedFilesMessage) {
+            // The host has printed every failed file, not only the first twenty.
+            TerminalInteraction::ShowMessage(text, icon);
+            return;
+        }
+        TerminalInteraction::ShowDetailedMessage(text, detail, icon);
+    }
     void PumpEvents() override {
         if (interrupted) {
             running_ = false;
@@ -106,10 +115,23 @@ public:
     }
     void SetProgressRange(int maximum) override { range_ = maximum; }
     void SetProgressPosition(int position) override { position_ = position; }
+    // One line per file on standard error, so that the list can be fed to another run.
+    void ShowFailedFiles(const std::vector<FailedFile>& failed) override {
+        if (shown_) {
+            std::fputs("\n", stderr);
+            shown_ = false;
+        }
+        for (const FailedFile& file : failed) {
+            std::fprintf(stderr, "%s\n", FailedFileLine(file).c_str());
+        }
+        failed_ = !failed.empty();
+    }
+    bool failed() const { return failed_; }
 
 private:
     bool show_;
     bool shown_ = false;
+    bool failed_ = false;
     int range_ = 0;
     int position_ = 0;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
@@ -147,7 +169,8 @@ int RunBatchCommand(const Arguments& args) {
     switch (end) {
         case BatchEnd::Completed:
             // Files that could not be listed were not converted: not a success.
-            return registered.refused || registered.unreadable > 0 ? kExitFailed : kExitOk;
+            return registered.refused || registered.unreadable > 0 || host.failed() ? kExitFailed
+                                                                                    : kExitOk;
         case BatchEnd::Stopped:
         case BatchEnd::Cancelled:
             return kExitStopped;

@@ -119,6 +119,10 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.quiet = true;
         } else if (option == "--mkdir" && !hasValue) {
             flags.makeFolder = true;
+        } else if (option == "--keep-tree" && !hasValue) {
+            flags.keepTree = true;
+        } else if (option == "--keep-going" && !hasValue) {
+            flags.keepGoing = true;
         } else if (!needValue(text)) {
             return option + " needs a value";
         } else if (option == "--width" || option == "--height" || option == "--dpi") {
@@ -194,6 +198,12 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
                 return "--overwrite is ask, all, skip or cancel, not '" + text + "'";
             }
             flags.overwrite = static_cast<OverwriteMode>(mode);
+        } else if (option == "--on-clash") {
+            int rule;
+            if (!ParseChoice(text, {{"refuse", 0}, {"number", 1}}, rule)) {
+                return "--on-clash is refuse or number, not '" + text + "'";
+            }
+            flags.onClash = static_cast<ClashRule>(rule);
         } else {
             return "unknown option " + option;
         }
@@ -275,6 +285,9 @@ std::optional<int> ResolveRunOptions(const RunFlags& flags, UserInteraction& ui,
     options.anchor = flags.anchor.value_or(options.anchor);
     options.saveFormat = flags.format.value_or(options.saveFormat);
     options.jpegQuality = flags.quality.value_or(options.jpegQuality);
+    options.keepTree = options.keepTree || flags.keepTree;
+    options.onClash = flags.onClash.value_or(options.onClash);
+    options.keepGoing = options.keepGoing || flags.keepGoing;
     if (flags.margin) {
         options.marginRed = flags.margin->red;
         options.marginGreen = flags.margin->green;

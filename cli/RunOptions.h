@@ -25,6 +25,9 @@ struct RunFlags {
     bool quiet = false;
     bool makeFolder = false;  // run only: create a missing output folder
     std::optional<OverwriteMode> overwrite;
+    bool keepTree = false;
+    std::optional<ClashRule> onClash;
+    bool keepGoing = false;
     Arguments files;
 };
 

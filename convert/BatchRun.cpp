@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -167,6 +168,23 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     // killed runs left theirs there: each such folder is swept once, when first written to.
     std::set<std::string> swept = {request.outputFolder};
     const bool dpiOnly = request.method == BatchMethod::DpiOnly;
+    // Subfolders of a kept tree are made as their first output is about to be written, so a
+    // run refused or cancelled before its first image makes none.
+    std::set<std::string> madeFolders;
+    const auto makeSubfolder = [&](const OutputJob& job, FileError* error) {
+        if (job.subfolder.empty() || madeFolders.count(job.subfolder) != 0) {
+            return true;
+        }
+        FileError failure;
+        if (!MakeSubfolders(request.outputFolder, job.subfolder, failure)) {
+            if (error != nullptr) {
+                *error = failure;
+            }
+            return false;
+        }
+        madeFolders.insert(job.subfolder);
+        return true;
+    };
     const SingleThreadedOpenCv singleThreaded;
     // The image in hand and the work ahead share what memory is free now, less a margin for
     // the encoder and the rest of the program.
@@ -179,7 +197,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         }
         for (size_t index = from; index < jobs.size() && index < from + WorkAhead::kDepth;
              ++index) {
-            if (jobs[index].outputName.empty() ||
+            if (jobs[index].outputName.empty() || !makeSubfolder(jobs[index], nullptr) ||
                 (ask && IsExistingNonDirectory(LookAtOutput(jobs[index].outputPath)))) {
                 return;
             }
@@ -189,14 +207,51 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     startAhead(0);
     BatchEnd end = BatchEnd::Completed;
     std::vector<std::string> damaged;  // converted from damaged data, said after the run
+    std::vector<FailedFile> failed;    // skipped when the run goes on after errors
+    // Reports a file's failure: false when the run ends at it.
+    const auto fail = [&](const OutputJob& job, const char* message, const std::string& detail) {
+        if (!request.keepGoing) {
+            ui.ShowDetailedMessage(message, detail);
+            end = BatchEnd::Failed;
+            return false;
+        }
+        // The detail on the same line, without the source's path that the line starts with.
+        std::string reason = message;
+        std::string said;
+        for (size_t start = 0; start < detail.size();) {
+            const size_t line = std::min(detail.find('\n', start), detail.size());
+            const std::string part = detail.substr(start, line - start);
+            if (part != job.source.path) {
+                said += (said.empty() ? "" : "、") + part;
+            }
+            start = line + 1;
+        }
+        if (!said.empty()) {
+            reason += "（" + said + "）";
+        }
+        failed.push_back({job.index, job.source.path, reason});
+        return true;
+    };
     for (size_t i = 0; i < jobs.size(); ++i) {
         const OutputJob& job = jobs[i];
         const int n = static_cast<int>(i) + 1;
-        if (job.outputName.empty()) {
-            ui.ShowDetailedMessage(kNoExtension,
-                                   job.source.path + "\nファイル名に拡張子がありません。");
-            end = BatchEnd::Failed;
-            break;
+        FileError folderError;
+        if (job.outputName.empty() || !makeSubfolder(job, &folderError)) {
+            const bool goOn = job.outputName.empty()
+                                  ? fail(job, kNoExtension,
+                                         job.source.path + "\nファイル名に拡張子がありません。")
+                                  : fail(job, ConvertMessage(ConvertResult::WriteFailed),
+                                         FailureDetail(folderError));
+            if (!goOn) {
+                break;
+            }
+            host.SetProgressPosition(n);
+            ui.PumpEvents();
+            if (!running) {
+                end = BatchEnd::Stopped;
+                break;
+            }
+            continue;
         }
         host.SetStatusText(job.outputName);
         const std::string& outputPath = job.outputPath;
@@ -254,13 +309,18 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
                 break;
             }
             if (outcome.result != ConvertResult::Ok) {
-                ui.ShowDetailedMessage(ConvertMessage(outcome.result),
-                                       FailureDetailOf(outcome.result, job.source.path, outputPath,
-                                                       outcome.failure, outcome.lackedMemory));
-                end = BatchEnd::Failed;
-                break;
-            }
-            if (outcome.damaged && !skip) {
+                // A misplaced anchor fails every image alike: the run ends there.
+                if (outcome.result == ConvertResult::BadAnchor) {
+                    ui.ShowDetailedMessage(ConvertMessage(outcome.result), {});
+                    end = BatchEnd::Failed;
+                    break;
+                }
+                if (!fail(job, ConvertMessage(outcome.result),
+                          FailureDetailOf(outcome.result, job.source.path, outputPath,
+                                          outcome.failure, outcome.lackedMemory))) {
+                    break;
+                }
+            } else if (outcome.damaged && !skip) {
                 damaged.push_back(job.source.path);
             }
         }
@@ -275,7 +335,10 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     running = false;
     host.UpdateControlStates(true);
     host.SetStatusText("");
-    if (end == BatchEnd::Completed) {
+    if (!failed.empty()) {
+        host.ShowFailedFiles(failed);
+        ui.ShowDetailedMessage(kFailedFilesMessage, FailedFilesDetail(failed));
+    } else if (end == BatchEnd::Completed) {
         ui.ShowMessage(kDone, MessageIcon::Information);
     }
     if (!damaged.empty()) {

@@ -174,6 +174,47 @@ Located Locate(const std::string& path) {
     return r;
 }
 
+bool MakeSubfolders(const std::string& folder, const std::string& subfolder, FileError& error) {
+    std::string path = folder;
+    if (!path.empty() && path.back() != '/') {
+        path += '/';
+    }
+    size_t start = 0;
+    while (start < subfolder.size()) {
+        size_t end = subfolder.find('/', start);
+        if (end == std::string::npos) {
+            end = subfolder.size();
+        }
+        path += subfolder.substr(start, end - start);
+        start = end + 1;
+        const Located located = Locate(path);
+        if (located.error.code != 0) {
+            error = located.error;
+            return false;
+        }
+        if (!located.exists) {
+            // Another thread or process may make it meanwhile: that one is used.
+            if (::mkdirat(located.folder.get(), located.name.c_str(), 0777) != 0 &&
+                errno != EEXIST) {
+                error = {errno, located.shown, {}};
+                return false;
+            }
+            struct stat info;
+            if (::fstatat(located.folder.get(), located.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) !=
+                    0 ||
+                !S_ISDIR(info.st_mode)) {
+                error = {ENOTDIR, located.shown, {}};
+                return false;
+            }
+        } else if (!S_ISDIR(located.info.st_mode)) {
+            error = {ENOTDIR, located.shown, {}};
+            return false;
+        }
+        path += '/';
+    }
+    return true;
+}
+
 ExistingEntry LookAtOutput(const std::string& path) {
     const Located located = Locate(path);
     ExistingEntry entry;

@@ -59,6 +59,11 @@ struct Located {
 // is missing.
 Located Locate(const std::string& path);
 
+// Makes the folders of `subfolder` ("a/b/") inside the existing `folder` where they are
+// missing, each with mkdirat in the folder that its parent's links finally lead to, by the rule
+// above. False with `error` set when a step is refused, is no folder or cannot be made.
+bool MakeSubfolders(const std::string& folder, const std::string& subfolder, FileError& error);
+
 // What a name in the output folder holds, for the question whether to replace it.
 struct ExistingEntry {
     enum class Kind {

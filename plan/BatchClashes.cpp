@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -91,7 +92,14 @@ public:
         const std::string folderPath = FolderToOpen(path);
         Folder& folder = FolderAt(folderPath);
         if (!folder.opened) {
-            return std::nullopt;
+            // A subfolder the run is still to make: outputs in it are told apart by their
+            // path, its "." and ".." resolved as written.
+            std::error_code error;
+            const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+            if (error) {
+                return std::nullopt;
+            }
+            return EntryKey{0, 0, absolute.lexically_normal().string()};
         }
         std::string name = path.substr(std::min(path.size(), path.rfind('/') + 1));
         if (!folder.listed) {

@@ -16,6 +16,9 @@ namespace korvale {
 enum class BatchMethod : int { Resize = 0, CropPaste = 1, DpiOnly = 2 };
 // PNG and TIFF came after the first three, so stored values keep their meaning.
 enum class SaveFormat : int { Bmp = 0, Jpeg = 1, SameAsSource = 2, Png = 3, Tiff = 4 };
+// What a run does with outputs that two listed files would share: refuse the batch, or give
+// the second and later ones "name (2).jpg", "name (3).jpg", ...
+enum class ClashRule : int { Refuse = 0, Number = 1 };
 
 // The options' defaults, in one table: the window's record, the request, the stored keys (an
 // absent or unreadable key reads as its default) and the command line all start from it.
@@ -35,6 +38,9 @@ struct OptionDefaults {
     SaveFormat saveFormat = SaveFormat::SameAsSource;
     MetadataPolicy metadata = MetadataPolicy::NoGps;
     bool dpiOnly = false;
+    bool keepTree = false;  // outputs in the sources' subfolders below the output folder
+    ClashRule onClash = ClashRule::Refuse;
+    bool keepGoing = false;  // a file that fails is skipped and listed at the end
 };
 inline constexpr OptionDefaults kOptionDefaults{};
 
@@ -57,6 +63,12 @@ struct BatchRequest {
     BatchMethod method = kOptionDefaults.method;
     SaveFormat saveFormat = kOptionDefaults.saveFormat;
     MetadataPolicy metadata = kOptionDefaults.metadata;  // JPEG from JPEG; the profile stays
+    bool keepTree = kOptionDefaults.keepTree;
+    // With keepTree: the folder whose tree is kept (a folder that was added); empty for the
+    // deepest folder that holds every listed file.
+    std::string treeBase = {};
+    ClashRule onClash = kOptionDefaults.onClash;
+    bool keepGoing = kOptionDefaults.keepGoing;
 };
 
 // The output file name: the name after the last "/", its extension from the last "." replaced

@@ -1,6 +1,11 @@
 // Each output decided once.
 #include "OutputJob.h"
 
+#include <filesystem>
+#include <system_error>
+#include <unordered_map>
+#include <unordered_set>
+
 #include "Text.h"
 
 namespace korvale {
@@ -72,7 +77,108 @@ OutputJob Job(const BatchRequest& request, const std::string& folder, const File
     return job;
 }
 
+// A path made absolute with its "." and ".." resolved as written, so that "./a" and "a" or
+// "x/../a" compare equal. A path that cannot be made absolute stays as it is.
+std::string NormalPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+// The folder of a normalised path, "/" at its end.
+std::string NormalFolderOf(const std::string& path) {
+    std::string folder = NormalPath(path);
+    if (folder.empty() || folder.back() != '/') {
+        folder = FolderOf(folder);
+    }
+    return folder;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Numbers the jobs whose outputs clash, in list order (see OutputJobs).
+void NumberClashes(std::vector<OutputJob>& jobs) {
+    std::unordered_set<std::string> written;  // every job's own output
+    std::unordered_set<std::string> sources;
+    std::unordered_map<std::string, size_t> lastReader;  // the last job that reads a path
+    std::vector<std::string> keys(jobs.size());
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (!jobs[i].outputPath.empty()) {
+            keys[i] = NormalPath(jobs[i].outputPath);
+            written.insert(keys[i]);
+        }
+        const std::string source = NormalPath(jobs[i].source.path);
+        sources.insert(source);
+        lastReader[source] = i;
+    }
+    const auto readLater = [&](const std::string& key, size_t i) {
+        const auto found = lastReader.find(key);
+        return found != lastReader.end() && found->second > i;
+    };
+    std::unordered_set<std::string> taken;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        OutputJob& job = jobs[i];
+        if (keys[i].empty()) {
+            continue;
+        }
+        if (taken.count(keys[i]) == 0 && !readLater(keys[i], i)) {
+            taken.insert(keys[i]);
+            continue;
+        }
+        const std::string folder = FolderOf(job.outputPath);
+        for (int n = 2;; ++n) {
+            const std::string name = NumberedName(job.outputName, n);
+            const std::string key = NormalPath(folder + name);
+            if (taken.count(key) == 0 && written.count(key) == 0 && sources.count(key) == 0) {
+                taken.insert(key);
+                job.outputName = name;
+                job.outputPath = folder + name;
+                break;
+            }
+        }
+    }
+}
+
 }  // namespace
+
+std::string NumberedName(const std::string& name, int n) {
+    const size_t dot = name.rfind('.');
+    const std::string number = FormatText(" (%d)", n);
+    if (dot == std::string::npos || dot == 0) {
+        return name + number;
+    }
+    return name.substr(0, dot) + number + name.substr(dot);
+}
+
+std::string TreeBaseOf(const BatchRequest& request, const FileList& list) {
+    std::string common;
+    bool first = true;
+    for (const FileEntry& entry : list) {
+        const std::string folder = NormalFolderOf(entry.path);
+        if (first) {
+            common = folder;
+            first = false;
+            continue;
+        }
+        size_t same = 0;
+        while (same < common.size() && same < folder.size() && common[same] == folder[same]) {
+            ++same;
+        }
+        common.resize(common.rfind('/', same == 0 ? 0 : same - 1) + 1);
+    }
+    if (!request.treeBase.empty()) {
+        std::string base = NormalPath(request.treeBase);
+        if (base.empty() || base.back() != '/') {
+            base += '/';
+        }
+        if (StartsWith(common, base)) {
+            return base;
+        }
+    }
+    return common;
+}
 
 OutputJob JobOf(const BatchRequest& request, const FileEntry& entry, size_t index) {
     return Job(request, OutputFolderOf(request), entry, index);
@@ -82,8 +188,19 @@ std::vector<OutputJob> OutputJobs(const BatchRequest& request, const FileList& l
     const std::string folder = OutputFolderOf(request);
     std::vector<OutputJob> jobs;
     jobs.reserve(list.size());
+    const std::string base = request.keepTree ? TreeBaseOf(request, list) : std::string();
     for (size_t i = 0; i < list.size(); ++i) {
-        jobs.push_back(Job(request, folder, list[i], i));
+        if (!request.keepTree || folder.empty()) {
+            jobs.push_back(Job(request, folder, list[i], i));
+            continue;
+        }
+        // Every listed file lies below the base, so what follows it has no "..".
+        const std::string subfolder = NormalFolderOf(list[i].path).substr(base.size());
+        jobs.push_back(Job(request, folder + subfolder, list[i], i));
+        jobs.back().subfolder = subfolder;
+    }
+    if (request.onClash == ClashRule::Number) {
+        NumberClashes(jobs);
     }
     return jobs;
 }

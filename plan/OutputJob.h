@@ -22,6 +22,9 @@ struct OutputJob {
     ImageFormat sourceFormat = ImageFormat::Jpeg;
     std::string outputName;  // empty when a new extension is needed and the name has none
     std::string outputPath;  // the output folder and name; empty without either
+    // With the tree kept: the source's folder below the tree's base ("a/b/"), which the run
+    // makes in the output folder before it writes there. Empty otherwise.
+    std::string subfolder;
     std::optional<ImageFormat> outputFormat;  // nullopt: no format writes that name
     PixelSize target;                         // the size written (scaling and placing)
     uint32_t dpi = 0;                         // the resolution written
@@ -44,8 +47,21 @@ std::string OutputFolderOf(const BatchRequest& request);
 // The job of `entry`, number `index` of its list.
 OutputJob JobOf(const BatchRequest& request, const FileEntry& entry, size_t index = 0);
 
-// One job per listed file, in list order.
+// One job per listed file, in list order. With `request.keepTree`, each output lies below the
+// output folder in its source's folder relative to the tree's base (TreeBaseOf). With
+// ClashRule::Number, a job whose output an earlier job already writes, or that would replace
+// the source of a later job, is given "name (2).ext", "name (3).ext", ...: the first such name
+// that no other job writes, no listed file has and no earlier job took. The names follow from
+// the list alone (paths compared as written, made absolute), so a second run gets the same.
 std::vector<OutputJob> OutputJobs(const BatchRequest& request, const FileList& list);
+
+// The folder whose tree a kept tree repeats ("/" at its end): `request.treeBase` when every
+// listed file lies below it, else the deepest folder that holds every listed file. Paths are
+// made absolute and their "." and ".." resolved as written.
+std::string TreeBaseOf(const BatchRequest& request, const FileList& list);
+
+// `name` with " (n)" before its extension: "photo (2).jpg".
+std::string NumberedName(const std::string& name, int n);
 
 // A job that writes `outputPath` in the format its name says at `dpi`, for writing an image
 // that is already made.

@@ -173,6 +173,8 @@ FilePlan Plan(const BatchRequest& request, OutputJob job,
         output = lookup(plan.outputName, plan.outputPath);
         plan.exists = output.exists;
     }
+    // In a kept tree the name is shown with its subfolder below the output folder.
+    plan.outputName = plan.job.subfolder + plan.outputName;
     if (!header) {
         plan.problem = PlanProblem::UnreadableHeader;
         return plan;
@@ -226,8 +228,10 @@ std::vector<FilePlan> PlanBatch(const BatchRequest& request, const FileList& lis
     std::unordered_set<std::string> written;
     // For a few files a look at each is cheaper than reading a large folder.
     const FolderIndex folder(request.outputFolder, list.size() > 64);
+    const std::string top = OutputFolderOf(request);
     const OutputLookup lookup = [&](const std::string& name, const std::string& path) {
-        return folder.StateOf(name, path);
+        // An output in a subfolder of a kept tree is not in the folder's listing.
+        return path == top + name ? folder.StateOf(name, path) : korvale::StateOf(path);
     };
     for (OutputJob& job : OutputJobs(request, list)) {
         const FileEntry& entry = job.source;

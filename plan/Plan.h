@@ -38,7 +38,7 @@ struct FilePlan {
     bool headerRead = false;
     PixelSize source;        // as the header states it, turned by the Exif orientation
     uint32_t sourceDpi = 0;  // as listed
-    std::string outputName;  // empty when there is none (NoExtension)
+    std::string outputName;  // empty when there is none (NoExtension); "a/b/x.jpg" in a tree
     std::string outputPath;  // output folder and name; empty without a folder
     bool exists = false;     // the run would ask before replacing it
     PixelSize output;

@@ -2,7 +2,9 @@
 // the host it reports to, and its texts.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace korvale {
 
@@ -12,6 +14,13 @@ int InterpolationFlag(int choice);
 
 enum class BatchEnd { NotStarted, Completed, Stopped, Cancelled, Failed };
 
+// A file that a run going on after errors skipped, and why.
+struct FailedFile {
+    size_t index = 0;    // in the list
+    std::string path;    // the listed source
+    std::string reason;  // one line: what failed and the system's reason
+};
+
 // The window's side of a run.
 class BatchHost {
 public:
@@ -20,7 +29,17 @@ public:
     virtual void SetStatusText(const std::string& text) = 0;
     virtual void SetProgressRange(int maximum) = 0;
     virtual void SetProgressPosition(int position) = 0;
+    // At the end of a run that went on after errors, before its closing message: the files it
+    // skipped, in list order (the window selects their rows).
+    virtual void ShowFailedFiles(const std::vector<FailedFile>& failed) { (void)failed; }
 };
+
+// The closing message of a run that skipped files, and its detail: one line per file (twenty at
+// most, then how many more).
+extern const char* const kFailedFilesMessage;
+std::string FailedFilesDetail(const std::vector<FailedFile>& failed);
+// One line of that detail.
+std::string FailedFileLine(const FailedFile& failed);
 
 enum class ConvertResult { Ok, ReadFailed, BadAnchor, WriteFailed };
 

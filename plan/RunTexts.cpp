@@ -2,6 +2,8 @@
 // window program can show them without loading the image codecs.
 #include "RunHost.h"
 
+#include "Text.h"
+
 namespace korvale {
 
 const char* ConvertMessage(ConvertResult result) {
@@ -24,6 +26,25 @@ std::string ShownFolder(const std::string& folder) {
 
 std::string FolderCreationQuestion(const std::string& shownFolder) {
     return "保存フォルダが存在しません。\n" + shownFolder + "\nこのフォルダを作成しますか？";
+}
+
+const char* const kFailedFilesMessage =
+    "変換できなかったファイルがあります。ほかのファイルは変換しました。";
+
+std::string FailedFileLine(const FailedFile& failed) {
+    return EscapedName(failed.path) + ": " + failed.reason;
+}
+
+std::string FailedFilesDetail(const std::vector<FailedFile>& failed) {
+    constexpr size_t kShown = 20;
+    std::string detail;
+    for (size_t i = 0; i < failed.size() && i < kShown; ++i) {
+        detail += (detail.empty() ? "" : "\n") + FailedFileLine(failed[i]);
+    }
+    if (failed.size() > kShown) {
+        detail += FormatText("\nほかに %zu 件あります。", failed.size() - kShown);
+    }
+    return detail;
 }
 
 }  // namespace korvale

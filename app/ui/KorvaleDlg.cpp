@@ -103,6 +103,9 @@ void CKorvaleDlg::LoadBatchOptions() {
                                                                         : 1024)
         ->setChecked(true);
     metadataList_->setCurrentIndex(static_cast<int>(options_.metadata));
+    ControlAs<QCheckBox>(1070)->setChecked(options_.keepTree);
+    clashList_->setCurrentIndex(static_cast<int>(options_.onClash));
+    ControlAs<QCheckBox>(1073)->setChecked(options_.keepGoing);
     interpolationList_->setCurrentIndex(static_cast<int>(options_.interpolation));
     ControlAs<QCheckBox>(1055)->setChecked(options_.keepAspect);
     anchorList_->setCurrentIndex(options_.anchor);
@@ -169,6 +172,9 @@ OptionControls CKorvaleDlg::ReadControls() const {
                     : ControlAs<QRadioButton>(1024)->isChecked() ? 0
                                                                  : 1;
     c.metadataIndex = metadataList_->currentIndex();
+    c.keepTree = ControlAs<QCheckBox>(1070)->isChecked();
+    c.clashIndex = clashList_->currentIndex();
+    c.keepGoing = ControlAs<QCheckBox>(1073)->isChecked();
     c.interpolationIndex = interpolationList_->currentIndex();
     c.anchorIndex = anchorList_->currentIndex();
     c.presetIndex = presetCombo_->currentIndex();

@@ -67,6 +67,7 @@ public:
     void SetStatusText(const std::string& text) override;
     void SetProgressRange(int maximum) override;
     void SetProgressPosition(int position) override;
+    void ShowFailedFiles(const std::vector<FailedFile>& failed) override;
 
     // Handlers, public so that tests and benchmarks can drive the window as a user would.
     void RegisterFiles(const std::vector<std::string>& batch);
@@ -156,6 +157,8 @@ private:
     QComboBox* interpolationList_ = nullptr;
     QComboBox* anchorList_ = nullptr;
     QComboBox* metadataList_ = nullptr;
+    QComboBox* clashList_ = nullptr;
+    std::vector<size_t> failedRows_;  // of the last run, selected once it has ended
     CMyGraph* swatch_ = nullptr;
     QSlider* qualitySlider_ = nullptr;
     QLabel* qualityNumber_ = nullptr;

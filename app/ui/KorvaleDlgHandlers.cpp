@@ -47,6 +47,11 @@ void CKorvaleDlg::ConnectControls() {
             UpdateControlStates(true);
         });
     }
+    // The output options change the plan's paths: the preview follows them.
+    for (int id : {1070, 1073}) {
+        onClick(id, [this] { SchedulePreview(); });
+    }
+    connect(clashList_, &QComboBox::activated, this, [this] { SchedulePreview(); });
     onClick(1028, [this] { ChooseMarginColour(); });
     onClick(1016, [this] { BrowseOutputFolder(); });
     onClick(1013, [this] { RunBatch(); });
@@ -259,11 +264,23 @@ void CKorvaleDlg::RunBatch() {
         return;
     }
     BatchRequest request = MakeBatchRequest(options_, ReadControls());
+    failedRows_.clear();
     const BatchEnd end = engine->runBatch(files_, request, running_, *this, *ui_);
     if (end != BatchEnd::NotStarted) {
         // Files converted in place are other files now: their rows and statistics follow.
         ProbeAgain(files_, FindOverlaps(files_, OutputPaths(request, files_)).replacedSources,
                    *this);
+        if (!failedRows_.empty()) {
+            // The skipped files stay selected, so that 選択 → 削除 of the others redoes them.
+            QItemSelection rows;
+            for (const size_t row : failedRows_) {
+                const QModelIndex index = model_->index(static_cast<int>(row), 0);
+                rows.select(index, index);
+            }
+            list_->selectionModel()->select(
+                rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            UpdateControlStates(true);
+        }
         // The stop button has just disabled itself; Qt would hand the focus on to the close
         // button, where the next Enter would end the program.
         auto* run = ControlAs<QPushButton>(1013);
@@ -288,6 +305,13 @@ void CKorvaleDlg::SetProgressRange(int maximum) {
 
 void CKorvaleDlg::SetProgressPosition(int position) {
     progress_->setValue(position);
+}
+
+void CKorvaleDlg::ShowFailedFiles(const std::vector<FailedFile>& failed) {
+    failedRows_.clear();
+    for (const FailedFile& file : failed) {
+        failedRows_.push_back(file.index);
+    }
 }
 
 }  // namespace korvale

@@ -222,6 +222,21 @@ void CKorvaleDlg::CreateControls() {
     button(1014, "中止", 88, 376, 74, 26);
     // Beyond the template: the preview, in the free room between the stop and close buttons.
     button(1069, "プレビュー...", 186, 382, 70, 20);
+    // Beyond the template, in free strips where they move nothing: what to do with outputs
+    // that share a name below the preset buttons, and the kept tree and going on after errors
+    // between the progress bar and the buttons below it. Reached by click and by their access
+    // keys, so that the template's tab order stays as it is.
+    auto* clashLabel = label("同名は(&N)", 226, 215, 38, 10);
+    clashList_ = dropDown(1072, 264, 213, 64);
+    for (const char* name : kClashRuleNames) {
+        clashList_->addItem(QString::fromUtf8(name));
+    }
+    clashLabel->setBuddy(clashList_);
+    auto* keepTree = check(1070, "フォルダ構成を保持(&T)", 163, 370, 78, 10);
+    auto* keepGoing = check(1073, "エラーがあっても続行(&G)", 243, 370, 85, 10);
+    for (QWidget* option : std::initializer_list<QWidget*>{clashList_, keepTree, keepGoing}) {
+        option->setFocusPolicy(Qt::ClickFocus);
+    }
     auto* separator = new QFrame(this);
     separator->setFrameStyle(QFrame::VLine | QFrame::Sunken);
     ui::Place(separator, units, 224, 154, 2, 58);

@@ -262,5 +262,60 @@ TEST(MakeBatchRequest, DpiOnlyIsTheRunsMethodAndTheMetadataPolicyPassesOn) {
     EXPECT_EQ(MakeBatchRequest(options).method, BatchMethod::DpiOnly);
 }
 
+TEST_F(OptionSave, TreeClashAndKeepGoingAreStoredOnlyOnceChosen) {
+    OptionControls controls = ControlsShowing(BatchOptions{});
+    SaveAndReload(controls);
+    for (const char* name : {"KeepTree", "OnClash", "KeepGoing"}) {
+        EXPECT_EQ(ReadText(Path()).find(name), std::string::npos) << name;
+    }
+    controls.keepTree = true;
+    controls.clashIndex = 1;
+    controls.keepGoing = true;
+    BatchOptions reloaded = SaveAndReload(controls);
+    EXPECT_TRUE(reloaded.keepTree);
+    EXPECT_EQ(reloaded.onClash, ClashRule::Number);
+    EXPECT_TRUE(reloaded.keepGoing);
+    // Switched back off, the older choice does not stay.
+    reloaded = SaveAndReload(ControlsShowing(BatchOptions{}));
+    EXPECT_FALSE(reloaded.keepTree);
+    EXPECT_EQ(reloaded.onClash, ClashRule::Refuse);
+    EXPECT_FALSE(reloaded.keepGoing);
+    EXPECT_EQ(Stored("OnClash"), 0);
+}
+
+TEST(OptionReadNewKeys, UnusableValuesReadAsTheDefault) {
+    test::TempDir dir;
+    const std::string path = dir.File("korvale.conf");
+    test::WriteFile(path, {});
+    const struct {
+        const char* text;
+        ClashRule rule;
+    } cases[] = {{"OnClash=1\n", ClashRule::Number},
+                 {"OnClash=2\n", ClashRule::Refuse},
+                 {"OnClash=-1\n", ClashRule::Refuse},
+                 {"OnClash=x\n", ClashRule::Refuse}};
+    for (const auto& c : cases) {
+        const std::string text = std::string("[Settings]\n") + c.text;
+        test::WriteFile(path, test::Bytes(text.begin(), text.end()));
+        EXPECT_EQ(LoadBatchOptions(SettingsStore::ForFile(path), 2).onClash, c.rule) << c.text;
+    }
+}
+
+TEST(MakeBatchRequest, TreeClashAndKeepGoingPassOnFromRecordAndControls) {
+    BatchOptions options;
+    options.keepTree = true;
+    options.onClash = ClashRule::Number;
+    options.keepGoing = true;
+    const BatchRequest fromRecord = MakeBatchRequest(options);
+    EXPECT_TRUE(fromRecord.keepTree && fromRecord.keepGoing);
+    EXPECT_EQ(fromRecord.onClash, ClashRule::Number);
+    OptionControls controls = ControlsShowing(options);
+    controls.keepGoing = false;
+    const BatchRequest fromControls = MakeBatchRequest(options, controls);
+    EXPECT_TRUE(fromControls.keepTree);
+    EXPECT_FALSE(fromControls.keepGoing);
+    EXPECT_EQ(fromControls.onClash, ClashRule::Number);
+}
+
 }  // namespace
 }  // namespace korvale

@@ -289,5 +289,62 @@ TEST_F(CliRun, InterruptStopsAfterTheImageInHand) {
     }
 }
 
+TEST_F(CliRun, KeepTreeAndNumberedNames) {
+    fs::create_directories(home_.File("in/x"));
+    fs::create_directories(home_.File("in/y"));
+    const std::string a = Jpeg("in/x/a.jpg"), b = Jpeg("in/y/a.jpg");
+    const std::string none = home_.File("in/none.jpg");
+    WriteText(none, "not an image");
+    // Clashing outputs are refused unless numbered.
+    EXPECT_EQ(Run({"--output", out_, a, b}).exitCode, 1);
+    EXPECT_EQ(OutputCount(), 0u);
+    auto result = Run({"--on-clash", "number", "--output", out_, a, b});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(fs::exists(out_ + "/a.jpg") && fs::exists(out_ + "/a (2).jpg"));
+    const std::string tree = home_.File("tree");
+    result = Run({"--keep-tree", "--keep-going", "--mkdir", "--output", tree, a, b, none});
+    EXPECT_EQ(result.exitCode, 1) << result.err;  // a file could not be listed
+    EXPECT_TRUE(fs::exists(tree + "/x/a.jpg") && fs::exists(tree + "/y/a.jpg"));
+    EXPECT_NE(result.err.find(none + ": "), std::string::npos) << result.err;
+}
+
+TEST_F(CliRun, KeepGoingPrintsEveryFailedFileAndFailsTheRun) {
+    std::vector<std::string> args = {"--keep-going", "--output", out_};
+    for (int i = 100; i < 130; ++i) {
+        args.push_back(Jpeg("f" + std::to_string(i) + ".jpg"));
+        if (i <= 120) {
+            fs::create_directories(out_ + "/f" + std::to_string(i) + ".jpg");  // not writable
+        }
+    }
+    const auto result = Run(args);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    size_t lines = 0;
+    const std::string failure = ": 画像ファイルの書き込みに失敗しました。";
+    for (size_t at = result.err.find(failure); at != std::string::npos;
+         at = result.err.find(failure, at + 1)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 21u) << result.err;  // every one, not only twenty
+    EXPECT_NE(result.err.find("変換できなかったファイルがあります。"), std::string::npos);
+    EXPECT_EQ(result.err.find("完了"), std::string::npos);
+    size_t written = 0;
+    for (const auto& e : fs::directory_iterator(out_)) {
+        written += e.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_EQ(written, 9u);
+}
+
+TEST_F(CliRun, NewFlagsRefuseBadValues) {
+    const std::string a = Jpeg("a.jpg");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--on-clash", "rename", "--output", out_, a},
+          std::vector<std::string>{"--keep-tree=1", "--output", out_, a},
+          std::vector<std::string>{"--on-clash"}}) {
+        const auto result = Run(args);
+        EXPECT_EQ(result.exitCode, 2) << args[0];
+        EXPECT_EQ(OutputCount(), 0u);
+    }
+}
+
 }  // namespace
 }  // namespace korvale

@@ -31,6 +31,7 @@
 #include "PreviewDlg.h"
 #include "QtInteraction.h"
 #include "RecordingInteraction.h"
+#include "RunHost.h"
 #include "TestFiles.h"
 
 namespace korvale {
@@ -829,6 +830,56 @@ TEST_F(MainWindowTest, NamedPipesForItsFilesNeitherBlockNorAreWrittenInto) {
                                         "設定の保存に失敗しました。"}));
     EXPECT_EQ(ui_.details.back(), settings_ + "\n通常のファイルではありません。");
     EXPECT_TRUE(fs::is_fifo(settings_));
+}
+
+// The output options cover no described control and come back at the next start.
+TEST_F(MainWindowTest, OutputOptionsCoverNoDescribedControlAndAreStored) {
+    Open();
+    const std::vector<int> ids = {1070, 1072, 1073};
+    for (QWidget* child : window_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        const int id = ui::ControlId(child);
+        const auto* label = qobject_cast<QLabel*>(child);
+        if (std::count(ids.begin(), ids.end(), id) != 0 ||
+            (label != nullptr && label->buddy() == window_->Control(1072)) ||
+            qobject_cast<QGroupBox*>(child) || !child->isVisible()) {
+            continue;
+        }
+        for (int added : ids) {
+            EXPECT_FALSE(window_->Control(added)->geometry().intersects(child->geometry()))
+                << added << " covers " << id;
+        }
+    }
+    EXPECT_FALSE(window_->ControlAs<QCheckBox>(1070)->isChecked());
+    EXPECT_EQ(window_->ControlAs<QComboBox>(1072)->currentText(), "確認する");
+    EXPECT_FALSE(window_->ControlAs<QCheckBox>(1073)->isChecked());
+    Click(2);
+    EXPECT_EQ(SettingsText().find("KeepGoing"), std::string::npos) << SettingsText();
+    Open();
+    Click(1070);
+    window_->ControlAs<QComboBox>(1072)->setCurrentIndex(1);
+    Click(1073);
+    Click(2);
+    Open();
+    EXPECT_TRUE(window_->ControlAs<QCheckBox>(1070)->isChecked());
+    EXPECT_EQ(window_->ControlAs<QComboBox>(1072)->currentText(), "連番を付ける");
+    EXPECT_TRUE(window_->ControlAs<QCheckBox>(1073)->isChecked());
+}
+
+// A run that goes on after errors lists the failed files in one message and selects them.
+TEST_F(MainWindowTest, KeepGoingRunSelectsTheFailedRows) {
+    Open({Image("a.jpg", 40, 30), Image("b.jpg", 40, 30), Image("c.jpg", 40, 30)});
+    fs::create_directories(home_.File("out/b.jpg"));  // cannot be written
+    SetText(1015, home_.File("out").c_str());
+    Click(1073);
+    Click(1013);
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kFailedFilesMessage});
+    auto* list = window_->ControlAs<QTableView>(1012);
+    QModelIndexList selected = list->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected[0].row(), 1);
+    EXPECT_TRUE(fs::is_regular_file(home_.File("out/a.jpg")));
+    EXPECT_TRUE(fs::is_regular_file(home_.File("out/c.jpg")));
+    EXPECT_TRUE(Enabled(1032));  // the removal of the selection is offered
 }
 
 }  // namespace
