@@ -119,6 +119,8 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.quiet = true;
         } else if (option == "--mkdir" && !hasValue) {
             flags.makeFolder = true;
+        } else if (option == "--recursive" && !hasValue) {
+            flags.recursive = true;
         } else if (!needValue(text)) {
             return option + " needs a value";
         } else if (option == "--width" || option == "--height" || option == "--dpi") {
