@@ -14,6 +14,7 @@ std::vector<std::pair<int, bool>> ControlStates(const ControlStateInputs& in) {
         {1012, i},  // file list
         {2, i},     // close
         {1000, i},  // add
+        {kAddFolderId, i},
         {1032, i && in.selectedRows > 0},
         {1033, i && any},
         {1063, i && any},

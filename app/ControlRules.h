@@ -11,6 +11,9 @@
 
 namespace korvale {
 
+// Beyond the template: the button that adds a folder.
+inline constexpr int kAddFolderId = 1080;
+
 struct ControlStateInputs {
     bool interactive = true;  // false while a batch runs
     int fileCount = 0;

@@ -9,13 +9,15 @@
 
 #include "AtomicFile.h"
 #include "Commands.h"
+#include "FolderArguments.h"
+#include "FolderFiles.h"
 #include "ImageHeader.h"
 #include "RegisterFiles.h"
 #include "ResolutionStamp.h"
 
 namespace korvale::cli {
 int RunProbe(const Arguments& args) {
-    const Arguments files = FileArguments(args);
+    const Arguments files = FolderFileArguments(args);
     if (files.empty()) {
         return UsageError("probe needs at least one FILE");
     }
@@ -53,6 +55,10 @@ int RunProbe(const Arguments& args) {
                             info->height, info->dpi);
             } else {
                 std::printf("%s\tunreadable\n", EscapeName(files[i]).c_str());
+                if (IsFolder(files[i])) {
+                    std::fflush(stdout);
+                    std::fprintf(stderr, "%s: %s\n", EscapeName(files[i]).c_str(), kFolderReason);
+                }
                 allReadable = false;
             }
         }
@@ -89,7 +95,7 @@ int RunStamp(const Arguments& args) {
     if (!ParseWholeNumber(args.front(), 0, 10000, dpi)) {
         return UsageError("DPI must be a whole number from 0 to 10000, not '" + args.front() + "'");
     }
-    const Arguments files = FileArguments(Arguments(args.begin() + 1, args.end()));
+    const Arguments files = FolderFileArguments(Arguments(args.begin() + 1, args.end()));
     if (files.empty()) {
         return UsageError("stamp needs at least one FILE");
     }

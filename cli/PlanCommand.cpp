@@ -4,6 +4,7 @@
 
 #include "Commands.h"
 #include "FileListHost.h"
+#include "FolderArguments.h"
 #include "Plan.h"
 #include "RegisterFiles.h"
 #include "RunOptions.h"
@@ -177,7 +178,9 @@ int RunPlanCommand(const Arguments& args) {
     }
     NoFileListView view;
     FileList list;
-    const RegisterOutcome registered = RegisterFiles(list, flags.files, ui, view);
+    const RegisterOutcome registered = RegisterFiles(
+        list, flags.recursive ? WalkFolders(flags.files, FileList::kMaxEntries) : flags.files, ui,
+        view);
     // Read again, so that the plan states the pixels the run will decode.
     const std::vector<FilePlan> plans =
         PlanBatch(MakeBatchRequest(options), list, PlanSizes::ProbedNow);

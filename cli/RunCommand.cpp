@@ -13,6 +13,7 @@
 #include "BatchRun.h"
 #include "Commands.h"
 #include "FileListHost.h"
+#include "FolderArguments.h"
 #include "OptionStore.h"
 #include "PresetLocation.h"
 #include "PresetStore.h"
@@ -161,7 +162,9 @@ int RunBatchCommand(const Arguments& args) {
 
     ProgressHost host(!flags.quiet && ::isatty(STDERR_FILENO));
     FileList list;
-    const RegisterOutcome registered = RegisterFiles(list, flags.files, ui, host);
+    const RegisterOutcome registered = RegisterFiles(
+        list, flags.recursive ? WalkFolders(flags.files, FileList::kMaxEntries) : flags.files, ui,
+        host);
     BatchRequest request = MakeBatchRequest(options);
     CatchInterrupt();
     const BatchEnd end = RunBatch(list, request, running, host, ui);

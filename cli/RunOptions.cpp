@@ -123,6 +123,8 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.keepTree = true;
         } else if (option == "--keep-going" && !hasValue) {
             flags.keepGoing = true;
+        } else if (option == "--recursive" && !hasValue) {
+            flags.recursive = true;
         } else if (!needValue(text)) {
             return option + " needs a value";
         } else if (option == "--width" || option == "--height" || option == "--dpi") {

@@ -24,6 +24,7 @@ struct RunFlags {
     bool settings = false;
     bool quiet = false;
     bool makeFolder = false;  // run only: create a missing output folder
+    bool recursive = false;   // a named folder brings the image files inside it
     std::optional<OverwriteMode> overwrite;
     bool keepTree = false;
     std::optional<ClashRule> onClash;

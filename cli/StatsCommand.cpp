@@ -3,6 +3,7 @@
 
 #include "Commands.h"
 #include "FileListHost.h"
+#include "FolderArguments.h"
 #include "ListStatistics.h"
 #include "RegisterFiles.h"
 #include "TerminalInteraction.h"
@@ -10,7 +11,7 @@
 namespace korvale::cli {
 
 int RunStats(const Arguments& args) {
-    const Arguments files = FileArguments(args);
+    const Arguments files = FolderFileArguments(args, FileList::kMaxEntries);
     if (files.empty()) {
         return UsageError("stats needs at least one FILE");
     }

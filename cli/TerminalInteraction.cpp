@@ -63,7 +63,8 @@ OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {
     for (;;) {
         std::fprintf(stderr,
                      "\nすでに同じ名前のファイルが存在します。\n%s\n"
-                     "上書き [o] / 全て上書き [a] / スキップ [s] / キャンセル [c]: ",
+                     "上書き [o] / 全て上書き [a] / スキップ [s] / キャンセル [c] / "
+                     "全てスキップ [k]: ",
                      path.c_str());
         std::fflush(stderr);
         char line[64];
@@ -83,6 +84,9 @@ OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {
             case 'c':
             case 'C':
                 return OverwriteChoice::Cancel;
+            case 'k':
+            case 'K':
+                return OverwriteChoice::SkipAll;
             default:
                 break;
         }

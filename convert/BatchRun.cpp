@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -118,6 +119,23 @@ std::string FailureDetailOf(ConvertResult result, const std::string& sourcePath,
     return {};
 }
 
+// What the desktop is told when a run ends while the user is elsewhere.
+std::string RunEndNotice(BatchEnd end, const RunSummary& summary) {
+    switch (end) {
+        case BatchEnd::Completed:
+            return "変換が完了しました（" + RunCountsText(summary) + "）。";
+        case BatchEnd::Stopped:
+            return "変換を中止しました（" + RunCountsText(summary) + "）。";
+        case BatchEnd::Cancelled:
+            return "変換をキャンセルしました（" + RunCountsText(summary) + "）。";
+        case BatchEnd::Failed:
+            return "エラーのため変換を終了しました（" + RunCountsText(summary) + "）。";
+        case BatchEnd::NotStarted:
+            break;
+    }
+    return {};
+}
+
 }  // namespace
 
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
@@ -163,6 +181,10 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.SetProgressRange(static_cast<int>(list.size()));
     host.SetProgressPosition(0);
     bool ask = true;
+    bool skipAll = false;  // every later existing output is kept without a question
+    RunSummary summary;
+    summary.outputFolder = request.outputFolder;
+    const auto started = std::chrono::steady_clock::now();
     RemoveStaleTemporaries(request.outputFolder, runStart);
     // Outputs written through a link have their temporary files beside the link's target, so
     // killed runs left theirs there: each such folder is swept once, when first written to.
@@ -233,6 +255,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         return true;
     };
     for (size_t i = 0; i < jobs.size(); ++i) {
+        const size_t failedBefore = failed.size();
         const OutputJob& job = jobs[i];
         const int n = static_cast<int>(i) + 1;
         FileError folderError;
@@ -261,7 +284,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         bool agreed = !ask;
         if (ask) {
             const ExistingEntry existing = LookAtOutput(outputPath);
-            if (IsExistingNonDirectory(existing)) {
+            if (IsExistingNonDirectory(existing) && skipAll) {
+                skip = true;
+            } else if (IsExistingNonDirectory(existing)) {
                 const OverwriteChoice choice =
                     ui.AskOverwrite(ShownForReplacement(outputPath, existing));
                 if (choice == OverwriteChoice::Cancel) {
@@ -271,7 +296,8 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
                 if (choice == OverwriteChoice::OverwriteAll) {
                     ask = false;
                 }
-                skip = choice == OverwriteChoice::Skip;
+                skipAll = choice == OverwriteChoice::SkipAll;
+                skip = choice == OverwriteChoice::Skip || skipAll;
                 agreed = !skip;
             }
         }
@@ -280,12 +306,15 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         bool cancelled = false;
         const auto replaceTaken = [&] {
             const OverwriteChoice choice =
-                ui.AskOverwrite(ShownForReplacement(outputPath, LookAtOutput(outputPath)));
+                skipAll
+                    ? OverwriteChoice::Skip
+                    : ui.AskOverwrite(ShownForReplacement(outputPath, LookAtOutput(outputPath)));
             if (choice == OverwriteChoice::OverwriteAll) {
                 ask = false;
             }
+            skipAll = skipAll || choice == OverwriteChoice::SkipAll;
             cancelled = choice == OverwriteChoice::Cancel;
-            skip = choice == OverwriteChoice::Skip;
+            skip = choice == OverwriteChoice::Skip || choice == OverwriteChoice::SkipAll;
             agreed = !cancelled && !skip;
             return agreed;
         };
@@ -324,6 +353,10 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
                 damaged.push_back(job.source.path);
             }
         }
+        // A file that failed while the run goes on is neither converted nor skipped.
+        if (failed.size() == failedBefore) {
+            ++(skip ? summary.skipped : summary.converted);
+        }
         host.SetProgressPosition(n);
         ui.PumpEvents();
         if (!running) {
@@ -335,11 +368,13 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     running = false;
     host.UpdateControlStates(true);
     host.SetStatusText("");
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    ui.NotifyRunEnded(RunEndNotice(end, summary), took.count());
     if (!failed.empty()) {
         host.ShowFailedFiles(failed);
         ui.ShowDetailedMessage(kFailedFilesMessage, FailedFilesDetail(failed));
-    } else if (end == BatchEnd::Completed) {
-        ui.ShowMessage(kDone, MessageIcon::Information);
+    } else if (end == BatchEnd::Completed && ui.ShowRunCompleted(kDone, summary)) {
+        ui.OpenFolder(summary.outputFolder);
     }
     if (!damaged.empty()) {
         ui.ReportDamagedSources(damaged);

@@ -2,6 +2,7 @@
 // command line with the terminal, and the tests with a recorder that gives scripted answers.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,7 +12,26 @@ namespace korvale {
 enum class MessageIcon { None, Information };
 
 // Values are the identifiers of the buttons of the overwrite question.
-enum class OverwriteChoice : int { Cancel = 2, OverwriteAll = 5, Overwrite = 6, Skip = 7 };
+enum class OverwriteChoice : int {
+    Cancel = 2,
+    OverwriteAll = 5,
+    Overwrite = 6,
+    Skip = 7,
+    SkipAll = 8
+};
+
+// What a finished run did, for the message that says so.
+struct RunSummary {
+    int converted = 0;
+    int skipped = 0;
+    std::string outputFolder;
+};
+
+// "変換 N 件、スキップ M 件": the counts of a run as the window and the desktop show them.
+inline std::string RunCountsText(const RunSummary& summary) {
+    return "変換 " + std::to_string(summary.converted) + " 件、スキップ " +
+           std::to_string(summary.skipped) + " 件";
+}
 
 struct Rgb {
     int red = 0;
@@ -49,6 +69,30 @@ public:
 
     // Services the user interface between two images of a batch run.
     virtual void PumpEvents() = 0;
+
+    // The end of a completed run: true when the user asked to open the output folder. The
+    // default shows the bare message; a window adds the counts and the offer.
+    virtual bool ShowRunCompleted(const std::string& text, const RunSummary& summary) {
+        (void)summary;
+        ShowMessage(text, MessageIcon::Information);
+        return false;
+    }
+    // Opens `folder` in the desktop's file manager.
+    virtual void OpenFolder(const std::string& folder) { (void)folder; }
+    // Said when a started run ends, however it ended, after `seconds`; a window tells the
+    // desktop when the run was long and the user is elsewhere.
+    virtual void NotifyRunEnded(const std::string& text, double seconds) {
+        (void)text;
+        (void)seconds;
+    }
+
+    // Called now and then while folders are walked for image files, with the number found so
+    // far; false when the user stopped the walk. EndFolderWalk follows every walk.
+    virtual bool FolderWalkProgress(size_t found) {
+        (void)found;
+        return true;
+    }
+    virtual void EndFolderWalk() {}
 
     // Pickers; std::nullopt when the user cancels.
     virtual std::optional<std::vector<std::string>> ChooseImageFiles() = 0;

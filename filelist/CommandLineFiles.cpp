@@ -3,11 +3,13 @@
 
 #include <sys/stat.h>
 
-#include "RegisterFiles.h"
+#include "FolderFiles.h"
 
 namespace korvale {
 
-std::vector<std::string> CommandLineFiles(const std::vector<std::string>& arguments) {
+namespace {
+
+std::vector<std::string> Candidates(const std::vector<std::string>& arguments, bool folders) {
     std::vector<std::string> kept;
     bool optionsEnded = false;
     for (const std::string& argument : arguments) {
@@ -19,18 +21,28 @@ std::vector<std::string> CommandLineFiles(const std::vector<std::string>& argume
             continue;
         }
         struct stat info;
-        if (::stat(argument.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+        if (::stat(argument.c_str(), &info) == 0 && (folders || !S_ISDIR(info.st_mode))) {
             kept.push_back(argument);
         }
     }
     return kept;
 }
 
+}  // namespace
+
+std::vector<std::string> CommandLineFiles(const std::vector<std::string>& arguments) {
+    return Candidates(arguments, false);
+}
+
+std::vector<std::string> CommandLinePaths(const std::vector<std::string>& arguments) {
+    return Candidates(arguments, true);
+}
+
 void AddCommandLineFiles(const std::vector<std::string>& arguments, FileList& list,
                          UserInteraction& ui, FileListHost& host) {
-    const std::vector<std::string> files = CommandLineFiles(arguments);
-    if (!files.empty()) {
-        RegisterFiles(list, files, ui, host);
+    const std::vector<std::string> paths = CommandLinePaths(arguments);
+    if (!paths.empty()) {
+        RegisterPaths(list, paths, ui, host);
     }
 }
 

@@ -15,7 +15,11 @@ namespace korvale {
 // kept, as written, when it names an existing entry that is not a folder.
 std::vector<std::string> CommandLineFiles(const std::vector<std::string>& arguments);
 
-// Registers the kept candidates, if any, in order. Missing paths and folders give no message.
+// The same, folders kept too.
+std::vector<std::string> CommandLinePaths(const std::vector<std::string>& arguments);
+
+// Registers the existing candidates, if any, in order, each folder with the image files inside
+// it and its subfolders (RegisterPaths). Missing paths give no message.
 void AddCommandLineFiles(const std::vector<std::string>& arguments, FileList& list,
                          UserInteraction& ui, FileListHost& host);
 

@@ -72,6 +72,9 @@ public:
     // Handlers, public so that tests and benchmarks can drive the window as a user would.
     void RegisterFiles(const std::vector<std::string>& batch);
     void AddFilesFromDialog();
+    // Dropped or named paths: folders bring the image files inside them.
+    void AddPaths(const std::vector<std::string>& paths);
+    void AddFolderFromDialog();
     void RunBatch();
     void StopBatch() { running_ = false; }
     void CloseMainWindow();
@@ -136,6 +139,7 @@ private:
     PresetList presets_;
     bool presetBackupPending_ = false;  // the file loaded with problems and is not yet kept
     bool running_ = false;
+    std::string lastAddedFolder_;  // where the folder picker opens next
     bool handOffDone_ = false;
     bool placed_ = false;
 

@@ -17,6 +17,7 @@
 #include "BatchClashes.h"
 #include "DropListCtrl.h"
 #include "FileListModel.h"
+#include "FolderFiles.h"
 #include "ImageEngine.h"
 #include "KorvaleDlg.h"
 #include "MemoryTuning.h"
@@ -34,6 +35,7 @@ void CKorvaleDlg::ConnectControls() {
     };
     onClick(2, [this] { CloseMainWindow(); });
     onClick(1000, [this] { AddFilesFromDialog(); });
+    onClick(kAddFolderId, [this] { AddFolderFromDialog(); });
     onClick(1032, [this] { RemoveSelectedFiles(files_, list_->SelectedRows(), *this); });
     onClick(1033, [this] { RemoveAllFiles(files_, *this); });
     onClick(1063, [this] { RemoveOddNumberedFiles(files_, *this); });
@@ -60,7 +62,7 @@ void CKorvaleDlg::ConnectControls() {
     onClick(1036, [this] { OnEditPresets(); });
     connect(presetCombo_, &QComboBox::activated, this, [this] { OnSelchangePreset(); });
     connect(list_, &CDropListCtrl::FilesDropped, this,
-            [this](const std::vector<std::string>& paths) { RegisterFiles(paths); });
+            [this](const std::vector<std::string>& paths) { AddPaths(paths); });
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { UpdateControlStates(true); });
     // A button that had the focus would otherwise keep looking like the default one after the
@@ -113,6 +115,17 @@ void CKorvaleDlg::RegisterFiles(const std::vector<std::string>& batch) {
 void CKorvaleDlg::AddFilesFromDialog() {
     if (const auto chosen = ui_->ChooseImageFiles()) {
         RegisterFiles(*chosen);
+    }
+}
+
+void CKorvaleDlg::AddPaths(const std::vector<std::string>& paths) {
+    RegisterPaths(files_, paths, *ui_, *this);
+}
+
+void CKorvaleDlg::AddFolderFromDialog() {
+    if (const auto chosen = ui_->ChooseFolder(lastAddedFolder_, "フォルダ追加")) {
+        lastAddedFolder_ = *chosen;
+        AddPaths({*chosen});
     }
 }
 

@@ -98,6 +98,9 @@ void CKorvaleDlg::CreateControls() {
     list_->setModel(model_);
     list_->SetColumnWidths();
     button(1000, "追加...", 276, 12, 52, 26);
+    // Beyond the template: adding a folder, next to Add in the tab order, in the free strip
+    // below the list beside the preset caption, where it moves nothing.
+    button(kAddFolderId, "フォルダ追加...", 262, 139, 66, 13);
     button(1032, "削除", 276, 42, 52, 20);
     button(1033, "全て削除", 276, 66, 52, 22);
     button(1063, "奇数No.削除", 276, 92, 52, 20);
@@ -215,7 +218,8 @@ void CKorvaleDlg::CreateControls() {
     ui::SetControlId(status_, 1023);
     ui::Place(status_, units, 6, 348, 218, 10);
     progress_ = new QProgressBar(this);
-    progress_->setTextVisible(false);
+    progress_->setFormat(QStringLiteral("%v / %m"));
+    progress_->setAlignment(Qt::AlignCenter);
     ui::SetControlId(progress_, 1017);
     ui::Place(progress_, units, 6, 358, 322, 10);
     button(1013, "実行", 6, 376, 74, 26);

@@ -4,13 +4,18 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QProgressDialog>
+#include <QUrl>
+#include <QWidget>
 
 #include "ImageFormats.h"
-#include "RunHost.h"
 #include "MessageBox.h"
 #include "OverwriteDialog.h"
+#include "RunHost.h"
 
 namespace korvale {
 
@@ -53,6 +58,58 @@ void QtInteraction::EndWaitCursor() {
 OverwriteChoice QtInteraction::AskOverwrite(const std::string& path) {
     COverwriteInQDlg dialog(path, owner_);
     return static_cast<OverwriteChoice>(dialog.exec());
+}
+
+QtInteraction::QtInteraction(QWidget* owner, std::unique_ptr<DesktopNotifier> notifier)
+    : owner_(owner), notifier_(notifier ? std::move(notifier) : MakeDBusNotifier()) {}
+
+QtInteraction::~QtInteraction() = default;
+
+bool QtInteraction::ShowRunCompleted(const std::string& text, const RunSummary& summary) {
+    return ui::ShowCompletionBox(owner_, text, RunCountsText(summary));
+}
+
+void QtInteraction::OpenFolder(const std::string& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())));
+}
+
+void QtInteraction::NotifyRunEnded(const std::string& text, double seconds) {
+    const bool elsewhere = owner_ == nullptr || !owner_->isActiveWindow();
+    if (seconds > kNotifyAfterSeconds && elsewhere) {
+        notifier_->Notify("Korvale", text);
+    }
+}
+
+bool QtInteraction::FolderWalkProgress(size_t found) {
+    // A short walk runs under the wait cursor alone; a long one shows a dialog with 中止,
+    // modal, so that nothing else in the window starts meanwhile.
+    if (!walkClock_.isValid()) {
+        walkClock_.start();
+    }
+    if (walkClock_.elapsed() < 400) {
+        return true;
+    }
+    if (!walkProgress_) {
+        // Shown only when the walk lasts; a busy bar, as the total is not known.
+        walkProgress_ = std::make_unique<QProgressDialog>(owner_);
+        walkProgress_->setWindowTitle(QStringLiteral("Korvale"));
+        walkProgress_->setCancelButtonText(QStringLiteral("中止"));
+        walkProgress_->setRange(0, 0);
+        walkProgress_->setMinimumDuration(0);
+        walkProgress_->setWindowModality(Qt::WindowModal);
+        walkProgress_->setAutoClose(false);
+        walkProgress_->setAutoReset(false);
+    }
+    walkProgress_->setLabelText(
+        QStringLiteral("フォルダを調べています。画像ファイル %1 個").arg(found));
+    walkProgress_->setValue(0);  // lets the dialog appear after its delay and take events
+    QCoreApplication::processEvents();
+    return !walkProgress_->wasCanceled();
+}
+
+void QtInteraction::EndFolderWalk() {
+    walkProgress_.reset();
+    walkClock_.invalidate();
 }
 
 bool QtInteraction::AskCreateFolder(const std::string& folder) {

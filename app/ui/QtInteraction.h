@@ -2,17 +2,23 @@
 // pumping and the file, colour and folder pickers.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QStringList>
+#include <memory>
 
+#include "DesktopNotifier.h"
 #include "UserInteraction.h"
 
+class QProgressDialog;
 class QWidget;
 
 namespace korvale {
 
 class QtInteraction : public UserInteraction {
 public:
-    explicit QtInteraction(QWidget* owner) : owner_(owner) {}
+    // `notifier`: null for the desktop's notification service.
+    explicit QtInteraction(QWidget* owner, std::unique_ptr<DesktopNotifier> notifier = nullptr);
+    ~QtInteraction() override;
 
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     void ShowDetailedMessage(const std::string& text, const std::string& detail,
@@ -27,9 +33,20 @@ public:
     std::optional<Rgb> ChooseColour(const Rgb& initial) override;
     std::optional<std::string> ChooseFolder(const std::string& startFolder,
                                             const std::string& title) override;
+    bool ShowRunCompleted(const std::string& text, const RunSummary& summary) override;
+    void OpenFolder(const std::string& folder) override;
+    void NotifyRunEnded(const std::string& text, double seconds) override;
+    bool FolderWalkProgress(size_t found) override;
+    void EndFolderWalk() override;
+
+    // Runs longer than this that end while the window is not active are told to the desktop.
+    static constexpr double kNotifyAfterSeconds = 10.0;
 
 private:
     QWidget* owner_;
+    std::unique_ptr<DesktopNotifier> notifier_;
+    std::unique_ptr<QProgressDialog> walkProgress_;  // shown while a long folder walk lasts
+    QElapsedTimer walkClock_;
 };
 
 // The Add dialog's filters: "Image Files (*.bmp;*.jpg;*.png;*.tif)" matching the extensions the

@@ -18,6 +18,8 @@ namespace {
 // The template's room for the path, in dialog units.
 constexpr int kPathWidth = 230;
 constexpr int kPathHeight = 30;
+// The template's 246 units, widened for 「全てスキップ」 right of the described buttons.
+constexpr int kDialogWidth = 312;
 
 struct WrappedPath {
     QStringList lines;
@@ -87,7 +89,7 @@ COverwriteInQDlg::COverwriteInQDlg(const std::string& path, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setWindowTitle(QStringLiteral("上書き確認"));
-    const ui::DialogUnits templateUnits = ui::PrepareDialog(this, 246, 74);
+    const ui::DialogUnits templateUnits = ui::PrepareDialog(this, kDialogWidth, 74);
 
     // Template order is tab order: Cancel first, so it holds the focus when the dialog opens.
     cancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
@@ -111,18 +113,20 @@ COverwriteInQDlg::COverwriteInQDlg(const std::string& path, QWidget* parent)
         int x;
     } buttons[] = {{"上書き", OverwriteChoice::Overwrite, 8},
                    {"全て上書き", OverwriteChoice::OverwriteAll, 66},
-                   {"スキップ", OverwriteChoice::Skip, 124}};
+                   {"スキップ", OverwriteChoice::Skip, 124},
+                   {"全てスキップ", OverwriteChoice::SkipAll, 240}};
     std::vector<QPushButton*> moved = {cancel_};
     for (const auto& b : buttons) {
         auto* button = new QPushButton(QString::fromUtf8(b.text), this);
         ui::SetControlId(button, static_cast<int>(b.choice));
-        ui::Place(button, templateUnits, b.x, 54, 56, 16);
+        ui::Place(button, templateUnits, b.x, 54, b.choice == OverwriteChoice::SkipAll ? 64 : 56,
+                  16);
         button->setAutoDefault(false);
         const int result = static_cast<int>(b.choice);
         connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
         moved.push_back(button);
     }
-    const ui::DialogUnits units = ui::FitDialog(this, templateUnits, 246, 74);
+    const ui::DialogUnits units = ui::FitDialog(this, templateUnits, kDialogWidth, 74);
 
     // A path that does not fit the template's three lines widens the dialog, then makes it
     // taller, up to a part of the screen; beyond that folders are left out of the middle, so

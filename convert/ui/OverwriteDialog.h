@@ -1,5 +1,5 @@
-// The question asked when an output file exists: overwrite, overwrite all, skip or cancel. The
-// dialog ends with the identifier of the button chosen (an OverwriteChoice value).
+// The question asked when an output file exists: overwrite, overwrite all, skip, cancel or
+// skip all. The dialog ends with the identifier of the button chosen (an OverwriteChoice value).
 #pragma once
 
 #include <QDialog>

@@ -25,6 +25,17 @@ void ShowMessageBox(QWidget* parent, const std::string& text, MessageIcon icon,
     box.exec();
 }
 
+bool ShowCompletionBox(QWidget* parent, const std::string& text, const std::string& counts) {
+    QMessageBox box(QMessageBox::Information, Title(), QString::fromStdString(text),
+                    QMessageBox::Ok, parent);
+    box.setInformativeText(QString::fromStdString(counts));
+    QPushButton* open = box.addButton(QStringLiteral("フォルダを開く"), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == open;
+}
+
 bool AskYesNo(QWidget* parent, const std::string& text) {
     QMessageBox box(QMessageBox::Question, Title(), QString::fromStdString(text),
                     QMessageBox::Yes | QMessageBox::No, parent);

@@ -16,6 +16,10 @@ void ShowMessageBox(QWidget* parent, const std::string& text, MessageIcon icon,
 
 // A question with the buttons "はい" and "いいえ" ("いいえ" is the default, as Escape); true for
 // "はい".
+// The end of a run: `text` with the information icon, `counts` below it, and a button that
+// opens the output folder besides OK (the default). True when that button was chosen.
+bool ShowCompletionBox(QWidget* parent, const std::string& text, const std::string& counts);
+
 bool AskYesNo(QWidget* parent, const std::string& text);
 
 }  // namespace korvale::ui

@@ -32,6 +32,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return QFile::decodeName(QByteArray::fromStdString(FileCellText(
             list_, static_cast<size_t>(index.row()), static_cast<FileColumn>(index.column()))));
     }
+    if (role == Qt::ToolTipRole) {
+        // The name column shows the file's name only; the row tells its folder on hovering.
+        return QFile::decodeName(
+            QByteArray::fromStdString(list_[static_cast<size_t>(index.row())].path));
+    }
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     }

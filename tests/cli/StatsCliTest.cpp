@@ -78,5 +78,47 @@ TEST(CliStats, UnreadableEntriesGetOneLineEachWithTheReason) {
     EXPECT_EQ(planned.err.substr(0, expected.size()), expected);
 }
 
+// Every command that takes files walks a named folder under --recursive and, without it,
+// says that the name is a folder.
+TEST(CliFolders, RecursiveTakesTheImagesOfNamedFoldersInEveryFileCommand) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkdir(dir.File("tree").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(dir.File("tree/sub").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(dir.File("tree/.hidden").c_str(), 0755), 0);
+    const std::string a = dir.File("tree/A.BMP"), b = dir.File("tree/sub/b.bmp");
+    test::WriteFile(a, test::MakeBmp({40, 8, 4, 0, 2835, 2835, 0}));
+    test::WriteFile(b, test::MakeBmp({40, 6, 2, 0, 2835, 2835, 0}));
+    test::WriteFile(dir.File("tree/.hidden/c.bmp"), test::MakeBmp({}));
+    test::WriteFile(dir.File("tree/readme.txt"), {'x'});
+    ASSERT_EQ(::symlink("..", dir.File("tree/sub/loop").c_str()), 0);
+    const std::string tree = dir.File("tree");
+
+    const auto stats = test::RunCli({"stats", "--recursive", tree});
+    EXPECT_EQ(stats.exitCode, 0) << stats.err;
+    EXPECT_EQ(stats.out.substr(0, stats.out.find("files")),
+              "1\tA.BMP\t8\t4\t72\n2\tb.bmp\t6\t2\t72\n");
+    EXPECT_EQ(stats.err, "");
+    const auto probe = test::RunCli({"probe", tree, "--recursive"});
+    EXPECT_EQ(probe.out, a + "\tok\t8\t4\t72\n" + b + "\tok\t6\t2\t72\n");
+    const auto plan = test::RunCli({"plan", "--recursive", "--output", dir.File("out"), tree},
+                                   {{}, {{"HOME", dir.path()}}, {}, 0});
+    EXPECT_EQ(plan.exitCode, 0) << plan.err;
+    EXPECT_NE(plan.out.find("\n2\tb.bmp\t"), std::string::npos) << plan.out;
+    const auto stamp = test::RunCli({"stamp", "300", "--recursive", tree});
+    EXPECT_EQ(stamp.out, a + "\tstamped\n" + b + "\tstamped\n");
+
+    // Without the switch the folder is named as one on standard error, and nothing is read.
+    const auto flat = test::RunCli({"stats", tree});
+    EXPECT_EQ(flat.exitCode, 1);
+    EXPECT_EQ(flat.err,
+              "読み取れないファイルが 1 個ありました。\n  " + tree + ": フォルダです。\n");
+    const auto probed = test::RunCli({"probe", tree});
+    EXPECT_EQ(probed.out, tree + "\tunreadable\n");
+    EXPECT_EQ(probed.err, tree + ": フォルダです。\n");
+    // After "--" the name is a file.
+    const auto ended = test::RunCli({"stats", "--", "--recursive"});
+    EXPECT_EQ(ended.exitCode, 1);
+}
+
 }  // namespace
 }  // namespace korvale

@@ -273,6 +273,12 @@ TEST_F(BatchRunTest, OverwriteAnswers) {
          {0, 1, 2, 3},
          1,
          {true, true, true}},
+        {"skip all from the second",
+         {OverwriteChoice::Overwrite, OverwriteChoice::SkipAll},
+         BatchEnd::Completed,
+         {0, 1, 2, 3},
+         2,
+         {true, false, false}},
         {"cancel at once",
          {OverwriteChoice::Cancel},
          BatchEnd::Cancelled,
@@ -485,6 +491,70 @@ public:
 private:
     std::string name_;
 };
+
+TEST_F(BatchRunTest, TheEndSaysWhatWasConvertedAndSkippedAndCanOpenTheFolder) {
+    AddJpeg("a.jpg");
+    AddJpeg("b.jpg");
+    AddJpeg("c.jpg");
+    request_.saveFormat = SaveFormat::Bmp;
+    const struct {
+        const char* name;
+        std::vector<OverwriteChoice> answers;
+        bool open;
+        BatchEnd end;
+        int converted, skipped;
+        const char* notice;
+    } cases[] = {
+        {"skip one",
+         {OverwriteChoice::Skip},
+         true,
+         BatchEnd::Completed,
+         2,
+         1,
+         "変換が完了しました（変換 2 件、スキップ 1 件）。"},
+        {"skip all",
+         {OverwriteChoice::SkipAll},
+         false,
+         BatchEnd::Completed,
+         0,
+         3,
+         "変換が完了しました（変換 0 件、スキップ 3 件）。"},
+        {"cancel",
+         {OverwriteChoice::Cancel},
+         true,
+         BatchEnd::Cancelled,
+         0,
+         0,
+         "変換をキャンセルしました（変換 0 件、スキップ 0 件）。"},
+    };
+    for (const auto& c : cases) {
+        for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) {
+            std::filesystem::remove(Out(name));
+        }
+        test::WriteFile(Out("a.bmp"), {'o', 'l', 'd'});
+        if (c.answers.front() != OverwriteChoice::Skip) {
+            test::WriteFile(Out("b.bmp"), {'o', 'l', 'd'});
+            test::WriteFile(Out("c.bmp"), {'o', 'l', 'd'});
+        }
+        ui_ = test::RecordingInteraction();
+        ui_.overwriteAnswers.assign(c.answers.begin(), c.answers.end());
+        ui_.openFolderAnswer = c.open;
+        EXPECT_EQ(Run(), c.end) << c.name;
+        EXPECT_EQ(ui_.asked.size(), 1u) << c.name;
+        EXPECT_EQ(ui_.runEndNotices, std::vector<std::string>{c.notice}) << c.name;
+        const bool done = c.end == BatchEnd::Completed;
+        ASSERT_EQ(ui_.completions.size(), done ? 1u : 0u) << c.name;
+        if (done) {
+            EXPECT_EQ(ui_.completions[0].converted, c.converted) << c.name;
+            EXPECT_EQ(ui_.completions[0].skipped, c.skipped) << c.name;
+            EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"完了"}) << c.name;
+        }
+        EXPECT_EQ(ui_.openedFolders, done && c.open
+                                         ? std::vector<std::string>{request_.outputFolder}
+                                         : std::vector<std::string>{})
+            << c.name;
+    }
+}
 
 TEST_F(BatchRunTest, AFileThatTookTheNameMeanwhileIsAskedAbout) {
     AddJpeg("a.jpg");

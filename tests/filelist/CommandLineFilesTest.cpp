@@ -48,7 +48,7 @@ TEST(CommandLineFiles, AddsNothingAndSaysNothingWhenNoneExists) {
     } host;
     test::RecordingInteraction ui;
     FileList list;
-    AddCommandLineFiles({"/no/such/file.jpg", "/"}, list, ui, host);
+    AddCommandLineFiles({"/no/such/file.jpg", "/no/such/folder/"}, list, ui, host);
     EXPECT_TRUE(ui.events.empty());
     EXPECT_EQ(host.refreshes, 0);
 }

@@ -76,6 +76,23 @@ public:
         return chosenFolder;
     }
 
+    // The completion message is recorded as a message too, so that its order shows.
+    bool ShowRunCompleted(const std::string& text, const RunSummary& summary) override {
+        completions.push_back(summary);
+        ShowMessage(text, MessageIcon::Information);
+        return openFolderAnswer;
+    }
+    void OpenFolder(const std::string& folder) override { openedFolders.push_back(folder); }
+    void NotifyRunEnded(const std::string& text, double seconds) override {
+        runEndNotices.push_back(text);
+        (void)seconds;
+    }
+    bool FolderWalkProgress(size_t found) override {
+        walkReports.push_back(found);
+        return !stopWalkAt || found < *stopWalkAt;
+    }
+    void EndFolderWalk() override { ++walkEnds; }
+
     std::vector<std::string> MessageTexts() const {
         std::vector<std::string> texts;
         for (const Message& m : messages) {
@@ -96,6 +113,11 @@ public:
     std::optional<Rgb> colourAskedWith;
     std::optional<std::string> folderAskedAt;
     std::string folderTitle;
+    std::vector<RunSummary> completions;
+    std::vector<std::string> openedFolders;
+    std::vector<std::string> runEndNotices;
+    std::vector<size_t> walkReports;
+    int walkEnds = 0;
 
     // Scripts.
     std::deque<OverwriteChoice> overwriteAnswers;  // Cancel once exhausted
@@ -104,6 +126,8 @@ public:
     std::optional<std::vector<std::string>> chosenFiles;
     std::optional<Rgb> chosenColour;
     std::optional<std::string> chosenFolder;
+    bool openFolderAnswer = false;
+    std::optional<size_t> stopWalkAt;  // the walk is stopped at the first report of this many
 };
 
 }  // namespace korvale::test

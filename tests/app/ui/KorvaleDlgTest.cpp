@@ -219,10 +219,10 @@ TEST_F(MainWindowTest, TabWalksEveryControlInTemplateOrderAndLeavesTheList) {
     list->selectRow(0);
     window_->Control(2)->setFocus();
     // The checked radio button of each group stands for its group; 1014 is disabled.
-    const std::vector<int> forward = {1012, 1000, 1032, 1033, 1063, 1064, 1048, 1049, 1050, 1051,
-                                      1029, 1030, 1031, 1052, 1043, 1044, 1045, 1054, 1057, 1007,
-                                      1058, 1008, 1059, 1020, 1034, 1035, 1036, 1024, 1022, 1055,
-                                      1026, 1028, 1039, 1046, 1066, 1015, 1016, 1013, 1069, 2};
+    const std::vector<int> forward = {
+        1012, 1000, kAddFolderId, 1032, 1033, 1063, 1064, 1048, 1049, 1050, 1051, 1029, 1030, 1031,
+        1052, 1043, 1044,         1045, 1054, 1057, 1007, 1058, 1008, 1059, 1020, 1034, 1035, 1036,
+        1024, 1022, 1055,         1026, 1028, 1039, 1046, 1066, 1015, 1016, 1013, 1069, 2};
     EXPECT_EQ(test::TabChain(window_.get(), forward.size()), test::Chain(forward));
     std::vector<int> backward(forward.rbegin() + 1, forward.rend());
     backward.push_back(2);
@@ -446,9 +446,9 @@ TEST_F(MainWindowTest, DpiOnlyShowsWhatItIgnoresAndIsStoredBesideTheScalingMetho
 // The controls beyond the template overlap no control of it (only the group they sit in).
 TEST_F(MainWindowTest, NewControlsCoverNoDescribedControl) {
     Open();
-    const std::vector<QWidget*> addedControls = {window_->Control(1065), window_->Control(1066),
-                                                 window_->Control(1067), window_->Control(1068),
-                                                 window_->Control(1069)};
+    const std::vector<QWidget*> addedControls = {
+        window_->Control(1065), window_->Control(1066), window_->Control(1067),
+        window_->Control(1068), window_->Control(1069), window_->Control(kAddFolderId)};
     std::vector<QRect> added;
     for (QWidget* control : addedControls) {
         added.push_back(control->geometry());
@@ -693,6 +693,10 @@ TEST_F(MainWindowTest, WholeRunWithScriptedAnswersAndStateDuringTheRun) {
     EXPECT_EQ(ProbeImageHeader(out + "/b.bmp"), (ImageHeaderInfo{64, 48, 150}));
     EXPECT_EQ(ProbeImageHeader(out + "/c.bmp"), (ImageHeaderInfo{64, 48, 150}));
     EXPECT_EQ(window_->ControlAs<QProgressBar>(1017)->value(), 3);
+    EXPECT_EQ(window_->ControlAs<QProgressBar>(1017)->text(), "3 / 3");
+    ASSERT_EQ(ui_.completions.size(), 1u);
+    EXPECT_EQ(ui_.completions[0].converted, 2);
+    EXPECT_EQ(ui_.completions[0].skipped, 1);
     EXPECT_EQ(Text(1023), "");
     EXPECT_FALSE(window_->running());
     EXPECT_TRUE(Enabled(1013));
@@ -762,6 +766,8 @@ TEST_F(MainWindowTest, StopGivesTheWindowBackWhileDroppedWorkStillRuns) {
 TEST_F(MainWindowTest, DroppedFilesAndFoldersGoThroughRegistration) {
     Open();
     const std::string jpeg = Image("dropped.jpg", 30, 20);
+    fs::create_directories(home_.File("out/sub"));
+    const std::string inside = Image("out/sub/inside.PNG", 8, 6);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(jpeg)),
                   QUrl::fromLocalFile(QString::fromStdString(home_.File("out")))});
@@ -771,12 +777,37 @@ TEST_F(MainWindowTest, DroppedFilesAndFoldersGoThroughRegistration) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &drop);
-    ASSERT_EQ(window_->files().size(), 1u);
+    ASSERT_EQ(window_->files().size(), 2u);
     EXPECT_EQ(window_->files()[0].path, jpeg);
-    // The folder counts as one unreadable file.
-    EXPECT_EQ(ui_.MessageTexts(),
-              std::vector<std::string>{"読み取れないファイルが 1 個ありました。"});
+    // The folder brings the images of its tree.
+    EXPECT_EQ(window_->files()[1].path, inside);
+    EXPECT_TRUE(ui_.messages.empty());
     EXPECT_FALSE(window_->acceptDrops());
+}
+
+TEST_F(MainWindowTest, AddFolderPicksAFolderAndRowsShowTheirFullPath) {
+    fs::create_directories(home_.File("pick/a/b"));
+    const std::string first = Image("pick/a/one.bmp", 10, 8);
+    const std::string second = Image("pick/a/b/two.jpg", 12, 8);
+    Image("pick/a/.hidden.bmp", 4, 4);
+    Open();
+    EXPECT_EQ(window_->ControlAs<QAbstractButton>(kAddFolderId)->text(), "フォルダ追加...");
+    // Cancelling the picker changes nothing.
+    Click(kAddFolderId);
+    EXPECT_TRUE(window_->files().empty());
+    ui_.chosenFolder = home_.File("pick/a");
+    Click(kAddFolderId);
+    EXPECT_EQ(ui_.folderTitle, "フォルダ追加");
+    ASSERT_EQ(window_->files().size(), 2u);
+    auto* list = window_->ControlAs<QTableView>(1012);
+    const QModelIndex name = list->model()->index(1, 1);
+    EXPECT_EQ(name.data().toString().toStdString(), "one.bmp");
+    EXPECT_EQ(name.data(Qt::ToolTipRole).toString().toStdString(), first);
+    EXPECT_EQ(list->model()->index(0, 1).data(Qt::ToolTipRole).toString().toStdString(), second);
+    // The picker opens where the last folder was chosen.
+    ui_.chosenFolder.reset();
+    Click(kAddFolderId);
+    EXPECT_EQ(ui_.folderAskedAt, home_.File("pick/a"));
 }
 
 TEST_F(MainWindowTest, ImageFilterMatchesEveryImageExtensionInAnyCase) {

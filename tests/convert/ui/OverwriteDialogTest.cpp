@@ -38,6 +38,23 @@ TEST(OverwriteDialog, ShowsThePathWithCancelAsDefaultHoldingTheFocus) {
     EXPECT_EQ(dialog.findChildren<QLabel*>().size(), 2);
 }
 
+TEST(OverwriteDialog, SkipAllIsAFifthButtonRightOfTheOthers) {
+    COverwriteInQDlg dialog("/out/photo.jpg");
+    dialog.show();
+    auto* skipAll = ui::FindControlAs<QPushButton>(&dialog, 8);
+    ASSERT_NE(skipAll, nullptr);
+    EXPECT_EQ(skipAll->text().toStdString(), "全てスキップ");
+    EXPECT_FALSE(skipAll->isDefault());
+    EXPECT_FALSE(skipAll->autoDefault());
+    for (int id : {6, 5, 7, 2}) {
+        const QRect other = ui::FindControlAs<QPushButton>(&dialog, id)->geometry();
+        EXPECT_GT(skipAll->geometry().left(), other.right()) << id;
+        EXPECT_EQ(skipAll->geometry().top(), other.top()) << id;
+    }
+    EXPECT_TRUE(dialog.rect().contains(skipAll->geometry()));
+    EXPECT_EQ(dialog.findChildren<QPushButton*>().size(), 5);
+}
+
 TEST(OverwriteDialog, EveryWayOfEndingGivesItsChoice) {
     const struct {
         const char* name;
@@ -59,6 +76,11 @@ TEST(OverwriteDialog, EveryWayOfEndingGivesItsChoice) {
              QTest::mouseClick(ui::FindControlAs<QPushButton>(&d, 7), Qt::LeftButton);
          },
          OverwriteChoice::Skip},
+        {"skip all",
+         [](COverwriteInQDlg& d) {
+             QTest::mouseClick(ui::FindControlAs<QPushButton>(&d, 8), Qt::LeftButton);
+         },
+         OverwriteChoice::SkipAll},
         {"cancel",
          [](COverwriteInQDlg& d) {
              QTest::mouseClick(ui::FindControlAs<QPushButton>(&d, 2), Qt::LeftButton);
@@ -138,8 +160,8 @@ TEST(OverwriteDialog, TabFollowsTheTemplateOrder) {
     COverwriteInQDlg dialog("/out/photo.jpg");
     dialog.show();
     QApplication::setActiveWindow(&dialog);
-    EXPECT_EQ(test::TabChain(&dialog, 4), "6 5 7 2");
-    EXPECT_EQ(test::TabChain(&dialog, 4, true), "7 5 6 2");
+    EXPECT_EQ(test::TabChain(&dialog, 5), "6 5 7 8 2");
+    EXPECT_EQ(test::TabChain(&dialog, 5, true), "8 7 5 6 2");
 }
 
 }  // namespace
