@@ -87,17 +87,9 @@ BatchRequest MakeBatchRequest(const BatchOptions& options) {
 }
 
 BatchRequest MakeBatchRequest(const BatchOptions& options, const OptionControls& controls) {
-    BatchRequest request;
-    request.targetWidth = options.targetWidth;
-    request.targetHeight = options.targetHeight;
-    request.targetDpi = options.targetDpi;
-    request.applyWidth = options.applyWidth;
-    request.applyHeight = options.applyHeight;
-    request.applyDpi = options.applyDpi;
-    request.keepAspect = options.keepAspect;
-    request.margin = {options.marginRed, options.marginGreen, options.marginBlue};
-    request.jpegQuality = options.jpegQuality;
-    request.outputFolder = options.outputFolder;
+    // The record's values, with the choices that the exchange does not take into it as the
+    // controls show them.
+    BatchRequest request = MakeBatchRequest(options);
     request.interpolation = controls.interpolationIndex;
     request.anchor = controls.anchorIndex;
     request.method = controls.dpiOnly            ? BatchMethod::DpiOnly
