@@ -1,5 +1,5 @@
-// XMP edits over the packet's own text: a tokenizer that knows tags, attributes and namespace
-// scopes, and copies every byte it does not change.
+// XMP edits over the packet's own text: an editor that knows namespace scopes and copies every
+// byte it does not change.
 #include "XmpEdit.h"
 
 #include <algorithm>
@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "XmlTags.h"
 
 namespace korvale {
 namespace {
@@ -27,101 +29,9 @@ bool OneOf(std::string_view local, std::initializer_list<std::string_view> names
     return std::find(names.begin(), names.end(), local) != names.end();
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // Properties of a picture already made: the thumbnails are not carried, nor is extended XMP.
 bool IsStaleProperty(std::string_view uri, std::string_view local) {
     return (uri == kXmp && local == "Thumbnails") || (uri == kXmpNote && local == "HasExtendedXMP");
-}
-
-struct Attribute {
-    std::string_view name;
-    std::string_view value;  // as written, entities and all
-    char quote = '"';
-};
-
-struct StartTag {
-    std::string_view name;
-    std::vector<Attribute> attributes;
-    bool selfClosing = false;
-    size_t end = 0;  // one past its '>'
-};
-
-bool IsNameChar(char c) {
-    return !IsSpace(c) && c != '=' && c != '>' && c != '/' && c != '<' && c != '"' && c != '\'';
-}
-
-// The start tag whose '<' is at `at`; nullopt when it is malformed.
-std::optional<StartTag> ParseStartTag(std::string_view text, size_t at) {
-    StartTag tag;
-    size_t i = at + 1;
-    const size_t nameFrom = i;
-    while (i < text.size() && IsNameChar(text[i])) {
-        ++i;
-    }
-    tag.name = text.substr(nameFrom, i - nameFrom);
-    if (tag.name.empty()) {
-        return std::nullopt;
-    }
-    for (;;) {
-        while (i < text.size() && IsSpace(text[i])) {
-            ++i;
-        }
-        if (i >= text.size()) {
-            return std::nullopt;
-        }
-        if (text[i] == '>') {
-            tag.end = i + 1;
-            return tag;
-        }
-        if (text[i] == '/') {
-            if (i + 1 >= text.size() || text[i + 1] != '>') {
-                return std::nullopt;
-            }
-            tag.selfClosing = true;
-            tag.end = i + 2;
-            return tag;
-        }
-        Attribute attribute;
-        const size_t from = i;
-        while (i < text.size() && IsNameChar(text[i])) {
-            ++i;
-        }
-        attribute.name = text.substr(from, i - from);
-        while (i < text.size() && IsSpace(text[i])) {
-            ++i;
-        }
-        if (attribute.name.empty() || i >= text.size() || text[i] != '=') {
-            return std::nullopt;
-        }
-        ++i;
-        while (i < text.size() && IsSpace(text[i])) {
-            ++i;
-        }
-        if (i >= text.size() || (text[i] != '"' && text[i] != '\'')) {
-            return std::nullopt;
-        }
-        attribute.quote = text[i];
-        const size_t close = text.find(attribute.quote, i + 1);
-        if (close == std::string_view::npos) {
-            return std::nullopt;
-        }
-        attribute.value = text.substr(i + 1, close - i - 1);
-        if (attribute.value.find('<') != std::string_view::npos) {
-            return std::nullopt;
-        }
-        tag.attributes.push_back(attribute);
-        i = close + 1;
-    }
-}
-
-std::pair<std::string_view, std::string_view> SplitName(std::string_view name) {
-    const size_t colon = name.find(':');
-    return colon == std::string_view::npos
-               ? std::pair(std::string_view{}, name)
-               : std::pair(name.substr(0, colon), name.substr(colon + 1));
 }
 
 class Editor {
@@ -299,7 +209,7 @@ bool Editor::EndElement(std::string_view text, size_t& at) {
         return false;
     }
     std::string_view name = text.substr(at + 2, close - at - 2);
-    while (!name.empty() && IsSpace(name.back())) {
+    while (!name.empty() && IsXmlSpace(name.back())) {
         name.remove_suffix(1);
     }
     Element& element = open_.back();
