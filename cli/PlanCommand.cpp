@@ -5,6 +5,7 @@
 #include "Commands.h"
 #include "FileListHost.h"
 #include "FolderArguments.h"
+#include "FolderFiles.h"
 #include "Plan.h"
 #include "RegisterFiles.h"
 #include "RunOptions.h"
@@ -181,6 +182,9 @@ int RunPlanCommand(const Arguments& args) {
     const RegisterOutcome registered = RegisterFiles(
         list, flags.recursive ? WalkFolders(flags.files, FileList::kMaxEntries) : flags.files, ui,
         view);
+    if (flags.recursive) {
+        NoteFolders(list, flags.files);
+    }
     // Read again, so that the plan states the pixels the run will decode.
     const std::vector<FilePlan> plans =
         PlanBatch(MakeBatchRequest(options), list, PlanSizes::ProbedNow);

@@ -14,6 +14,7 @@
 #include "Commands.h"
 #include "FileListHost.h"
 #include "FolderArguments.h"
+#include "FolderFiles.h"
 #include "OptionStore.h"
 #include "PresetLocation.h"
 #include "PresetStore.h"
@@ -165,6 +166,9 @@ int RunBatchCommand(const Arguments& args) {
     const RegisterOutcome registered = RegisterFiles(
         list, flags.recursive ? WalkFolders(flags.files, FileList::kMaxEntries) : flags.files, ui,
         host);
+    if (flags.recursive) {
+        NoteFolders(list, flags.files);
+    }
     BatchRequest request = MakeBatchRequest(options);
     CatchInterrupt();
     const BatchEnd end = RunBatch(list, request, running, host, ui);

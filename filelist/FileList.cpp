@@ -38,6 +38,9 @@ void FileList::SetFacts(size_t index, uint32_t width, uint32_t height, uint32_t 
 
 void FileList::RemoveAt(size_t index) {
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (entries_.empty()) {
+        addedFolders_.clear();
+    }
 }
 
 void FileList::RemovePositions(const std::function<bool(size_t position)>& remove) {
@@ -51,6 +54,23 @@ void FileList::RemovePositions(const std::function<bool(size_t position)>& remov
         }
     }
     entries_.resize(kept);
+    if (entries_.empty()) {
+        addedFolders_.clear();
+    }
+}
+
+void FileList::NoteFolderAdded(const std::string& folder) {
+    std::string name = folder;
+    while (name.size() > 1 && name.back() == '/') {
+        name.pop_back();
+    }
+    if (std::find(addedFolders_.begin(), addedFolders_.end(), name) == addedFolders_.end()) {
+        addedFolders_.push_back(std::move(name));
+    }
+}
+
+std::string FileList::AddedFolder() const {
+    return addedFolders_.size() == 1 ? addedFolders_.front() : std::string();
 }
 
 }  // namespace korvale

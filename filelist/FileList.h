@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "FileEntry.h"
@@ -33,10 +34,19 @@ public:
     // Removes, in one pass, every entry whose 0-based position the predicate selects; the others
     // keep their order, so the list stays sorted and free of duplicates.
     void RemovePositions(const std::function<bool(size_t position)>& remove);
-    void Clear() { entries_.clear(); }
+    void Clear() {
+        entries_.clear();
+        addedFolders_.clear();
+    }
+
+    // Folders whose files were added as folders (dropped, picked or named), for a kept tree.
+    void NoteFolderAdded(const std::string& folder);
+    // The one folder added since the list was last cleared; empty when none or several were.
+    std::string AddedFolder() const;
 
 private:
     std::vector<FileEntry> entries_;
+    std::vector<std::string> addedFolders_;
 };
 
 }  // namespace korvale

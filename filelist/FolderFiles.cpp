@@ -161,7 +161,19 @@ RegisterOutcome RegisterPaths(FileList& list, const std::vector<std::string>& pa
         ui.ShowMessage(kNoImagesInFolder);
         return {};
     }
-    return RegisterFiles(list, *batch, ui, host);
+    const RegisterOutcome outcome = RegisterFiles(list, *batch, ui, host);
+    if (outcome.added > 0) {
+        NoteFolders(list, paths);
+    }
+    return outcome;
+}
+
+void NoteFolders(FileList& list, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        if (IsFolder(path)) {
+            list.NoteFolderAdded(path);
+        }
+    }
 }
 
 }  // namespace korvale

@@ -29,8 +29,13 @@ std::optional<std::vector<std::string>> ExpandFolders(const std::vector<std::str
 bool IsFolder(const std::string& path);
 
 // RegisterFiles over `paths` with their folders expanded; nothing is added when the user
-// stopped the walk. Folders that hold no image file at all are said so.
+// stopped the walk. Folders that hold no image file at all are said so. The folders are noted
+// in the list when something was added.
 RegisterOutcome RegisterPaths(FileList& list, const std::vector<std::string>& paths,
                               UserInteraction& ui, FileListHost& host);
+
+// Notes every folder among `paths` as added to the list, so a kept tree starts at it when it is
+// the only one.
+void NoteFolders(FileList& list, const std::vector<std::string>& paths);
 
 }  // namespace korvale

@@ -168,8 +168,9 @@ std::string TreeBaseOf(const BatchRequest& request, const FileList& list) {
         }
         common.resize(common.rfind('/', same == 0 ? 0 : same - 1) + 1);
     }
-    if (!request.treeBase.empty()) {
-        std::string base = NormalPath(request.treeBase);
+    const std::string given = request.treeBase.empty() ? list.AddedFolder() : request.treeBase;
+    if (!given.empty()) {
+        std::string base = NormalPath(given);
         if (base.empty() || base.back() != '/') {
             base += '/';
         }

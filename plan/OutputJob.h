@@ -55,8 +55,9 @@ OutputJob JobOf(const BatchRequest& request, const FileEntry& entry, size_t inde
 // the list alone (paths compared as written, made absolute), so a second run gets the same.
 std::vector<OutputJob> OutputJobs(const BatchRequest& request, const FileList& list);
 
-// The folder whose tree a kept tree repeats ("/" at its end): `request.treeBase` when every
-// listed file lies below it, else the deepest folder that holds every listed file. Paths are
+// The folder whose tree a kept tree repeats ("/" at its end): `request.treeBase`, or else the one
+// folder added to the list, when every listed file lies below it; otherwise the deepest folder
+// that holds every listed file. Paths are
 // made absolute and their "." and ".." resolved as written.
 std::string TreeBaseOf(const BatchRequest& request, const FileList& list);
 

@@ -111,6 +111,20 @@ TEST_F(OutputTreeTest, KeptTreeStartsAtTheDeepestFolderHoldingEveryFile) {
     EXPECT_EQ(Outputs(), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
 }
 
+TEST_F(OutputTreeTest, TheOneAddedFolderIsTheBaseEvenWhenAllItsFilesLieDeeper) {
+    Add("photos/2024/a.jpg");
+    Add("photos/2024/summer/b.jpg");
+    request_.keepTree = true;
+    EXPECT_EQ(Outputs(), (std::vector<std::string>{"a.jpg", "summer/b.jpg"}));
+    list_.NoteFolderAdded(in_.File("photos"));
+    EXPECT_EQ(Outputs(), (std::vector<std::string>{"2024/a.jpg", "2024/summer/b.jpg"}));
+    // The request's own base comes first, and holds only when every file lies below it.
+    request_.treeBase = in_.File("photos/2024/summer");
+    EXPECT_EQ(Outputs(), (std::vector<std::string>{"a.jpg", "summer/b.jpg"}));
+    request_.treeBase = in_.File(".");
+    EXPECT_EQ(Outputs()[0], "photos/2024/a.jpg");
+}
+
 TEST_F(OutputTreeTest, KeptTreeIsMadeAsOutputsAreWritten) {
     Add("a.jpg");
     Add("x/b.jpg");

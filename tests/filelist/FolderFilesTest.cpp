@@ -116,6 +116,25 @@ TEST_F(FolderFilesTest, RegisteringAFolderProbesAndCountsAsFilesDo) {
                                         "重複するファイルが 2 個ありました。"}));
 }
 
+TEST_F(FolderFilesTest, TheListKnowsTheOneFolderThatWasAdded) {
+    Image("f/sub/a.bmp");
+    Image("g/b.bmp");
+    Image("loose.bmp");
+    FileList list;
+    RegisterPaths(list, {dir_.File("f/")}, ui_, host_);
+    EXPECT_EQ(list.AddedFolder(), dir_.File("f"));
+    RegisterPaths(list, {dir_.File("loose.bmp"), dir_.File("f")}, ui_, host_);
+    EXPECT_EQ(list.AddedFolder(), dir_.File("f"));  // a file or the same folder again
+    RegisterPaths(list, {dir_.File("g")}, ui_, host_);
+    EXPECT_EQ(list.AddedFolder(), "");  // two folders: none is the base
+    list.RemovePositions([](size_t) { return true; });
+    RegisterPaths(list, {dir_.File("g")}, ui_, host_);
+    EXPECT_EQ(list.AddedFolder(), dir_.File("g"));  // an emptied list starts again
+    list.Clear();
+    RegisterPaths(list, {dir_.File("empty-or-missing")}, ui_, host_);
+    EXPECT_EQ(list.AddedFolder(), "");  // nothing added, nothing noted
+}
+
 TEST_F(FolderFilesTest, AFolderWithoutImagesIsSaidSo) {
     Image("empty/.hidden.bmp");
     FileList list;
