@@ -212,18 +212,30 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     // the encoder and the rest of the program.
     const uint64_t headroom = MemoryHeadroom();
     WorkAhead ahead(jobs, request, headroom - headroom / 8, /*writeAhead=*/true);
-    // Work ahead is worth it unless an image waits for an overwrite question.
+    // Work ahead is worth it unless an image waits for an overwrite question. Once every
+    // existing output is kept, the images that will be skipped are passed over, not waited at.
     const auto startAhead = [&](size_t from) {
         if (dpiOnly) {
             return;  // nothing to decode
         }
-        for (size_t index = from; index < jobs.size() && index < from + WorkAhead::kDepth;
+        size_t started = 0;
+        for (size_t index = from; index < jobs.size() && started < WorkAhead::kDepth &&
+                                  index < from + 64 * WorkAhead::kDepth;
              ++index) {
-            if (jobs[index].outputName.empty() || !makeSubfolder(jobs[index], nullptr) ||
-                (ask && IsExistingNonDirectory(LookAtOutput(jobs[index].outputPath)))) {
+            if (jobs[index].outputName.empty()) {
+                return;
+            }
+            if (ask && IsExistingNonDirectory(LookAtOutput(jobs[index].outputPath))) {
+                if (skipAll) {
+                    continue;
+                }
+                return;
+            }
+            if (!makeSubfolder(jobs[index], nullptr)) {
                 return;
             }
             ahead.Start(index);
+            ++started;
         }
     };
     startAhead(0);
