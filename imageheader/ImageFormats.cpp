@@ -102,10 +102,60 @@ ImageFormatEntry Tiff() {
     return tiff;
 }
 
+// Read only: no resolution is written into such a file.
+StampOutcome NotStampable(const std::string&, uint32_t) {
+    return {StampOutcome::Kind::NotStamped, 0};
+}
+
+std::optional<std::vector<uint8_t>> NoResolutionCopy(const std::vector<uint8_t>&, uint32_t) {
+    return std::nullopt;
+}
+
+// Decoded by libheif, libwebp and libjxl to 8 or 16 bits a channel, alpha kept.
+ImageFormatEntry ReadOnly(ImageFormat format, std::array<std::string_view, 4> extensions,
+                          size_t offered,
+                          std::optional<ImageHeaderInfo> (*probe)(const std::string&),
+                          std::optional<PixelLayout> (*pixel)(const std::string&)) {
+    ImageFormatEntry entry{};
+    entry.format = format;
+    entry.extensions = extensions;
+    entry.offered = offered;
+    entry.probe = probe;
+    entry.pixel = pixel;
+    entry.stamp = NotStampable;
+    entry.withResolution = NoResolutionCopy;
+    entry.outputDpi = OutputDpi::Rebuild;
+    entry.writable = false;
+    entry.alpha = true;
+    entry.widestChannel = 2;
+    return entry;
+}
+
+ImageFormatEntry Heif() {
+    return ReadOnly(ImageFormat::Heif, {"heic", "heif", "hif"}, 3, ProbeHeifHeader, ProbeHeifPixel);
+}
+
+ImageFormatEntry Avif() {
+    return ReadOnly(ImageFormat::Avif, {"avif"}, 1, ProbeHeifHeader, ProbeHeifPixel);
+}
+
+ImageFormatEntry Webp() {
+    ImageFormatEntry webp =
+        ReadOnly(ImageFormat::Webp, {"webp"}, 1, ProbeWebpHeader, ProbeWebpPixel);
+    webp.widestChannel = 1;
+    webp.maxSide = 16383;  // the format's 14-bit sides
+    return webp;
+}
+
+ImageFormatEntry Jxl() {
+    return ReadOnly(ImageFormat::Jxl, {"jxl"}, 1, ProbeJxlHeader, ProbeJxlPixel);
+}
+
 }  // namespace
 
 const std::vector<ImageFormatEntry>& ImageFormats() {
-    static const std::vector<ImageFormatEntry> formats = {Bmp(), Jpeg(), Png(), Tiff()};
+    static const std::vector<ImageFormatEntry> formats = {Bmp(),  Jpeg(), Png(),  Tiff(),
+                                                          Heif(), Avif(), Webp(), Jxl()};
     return formats;
 }
 
@@ -139,7 +189,11 @@ ImageFormat FormatOfName(std::string_view name) {
 }
 
 std::optional<ImageFormat> OutputFormatOfName(std::string_view name) {
-    return FormatOfExtension(name);
+    const std::optional<ImageFormat> format = FormatOfExtension(name);
+    if (format && !EntryOf(*format).writable) {
+        return std::nullopt;
+    }
+    return format;
 }
 
 std::string OutputExtension(ImageFormat format) {

@@ -16,7 +16,7 @@
 
 namespace korvale {
 
-enum class ImageFormat { Bmp, Jpeg, Png, Tiff };
+enum class ImageFormat { Bmp, Jpeg, Png, Tiff, Heif, Avif, Webp, Jxl };
 
 // How an encoded output gets its resolution.
 enum class OutputDpi {
@@ -42,6 +42,8 @@ struct ImageFormatEntry {
     std::optional<std::vector<uint8_t>> (*withResolution)(const std::vector<uint8_t>& bytes,
                                                           uint32_t dpi);
     OutputDpi outputDpi;
+    // Outputs are written in the format (an encoder and a resolution edit exist).
+    bool writable = true;
 
     // Decoding keeps the file's alpha (so a pixel may take more than three bytes), and the
     // outputs hold alpha.
@@ -71,7 +73,7 @@ std::optional<ImageFormat> FormatOfExtension(std::string_view name);
 ImageFormat FormatOfName(std::string_view name);
 
 // The format an output of that name is written in: the extension decides. nullopt when no
-// extension names a format the program writes with its resolution (none, ".webp", ".gif"...),
+// extension names a format the program writes with its resolution (none, ".heic", ".gif"...),
 // so such an output fails instead of being written without its DPI.
 std::optional<ImageFormat> OutputFormatOfName(std::string_view name);
 

@@ -1,5 +1,4 @@
-// Reading width, height and resolution from BMP, JPEG, PNG and TIFF headers without decoding
-// pixels.
+// Reading width, height and resolution from image headers without decoding pixels.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +8,7 @@
 namespace korvale {
 
 class ByteFile;
+class ByteSource;
 
 struct ImageHeaderInfo {
     uint32_t width = 0;
@@ -73,12 +73,26 @@ std::optional<PixelLayout> ProbeJpegPixel(const std::string& path);
 std::optional<PixelLayout> ProbePngPixel(const std::string& path);
 std::optional<PixelLayout> ProbeTiffPixel(const std::string& path);
 
+// HEIF (HEIC, AVIF): the primary item's size as shown (clap, then irot; imir keeps it); WebP:
+// the VP8, VP8L or VP8X canvas size; JPEG XL: the codestream's size header, turned by its
+// orientation. The DPI from the file's Exif block (XResolution in inches), else 0.
+std::optional<ImageHeaderInfo> ProbeHeifHeader(const std::string& path);
+std::optional<ImageHeaderInfo> ProbeWebpHeader(const std::string& path);
+std::optional<ImageHeaderInfo> ProbeJxlHeader(const std::string& path);
+// 3 channels, 4 with alpha; 2 bytes a channel for HEIF above 8 bits and JPEG XL above 8.
+std::optional<PixelLayout> ProbeHeifPixel(const std::string& path);
+std::optional<PixelLayout> ProbeWebpPixel(const std::string& path);
+std::optional<PixelLayout> ProbeJxlPixel(const std::string& path);
+
 // Reads IFD0 of the TIFF structure that starts at the stream's position. May set
 // `orientation`; `exifDpi` is the horizontal resolution in dots per inch, or 0 when there is
 // none. Bytes at or past `end` are not read (a PNG's eXIf chunk ends there). The stream position
 // is undefined afterwards.
 void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi,
                   uint64_t end = UINT64_MAX);
+// The same over a block that lies at [at, end) of `source`.
+void ReadExifIfd0(ByteSource& source, uint64_t at, uint64_t end, int32_t& orientation,
+                  uint32_t& exifDpi);
 
 // BMP pixels per metre to DPI, rounded half up; a negative value gives 0.
 uint32_t BmpDpiFromPixelsPerMetre(int32_t pixelsPerMetre);

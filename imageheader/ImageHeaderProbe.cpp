@@ -72,10 +72,15 @@ std::optional<ImageHeaderInfo> ProbeBmpHeader(const std::string& path) {
 }
 
 void ReadExifIfd0(ByteFile& stream, int32_t& orientation, uint32_t& exifDpi, uint64_t end) {
-    exifDpi = 0;
     FileSource file(stream);
+    ReadExifIfd0(file, stream.Tell(), end, orientation, exifDpi);
+}
+
+void ReadExifIfd0(ByteSource& whole, uint64_t at, uint64_t end, int32_t& orientation,
+                  uint32_t& exifDpi) {
+    exifDpi = 0;
     // Offsets count from the block's own header; nothing at or past `end` is read.
-    WindowSource source(file, stream.Tell(), end);
+    WindowSource source(whole, at, end);
     TiffLayout order;
     if (!ReadTiffHeader(source, order)) {
         return;

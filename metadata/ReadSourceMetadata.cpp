@@ -19,6 +19,17 @@ SourceMetadata ReadSourceMetadata(const std::string& path, ImageFormat format) {
             FileSource source(file);
             return format == ImageFormat::Png ? ReadPngMetadata(source) : ReadTiffMetadata(source);
         }
+        case ImageFormat::Heif:
+        case ImageFormat::Avif:
+        case ImageFormat::Webp:
+        case ImageFormat::Jxl: {
+            ByteFile file;
+            if (!file.Open(path, ByteFile::Access::Read)) {
+                return {};
+            }
+            FileSource source(file);
+            return ReadModernMetadata(source, format);
+        }
         case ImageFormat::Bmp:
             break;
     }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "HeaderWalk.h"
+#include "ModernFormats.h"
 #include "XmpEdit.h"
 
 namespace korvale {
@@ -149,6 +150,46 @@ SourceMetadata ReadTiffMetadata(ByteSource& source) {
         metadata.iccProfile.clear();
     }
     metadata.xmp = TiffBytes(source, layout.xmp);
+    return metadata;
+}
+
+SourceMetadata ReadModernMetadata(ByteSource& source, ImageFormat format) {
+    SourceMetadata metadata;
+    uint64_t iccAt = 0;
+    uint32_t iccLength = 0;
+    ExifBlock exif;
+    if (format == ImageFormat::Heif || format == ImageFormat::Avif) {
+        HeifLayout heif;
+        if (!WalkHeif(source, heif)) {
+            return metadata;
+        }
+        iccAt = heif.iccAt;
+        iccLength = heif.iccLength;
+        exif = heif.exif;
+    } else if (format == ImageFormat::Webp) {
+        WebpLayout webp;
+        if (!WalkWebp(source, webp)) {
+            return metadata;
+        }
+        iccAt = webp.iccpAt;
+        iccLength = webp.iccpLength;
+        exif = webp.exif;
+    } else if (format == ImageFormat::Jxl) {
+        JxlLayout jxl;
+        if (!WalkJxl(source, jxl)) {
+            return metadata;
+        }
+        exif = jxl.exif;
+    }
+    if (iccAt != 0) {
+        metadata.iccProfile = ReadPiece(source, iccAt, iccLength);
+        if (!PlausibleProfile(metadata.iccProfile)) {
+            metadata.iccProfile.clear();
+        }
+    }
+    if (exif.at != 0 && exif.end > exif.at && exif.end - exif.at <= kMaxPiece) {
+        metadata.exif = ReadPiece(source, exif.at, static_cast<uint32_t>(exif.end - exif.at));
+    }
     return metadata;
 }
 

@@ -811,8 +811,8 @@ TEST_F(MainWindowTest, AddFolderPicksAFolderAndRowsShowTheirFullPath) {
 }
 
 TEST_F(MainWindowTest, ImageFilterMatchesEveryImageExtensionInAnyCase) {
-    for (const char* name :
-         {"a.JPG", "b.Jpeg", "c.bmp", "d.BMP", "e.png", "f", "g.TIF", "h.tiff", "i.gif"}) {
+    for (const char* name : {"a.JPG", "b.Jpeg", "c.bmp", "d.BMP", "e.png", "f", "g.TIF", "h.tiff",
+                             "i.gif", "j.HEIC", "k.heif", "l.hif", "m.avif", "n.WebP", "o.jxl"}) {
         test::WriteFile(home_.File(std::string("pick/") + name), {});
     }
     QFileDialog dialog;
@@ -831,15 +831,17 @@ TEST_F(MainWindowTest, ImageFilterMatchesEveryImageExtensionInAnyCase) {
         names.sort();
         return names;
     };
-    const QStringList images = {"a.JPG", "b.Jpeg", "c.bmp", "d.BMP", "e.png", "g.TIF", "h.tiff"};
+    const QStringList images = {"a.JPG",  "b.Jpeg", "c.bmp", "d.BMP",  "e.png",  "g.TIF", "h.tiff",
+                                "j.HEIC", "k.heif", "l.hif", "m.avif", "n.WebP", "o.jxl"};
     EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == images; }, 5000))
         << listed().join(",").toStdString();
     dialog.selectNameFilter(ImageFileFilters()[1]);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return listed().size() == 9; }, 5000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed().size() == 15; }, 5000))
         << listed().join(",").toStdString();
     auto* filterBox = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     ASSERT_NE(filterBox, nullptr);
-    EXPECT_EQ(filterBox->itemText(0), "Image Files (*.bmp;*.jpg;*.png;*.tif)");
+    EXPECT_EQ(filterBox->itemText(0),
+              "Image Files (*.bmp;*.jpg;*.png;*.tif;*.heic;*.avif;*.webp;*.jxl)");
     EXPECT_EQ(filterBox->itemText(1), "All Files (*.*)");
 }
 

@@ -1,0 +1,401 @@
+// The HEIF meta box: the primary item, its properties and the Exif item's place.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "IsoBoxes.h"
+#include "ModernFormats.h"
+
+namespace korvale {
+namespace {
+
+constexpr int kMaxTopBoxes = 64;
+constexpr int kMaxMetaBoxes = 256;
+constexpr int kMaxProperties = 1024;
+constexpr uint32_t kMaxItems = 4096;
+
+bool IsHeifBrand(uint32_t brand) {
+    for (const uint32_t known : {FourCc("mif1"), FourCc("msf1"), FourCc("heic"), FourCc("heix"),
+                                 FourCc("heim"), FourCc("heis"), FourCc("hevc"), FourCc("hevx"),
+                                 FourCc("avif"), FourCc("avis"), FourCc("miaf"), FourCc("mif2")}) {
+        if (brand == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool HasHeifBrand(ByteSource& source, const IsoBox& ftyp) {
+    if (ftyp.end - ftyp.body < 8) {
+        return false;
+    }
+    uint8_t field[4];
+    // The major brand, then the compatible ones after the minor version.
+    for (uint64_t at = ftyp.body; at + 4 <= ftyp.end && at < ftyp.body + 4 * 64; at += 4) {
+        if (at == ftyp.body + 4) {
+            continue;
+        }
+        if (!source.ReadAt(at, field, 4)) {
+            return false;
+        }
+        if (IsHeifBrand(IsoBe32(field))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A reader of big-endian fields inside one box, failing (and staying failed) past its end.
+class BoxReader {
+public:
+    BoxReader(ByteSource& source, uint64_t at, uint64_t end)
+        : source_(source), at_(at), end_(end) {}
+    uint64_t Read(unsigned bytes) {
+        uint8_t field[8] = {};
+        if (!ok_ || bytes > 8 || end_ - at_ < bytes || !source_.ReadAt(at_, field, bytes)) {
+            ok_ = false;
+            return 0;
+        }
+        at_ += bytes;
+        return IsoBeN(field, bytes);
+    }
+    void Skip(uint64_t bytes) {
+        if (end_ - at_ < bytes) {
+            ok_ = false;
+        } else {
+            at_ += bytes;
+        }
+    }
+    bool ok() const { return ok_; }
+    uint64_t at() const { return at_; }
+
+private:
+    ByteSource& source_;
+    uint64_t at_;
+    uint64_t end_;
+    bool ok_ = true;
+};
+
+struct Location {
+    uint32_t item = 0;
+    unsigned method = 0;
+    uint64_t offset = 0;
+    uint64_t length = 0;
+};
+
+struct Meta {
+    uint32_t primary = 0;
+    bool hasPrimary = false;
+    uint32_t exifItem = 0;
+    uint32_t primaryType = 0;
+    std::vector<IsoBox> properties;  // ipco, in order (indices from 1)
+    std::vector<uint16_t> primaryProperties;
+    std::vector<std::pair<uint32_t, uint32_t>> itemTypes;
+    IsoBox iinf, iloc, ipma, idat;
+    bool hasIinf = false, hasIloc = false, hasIpma = false, hasIdat = false;
+};
+
+void ReadItemTypes(ByteSource& source, const IsoBox& iinf, Meta& meta) {
+    BoxReader r(source, iinf.body, iinf.end);
+    const auto version = static_cast<unsigned>(r.Read(1));
+    r.Skip(3);
+    const uint64_t count = r.Read(version == 0 ? 2 : 4);
+    if (!r.ok()) {
+        return;
+    }
+    uint64_t at = r.at();
+    ForEachIsoBox(source, at, iinf.end, static_cast<int>(std::min<uint64_t>(count, kMaxItems)),
+                  [&](const IsoBox& infe) {
+                      if (infe.type != FourCc("infe")) {
+                          return true;
+                      }
+                      BoxReader e(source, infe.body, infe.end);
+                      const auto v = static_cast<unsigned>(e.Read(1));
+                      e.Skip(3);
+                      if (v < 2) {
+                          return true;  // no item type in the oldest versions
+                      }
+                      const auto id = static_cast<uint32_t>(e.Read(v == 2 ? 2 : 4));
+                      e.Skip(2);
+                      const auto type = static_cast<uint32_t>(e.Read(4));
+                      if (e.ok()) {
+                          meta.itemTypes.emplace_back(id, type);
+                      }
+                      return true;
+                  });
+}
+
+void ReadPrimaryAssociations(ByteSource& source, const IsoBox& ipma, Meta& meta) {
+    BoxReader r(source, ipma.body, ipma.end);
+    const auto version = static_cast<unsigned>(r.Read(1));
+    const uint64_t flags = r.Read(3);
+    const uint64_t count = r.Read(4);
+    for (uint64_t i = 0; r.ok() && i < std::min<uint64_t>(count, kMaxItems); ++i) {
+        const auto item = static_cast<uint32_t>(r.Read(version < 1 ? 2 : 4));
+        const auto associations = static_cast<unsigned>(r.Read(1));
+        for (unsigned a = 0; r.ok() && a < associations; ++a) {
+            const uint64_t value = r.Read((flags & 1) != 0 ? 2 : 1);
+            const auto index =
+                static_cast<uint16_t>((flags & 1) != 0 ? value & 0x7FFF : value & 0x7F);
+            if (r.ok() && item == meta.primary) {
+                meta.primaryProperties.push_back(index);
+            }
+        }
+    }
+}
+
+// The first extent of `item` in iloc.
+bool FindLocation(ByteSource& source, const IsoBox& iloc, uint32_t item, Location& found) {
+    BoxReader r(source, iloc.body, iloc.end);
+    const auto version = static_cast<unsigned>(r.Read(1));
+    r.Skip(3);
+    const auto sizes = static_cast<unsigned>(r.Read(2));
+    const unsigned offsetSize = sizes >> 12;
+    const unsigned lengthSize = (sizes >> 8) & 15;
+    const unsigned baseSize = (sizes >> 4) & 15;
+    const unsigned indexSize = version >= 1 ? sizes & 15 : 0;
+    const uint64_t count = r.Read(version < 2 ? 2 : 4);
+    for (uint64_t i = 0; r.ok() && i < std::min<uint64_t>(count, kMaxItems); ++i) {
+        Location location;
+        location.item = static_cast<uint32_t>(r.Read(version < 2 ? 2 : 4));
+        if (version >= 1) {
+            location.method = static_cast<unsigned>(r.Read(2) & 15);
+        }
+        r.Skip(2);  // data reference index
+        const uint64_t base = r.Read(baseSize);
+        const auto extents = static_cast<unsigned>(r.Read(2));
+        for (unsigned e = 0; r.ok() && e < extents; ++e) {
+            r.Read(indexSize);
+            const uint64_t offset = r.Read(offsetSize);
+            const uint64_t length = r.Read(lengthSize);
+            if (e == 0 && location.item == item && r.ok()) {
+                location.offset = base + offset;
+                location.length = length;
+                found = location;
+                return base <= UINT64_MAX - offset;
+            }
+        }
+    }
+    return false;
+}
+
+bool ReadMeta(ByteSource& source, const IsoBox& metaBox, Meta& meta) {
+    // A full box: version and flags first.
+    return ForEachIsoBox(source, metaBox.body + 4, metaBox.end, kMaxMetaBoxes,
+                         [&](const IsoBox& b) {
+                             if (b.type == FourCc("pitm") && !meta.hasPrimary) {
+                                 BoxReader r(source, b.body, b.end);
+                                 const auto version = static_cast<unsigned>(r.Read(1));
+                                 r.Skip(3);
+                                 meta.primary = static_cast<uint32_t>(r.Read(version == 0 ? 2 : 4));
+                                 meta.hasPrimary = r.ok();
+                             } else if (b.type == FourCc("iinf") && !meta.hasIinf) {
+                                 meta.iinf = b;
+                                 meta.hasIinf = true;
+                             } else if (b.type == FourCc("iloc") && !meta.hasIloc) {
+                                 meta.iloc = b;
+                                 meta.hasIloc = true;
+                             } else if (b.type == FourCc("idat") && !meta.hasIdat) {
+                                 meta.idat = b;
+                                 meta.hasIdat = true;
+                             } else if (b.type == FourCc("iprp")) {
+                                 ForEachIsoBox(source, b.body, b.end, 16, [&](const IsoBox& child) {
+                                     if (child.type == FourCc("ipco") && meta.properties.empty()) {
+                                         ForEachIsoBox(source, child.body, child.end,
+                                                       kMaxProperties, [&](const IsoBox& property) {
+                                                           meta.properties.push_back(property);
+                                                           return true;
+                                                       });
+                                     } else if (child.type == FourCc("ipma") && !meta.hasIpma) {
+                                         meta.ipma = child;
+                                         meta.hasIpma = true;
+                                     }
+                                     return true;
+                                 });
+                             }
+                             return true;
+                         });
+}
+
+bool ContainsAlphaUrn(ByteSource& source, const IsoBox& auxC) {
+    char urn[64] = {};
+    const uint64_t length = std::min<uint64_t>(auxC.end - auxC.body, sizeof urn - 1);
+    if (length <= 4 || !source.ReadAt(auxC.body, urn, static_cast<size_t>(length))) {
+        return false;
+    }
+    // AV1's and HEVC's names for an alpha plane.
+    return std::strcmp(urn + 4, "urn:mpeg:mpegB:cicp:systems:auxiliary:alpha") == 0 ||
+           std::strcmp(urn + 4, "urn:mpeg:hevc:2015:auxid:1") == 0;
+}
+
+}  // namespace
+
+bool WalkHeif(ByteSource& source, HeifLayout& layout) {
+    layout = HeifLayout{};
+    IsoBox ftyp;
+    if (!ReadIsoBox(source, 0, UINT64_MAX, ftyp) || ftyp.type != FourCc("ftyp") ||
+        !HasHeifBrand(source, ftyp)) {
+        return false;
+    }
+    IsoBox metaBox;
+    bool hasMeta = false;
+    ForEachIsoBox(source, ftyp.end, UINT64_MAX, kMaxTopBoxes, [&](const IsoBox& box) {
+        if (box.type == FourCc("meta")) {
+            metaBox = box;
+            hasMeta = true;
+            return false;
+        }
+        return true;
+    });
+    Meta meta;
+    if (!hasMeta) {
+        return false;
+    }
+    ReadMeta(source, metaBox, meta);
+    if (!meta.hasPrimary || !meta.hasIpma) {
+        return false;
+    }
+    if (meta.hasIinf) {
+        ReadItemTypes(source, meta.iinf, meta);
+    }
+    for (const auto& [id, type] : meta.itemTypes) {
+        if (id == meta.primary) {
+            meta.primaryType = type;
+        }
+        if (type == FourCc("Exif") && meta.exifItem == 0) {
+            meta.exifItem = id;
+        }
+    }
+    layout.grid = meta.primaryType == FourCc("grid");
+    layout.av1 = meta.primaryType == FourCc("av01");
+    ReadPrimaryAssociations(source, meta.ipma, meta);
+
+    bool sized = false;
+    bool depthFound = false;
+    uint64_t clapWidth = 0, clapHeight = 0;
+    double clapX = 0, clapY = 0;
+    for (const uint16_t index : meta.primaryProperties) {
+        if (index == 0 || index > meta.properties.size()) {
+            continue;
+        }
+        const IsoBox& p = meta.properties[index - 1];
+        BoxReader r(source, p.body, p.end);
+        if (p.type == FourCc("ispe") && !sized) {
+            r.Skip(4);
+            layout.storedWidth = static_cast<uint32_t>(r.Read(4));
+            layout.storedHeight = static_cast<uint32_t>(r.Read(4));
+            sized = r.ok();
+        } else if (p.type == FourCc("irot")) {
+            layout.rotation = static_cast<int>(r.Read(1) & 3);
+        } else if (p.type == FourCc("imir")) {
+            layout.mirrored = true;
+            layout.mirrorAxis = static_cast<uint8_t>(r.Read(1) & 1);
+        } else if (p.type == FourCc("clap")) {
+            // Width and height as fractions, rounded as decoders round them.
+            const uint64_t wn = r.Read(4), wd = r.Read(4), hn = r.Read(4), hd = r.Read(4);
+            const auto xn = static_cast<int32_t>(r.Read(4));
+            const uint64_t xd = r.Read(4);
+            const auto yn = static_cast<int32_t>(r.Read(4));
+            const uint64_t yd = r.Read(4);
+            if (r.ok() && wd != 0 && hd != 0 && xd != 0 && yd != 0 && wn < 0x80000000u &&
+                hn < 0x80000000u) {
+                clapWidth = (wn + wd / 2) / wd;
+                clapHeight = (hn + hd / 2) / hd;
+                // The centre is offset from the image's centre.
+                clapX = static_cast<double>(xn) / static_cast<double>(xd);
+                clapY = static_cast<double>(yn) / static_cast<double>(yd);
+            }
+        } else if (p.type == FourCc("colr") && layout.iccAt == 0) {
+            const uint64_t kind = r.Read(4);
+            if (r.ok() && (kind == FourCc("prof") || kind == FourCc("rICC")) &&
+                p.end - r.at() <= UINT32_MAX && p.end > r.at()) {
+                layout.iccAt = r.at();
+                layout.iccLength = static_cast<uint32_t>(p.end - r.at());
+            }
+        } else if (p.type == FourCc("pixi") && !depthFound) {
+            r.Skip(4);
+            if (r.Read(1) >= 1) {
+                layout.bitDepth = static_cast<uint32_t>(r.Read(1));
+                depthFound = r.ok();
+            }
+        } else if (p.type == FourCc("hvcC") && !depthFound) {
+            r.Skip(21);
+            layout.bitDepth = static_cast<uint32_t>((r.Read(1) & 7) + 8);
+            depthFound = r.ok();
+        } else if (p.type == FourCc("av1C") && !depthFound) {
+            r.Skip(2);
+            const uint64_t bits = r.Read(1);
+            layout.bitDepth = (bits & 0x40) == 0 ? 8 : (bits & 0x20) != 0 ? 12 : 10;
+            depthFound = r.ok();
+        }
+    }
+    if (!sized || layout.storedWidth == 0 || layout.storedHeight == 0) {
+        return false;
+    }
+    // A grid's tiles carry the codec configuration.
+    for (const IsoBox& p : meta.properties) {
+        BoxReader r(source, p.body, p.end);
+        if (!depthFound && p.type == FourCc("hvcC")) {
+            r.Skip(21);
+            layout.bitDepth = static_cast<uint32_t>((r.Read(1) & 7) + 8);
+            depthFound = r.ok();
+        } else if (!depthFound && p.type == FourCc("av1C")) {
+            r.Skip(2);
+            const uint64_t bits = r.Read(1);
+            layout.bitDepth = (bits & 0x40) == 0 ? 8 : (bits & 0x20) != 0 ? 12 : 10;
+            depthFound = r.ok();
+        }
+        if (p.type == FourCc("hvcC") || p.type == FourCc("av1C")) {
+            layout.av1 = layout.av1 || p.type == FourCc("av1C");
+        }
+        if (p.type == FourCc("auxC") && ContainsAlphaUrn(source, p)) {
+            layout.alpha = true;
+        }
+    }
+    if (!depthFound || layout.bitDepth < 8 || layout.bitDepth > 16) {
+        layout.bitDepth = 8;
+    }
+    uint32_t width = layout.storedWidth;
+    uint32_t height = layout.storedHeight;
+    if (clapWidth >= 1 && clapHeight >= 1 && clapWidth <= width && clapHeight <= height) {
+        width = static_cast<uint32_t>(clapWidth);
+        height = static_cast<uint32_t>(clapHeight);
+        const double left = clapX + (static_cast<double>(layout.storedWidth) - width) / 2;
+        const double top = clapY + (static_cast<double>(layout.storedHeight) - height) / 2;
+        if (left >= 0 && top >= 0 && left + width <= layout.storedWidth &&
+            top + height <= layout.storedHeight) {
+            layout.clapLeft = static_cast<uint32_t>(left);
+            layout.clapTop = static_cast<uint32_t>(top);
+            layout.clapWidth = width;
+            layout.clapHeight = height;
+        }
+    }
+    if (layout.rotation % 2 == 1) {
+        std::swap(width, height);
+    }
+    layout.width = width;
+    layout.height = height;
+
+    Location exif;
+    if (meta.exifItem != 0 && meta.hasIloc &&
+        FindLocation(source, meta.iloc, meta.exifItem, exif) &&
+        (exif.method == 0 || (exif.method == 1 && meta.hasIdat)) && exif.length >= 4) {
+        const uint64_t base = exif.method == 1 ? meta.idat.body : 0;
+        if (exif.offset <= UINT64_MAX - base - exif.length) {
+            const uint64_t at = base + exif.offset;
+            uint8_t field[4];
+            if (source.ReadAt(at, field, 4)) {
+                const uint64_t headerOffset = IsoBe32(field);
+                if (headerOffset <= exif.length - 4) {
+                    layout.exifItem = meta.exifItem;
+                    layout.exifPayloadAt = at;
+                    layout.exifPayloadLength = exif.length;
+                    layout.exif = {at + 4 + headerOffset, at + exif.length};
+                }
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace korvale

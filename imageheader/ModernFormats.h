@@ -1,0 +1,91 @@
+// Header walks of HEIF (HEIC and AVIF), WebP and JPEG XL: the shown size, the decoded pixel and
+// where the Exif block lies, from header bytes only.
+#pragma once
+
+#include <cstdint>
+
+#include "ByteSource.h"
+
+namespace korvale {
+
+// Where a TIFF structure (an Exif block) lies in the file: [at, end). at == 0: none.
+struct ExifBlock {
+    uint64_t at = 0;
+    uint64_t end = 0;
+};
+
+struct HeifLayout {
+    // The primary item's ispe size, cut by its clap and turned by its irot: as shown.
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t storedWidth = 0;  // ispe, before clap and irot
+    uint32_t storedHeight = 0;
+    int rotation = 0;  // irot, in quarter turns anticlockwise
+    bool mirrored = false;
+    uint8_t mirrorAxis = 0;  // imir's low bit
+    // The clap crop in stored pixels; clapWidth 0: none.
+    uint32_t clapLeft = 0;
+    uint32_t clapTop = 0;
+    uint32_t clapWidth = 0;
+    uint32_t clapHeight = 0;
+    bool grid = false;      // the primary item is a grid of tiles
+    bool av1 = false;       // AVIF rather than HEVC
+    uint32_t bitDepth = 8;  // of the first coded channel
+    bool alpha = false;     // an alpha auxiliary image is present
+    ExifBlock exif;
+    // The ICC profile of the primary item's colr property; 0 when none.
+    uint64_t iccAt = 0;
+    uint32_t iccLength = 0;
+    uint32_t exifItem = 0;
+    // The Exif item's payload (4-byte header offset, then the block): 0 when none. The
+    // resolution edit rewrites it in place.
+    uint64_t exifPayloadAt = 0;
+    uint64_t exifPayloadLength = 0;
+};
+
+// False unless the bytes start with an ftyp box naming a HEIF brand and hold a meta box whose
+// primary item has an ispe property with both sides from 1. Every count is bounded.
+bool WalkHeif(ByteSource& source, HeifLayout& layout);
+
+struct WebpLayout {
+    enum class Kind { Lossy, Lossless, Extended };
+    Kind kind = Kind::Lossy;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    bool alpha = false;
+    bool animated = false;
+    uint32_t riffEnd = 0;  // 8 + the RIFF size
+    uint64_t vp8xAt = 0;   // offset of the VP8X chunk's header; 0 when none
+    // The first EXIF chunk: the chunk header's offset and its data's length (0 when none), and
+    // the TIFF block inside it (after "Exif\0\0" where a writer put that first).
+    uint64_t exifChunkAt = 0;
+    uint32_t exifChunkLength = 0;
+    ExifBlock exif;
+    uint64_t iccpAt = 0;  // data of the ICCP chunk
+    uint32_t iccpLength = 0;
+};
+
+// False unless the bytes are RIFF "WEBP" whose first chunk is VP8, VP8L or VP8X with sides of
+// at least 1. The chunks after it are walked until the RIFF size, the end or a bounded count.
+bool WalkWebp(ByteSource& source, WebpLayout& layout);
+
+struct JxlLayout {
+    bool container = false;
+    uint32_t width = 0;  // as shown: turned by the codestream's orientation
+    uint32_t height = 0;
+    uint32_t orientation = 1;
+    uint32_t bitsPerSample = 8;
+    bool floatSamples = false;
+    uint32_t extraChannels = 0;
+    ExifBlock exif;
+    uint64_t exifBoxAt = 0;  // the Exif box (container only); 0 when none
+};
+
+// False unless the bytes are a JPEG XL codestream (FF 0A) or container whose codestream (jxlc,
+// or the first jxlp part) starts with a readable size header.
+bool WalkJxl(ByteSource& source, JxlLayout& layout);
+
+// The DPI of an Exif block: XResolution in inches as the JPEG probe reads it, else 0.
+uint32_t ExifBlockDpi(ByteSource& source, const ExifBlock& exif);
+
+}  // namespace korvale
