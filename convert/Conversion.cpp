@@ -20,6 +20,7 @@
 #include "JpegDecode.h"
 #include "LibraryMessages.h"
 #include "MemoryBudget.h"
+#include "ModernDecode.h"
 #include "PngDecode.h"
 #include "ResizeKernel.h"
 #include "Text.h"
@@ -164,6 +165,15 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         image.release();
         learned.lackedMemory = true;
         return false;
+    }
+    switch (DecodeModern(sourcePath, FormatOfName(sourcePath), image, learned.lackedMemory)) {
+        case ModernDecodeResult::Decoded:
+            return true;
+        case ModernDecodeResult::Failed:
+            image.release();
+            return false;
+        case ModernDecodeResult::NotHandled:
+            break;
     }
     JpegDecodeNotes jpeg;
     switch (DecodeJpeg(sourcePath, image, jpeg)) {

@@ -1,0 +1,250 @@
+// The decoders of the phone and web formats, with the system's libheif, libwebp and libjxl.
+#include "ModernDecode.h"
+
+#include <jxl/decode.h>
+#include <libheif/heif.h>
+#include <webp/decode.h>
+
+#include <memory>
+#include <new>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <optional>
+#include <vector>
+
+#include "ByteFile.h"
+#include "ByteSource.h"
+#include "ModernFormats.h"
+
+namespace korvale {
+namespace {
+
+std::optional<std::vector<uint8_t>> WholeFile(const std::string& path) {
+    ByteFile file;
+    if (!file.Open(path, ByteFile::Access::Read)) {
+        return std::nullopt;
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[1 << 16];
+    for (size_t got; (got = file.Read(chunk, sizeof chunk)) > 0;) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    return bytes;
+}
+
+// Samples of `bits` bits stretched over 16, as a 16-bit PNG of the same picture holds them.
+void StretchTo16(cv::Mat& image, int bits) {
+    if (bits > 8 && bits < 16) {
+        image.convertTo(image, CV_16U, 65535.0 / ((1 << bits) - 1));
+    }
+}
+
+void ToBgr(cv::Mat& image) {
+    cv::cvtColor(image, image, image.channels() == 4 ? cv::COLOR_RGBA2BGRA : cv::COLOR_RGB2BGR);
+}
+
+struct HeifFree {
+    void operator()(heif_context* c) const { heif_context_free(c); }
+    void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
+    void operator()(heif_image* i) const { heif_image_release(i); }
+    void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
+};
+
+// libheif 1.15 places the tiles of a grid turned by a quarter wrongly: such a grid is composed
+// unturned by the library and turned here, as its properties say (clap, irot, imir in the
+// order the format requires).
+void ApplyOwnTransforms(cv::Mat& image, const HeifLayout& layout) {
+    if (layout.clapWidth != 0 && layout.clapLeft + layout.clapWidth <= uint32_t(image.cols) &&
+        layout.clapTop + layout.clapHeight <= uint32_t(image.rows)) {
+        image = image(cv::Rect(int(layout.clapLeft), int(layout.clapTop), int(layout.clapWidth),
+                               int(layout.clapHeight)))
+                    .clone();
+    }
+    static constexpr cv::RotateFlags kTurns[] = {cv::ROTATE_90_COUNTERCLOCKWISE, cv::ROTATE_180,
+                                                 cv::ROTATE_90_CLOCKWISE};
+    if (layout.rotation != 0) {
+        cv::rotate(image, image, kTurns[layout.rotation - 1]);
+    }
+    if (layout.mirrored) {
+        cv::flip(image, image, layout.mirrorAxis == 0 ? 0 : 1);
+    }
+}
+
+ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lackedMemory) {
+    HeifLayout layout;
+    {
+        ByteFile file;
+        if (!file.Open(path, ByteFile::Access::Read)) {
+            return ModernDecodeResult::Failed;
+        }
+        FileSource source(file);
+        if (!WalkHeif(source, layout)) {
+            return ModernDecodeResult::Failed;
+        }
+    }
+    std::unique_ptr<heif_context, HeifFree> context(heif_context_alloc());
+    if (!context) {
+        lackedMemory = true;
+        return ModernDecodeResult::Failed;
+    }
+    const auto failed = [&](const heif_error& error) {
+        lackedMemory = lackedMemory || error.code == heif_error_Memory_allocation_error;
+        return error.code != heif_error_Ok;
+    };
+    if (failed(heif_context_read_from_file(context.get(), path.c_str(), nullptr))) {
+        return ModernDecodeResult::Failed;
+    }
+    heif_image_handle* rawHandle = nullptr;
+    if (failed(heif_context_get_primary_image_handle(context.get(), &rawHandle))) {
+        return ModernDecodeResult::Failed;
+    }
+    std::unique_ptr<heif_image_handle, HeifFree> handle(rawHandle);
+    const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
+    const int bits = heif_image_handle_get_luma_bits_per_pixel(handle.get());
+    const bool deep = bits > 8;
+    const heif_chroma chroma =
+        deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+             : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+    std::unique_ptr<heif_decoding_options, HeifFree> options(heif_decoding_options_alloc());
+    const bool ownTransforms = layout.grid && layout.rotation % 2 == 1;
+    options->ignore_transformations = ownTransforms ? 1 : 0;
+    heif_image* rawImage = nullptr;
+    if (failed(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, chroma,
+                                 options.get()))) {
+        return ModernDecodeResult::Failed;
+    }
+    std::unique_ptr<heif_image, HeifFree> decoded(rawImage);
+    int stride = 0;
+    const uint8_t* plane =
+        heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
+    const int width = heif_image_get_width(decoded.get(), heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded.get(), heif_channel_interleaved);
+    if (plane == nullptr || width <= 0 || height <= 0) {
+        return ModernDecodeResult::Failed;
+    }
+    const int channels = alpha ? 4 : 3;
+    const cv::Mat view(height, width, CV_MAKETYPE(deep ? CV_16U : CV_8U, channels),
+                       const_cast<uint8_t*>(plane), static_cast<size_t>(stride));
+    image = view.clone();
+    if (deep) {
+        StretchTo16(image,
+                    heif_image_get_bits_per_pixel_range(decoded.get(), heif_channel_interleaved));
+    }
+    ToBgr(image);
+    if (ownTransforms) {
+        ApplyOwnTransforms(image, layout);
+    }
+    return ModernDecodeResult::Decoded;
+}
+
+ModernDecodeResult DecodeWebp(const std::string& path, cv::Mat& image) {
+    const std::optional<std::vector<uint8_t>> bytes = WholeFile(path);
+    WebPDecoderConfig config;
+    if (!bytes || !WebPInitDecoderConfig(&config) ||
+        WebPGetFeatures(bytes->data(), bytes->size(), &config.input) != VP8_STATUS_OK ||
+        config.input.has_animation) {
+        return ModernDecodeResult::Failed;
+    }
+    const bool alpha = config.input.has_alpha != 0;
+    image.create(config.input.height, config.input.width, alpha ? CV_8UC4 : CV_8UC3);
+    config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = image.data;
+    config.output.u.RGBA.stride = static_cast<int>(image.step);
+    config.output.u.RGBA.size = image.step * static_cast<size_t>(image.rows);
+    const VP8StatusCode status = WebPDecode(bytes->data(), bytes->size(), &config);
+    WebPFreeDecBuffer(&config.output);
+    if (status != VP8_STATUS_OK) {
+        image.release();
+        return ModernDecodeResult::Failed;
+    }
+    return ModernDecodeResult::Decoded;
+}
+
+struct JxlFree {
+    void operator()(JxlDecoder* d) const { JxlDecoderDestroy(d); }
+};
+
+ModernDecodeResult DecodeJxl(const std::string& path, cv::Mat& image, bool& lackedMemory) {
+    const std::optional<std::vector<uint8_t>> bytes = WholeFile(path);
+    if (!bytes) {
+        return ModernDecodeResult::Failed;
+    }
+    std::unique_ptr<JxlDecoder, JxlFree> decoder(JxlDecoderCreate(nullptr));
+    if (!decoder ||
+        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) !=
+            JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(decoder.get(), bytes->data(), bytes->size()) != JXL_DEC_SUCCESS) {
+        lackedMemory = !decoder;
+        return ModernDecodeResult::Failed;
+    }
+    JxlDecoderCloseInput(decoder.get());
+    JxlBasicInfo info{};
+    JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    int bits = 8;
+    for (;;) {
+        const JxlDecoderStatus status = JxlDecoderProcessInput(decoder.get());
+        if (status == JXL_DEC_BASIC_INFO) {
+            if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS) {
+                return ModernDecodeResult::Failed;
+            }
+            format.num_channels = info.alpha_bits > 0 ? 4 : 3;
+            const bool deep = info.bits_per_sample > 8;
+            format.data_type = deep ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8;
+            bits = deep ? 16 : 8;
+        } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
+            size_t needed = 0;
+            if (JxlDecoderImageOutBufferSize(decoder.get(), &format, &needed) != JXL_DEC_SUCCESS) {
+                return ModernDecodeResult::Failed;
+            }
+            image.create(
+                static_cast<int>(info.ysize), static_cast<int>(info.xsize),
+                CV_MAKETYPE(bits == 16 ? CV_16U : CV_8U, static_cast<int>(format.num_channels)));
+            if (needed != image.total() * image.elemSize() ||
+                JxlDecoderSetImageOutBuffer(decoder.get(), &format, image.data, needed) !=
+                    JXL_DEC_SUCCESS) {
+                return ModernDecodeResult::Failed;
+            }
+        } else if (status == JXL_DEC_FULL_IMAGE) {
+            continue;
+        } else if (status == JXL_DEC_SUCCESS) {
+            break;
+        } else {
+            image.release();
+            return ModernDecodeResult::Failed;
+        }
+    }
+    if (image.empty()) {
+        return ModernDecodeResult::Failed;
+    }
+    ToBgr(image);
+    return ModernDecodeResult::Decoded;
+}
+
+}  // namespace
+
+ModernDecodeResult DecodeModern(const std::string& path, ImageFormat format, cv::Mat& image,
+                                bool& lackedMemory) {
+    try {
+        switch (format) {
+            case ImageFormat::Heif:
+            case ImageFormat::Avif:
+                return DecodeHeif(path, image, lackedMemory);
+            case ImageFormat::Webp:
+                return DecodeWebp(path, image);
+            case ImageFormat::Jxl:
+                return DecodeJxl(path, image, lackedMemory);
+            default:
+                return ModernDecodeResult::NotHandled;
+        }
+    } catch (const cv::Exception&) {
+        image.release();
+        lackedMemory = true;  // the copies and conversions only fail for want of memory
+    } catch (const std::bad_alloc&) {
+        image.release();
+        lackedMemory = true;
+    }
+    return ModernDecodeResult::Failed;
+}
+
+}  // namespace korvale
