@@ -50,9 +50,8 @@ struct HeifFree {
     void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
 };
 
-// libheif 1.15 places the tiles of a grid turned by a quarter wrongly: such a grid is composed
-// unturned by the library and turned here, as its properties say (clap, irot, imir in the
-// order the format requires).
+// Turns the composed grid as its properties say: clap, irot, imir, in the order the format
+// requires.
 void ApplyOwnTransforms(cv::Mat& image, const HeifLayout& layout) {
     if (layout.clapWidth != 0 && layout.clapLeft + layout.clapWidth <= uint32_t(image.cols) &&
         layout.clapTop + layout.clapHeight <= uint32_t(image.rows)) {
@@ -68,6 +67,79 @@ void ApplyOwnTransforms(cv::Mat& image, const HeifLayout& layout) {
     if (layout.mirrored) {
         cv::flip(image, image, layout.mirrorAxis == 0 ? 0 : 1);
     }
+}
+
+// Each tile decoded on its own and put in its place, row by row, cut to the grid's size. The
+// library hands out no hidden item, so the tiles are read from a copy of the file in which
+// they are not hidden.
+bool ComposeGrid(const std::string& path, const HeifLayout& layout,
+                 const heif_decoding_options* options, cv::Mat& image, bool& lackedMemory) {
+    image = cv::Mat();
+    std::optional<std::vector<uint8_t>> bytes = WholeFile(path);
+    if (!bytes) {
+        return false;
+    }
+    for (const uint64_t at : layout.tileFlagsAt) {
+        if (at == 0 || at >= bytes->size()) {
+            return false;
+        }
+        (*bytes)[at] = static_cast<uint8_t>((*bytes)[at] & ~1u);
+    }
+    std::unique_ptr<heif_context, HeifFree> shown(heif_context_alloc());
+    if (!shown || heif_context_read_from_memory_without_copy(shown.get(), bytes->data(),
+                                                             bytes->size(), nullptr)
+                          .code != heif_error_Ok) {
+        return false;
+    }
+    heif_context* context = shown.get();
+    int tileWidth = 0;
+    int tileHeight = 0;
+    for (size_t i = 0; i < layout.tiles.size(); ++i) {
+        heif_image_handle* rawTile = nullptr;
+        heif_error error = heif_context_get_image_handle(context, layout.tiles[i], &rawTile);
+        if (error.code != heif_error_Ok) {
+            return false;
+        }
+        std::unique_ptr<heif_image_handle, HeifFree> tile(rawTile);
+        heif_image* rawImage = nullptr;
+        error = heif_decode_image(tile.get(), &rawImage, heif_colorspace_RGB,
+                                  heif_chroma_interleaved_RGB, options);
+        if (error.code != heif_error_Ok) {
+            lackedMemory = error.code == heif_error_Memory_allocation_error;
+            return false;
+        }
+        std::unique_ptr<heif_image, HeifFree> decoded(rawImage);
+        int stride = 0;
+        const uint8_t* plane =
+            heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
+        const int width = heif_image_get_width(decoded.get(), heif_channel_interleaved);
+        const int height = heif_image_get_height(decoded.get(), heif_channel_interleaved);
+        if (plane == nullptr || width <= 0 || height <= 0) {
+            return false;
+        }
+        if (i == 0) {
+            tileWidth = width;
+            tileHeight = height;
+            const uint64_t fullWidth = uint64_t{layout.gridColumns} * uint64_t(tileWidth);
+            const uint64_t fullHeight = uint64_t{layout.gridRows} * uint64_t(tileHeight);
+            if (fullWidth < layout.gridWidth || fullHeight < layout.gridHeight ||
+                layout.gridWidth == 0 || layout.gridHeight == 0) {
+                return false;
+            }
+            image.create(int(fullHeight), int(fullWidth), CV_8UC3);
+        }
+        if (width != tileWidth || height != tileHeight) {
+            return false;  // tiles of one grid share one size
+        }
+        const int row = static_cast<int>(i / layout.gridColumns);
+        const int column = static_cast<int>(i % layout.gridColumns);
+        const cv::Mat view(height, width, CV_8UC3, const_cast<uint8_t*>(plane),
+                           static_cast<size_t>(stride));
+        view.copyTo(image(cv::Rect(column * tileWidth, row * tileHeight, width, height)));
+    }
+    image = image(cv::Rect(0, 0, int(layout.gridWidth), int(layout.gridHeight))).clone();
+    ToBgr(image);
+    return true;
 }
 
 ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lackedMemory) {
@@ -106,8 +178,19 @@ ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lac
         deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
              : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
     std::unique_ptr<heif_decoding_options, HeifFree> options(heif_decoding_options_alloc());
-    const bool ownTransforms = layout.grid && layout.rotation % 2 == 1;
-    options->ignore_transformations = ownTransforms ? 1 : 0;
+    // libheif 1.15 places the tiles of a grid turned by a quarter as if they were turned
+    // themselves (in every program that uses it): such a grid is composed here.
+    if (layout.grid && layout.rotation % 2 == 1) {
+        if (layout.gridRows == 0 || alpha || deep) {
+            return ModernDecodeResult::Failed;
+        }
+        options->ignore_transformations = 1;
+        if (!ComposeGrid(path, layout, options.get(), image, lackedMemory)) {
+            return ModernDecodeResult::Failed;
+        }
+        ApplyOwnTransforms(image, layout);
+        return ModernDecodeResult::Decoded;
+    }
     heif_image* rawImage = nullptr;
     if (failed(heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, chroma,
                                  options.get()))) {
@@ -131,9 +214,6 @@ ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lac
                     heif_image_get_bits_per_pixel_range(decoded.get(), heif_channel_interleaved));
     }
     ToBgr(image);
-    if (ownTransforms) {
-        ApplyOwnTransforms(image, layout);
-    }
     return ModernDecodeResult::Decoded;
 }
 

@@ -91,8 +91,9 @@ struct Meta {
     std::vector<IsoBox> properties;  // ipco, in order (indices from 1)
     std::vector<uint16_t> primaryProperties;
     std::vector<std::pair<uint32_t, uint32_t>> itemTypes;
-    IsoBox iinf, iloc, ipma, idat;
-    bool hasIinf = false, hasIloc = false, hasIpma = false, hasIdat = false;
+    std::vector<std::pair<uint32_t, uint64_t>> itemFlagsAt;
+    IsoBox iinf, iloc, ipma, idat, iref;
+    bool hasIinf = false, hasIloc = false, hasIpma = false, hasIdat = false, hasIref = false;
 };
 
 void ReadItemTypes(ByteSource& source, const IsoBox& iinf, Meta& meta) {
@@ -120,6 +121,7 @@ void ReadItemTypes(ByteSource& source, const IsoBox& iinf, Meta& meta) {
                       const auto type = static_cast<uint32_t>(e.Read(4));
                       if (e.ok()) {
                           meta.itemTypes.emplace_back(id, type);
+                          meta.itemFlagsAt.emplace_back(id, infe.body + 3);
                       }
                       return true;
                   });
@@ -195,6 +197,9 @@ bool ReadMeta(ByteSource& source, const IsoBox& metaBox, Meta& meta) {
                              } else if (b.type == FourCc("iloc") && !meta.hasIloc) {
                                  meta.iloc = b;
                                  meta.hasIloc = true;
+                             } else if (b.type == FourCc("iref") && !meta.hasIref) {
+                                 meta.iref = b;
+                                 meta.hasIref = true;
                              } else if (b.type == FourCc("idat") && !meta.hasIdat) {
                                  meta.idat = b;
                                  meta.hasIdat = true;
@@ -215,6 +220,34 @@ bool ReadMeta(ByteSource& source, const IsoBox& metaBox, Meta& meta) {
                              }
                              return true;
                          });
+}
+
+// The items the primary item's dimg reference names, in order.
+std::vector<uint32_t> GridTiles(ByteSource& source, const IsoBox& iref, uint32_t primary) {
+    std::vector<uint32_t> tiles;
+    BoxReader head(source, iref.body, iref.end);
+    const auto version = static_cast<unsigned>(head.Read(1));
+    head.Skip(3);
+    if (!head.ok()) {
+        return tiles;
+    }
+    const unsigned idBytes = version == 0 ? 2 : 4;
+    ForEachIsoBox(source, head.at(), iref.end, kMaxMetaBoxes, [&](const IsoBox& reference) {
+        BoxReader r(source, reference.body, reference.end);
+        const uint64_t from = r.Read(idBytes);
+        const uint64_t count = r.Read(2);
+        if (reference.type != FourCc("dimg") || from != primary || !r.ok()) {
+            return true;
+        }
+        for (uint64_t i = 0; i < count && r.ok(); ++i) {
+            const auto id = static_cast<uint32_t>(r.Read(idBytes));
+            if (r.ok()) {
+                tiles.push_back(id);
+            }
+        }
+        return false;
+    });
+    return tiles;
 }
 
 bool ContainsAlphaUrn(ByteSource& source, const IsoBox& auxC) {
@@ -375,6 +408,38 @@ bool WalkHeif(ByteSource& source, HeifLayout& layout) {
     }
     layout.width = width;
     layout.height = height;
+
+    Location grid;
+    if (layout.grid && meta.hasIref && meta.hasIloc &&
+        FindLocation(source, meta.iloc, meta.primary, grid) &&
+        (grid.method == 0 || (grid.method == 1 && meta.hasIdat))) {
+        // Version, flags, rows - 1, columns - 1, then the output size in 16 or 32 bits.
+        const uint64_t base = grid.method == 1 ? meta.idat.body : 0;
+        if (grid.offset <= UINT64_MAX - base - 12) {
+            BoxReader r(source, base + grid.offset, base + grid.offset + grid.length);
+            r.Skip(1);
+            const uint64_t flags = r.Read(1);
+            const auto rows = static_cast<uint32_t>(r.Read(1) + 1);
+            const auto columns = static_cast<uint32_t>(r.Read(1) + 1);
+            const unsigned sideBytes = (flags & 1) != 0 ? 4 : 2;
+            const auto width = static_cast<uint32_t>(r.Read(sideBytes));
+            const auto height = static_cast<uint32_t>(r.Read(sideBytes));
+            layout.tiles = GridTiles(source, meta.iref, meta.primary);
+            for (const uint32_t tile : layout.tiles) {
+                uint64_t at = 0;
+                for (const auto& [id, flagsAt] : meta.itemFlagsAt) {
+                    at = id == tile ? flagsAt : at;
+                }
+                layout.tileFlagsAt.push_back(at);
+            }
+            if (r.ok() && layout.tiles.size() == size_t{rows} * columns) {
+                layout.gridRows = rows;
+                layout.gridColumns = columns;
+                layout.gridWidth = width;
+                layout.gridHeight = height;
+            }
+        }
+    }
 
     Location exif;
     if (meta.exifItem != 0 && meta.hasIloc &&

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "ByteSource.h"
 
@@ -28,7 +29,15 @@ struct HeifLayout {
     uint32_t clapTop = 0;
     uint32_t clapWidth = 0;
     uint32_t clapHeight = 0;
-    bool grid = false;      // the primary item is a grid of tiles
+    bool grid = false;  // the primary item is a grid of tiles
+    // A grid's tiles (its dimg references, row by row) and its descriptor; rows 0: unread.
+    std::vector<uint32_t> tiles;
+    // Where each tile's infe flags byte lies (its hidden bit), 0 when not found.
+    std::vector<uint64_t> tileFlagsAt;
+    uint32_t gridRows = 0;
+    uint32_t gridColumns = 0;
+    uint32_t gridWidth = 0;
+    uint32_t gridHeight = 0;
     bool av1 = false;       // AVIF rather than HEVC
     uint32_t bitDepth = 8;  // of the first coded channel
     bool alpha = false;     // an alpha auxiliary image is present

@@ -1,0 +1,187 @@
+// HEIF, AVIF, WebP and JPEG XL sources made at test time by Debian's tools, decoded by the
+// engine and compared with the source pixels (lossless files) or with the tools' own decoders.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <string>
+
+#include "Conversion.h"
+#include "TestFiles.h"
+
+namespace korvale {
+namespace {
+
+bool Has(const std::string& tool) {
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool Shell(const std::string& command) {
+    return std::system(("{ " + command + "; } >/dev/null 2>&1").c_str()) == 0;
+}
+
+// A picture whose quarters differ, so that a turn, a mirror or a misplaced tile shows.
+cv::Mat Quarters(int width, int height) {
+    cv::Mat image(height, width, CV_8UC3, cv::Scalar(255, 255, 255));
+    image(cv::Rect(0, 0, width / 2, height / 2)).setTo(cv::Scalar(0, 0, 255));
+    image(cv::Rect(width / 2, 0, width / 2, height / 2)).setTo(cv::Scalar(0, 200, 0));
+    image(cv::Rect(0, height / 2, width / 2, height / 2)).setTo(cv::Scalar(200, 0, 0));
+    return image;
+}
+
+double Difference(const cv::Mat& a, const cv::Mat& b) {
+    if (a.size() != b.size() || a.type() != b.type()) {
+        return 1e9;
+    }
+    return cv::norm(a, b, cv::NORM_INF);
+}
+
+struct Turned {
+    const char* name;
+    std::string options;  // avifenc's
+    int rotate;           // cv::RotateFlags, or -1
+    int flip;             // cv::flip code, or 2 for none
+};
+
+class LosslessAvif : public ::testing::TestWithParam<Turned> {};
+
+// Lossless AVIF keeps the source's pixels, so the decoded picture is the source turned and
+// mirrored as the properties say, grid or not.
+TEST_P(LosslessAvif, IsUprightOnceAsItsPropertiesSay) {
+    if (!Has("avifenc")) {
+        GTEST_SKIP() << "avifenc (libavif-bin) is not installed";
+    }
+    test::TempDir dir;
+    const cv::Mat source = Quarters(256, 192);
+    ASSERT_TRUE(cv::imwrite(dir.File("src.png"), source));
+    const std::string path = dir.File("a.avif");
+    ASSERT_TRUE(
+        Shell("avifenc -s 10 -l " + GetParam().options + " " + dir.File("src.png") + " " + path));
+    cv::Mat expected = source.clone();
+    if (GetParam().rotate >= 0) {
+        cv::rotate(expected, expected, GetParam().rotate);
+    }
+    if (GetParam().flip != 2) {
+        cv::flip(expected, expected, GetParam().flip);
+    }
+    cv::Mat decoded;
+    ASSERT_TRUE(DecodeImage(path, decoded));
+    EXPECT_EQ(Difference(decoded, expected), 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Avif, LosslessAvif,
+    ::testing::Values(
+        Turned{"Plain", "", -1, 2}, Turned{"Irot1", "--irot 1", cv::ROTATE_90_COUNTERCLOCKWISE, 2},
+        Turned{"Irot2", "--irot 2", cv::ROTATE_180, 2},
+        Turned{"Irot3", "--irot 3", cv::ROTATE_90_CLOCKWISE, 2}, Turned{"Imir0", "--imir 0", -1, 0},
+        Turned{"Imir1", "--imir 1", -1, 1}, Turned{"Grid", "--grid 2x2", -1, 2},
+        Turned{"GridIrot1", "--grid 2x2 --irot 1", cv::ROTATE_90_COUNTERCLOCKWISE, 2},
+        Turned{"GridIrot2", "--grid 2x2 --irot 2", cv::ROTATE_180, 2},
+        Turned{"GridIrot3", "--grid 2x2 --irot 3", cv::ROTATE_90_CLOCKWISE, 2},
+        Turned{"GridIrot1Imir1", "--grid 2x2 --irot 1 --imir 1", cv::ROTATE_90_COUNTERCLOCKWISE, 1},
+        Turned{"GridIrot3Imir0", "--grid 2x2 --irot 3 --imir 0", cv::ROTATE_90_CLOCKWISE, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct AgainstTool {
+    const char* name;
+    const char* file;
+    // "SRC" the 8-bit source, "DEEP" a 16-bit one, "OUT" the file, "REF" the tool's decode.
+    std::string make;
+    std::string reference;
+    std::string tool;
+    int depth;  // of the decoded picture
+    int channels;
+    double tolerance;
+};
+
+class DecodedAsTheToolDecodes : public ::testing::TestWithParam<AgainstTool> {};
+
+TEST_P(DecodedAsTheToolDecodes, SamePixelsAndDepth) {
+    const AgainstTool& c = GetParam();
+    if (!Has(c.tool) || !Has("convert")) {
+        GTEST_SKIP() << c.tool << " or ImageMagick is not installed";
+    }
+    test::TempDir dir;
+    const std::string path = dir.File(c.file);
+    const std::string ref = dir.File("ref.png");
+    ASSERT_TRUE(Shell("convert -size 66x50 gradient:red-blue -depth 8 " + dir.File("src.png")));
+    ASSERT_TRUE(
+        Shell("convert -size 66x50 gradient:red-blue -depth 16 PNG48:" + dir.File("deep.png")));
+    ASSERT_TRUE(
+        Shell("convert -size 66x50 gradient:red-blue -depth 8 -alpha set -channel A "
+              "-evaluate set 40% +channel PNG32:" +
+              dir.File("alpha.png")));
+    auto fill = [&](std::string command) {
+        for (const auto& [key, value] :
+             {std::pair<std::string, std::string>{"SRC", dir.File("src.png")},
+              {"DEEP", dir.File("deep.png")},
+              {"ALPHA", dir.File("alpha.png")},
+              {"OUT", path},
+              {"REF", ref}}) {
+            for (size_t at; (at = command.find(key)) != std::string::npos;) {
+                command.replace(at, key.size(), value);
+            }
+        }
+        return command;
+    };
+    ASSERT_TRUE(Shell(fill(c.make))) << fill(c.make);
+    ASSERT_TRUE(Shell(fill(c.reference))) << fill(c.reference);
+    const cv::Mat expected = cv::imread(ref, cv::IMREAD_UNCHANGED);
+    cv::Mat decoded;
+    ASSERT_TRUE(DecodeImage(path, decoded));
+    EXPECT_EQ(decoded.depth(), c.depth);
+    EXPECT_EQ(decoded.channels(), c.channels);
+    EXPECT_LE(Difference(decoded, expected), c.tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tools, DecodedAsTheToolDecodes,
+    ::testing::Values(
+        AgainstTool{"Heic", "a.heic", "heif-enc -q 60 -o OUT SRC", "heif-convert OUT REF",
+                    "heif-enc", CV_8U, 3, 0},
+        // An odd size: the coded picture is cut by its clap.
+        AgainstTool{"HeicAlpha", "a.HEIC", "heif-enc -q 60 -o OUT ALPHA", "heif-convert OUT REF",
+                    "heif-enc", CV_8U, 4, 0},
+        AgainstTool{"Heic10Bit", "a.heif", "heif-enc -q 60 -b 10 -o OUT DEEP",
+                    "heif-convert OUT REF", "heif-enc", CV_16U, 3, 64},
+        AgainstTool{"Avif12Bit", "a.avif", "avifenc -s 10 -d 12 DEEP OUT", "heif-convert OUT REF",
+                    "avifenc", CV_16U, 3, 16},
+        AgainstTool{"WebpLossy", "a.webp", "cwebp -quiet SRC -o OUT", "dwebp -quiet OUT -o REF",
+                    "cwebp", CV_8U, 3, 0},
+        AgainstTool{"WebpLosslessAlpha", "a.webp", "cwebp -quiet -lossless ALPHA -o OUT",
+                    "dwebp -quiet OUT -o REF", "cwebp", CV_8U, 4, 0},
+        AgainstTool{"Jxl", "a.jxl", "cjxl SRC OUT", "djxl OUT REF", "cjxl", CV_8U, 3, 1},
+        AgainstTool{"JxlAlpha", "a.jxl", "cjxl -d 0 ALPHA OUT", "djxl OUT REF", "cjxl", CV_8U, 4,
+                    0},
+        AgainstTool{"Jxl16Bit", "a.jxl", "cjxl -d 0 DEEP OUT", "djxl OUT REF", "cjxl", CV_16U, 3,
+                    0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A damaged file is a read failure, and a header claiming 100000 x 100000 is refused before
+// any decoder allocates for it.
+TEST(ModernDecode, DamagedAndHugeFilesAreReadFailures) {
+    test::TempDir dir;
+    // RIFF WEBP, a VP8X chunk claiming a 100000 x 100000 canvas, nothing else.
+    test::Bytes huge = {'R', 'I', 'F', 'F', 22, 0, 0, 0, 'W', 'E', 'B', 'P',
+                        'V', 'P', '8', 'X', 10, 0, 0, 0, 0,   0,   0,   0};
+    for (int side = 0; side < 2; ++side) {
+        const uint32_t v = 100000 - 1;
+        huge.insert(huge.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                                 static_cast<uint8_t>(v >> 16)});
+    }
+    test::WriteFile(dir.File("huge.webp"), huge);
+    cv::Mat image;
+    DecodeNotes notes;
+    EXPECT_FALSE(DecodeImage(dir.File("huge.webp"), image, &notes));
+    EXPECT_TRUE(notes.lackedMemory);
+    for (const char* name : {"cut.heic", "cut.avif", "cut.webp", "cut.jxl"}) {
+        test::WriteFile(dir.File(name), huge);
+        EXPECT_FALSE(DecodeImage(dir.File(name), image)) << name;
+        EXPECT_TRUE(image.empty()) << name;
+    }
+}
+
+}  // namespace
+}  // namespace korvale
