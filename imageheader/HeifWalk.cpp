@@ -449,7 +449,9 @@ bool WalkHeif(ByteSource& source, HeifLayout& layout) {
         if (exif.offset <= UINT64_MAX - base - exif.length) {
             const uint64_t at = base + exif.offset;
             uint8_t field[4];
-            if (source.ReadAt(at, field, 4)) {
+            uint8_t last = 0;
+            // An extent longer than the file is no Exif block.
+            if (source.ReadAt(at, field, 4) && source.ReadAt(at + exif.length - 1, &last, 1)) {
                 const uint64_t headerOffset = IsoBe32(field);
                 if (headerOffset <= exif.length - 4) {
                     layout.exifItem = meta.exifItem;

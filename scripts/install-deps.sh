@@ -12,6 +12,8 @@ packages=(
     librsvg2-bin help2man
     desktop-file-utils appstream man-db bash-completion
     libimage-exiftool-perl imagemagick libtiff-tools python3-pil zlib1g-dev libtiff-dev
+    pkg-config libheif-dev libwebp-dev libjxl-dev
+    libheif-examples libavif-bin webp libjxl-tools
     "$@"
 )
 
