@@ -171,6 +171,7 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         case JpegDecodeResult::Failed:
             learned.lackedMemory = jpeg.lackedMemory;
             learned.damaged = jpeg.damaged;
+            learned.srgb = jpeg.srgb;
             return !image.empty();
         case JpegDecodeResult::NotHandled:
             break;
@@ -194,9 +195,10 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
             return false;
         }
         // The TIFF layouts OpenCV scrambles or refuses; it reads all others right.
-        const TiffDecodeResult tiff = format == ImageFormat::Tiff
-                                          ? DecodeTiff(sourcePath, image, learned.lackedMemory)
-                                          : TiffDecodeResult::NotHandled;
+        const TiffDecodeResult tiff =
+            format == ImageFormat::Tiff
+                ? DecodeTiff(sourcePath, image, learned.lackedMemory, &learned.srgb)
+                : TiffDecodeResult::NotHandled;
         if (tiff == TiffDecodeResult::Failed) {
             return false;
         }
