@@ -17,6 +17,7 @@
 #include "ColourManage.h"
 #include "Conversion.h"
 #include "ImageHeader.h"
+#include "Preview.h"
 #include "QuietHost.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
@@ -191,8 +192,8 @@ protected:
         test::WriteFile(standardCmyk_, StandardCmykProfile());
         // A photo-like picture: a plasma of every hue, the same on every run.
         base_ = in_.File("base.png");
-        ASSERT_TRUE(
-            Shell(kConvert + " -size 64x48 -seed 7 plasma:fractal -blur 0x1 -depth 8 " + Quoted(base_)));
+        ASSERT_TRUE(Shell(kConvert + " -size 64x48 -seed 7 plasma:fractal -blur 0x1 -depth 8 " +
+                          Quoted(base_)));
         request_.outputFolder = out_.path();
         request_.targetWidth = 64;
         request_.targetHeight = 48;
@@ -368,6 +369,25 @@ TEST_F(ColourTest, OtherProfilesBecomeSrgbOnlyWhenAsked) {
                           Quoted(reference)));
         EXPECT_LT(Rmse(pixels, Read(reference)), 0.01);
         EXPECT_GT(Rmse(pixels, source), 0.005) << "the colours did not move";
+    }
+}
+
+// The preview shows the colours the run writes.
+TEST_F(ColourTest, PreviewShowsTheConvertedColours) {
+    const std::string p3File = in_.File("p3.icc");
+    test::WriteFile(p3File, DisplayP3());
+    const std::string source =
+        Magick("p3.png", "-profile " + Quoted(srgb_) + " -profile " + Quoted(p3File));
+    const FileEntry entry{source, 64, 48, 72};
+    const std::optional<PreviewSource> loaded = LoadPreviewSource(source, 0);
+    ASSERT_TRUE(loaded);
+    for (const bool toSrgb : {false, true}) {
+        SCOPED_TRACE(toSrgb);
+        request_.toSrgb = toSrgb;
+        const FilePlan plan = PlanFile(request_, entry, ImageHeaderInfo{64, 48, 72});
+        const PreviewPicture preview = MakePreview(*loaded, request_, plan, {64, 48});
+        ASSERT_EQ(preview.result, ConvertResult::Ok);
+        EXPECT_LT(Rmse(preview.written, Read(Run(source))), 0.001);
     }
 }
 
