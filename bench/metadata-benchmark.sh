@@ -28,7 +28,10 @@ while [ $# -gt 0 ]; do
 done
 
 "$here/scripts/install-deps.sh"
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# An existing build folder keeps its own generator and settings.
+if [ ! -f "$here/build/CMakeCache.txt" ]; then
+    cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
 cmake --build "$here/build" --target korvale-cli bench_make_images >/dev/null
 bin=$here/build/bin
 cli=$bin/korvale-cli
