@@ -211,7 +211,8 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         if (format == ImageFormat::Png && !image.empty()) {
             ApplyOrientation(PngOrientation(sourcePath), image);
         }
-        if (format == ImageFormat::Tiff && image.channels() == 4) {
+        // CMYK comes with its alpha as stored, never multiplied into the colours.
+        if (format == ImageFormat::Tiff && image.channels() == 4 && !learned.srgb) {
             const TiffAlpha alpha = TiffAlphaOfFile(sourcePath);
             if (image.depth() == CV_8U && alpha != TiffAlpha::Unknown) {
                 // libtiff's RGBA reading hands over the colours of declared alpha multiplied

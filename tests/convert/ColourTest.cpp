@@ -274,6 +274,9 @@ TEST_F(ColourTest, CmykSourcesBecomeSrgbAsImageMagickConvertsThem) {
     // In strips of 7 rows, as scanners write them.
     const std::string strips = in_.File("strips8.tif");
     ASSERT_TRUE(Shell("tiffcp -r 7 " + Quoted(tiff8) + " " + Quoted(strips)));
+    const std::string alpha =
+        Magick("cmyka.tif", "-alpha set -channel A -evaluate set 60% +channel -profile " +
+                                Quoted(srgb_) + " -profile " + Quoted(standardCmyk_));
     const std::string tiffNone = Magick("none.tif", "-profile " + Quoted(srgb_) + " -profile " +
                                                         Quoted(standardCmyk_) + " +profile '*'");
 
@@ -282,6 +285,7 @@ TEST_F(ColourTest, CmykSourcesBecomeSrgbAsImageMagickConvertsThem) {
         std::string source;
         std::string reference;
         int depth;
+        int channels = 3;
     } cases[] = {
         {withProfile, Reference(withProfile), CV_8U},
         {noProfile, Reference(noProfile, assignStandard), CV_8U},
@@ -293,6 +297,7 @@ TEST_F(ColourTest, CmykSourcesBecomeSrgbAsImageMagickConvertsThem) {
         {tiff16, Reference(tiff16), CV_16U},
         {planar, Reference(tiff16), CV_16U},
         {strips, Reference(tiff8), CV_8U},
+        {alpha, Reference(alpha), CV_8U, 4},
         {tiffNone, Reference(tiffNone, assignStandard), CV_8U},
     };
     for (const auto& c : cases) {
@@ -300,7 +305,7 @@ TEST_F(ColourTest, CmykSourcesBecomeSrgbAsImageMagickConvertsThem) {
         const std::string output = Run(c.source);
         const cv::Mat made = Read(output);
         ASSERT_FALSE(made.empty());
-        EXPECT_EQ(made.channels(), 3);
+        EXPECT_EQ(made.channels(), c.channels);
         EXPECT_EQ(made.depth(), c.depth);
         EXPECT_LT(Rmse(made, Read(c.reference)), 0.01);
         EXPECT_EQ(CarriedProfile(output), SrgbProfile());
