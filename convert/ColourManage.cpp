@@ -239,7 +239,7 @@ Transform ToSrgb(const ByteBuffer& source, cmsUInt32Number in, cmsUInt32Number o
     Transform transform = Made(from.get(), in, to.get(), out, flags | cmsFLAGS_HIGHRESPRECALC);
     // Tables precalculated from a profile with sharp bends (black that takes over at a
     // threshold, say) are off by several levels: such profiles are evaluated as they are, at
-    // about twice the time.
+    // about three times the time.
     const Transform exact =
         transform ? Made(from.get(), in, to.get(), out, flags | cmsFLAGS_NOOPTIMIZE) : nullptr;
     if (!transform || !exact) {
