@@ -123,6 +123,8 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.keepTree = true;
         } else if (option == "--keep-going" && !hasValue) {
             flags.keepGoing = true;
+        } else if (option == "--to-srgb" && !hasValue) {
+            flags.toSrgb = true;
         } else if (option == "--recursive" && !hasValue) {
             flags.recursive = true;
         } else if (!needValue(text)) {
@@ -290,6 +292,7 @@ std::optional<int> ResolveRunOptions(const RunFlags& flags, UserInteraction& ui,
     options.keepTree = options.keepTree || flags.keepTree;
     options.onClash = flags.onClash.value_or(options.onClash);
     options.keepGoing = options.keepGoing || flags.keepGoing;
+    options.toSrgb = options.toSrgb || flags.toSrgb;
     if (flags.margin) {
         options.marginRed = flags.margin->red;
         options.marginGreen = flags.margin->green;

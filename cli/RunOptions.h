@@ -29,6 +29,7 @@ struct RunFlags {
     bool keepTree = false;
     std::optional<ClashRule> onClash;
     bool keepGoing = false;
+    bool toSrgb = false;
     Arguments files;
 };
 

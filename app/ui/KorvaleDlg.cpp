@@ -106,6 +106,7 @@ void CKorvaleDlg::LoadBatchOptions() {
     ControlAs<QCheckBox>(1070)->setChecked(options_.keepTree);
     clashList_->setCurrentIndex(static_cast<int>(options_.onClash));
     ControlAs<QCheckBox>(1073)->setChecked(options_.keepGoing);
+    ControlAs<QCheckBox>(1074)->setChecked(options_.toSrgb);
     interpolationList_->setCurrentIndex(static_cast<int>(options_.interpolation));
     ControlAs<QCheckBox>(1055)->setChecked(options_.keepAspect);
     anchorList_->setCurrentIndex(options_.anchor);
@@ -175,6 +176,7 @@ OptionControls CKorvaleDlg::ReadControls() const {
     c.keepTree = ControlAs<QCheckBox>(1070)->isChecked();
     c.clashIndex = clashList_->currentIndex();
     c.keepGoing = ControlAs<QCheckBox>(1073)->isChecked();
+    c.toSrgb = ControlAs<QCheckBox>(1074)->isChecked();
     c.interpolationIndex = interpolationList_->currentIndex();
     c.anchorIndex = anchorList_->currentIndex();
     c.presetIndex = presetCombo_->currentIndex();
