@@ -288,6 +288,24 @@ TEST_F(WindowScreens, HoveringARowShowsItsPathAndThumbnailWithoutWaitingForIt) {
         std::lock_guard<std::mutex> lock(mutex);
         EXPECT_EQ(made, (std::vector<std::string>{files[0], files[29]}));
     }
+    // The tooltip draws the picture itself, not only names it.
+    hover(29);
+    QWidget* tipLabel = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->inherits("QTipLabel") && top->isVisible()) {
+            tipLabel = top;
+        }
+    }
+    ASSERT_NE(tipLabel, nullptr);
+    const QImage drawnTip = tipLabel->grab().toImage();
+    int cyan = 0;
+    for (int y = 0; y < drawnTip.height(); ++y) {
+        for (int x = 0; x < drawnTip.width(); ++x) {
+            cyan += drawnTip.pixelColor(x, y) == QColor(Qt::darkCyan) ? 1 : 0;
+        }
+    }
+    const double ratio = drawnTip.width() / static_cast<double>(tipLabel->width());
+    EXPECT_GE(cyan, static_cast<int>(256 * 128 * ratio * ratio * 0.9));
     EXPECT_EQ(std::distance(fs::directory_iterator(home_.File("thumbnails/large")),
                             fs::directory_iterator()),
               2);
