@@ -39,7 +39,7 @@ TEST(ThumbnailNames, UrisEscapeAsGlibDoesAndNamesAreTheirMd5) {
         EXPECT_EQ(FileUri(c.path), c.uri) << c.path;
     }
     EXPECT_EQ(FileUri("rel.jpg"), FileUri(fs::current_path().string() + "/rel.jpg"));
-    // The example of the cache's own description of its names.
+    // The freedesktop thumbnail standard's own example.
     EXPECT_EQ(ThumbnailPath("/c", 256, "file:///home/jens/photos/me.png"),
               "/c/large/c6ee772d9e49320e97ec29a7eb5b1697.png");
     EXPECT_EQ(ThumbnailPath("/c", 128, "file:///home/jens/photos/me.png"),
