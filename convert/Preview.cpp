@@ -98,6 +98,23 @@ void Finish(PreviewPicture& picture, PixelSize target, PixelSize reducedTarget) 
 
 }  // namespace
 
+cv::Mat ThumbnailOf(const std::string& path, int side) {
+    const std::optional<PreviewSource> source = LoadPreviewSource(path, side);
+    if (!source || source->image.empty()) {
+        return {};
+    }
+    try {
+        const cv::Mat& image = source->image;
+        const int longSide = std::max(image.cols, image.rows);
+        const double factor = longSide > side ? static_cast<double>(side) / longSide : 1.0;
+        return ToRgba(Resampled(image, Reduced({image.cols, image.rows}, factor)));
+    } catch (const cv::Exception&) {
+        return {};
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
 int PreviewDecodeSide(PixelSize box) {
     return std::max(box.width, box.height) * 3 / 2;
 }

@@ -71,6 +71,8 @@ protected:
         environment.settingsFile = settings_;
         environment.presetLocation = PresetLocation{home_.File("data"), {}};
         environment.commandLine = std::move(commandLine);
+        // A screen that holds the whole window; smaller ones are tested on their own.
+        environment.availableArea = QRect(0, 0, 4000, 3000);
         environment.editPresets = [this](QWidget*, const PresetList& current, UserInteraction&) {
             editorSaw_ = current;
             return editorAnswer_;
