@@ -69,6 +69,9 @@ struct BatchRequest {
     std::string treeBase = {};
     ClashRule onClash = kOptionDefaults.onClash;
     bool keepGoing = kOptionDefaults.keepGoing;
+    // An existing output last changed no earlier than its source is kept (counted skipped) and
+    // an older one replaced, without a question (korvale-cli --overwrite newer).
+    bool keepNewer = false;
 };
 
 // The output file name: the name after the last "/", its extension from the last "." replaced

@@ -60,6 +60,27 @@ std::vector<OutputJob> OutputJobs(const BatchRequest& request, const FileList& l
 // made absolute and their "." and ".." resolved as written.
 std::string TreeBaseOf(const BatchRequest& request, const FileList& list);
 
+// The deepest folder that holds every path added, and the base TreeBaseOf makes of it: for a
+// list read as a stream.
+class CommonFolder {
+public:
+    void Add(const std::string& path);
+    std::string Base(const BatchRequest& request) const;
+
+private:
+    std::string common_;
+    bool first_ = true;
+};
+
+// The job of `entry`, number `index`, below the output folder as OutputJobs places it with the
+// tree's base `base` (TreeBaseOf; unused unless the request keeps the tree), not numbered.
+OutputJob JobBelow(const BatchRequest& request, const std::string& base, const FileEntry& entry,
+                   size_t index);
+
+// A path made absolute with its "." and ".." resolved as written, so that "./a" and "a" or
+// "x/../a" compare equal. A path that cannot be made absolute stays as it is.
+std::string NormalPath(const std::string& path);
+
 // `name` with " (n)" before its extension: "photo (2).jpg".
 std::string NumberedName(const std::string& name, int n);
 

@@ -12,6 +12,7 @@ packages=(
     librsvg2-bin help2man
     desktop-file-utils appstream man-db bash-completion
     libimage-exiftool-perl imagemagick libtiff-tools python3-pil zlib1g-dev libtiff-dev
+    parallel
     "$@"
 )
 
