@@ -19,14 +19,14 @@ convert -size 320x240 gradient:'#3366aa-#aa6633' "$work/seed.jpg"
 for folder in a b; do
     for block in 0 1 2 3 4; do
         names=()
-        for i in $(seq 1 200); do names+=("$work/in/$folder/img-$block-$i.jpg"); done
+        for i in $(seq 1 200); do names+=("$work/in/$folder/img-$folder$block-$i.jpg"); done
         tee "${names[@]}" <"$work/seed.jpg" >/dev/null
     done
 done
 find "$work/in" -name '*.jpg' -print0 >"$work/list"
 total=$(tr -cd '\0' <"$work/list" | wc -c)
 [ "$total" -eq 2000 ]
-run="$cli run --files-from $work/list -0 --width 160 --height 120 --dpi 150 --output $work/out --json"
+run="$cli run --files-from $work/list -0 --width 160 --height 120 --dpi 150 --output $work/out --json --quiet"
 
 fail() {
     echo "FAIL: $*" >&2
