@@ -160,6 +160,7 @@ ListNaming::ListNaming(const BatchRequest& request, const ListReader& read) : re
     // The refusal, with entries told apart as the file system tells them.
     EntryIdentities identities;
     std::vector<Reader> writers;  // every output
+    bool anyExists = false;
     eachJob([&](const OutputJob& job) {
         if (job.outputPath.empty()) {
             return;
@@ -168,6 +169,7 @@ ListNaming::ListNaming(const BatchRequest& request, const ListReader& read) : re
         if (const auto key = identities.OfOutput(job.outputPath, exists)) {
             writers.push_back({*key, static_cast<uint32_t>(job.index)});
         }
+        anyExists = anyExists || exists;
     });
     std::sort(writers.begin(), writers.end(), [](const Reader& a, const Reader& b) {
         return a.hash != b.hash ? a.hash < b.hash : a.index < b.index;
@@ -185,6 +187,13 @@ ListNaming::ListNaming(const BatchRequest& request, const ListReader& read) : re
     }
     // An output replaces a source read later only when that output exists now.
     std::vector<Reader> readers;
+    if (!anyExists) {
+        Note(sources.capacity() * sizeof(Reader) + repeated_.capacity() / 8 +
+             writers.capacity() * sizeof(Reader));
+        std::stable_sort(clashes_.begin(), clashes_.end(),
+                         [](const BatchClash& a, const BatchClash& b) { return a.job < b.job; });
+        return;
+    }
     read([&](size_t index, const std::string& path) {
         if (!repeated_[index]) {
             if (const auto key = identities.OfSource(path)) {
