@@ -23,7 +23,7 @@ while [ "$made" -lt "$count" ]; do
     mkdir -p "$work/in/$folder"
     names=()
     for i in $(seq 1 $((count - made < 500 ? count - made : 500))); do
-        names+=("$work/in/$folder/img$i.jpg")
+        names+=("$work/in/$folder/img$((made + i)).jpg")
     done
     tee "${names[@]}" <"$work/seed.jpg" >/dev/null
     made=$((made + ${#names[@]}))

@@ -391,19 +391,19 @@ BatchEnd RunJobs(const FileList& list, const RunPart* part, BatchRequest& reques
     host.UpdateControlStates(true);
     host.SetStatusText("");
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-    if (part == nullptr) {
-        ui.NotifyRunEnded(RunEndNotice(end, summary), took.count());
-    }
     if (part != nullptr) {
         // The caller says how the whole list ended.
         if (!failed.empty()) {
             host.ShowFailedFiles(failed);
         }
-    } else if (!failed.empty()) {
-        host.ShowFailedFiles(failed);
-        ui.ShowDetailedMessage(kFailedFilesMessage, FailedFilesDetail(failed));
-    } else if (end == BatchEnd::Completed && ui.ShowRunCompleted(kDone, summary)) {
-        ui.OpenFolder(summary.outputFolder);
+    } else {
+        ui.NotifyRunEnded(RunEndNotice(end, summary), took.count());
+        if (!failed.empty()) {
+            host.ShowFailedFiles(failed);
+            ui.ShowDetailedMessage(kFailedFilesMessage, FailedFilesDetail(failed));
+        } else if (end == BatchEnd::Completed && ui.ShowRunCompleted(kDone, summary)) {
+            ui.OpenFolder(summary.outputFolder);
+        }
     }
     if (!damaged.empty()) {
         ui.ReportDamagedSources(damaged);
