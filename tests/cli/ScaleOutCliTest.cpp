@@ -1,10 +1,12 @@
 // korvale-cli for programs that drive many runs: lists from a file, shards, resumable runs and
 // JSON Lines.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <opencv2/core.hpp>
@@ -166,9 +168,8 @@ TEST_F(ScaleOut, ListOrderRepeatsAndRefusalsAreReported) {
     }
     EXPECT_EQ(Outputs(), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
     // A part's refused files are said before its files are converted.
-    const auto line = *std::find_if(lines.begin(), lines.end(), [&](const std::string& l) {
-        return Field(l, "source") == b;
-    });
+    const auto line = *std::find_if(lines.begin(), lines.end(),
+                                    [&](const std::string& l) { return Field(l, "source") == b; });
     EXPECT_EQ(Field(line, "width"), "32");
     EXPECT_EQ(Field(line, "height"), "30");
     EXPECT_EQ(Field(line, "output"), out_ + "/b.jpg");
@@ -298,6 +299,26 @@ TEST_F(ScaleOut, OverwriteNewerResumes) {
     const auto plain = Run({"--overwrite", "newer", "--width", "48", "--output", out_, a, b});
     EXPECT_EQ(plain.exitCode, 0) << plain.err;
     EXPECT_EQ(ProbeImageHeader(out_ + "/a.jpg")->width, 32u);
+}
+
+// A stopped run says so and reports how far it came; the files done are in the JSON.
+TEST_F(ScaleOut, StoppedRunSaysSo) {
+    const std::string seed = Jpeg("seed.jpg", 640, 480);
+    std::vector<std::string> paths;
+    for (int i = 0; i < 300; ++i) {
+        paths.push_back(home_.File("p" + std::to_string(i) + ".jpg"));
+        fs::copy_file(seed, paths.back());
+    }
+    test::RunningCli run({"run", "--files-from", List(paths), "--json", "--width", "2000",
+                          "--height", "1500", "--output", out_},
+                         options_);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    run.Signal(SIGINT);
+    const auto result = run.Wait();
+    EXPECT_EQ(result.exitCode, 3) << result.err;
+    EXPECT_NE(result.err.find("変換を中止しました（変換 "), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("\"end\": \"stopped\""), std::string::npos) << result.out;
+    EXPECT_EQ(FileLines(result.out).size(), Outputs().size());
 }
 
 // A shard that gets no file has done its share.
