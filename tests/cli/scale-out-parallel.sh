@@ -2,6 +2,8 @@
 # GNU parallel drives korvale-cli run over 2000 files in 4 shards: every output is written once,
 # with its size and DPI. Then one shard is killed with SIGKILL halfway and started again with
 # --overwrite newer: it does the rest, nothing twice, and leaves no temporary file.
+# The other recipes of docs/scale-out.md follow: the list cut in blocks (--pipepart), shards
+# through --sshlogin with the local machine as the host, and a Slurm array's command line.
 # Usage: scale-out-parallel.sh KORVALE_CLI. Exits 77 (skipped) without GNU parallel.
 set -euo pipefail
 cli=$1
@@ -26,7 +28,8 @@ done
 find "$work/in" -name '*.jpg' -print0 >"$work/list"
 total=$(tr -cd '\0' <"$work/list" | wc -c)
 [ "$total" -eq 2000 ]
-run="$cli run --files-from $work/list -0 --width 160 --height 120 --dpi 150 --output $work/out --json --quiet"
+options="-0 --width 160 --height 120 --dpi 150 --output $work/out --json --quiet"
+run="$cli run --files-from $work/list $options"
 
 fail() {
     echo "FAIL: $*" >&2
@@ -78,4 +81,26 @@ check_outputs
 [ $((before + after)) -ge $((shard4 - 1)) ] || fail "writes unaccounted for"
 [ $((after + skipped)) -eq "$shard4" ] || fail "the second run did not see every file"
 [ "$after" -gt 0 ] && [ "$skipped" -gt 0 ] || fail "the second run did not resume"
+
+# 3. The list cut in blocks, each on a process's standard input.
+rm -rf "$work/out" && mkdir "$work/out"
+parallel --pipepart -a "$work/list" --recend '\0' --block -1 -j 4 \
+    "$cli run --files-from - $options" >"$work/blocks"
+check_outputs
+[ "$(written "$work/blocks" | wc -l)" -eq 2000 ] || fail "--pipepart: not 2000 writes"
+
+# 4. Shards through --sshlogin, the local machine (":") standing for the hosts.
+rm -rf "$work/out" && mkdir "$work/out"
+parallel --sshlogin 2/: -j 2 "$run --shard {}/4" ::: 1 2 3 4 >"$work/hosts"
+check_outputs
+[ "$(written "$work/hosts" | wc -l)" -eq 2000 ] || fail "--sshlogin: not 2000 writes"
+
+# 5. A Slurm array of 4 tasks, one after the other.
+rm -rf "$work/out" && mkdir "$work/out"
+for task in 0 1 2 3; do
+    SLURM_ARRAY_TASK_ID=$task SLURM_ARRAY_TASK_COUNT=4 bash -c \
+        "$run --shard \$((SLURM_ARRAY_TASK_ID+1))/\$SLURM_ARRAY_TASK_COUNT" >>"$work/slurm"
+done
+check_outputs
+[ "$(written "$work/slurm" | wc -l)" -eq 2000 ] || fail "Slurm: not 2000 writes"
 echo "ok"
