@@ -166,19 +166,30 @@ public:
         : ProgressHost(show), json_(json), failedList_(failedList), separator_(separator) {}
 
     void FileEnded(const OutputJob& job, FileStatus status, const std::string& reason) override {
+        FlushRefused(job.index);
         const bool dpiOnly = job.dpiOnly();
         Report(job.source.path, status, reason, job.outputPath,
                dpiOnly ? static_cast<int>(job.source.width) : job.target.width,
                dpiOnly ? static_cast<int>(job.source.height) : job.target.height, job.dpi);
     }
-    // A listed path that could not be listed (a missing file, an unreadable header).
-    void Refused(const std::string& path, const std::string& reason) {
-        if (shown_) {
-            std::fputs("\n", stderr);
-            shown_ = false;
+    // A listed path that could not be listed (a missing file, an unreadable header), said in
+    // list order: before the part's file `before` (its position among the part's listed files).
+    void Refused(const std::string& path, const std::string& reason, size_t before) {
+        refused_.push_back({before, path, reason});
+    }
+    // Says the refusals listed before the part's file `before`, all of them by default.
+    void FlushRefused(size_t before = SIZE_MAX) {
+        size_t said = 0;
+        for (; said < refused_.size() && refused_[said].index <= before; ++said) {
+            const FailedFile& file = refused_[said];
+            if (shown_) {
+                std::fputs("\n", stderr);
+                shown_ = false;
+            }
+            std::fprintf(stderr, "%s\n", FailedFileLine(file).c_str());
+            Report(file.path, FileStatus::Failed, file.reason, {}, 0, 0, 0);
         }
-        std::fprintf(stderr, "%s\n", FailedFileLine({0, path, reason}).c_str());
-        Report(path, FileStatus::Failed, reason, {}, 0, 0, 0);
+        refused_.erase(refused_.begin(), refused_.begin() + static_cast<long>(said));
     }
     void Summary(BatchEnd end, double seconds) const {
         if (!json_) {
@@ -234,6 +245,7 @@ private:
     }
 
     bool json_;
+    std::vector<FailedFile> refused_;  // index: the part's listed files before it
     AtomicFile* failedList_;
     char separator_;
     bool listWriteFailed_ = false;
@@ -343,7 +355,8 @@ int RunStreamed(const RunFlags& flags, OverwriteMode overwrite) {
                 jobs.jobs.push_back(naming.JobOf(files[files.size() - 1], index));
                 jobs.jobs.back().index = files.size() - 1;
             } else {
-                host.Refused(path, UnreadableReason(path).value_or(SystemReason(ENOENT)));
+                host.Refused(path, UnreadableReason(path).value_or(SystemReason(ENOENT)),
+                             files.size());
             }
         }
         host.StartPart(static_cast<int>(done));
@@ -354,6 +367,7 @@ int RunStreamed(const RunFlags& flags, OverwriteMode overwrite) {
             end = RunBatchPart(files, jobs, request, running, host, ui);
             WaitForWorkAhead();
         }
+        host.FlushRefused();
         if (end == BatchEnd::Completed && interrupted) {
             end = BatchEnd::Stopped;
         }
