@@ -73,6 +73,9 @@ struct BatchRequest {
     // Sources whose profile is not sRGB (Display P3, Adobe RGB, grey of another curve) have
     // their colours converted into sRGB, and their outputs carry sRGB's profile.
     bool toSrgb = kOptionDefaults.toSrgb;
+    // An existing output last changed no earlier than its source is kept (counted skipped) and
+    // an older one replaced, without a question (korvale-cli --overwrite newer).
+    bool keepNewer = false;
 };
 
 // The output file name: the name after the last "/", its extension from the last "." replaced

@@ -13,6 +13,7 @@ packages=(
     desktop-file-utils appstream man-db bash-completion
     libimage-exiftool-perl imagemagick libtiff-tools python3-pil zlib1g-dev libtiff-dev
     liblcms2-dev libgs-common
+    parallel
     "$@"
 )
 
