@@ -214,4 +214,17 @@ std::string TakeListFlags(Arguments& args, bool shards, ListFlags& flags) {
     return {};
 }
 
+PathListReader PathReader(PathList& list, bool fromList, const Arguments& arguments,
+                          std::string& error) {
+    return [&list, fromList, &arguments, &error](const PathVisitor& visit) {
+        if (!fromList) {
+            for (size_t i = 0; i < arguments.size(); ++i) {
+                visit(i, arguments[i]);
+            }
+        } else if (std::string failure = list.ForEach(visit); !failure.empty()) {
+            error = failure;
+        }
+    };
+}
+
 }  // namespace korvale::cli

@@ -11,6 +11,10 @@
 
 namespace korvale::cli {
 
+// Each path with its position; and what gives every path to one.
+using PathVisitor = std::function<void(size_t index, const std::string& path)>;
+using PathListReader = std::function<void(const PathVisitor&)>;
+
 class PathList {
 public:
     PathList() = default;
@@ -36,6 +40,12 @@ private:
     bool nul_ = false;
     FILE* file_ = nullptr;
 };
+
+// The paths of a run or plan given as a stream: `list`'s when `fromList`, else `arguments`', each
+// with its position, as often as read. A list's read error is kept in `error`; the list and the
+// arguments must outlive the reader.
+PathListReader PathReader(PathList& list, bool fromList, const Arguments& arguments,
+                          std::string& error);
 
 // --shard K/N: the paths whose FNV-1a hash (Fnv1a64 of the bytes as listed) modulo N is K-1.
 struct Shard {

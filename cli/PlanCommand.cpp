@@ -135,15 +135,8 @@ int PlanStreamed(const RunFlags& flags, bool json, const BatchRequest& request) 
             ? (flags.recursive ? WalkFolders(flags.files, SIZE_MAX) : flags.files)
             : Arguments{};
     std::string listError;
-    const ListNaming::ListReader read = [&](const ListNaming::PathVisitor& visit) {
-        if (flags.list.filesFrom.empty()) {
-            for (size_t i = 0; i < arguments.size(); ++i) {
-                visit(i, arguments[i]);
-            }
-        } else if (std::string error = list.ForEach(visit); !error.empty()) {
-            listError = error;
-        }
-    };
+    const ListNaming::ListReader read =
+        PathReader(list, !flags.list.filesFrom.empty(), arguments, listError);
     const ListNaming naming(request, read);
     if (!listError.empty()) {
         return UsageError(listError);

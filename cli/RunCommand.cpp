@@ -278,15 +278,8 @@ int RunStreamed(const RunFlags& flags, OverwriteMode overwrite) {
         arguments = flags.recursive ? WalkFolders(flags.files, SIZE_MAX) : flags.files;
     }
     std::string listError;
-    const ListNaming::ListReader read = [&](const ListNaming::PathVisitor& visit) {
-        if (flags.list.filesFrom.empty()) {
-            for (size_t i = 0; i < arguments.size(); ++i) {
-                visit(i, arguments[i]);
-            }
-        } else if (std::string error = list.ForEach(visit); !error.empty()) {
-            listError = error;
-        }
-    };
+    const ListNaming::ListReader read =
+        PathReader(list, !flags.list.filesFrom.empty(), arguments, listError);
 
     bool running = false;
     RunInteraction ui(overwrite, flags.quiet, running);
