@@ -19,6 +19,7 @@ OptionControls ControlsShowing(const BatchOptions& options) {
     controls.keepTree = options.keepTree;
     controls.clashIndex = static_cast<int>(options.onClash);
     controls.keepGoing = options.keepGoing;
+    controls.toSrgb = options.toSrgb;
     controls.marginRed = options.marginRed;
     controls.marginGreen = options.marginGreen;
     controls.marginBlue = options.marginBlue;
@@ -83,6 +84,7 @@ BatchRequest MakeBatchRequest(const BatchOptions& options) {
     request.keepTree = options.keepTree;
     request.onClash = options.onClash;
     request.keepGoing = options.keepGoing;
+    request.toSrgb = options.toSrgb;
     return request;
 }
 
@@ -105,6 +107,7 @@ BatchRequest MakeBatchRequest(const BatchOptions& options, const OptionControls&
     request.onClash =
         controls.clashIndex >= 0 ? static_cast<ClashRule>(controls.clashIndex) : options.onClash;
     request.keepGoing = controls.keepGoing;
+    request.toSrgb = controls.toSrgb;
     return request;
 }
 

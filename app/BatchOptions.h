@@ -70,6 +70,7 @@ struct BatchOptions {
     bool keepTree = kOptionDefaults.keepTree;
     ClashRule onClash = kOptionDefaults.onClash;
     bool keepGoing = kOptionDefaults.keepGoing;
+    bool toSrgb = kOptionDefaults.toSrgb;
 };
 
 // Entries of the list of what to do with outputs that share a name, in ClashRule order.
@@ -98,6 +99,7 @@ struct OptionControls {
     bool keepTree = false;        // check box 1070 "フォルダ構成を保持"
     int clashIndex = -1;          // list 1072 (ClashRule)
     bool keepGoing = false;       // check box 1073 "エラーがあっても続行"
+    bool toSrgb = false;          // check box 1074 "sRGBに変換"
     // Shown by the swatch and the slider, changed only through the record.
     int32_t marginRed = 255;
     int32_t marginGreen = 255;

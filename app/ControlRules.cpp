@@ -55,6 +55,7 @@ std::vector<std::pair<int, bool>> ControlStates(const ControlStateInputs& in) {
                                  {1068, used},
                                  {1046, used},
                                  {1066, used},
+                                 {1074, used},
                                  {1070, i},
                                  {1072, i},
                                  {1073, i},

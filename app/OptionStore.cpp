@@ -77,6 +77,7 @@ BatchOptions LoadBatchOptions(const SettingsStore& store, size_t presetCount) {
     options.keepTree = ReadOption(store, kOptionKeepTree) != 0;
     options.onClash = static_cast<ClashRule>(ReadOption(store, kOptionOnClash));
     options.keepGoing = ReadOption(store, kOptionKeepGoing) != 0;
+    options.toSrgb = ReadOption(store, kOptionToSrgb) != 0;
     return options;
 }
 
@@ -90,6 +91,7 @@ std::vector<StoredValue> ChosenValuesOf(const OptionControls& c) {
          c.clashIndex < 0 ? kOptionKeys[kOptionOnClash].defaultValue : c.clashIndex,
          {}},
         {kOptionKeepGoing, c.keepGoing ? 1 : 0, {}},
+        {kOptionToSrgb, c.toSrgb ? 1 : 0, {}},
     };
 }
 

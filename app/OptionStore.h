@@ -53,6 +53,7 @@ enum OptionId : size_t {
     kOptionKeepTree,
     kOptionOnClash,
     kOptionKeepGoing,
+    kOptionToSrgb,
     kOptionCount,
 };
 
@@ -85,6 +86,7 @@ inline constexpr std::array<OptionKey, kOptionCount> kOptionKeys = {{
     {"OnClash", ReadRule::UnsignedRange, static_cast<int32_t>(kOptionDefaults.onClash), 0,
      kClashRuleCount - 1},
     {"KeepGoing", ReadRule::AnyInteger, kOptionDefaults.keepGoing, 0, 0},
+    {"ToSrgb", ReadRule::AnyInteger, kOptionDefaults.toSrgb, 0, 0},
 }};
 
 // The options after the read rules. An absent or non-integer value gives its default, and so
@@ -100,12 +102,12 @@ struct StoredValue {
 
 // What closing the window stores, in table order: the numbers of the fields as atoi reads
 // them, without any range test; 4 for an interpolation or anchor list without a selection and
-// 0 for a preset list without one. KeepTree, OnClash and KeepGoing only where they differ
-// from their default.
+// 0 for a preset list without one. KeepTree, OnClash, KeepGoing and ToSrgb only where they
+// differ from their default.
 std::vector<StoredValue> StoredValuesOf(const OptionControls& controls);
 
-// Writes StoredValuesOf(controls), and the default of KeepTree, OnClash or KeepGoing where
-// the store holds another value; std::nullopt when they are on disk, else which file and why
+// Writes StoredValuesOf(controls), and the default of KeepTree, OnClash, KeepGoing or ToSrgb
+// where the store holds another value; std::nullopt when they are on disk, else which file and why
 // not.
 std::optional<FileError> SaveBatchOptions(const OptionControls& controls, SettingsStore& store);
 

@@ -17,18 +17,23 @@ int Clamp(int value, int low, int high) {
 
 WindowPlacement PlaceMainWindow(int templateWidth, int templateHeight, int listGiveUp,
                                 const WindowBox& available,
-                                const std::optional<WindowBox>& remembered) {
+                                const std::optional<WindowBox>& remembered, int scrollBarWidth) {
     WindowPlacement placement;
-    placement.minimumWidth = templateWidth;
-    // Below the template's height only as far as the screen demands and the list allows.
-    placement.minimumHeight = std::max(templateHeight - std::max(0, listGiveUp),
-                                       std::min(templateHeight, available.height));
+    const int smallestHeight = templateHeight - std::max(0, listGiveUp);
+    const bool tooTall = smallestHeight > available.height;
+    placement.scrolls = tooTall || templateWidth > available.width;
+    const int width = tooTall ? templateWidth + std::max(0, scrollBarWidth) : templateWidth;
+    placement.minimumWidth = std::min(width, std::max(1, available.width));
+    // Below the template's height only as far as the screen demands and the list allows, or
+    // the whole area when even that is too much.
+    placement.minimumHeight =
+        tooTall ? std::max(1, available.height)
+                : std::max(smallestHeight, std::min(templateHeight, available.height));
     const int maximumWidth = std::max(placement.minimumWidth, available.width);
     const int maximumHeight = std::max(placement.minimumHeight, available.height);
 
     WindowBox& box = placement.box;
-    box.width =
-        Clamp(remembered ? remembered->width : templateWidth, placement.minimumWidth, maximumWidth);
+    box.width = Clamp(remembered ? remembered->width : width, placement.minimumWidth, maximumWidth);
     box.height = Clamp(remembered ? remembered->height : templateHeight, placement.minimumHeight,
                        maximumHeight);
     if (remembered) {

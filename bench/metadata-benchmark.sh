@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times what carrying metadata costs on smaller versions of the conversion workloads W1 and W2,
 # and the DPI-only method against copying the same files. The sources get a camera-like Exif
-# block (orientation, GPS, thumbnail) and an ICC profile through exiftool.
+# block (orientation, GPS, thumbnail) and an ICC profile through exiftool; "to-srgb" adds
+# --to-srgb, whose look at that (sRGB) profile converts nothing.
 #
 #   bench/metadata-benchmark.sh [--reps N] [--w1 COUNT] [--w2 COUNT] [--work DIR] [--base CLI]
 #
@@ -27,7 +28,10 @@ while [ $# -gt 0 ]; do
 done
 
 "$here/scripts/install-deps.sh"
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# An existing build folder keeps its own generator and settings.
+if [ ! -f "$here/build/CMakeCache.txt" ]; then
+    cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
 cmake --build "$here/build" --target korvale-cli bench_make_images >/dev/null
 bin=$here/build/bin
 cli=$bin/korvale-cli
@@ -89,6 +93,7 @@ for w in W1 W2; do
     add "$w.none"
     add "$w.no-gps"
     add "$w.all"
+    add "$w.to-srgb"
 done
 add "dpi-only"
 add "cp"
@@ -102,6 +107,7 @@ run_variant() {
         *.before\(plain\)) seconds "$runner" "$base" "$work/$w/plain" ;;
         *.before\(tagged\)) seconds "$runner" "$base" "$work/$w/tagged" ;;
         *.plain) seconds "$runner" "$cli" "$work/$w/plain" ;;
+        *.to-srgb) seconds "$runner" "$cli" "$work/$w/tagged" --metadata no-gps --to-srgb ;;
         *) seconds "$runner" "$cli" "$work/$w/tagged" --metadata "$kind" ;;
     esac
 }

@@ -5,16 +5,23 @@
 # bytes / close loop of bench_probe over the same kind of files, and, when Xvfb and xwininfo
 # are present, the time from starting the window program until its window is mapped.
 #
-#   bench/startup-times.sh [--runs N] [--work DIR]
+#   bench/startup-times.sh [--runs N] [--work DIR] [--window-only] [--compare OTHER_KORVALE]
+#
+# --window-only times the window alone; --compare times another build's `korvale` beside this
+# one's, alternating, so both see the same load.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 runs=20
 work="${KORVALE_BENCH_DIR:-$root/bench/out}/startup"
+window_only=0
+compare=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --runs) runs="$2"; shift 2 ;;
         --work) work="$2"; shift 2 ;;
+        --window-only) window_only=1; shift ;;
+        --compare) compare="$2"; shift 2 ;;
         *) echo "unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -25,8 +32,11 @@ cmake --build "$root/build" --target korvale korvale-cli korvale-cli-run korvale
 bin="$root/build/bin"
 cli="$bin/korvale-cli"
 
+mkdir -p "$work/home"
 files="$work/files"
-if [ ! -f "$files/.done" ]; then
+if [ "$window_only" = 1 ]; then
+    :
+elif [ ! -f "$files/.done" ]; then
     rm -rf "$files"
     mkdir -p "$files"
     convert -size 64x48 xc:'#c87828' -density 96 -units PixelsPerInch "BMP3:$work/one.bmp"
@@ -37,6 +47,7 @@ if [ ! -f "$files/.done" ]; then
     done
     touch "$files/.done"
 fi
+if [ "$window_only" = 0 ]; then
 one="$files/img1.jpg"
 stamped="$work/stamped.jpg"
 cp "$one" "$stamped"
@@ -74,6 +85,8 @@ printf '\nprobe over 10000 files, whole process: %s ms; bare open/read/close loo
     "$probe" "$floor"
 awk -v p="$probe" -v f="$floor" 'BEGIN { printf "ratio %.2f\n", p / f }'
 
+fi
+
 if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
     export DISPLAY=:97
     # -noreset: the server would restart when the probe below disconnects, refusing the window.
@@ -83,24 +96,31 @@ if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
     until xwininfo -root >/dev/null 2>&1; do
         sleep 0.05
     done
-    times=()
+    declare -A times=()
+    programs=("$bin/korvale")
+    [ -n "$compare" ] && programs+=("$compare")
     for _ in $(seq 1 10); do
-        start=$(date +%s%N)
-        "$bin/korvale" >/dev/null 2>&1 &
-        app=$!
-        until xwininfo -name Korvale 2>/dev/null | grep -q IsViewable; do
-            if ! kill -0 "$app" 2>/dev/null; then
-                echo "the window program ended before its window showed" >&2
-                kill "$xvfb"
-                exit 1
-            fi
-            sleep 0.002
+        for program in "${programs[@]}"; do
+            start=$(date +%s%N)
+            HOME="$work/home" "$program" >/dev/null 2>&1 &
+            app=$!
+            until xwininfo -name Korvale 2>/dev/null | grep -q IsViewable; do
+                if ! kill -0 "$app" 2>/dev/null; then
+                    echo "the window program ended before its window showed" >&2
+                    kill "$xvfb"
+                    exit 1
+                fi
+                sleep 0.002
+            done
+            times[$program]+="$((($(date +%s%N) - start) / 1000000)) "
+            kill "$app"
+            wait "$app" 2>/dev/null || true
         done
-        times+=($((($(date +%s%N) - start) / 1000000)))
-        kill "$app"
-        wait "$app" 2>/dev/null || true
     done
     kill "$xvfb"
-    printf 'window mapped after start (ms, 10 runs): %s; median %s\n' "${times[*]}" \
-        "$(printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { print (v[5] + v[6]) / 2 }')"
+    for program in "${programs[@]}"; do
+        printf 'window mapped after start, %s (ms, 10 runs): %s; median %s\n' "$program" \
+            "${times[$program]}" \
+            "$(printf '%s\n' ${times[$program]} | sort -n | awk '{ v[NR] = $1 } END { print (v[5] + v[6]) / 2 }')"
+    done
 fi

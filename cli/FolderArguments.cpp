@@ -2,6 +2,7 @@
 #include "FolderArguments.h"
 
 #include "FolderFiles.h"
+#include "PathList.h"
 #include "TerminalInteraction.h"
 
 namespace korvale::cli {
@@ -25,6 +26,37 @@ Arguments FolderFileArguments(const Arguments& args, size_t room) {
         }
     }
     return recursive ? WalkFolders(files, room) : files;
+}
+
+std::optional<int> ListedFiles(const Arguments& args, const char* command, size_t room,
+                               Arguments& files) {
+    Arguments rest = args;
+    ListFlags list;
+    if (const std::string error = TakeListFlags(rest, false, list); !error.empty()) {
+        return UsageError(error);
+    }
+    if (list.filesFrom.empty()) {
+        if (list.nul) {
+            return UsageError("-0 applies to --files-from");
+        }
+        files = FolderFileArguments(args, room);
+        if (files.empty()) {
+            return UsageError(std::string(command) + " needs at least one FILE");
+        }
+        return std::nullopt;
+    }
+    if (!rest.empty()) {
+        return UsageError("--files-from takes the files from its list; name no FILE beside it");
+    }
+    PathList paths;
+    std::string error = paths.Open(list.filesFrom, list.nul);
+    if (error.empty()) {
+        error = paths.ReadAll(files);
+    }
+    if (!error.empty()) {
+        return UsageError(error);
+    }
+    return std::nullopt;
 }
 
 }  // namespace korvale::cli

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <limits>
+#include <optional>
 
 #include "Commands.h"
 
@@ -14,6 +15,12 @@ namespace korvale::cli {
 // `room` were found. Without it a folder stays a FILE, which each command reports as a folder.
 Arguments FolderFileArguments(const Arguments& args,
                               size_t room = std::numeric_limits<size_t>::max());
+
+// The FILEs of probe and stats: the FILE arguments as FolderFileArguments gives them, or with
+// --files-from LIST (-0 for NUL-ended paths) the paths of the list, which then takes the place of
+// FILE arguments. An exit status when the list cannot be read; the message has been printed.
+std::optional<int> ListedFiles(const Arguments& args, const char* command, size_t room,
+                               Arguments& files);
 
 // The same walk for arguments already parsed (run, plan).
 Arguments WalkFolders(const Arguments& files, size_t room);

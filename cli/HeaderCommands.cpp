@@ -1,6 +1,7 @@
 // korvale-cli probe and stamp: the header layer on its own.
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <system_error>
@@ -12,14 +13,15 @@
 #include "FolderArguments.h"
 #include "FolderFiles.h"
 #include "ImageHeader.h"
+#include "PathList.h"
 #include "RegisterFiles.h"
 #include "ResolutionStamp.h"
 
 namespace korvale::cli {
 int RunProbe(const Arguments& args) {
-    const Arguments files = FolderFileArguments(args);
-    if (files.empty()) {
-        return UsageError("probe needs at least one FILE");
+    Arguments files;
+    if (const std::optional<int> status = ListedFiles(args, "probe", SIZE_MAX, files)) {
+        return *status;
     }
     // Long lists are probed a block at a time on two threads and printed in order: each file
     // is one open, read and close, which the kernel serves on both cores at once.

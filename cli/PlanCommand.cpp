@@ -1,11 +1,17 @@
 // korvale-cli plan: what a run with the same options would do to every file, written nowhere.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <map>
 
 #include "Commands.h"
 #include "FileListHost.h"
 #include "FolderArguments.h"
 #include "FolderFiles.h"
+#include "ImageHeader.h"
+#include "JsonText.h"
+#include "ListNaming.h"
+#include "PathList.h"
 #include "Plan.h"
 #include "RegisterFiles.h"
 #include "RunOptions.h"
@@ -13,61 +19,6 @@
 
 namespace korvale::cli {
 namespace {
-
-// Length of the valid UTF-8 sequence at `text[i]`, 0 when there is none.
-size_t Utf8Length(const std::string& text, size_t i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    size_t length;
-    unsigned minimum;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) {
-        return 0;
-    }
-    unsigned code = lead & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            return 0;
-        }
-        code = (code << 6) | (byte(i + k) & 0x3F);
-    }
-    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    return code < minimum || code > 0x10FFFF || surrogate ? 0 : length;
-}
-
-// A JSON string: file names are bytes, so a byte that is not UTF-8 shows as U+FFFD.
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const size_t length = Utf8Length(text, i);
-        if (length == 0) {
-            out += "\\ufffd";
-            ++i;
-        } else if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++i;
-        } else if (c < 0x20) {
-            out += FormatText("\\u%04x", c);
-            ++i;
-        } else {
-            out.append(text, i, length);
-            i += length;
-        }
-    }
-    return out + "\"";
-}
 
 // One line per file in a table: tabs and line ends in names are shown escaped.
 std::string TableName(const std::string& name) {
@@ -98,21 +49,25 @@ std::string Millimetres(int pixels, uint32_t dpi, const char* unknown) {
     return mm ? FormatText("%.1f", *mm) : unknown;
 }
 
-void PrintTable(const std::vector<FilePlan>& plans) {
+void PrintHeading() {
     std::puts(
         "No.\tsource\tsource W\tsource H\tsource DPI\toutput\toutput W\toutput H\toutput "
         "DPI\tscale X\tscale Y\tleft\ttop\tright\tbottom\tprint width mm\tprint height "
         "mm\texists\tproblem");
+}
+
+// The rows of `plans`, numbered from `no` + 1, or by `numbers` (a list's positions) when given.
+void PrintRows(const std::vector<FilePlan>& plans, const std::vector<size_t>* numbers) {
     for (size_t i = 0; i < plans.size(); ++i) {
         const FilePlan& p = plans[i];
         const std::string sourceSize =
             p.headerRead ? FormatText("%d\t%d", p.source.width, p.source.height) : "\t";
         std::printf("%zu\t%s\t%s\t%u\t%s\t%d\t%d\t%u\t%.4f\t%.4f\t%d\t%d\t%d\t%d\t%s\t%s\t%s\t%s\n",
-                    i + 1, TableName(std::string(FileNameOf(p.sourcePath))).c_str(),
-                    sourceSize.c_str(), p.sourceDpi, TableName(p.outputName).c_str(),
-                    p.output.width, p.output.height, p.outputDpi, p.scaleX, p.scaleY, p.sides.left,
-                    p.sides.top, p.sides.right, p.sides.bottom,
-                    Millimetres(p.output.width, p.outputDpi, "").c_str(),
+                    numbers != nullptr ? (*numbers)[i] : i + 1,
+                    TableName(std::string(FileNameOf(p.sourcePath))).c_str(), sourceSize.c_str(),
+                    p.sourceDpi, TableName(p.outputName).c_str(), p.output.width, p.output.height,
+                    p.outputDpi, p.scaleX, p.scaleY, p.sides.left, p.sides.top, p.sides.right,
+                    p.sides.bottom, Millimetres(p.output.width, p.outputDpi, "").c_str(),
                     Millimetres(p.output.height, p.outputDpi, "").c_str(),
                     p.outputPath.empty() ? "-"
                     : p.exists           ? "yes"
@@ -121,21 +76,31 @@ void PrintTable(const std::vector<FilePlan>& plans) {
     }
 }
 
-void PrintJson(const std::vector<FilePlan>& plans) {
-    std::fputs("[", stdout);
+void PrintTable(const std::vector<FilePlan>& plans) {
+    PrintHeading();
+    PrintRows(plans, nullptr);
+}
+
+// The objects of `plans` in a JSON array opened already; `first`: none was printed before.
+void PrintJsonItems(const std::vector<FilePlan>& plans, const std::vector<size_t>* numbers,
+                    bool& first) {
     for (size_t i = 0; i < plans.size(); ++i) {
         const FilePlan& p = plans[i];
+        const size_t no = numbers != nullptr ? (*numbers)[i] : i + 1;
         const std::string sourceWidth = p.headerRead ? FormatText("%d", p.source.width) : "null";
         const std::string sourceHeight = p.headerRead ? FormatText("%d", p.source.height) : "null";
         std::printf(
-            "%s\n  {\"no\": %zu, \"source\": %s, \"sourcePath\": %s, \"sourceWidth\": %s, "
-            "\"sourceHeight\": %s, \"sourceDpi\": %u, \"output\": %s, \"outputWidth\": %d, "
+            "%s\n  {\"no\": %zu, %s, %s, \"sourceWidth\": %s, "
+            "\"sourceHeight\": %s, \"sourceDpi\": %u, %s, \"outputWidth\": %d, "
             "\"outputHeight\": %d, \"outputDpi\": %u, \"scaleX\": %.4f, \"scaleY\": %.4f, "
             "\"left\": %d, \"top\": %d, \"right\": %d, \"bottom\": %d, \"printWidthMm\": %s, "
             "\"printHeightMm\": %s, \"exists\": %s, \"problem\": %s}",
-            i == 0 ? "" : ",", i + 1, JsonString(std::string(FileNameOf(p.sourcePath))).c_str(),
-            JsonString(p.sourcePath).c_str(), sourceWidth.c_str(), sourceHeight.c_str(),
-            p.sourceDpi, p.outputName.empty() ? "null" : JsonString(p.outputName).c_str(),
+            first ? "" : ",", no,
+            JsonPathFields("source", std::string(FileNameOf(p.sourcePath))).c_str(),
+            JsonPathFields("sourcePath", p.sourcePath).c_str(), sourceWidth.c_str(),
+            sourceHeight.c_str(), p.sourceDpi,
+            p.outputName.empty() ? "\"output\": null"
+                                 : JsonPathFields("output", p.outputName).c_str(),
             p.output.width, p.output.height, p.outputDpi, p.scaleX, p.scaleY, p.sides.left,
             p.sides.top, p.sides.right, p.sides.bottom,
             Millimetres(p.output.width, p.outputDpi, "null").c_str(),
@@ -144,8 +109,92 @@ void PrintJson(const std::vector<FilePlan>& plans) {
             : p.exists           ? "true"
                                  : "false",
             p.problem == PlanProblem::None ? "null" : JsonString(PlanProblemLabel(p)).c_str());
+        first = false;
     }
+}
+
+void PrintJson(const std::vector<FilePlan>& plans) {
+    std::fputs("[", stdout);
+    bool first = true;
+    PrintJsonItems(plans, nullptr, first);
     std::fputs(plans.empty() ? "]\n" : "\n]\n", stdout);
+}
+
+// The plan of a list read as a stream (--files-from, --shard), a part at a time: rows numbered
+// by their place in the whole list, names and clashes decided over the whole list.
+int PlanStreamed(const RunFlags& flags, bool json, const BatchRequest& request) {
+    PathList list;
+    if (!flags.list.filesFrom.empty()) {
+        if (const std::string error = list.Open(flags.list.filesFrom, flags.list.nul);
+            !error.empty()) {
+            return UsageError(error);
+        }
+    }
+    const Arguments arguments =
+        flags.list.filesFrom.empty()
+            ? (flags.recursive ? WalkFolders(flags.files, SIZE_MAX) : flags.files)
+            : Arguments{};
+    std::string listError;
+    const ListNaming::ListReader read =
+        PathReader(list, !flags.list.filesFrom.empty(), arguments, listError);
+    const ListNaming naming(request, read);
+    if (!listError.empty()) {
+        return UsageError(listError);
+    }
+    // Each clashing job with the first file it clashes with.
+    std::map<size_t, size_t> clashes;
+    for (const BatchClash& clash : naming.clashes()) {
+        clashes.emplace(clash.job, clash.other);
+    }
+    if (json) {
+        std::fputs("[", stdout);
+    } else {
+        PrintHeading();
+    }
+    bool first = true;
+    bool allConvert = true;
+    constexpr size_t kPart = 4096;
+    std::vector<FilePlan> plans;
+    std::vector<size_t> numbers;
+    const auto printPart = [&] {
+        if (json) {
+            PrintJsonItems(plans, &numbers, first);
+        } else {
+            PrintRows(plans, &numbers);
+        }
+        std::fflush(stdout);
+        plans.clear();
+        numbers.clear();
+    };
+    read([&](size_t index, const std::string& path) {
+        if (naming.Repeated(index) || !flags.list.shard.Keeps(path)) {
+            return;
+        }
+        const std::optional<ImageHeaderInfo> header = ProbeImageHeader(path);
+        FileEntry entry{path};
+        if (header) {
+            entry = {path, header->width, header->height, header->dpi};
+        }
+        FilePlan plan = PlanJob(request, naming.JobOf(entry, index), header);
+        const auto clash = clashes.find(index);
+        if (clash != clashes.end() &&
+            (plan.problem == PlanProblem::None || plan.problem == PlanProblem::OutputIsFolder ||
+             plan.problem == PlanProblem::TooLargeForFormat)) {
+            plan.problem = PlanProblem::SameOutput;
+            plan.sameOutputAs = clash->second + 1;
+        }
+        allConvert = allConvert && plan.problem == PlanProblem::None;
+        plans.push_back(std::move(plan));
+        numbers.push_back(index + 1);
+        if (plans.size() == kPart) {
+            printPart();
+        }
+    });
+    printPart();
+    if (json) {
+        std::fputs(first ? "]\n" : "\n]\n", stdout);
+    }
+    return allConvert ? kExitOk : kExitFailed;
 }
 
 }  // namespace
@@ -169,13 +218,19 @@ int RunPlanCommand(const Arguments& args) {
     if (const std::string error = ParseRunArguments(runArgs, flags); !error.empty()) {
         return UsageError(error);
     }
-    if (flags.files.empty()) {
+    if (flags.failedList) {
+        return UsageError("--failed-list belongs to run");
+    }
+    if (flags.files.empty() && flags.list.filesFrom.empty()) {
         return UsageError("plan needs at least one FILE");
     }
     TerminalInteraction ui;
     BatchOptions options;
     if (const std::optional<int> status = ResolveRunOptions(flags, ui, options)) {
         return *status;
+    }
+    if (!flags.list.filesFrom.empty() || flags.list.sharded) {
+        return PlanStreamed(flags, json, MakeBatchRequest(options));
     }
     NoFileListView view;
     FileList list;

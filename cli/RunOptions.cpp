@@ -87,6 +87,10 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
                                args.end());
             break;
         }
+        if (option == "-0") {
+            flags.list.nul = true;
+            continue;
+        }
         if (option.size() < 2 || option.compare(0, 2, "--") != 0) {
             flags.files.push_back(option);
             continue;
@@ -123,8 +127,14 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.keepTree = true;
         } else if (option == "--keep-going" && !hasValue) {
             flags.keepGoing = true;
+        } else if (option == "--to-srgb" && !hasValue) {
+            flags.toSrgb = true;
         } else if (option == "--recursive" && !hasValue) {
             flags.recursive = true;
+        } else if (option == "--null" && !hasValue) {
+            flags.list.nul = true;
+        } else if (option == "--json" && !hasValue) {
+            flags.json = true;
         } else if (!needValue(text)) {
             return option + " needs a value";
         } else if (option == "--width" || option == "--height" || option == "--dpi") {
@@ -135,6 +145,21 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             (option == "--width"    ? flags.width
              : option == "--height" ? flags.height
                                     : flags.dpi) = text;
+        } else if (option == "--files-from") {
+            if (text.empty()) {
+                return "--files-from needs a FILE ('-' for standard input)";
+            }
+            flags.list.filesFrom = text;
+        } else if (option == "--shard") {
+            if (std::string error = ParseShard(text, flags.list.shard); !error.empty()) {
+                return error;
+            }
+            flags.list.sharded = true;
+        } else if (option == "--failed-list") {
+            if (text.empty()) {
+                return "--failed-list needs a FILE";
+            }
+            flags.failedList = text;
         } else if (option == "--preset") {
             flags.preset = text;
         } else if (option == "--output") {
@@ -196,8 +221,10 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.quality = static_cast<int>(number);
         } else if (option == "--overwrite") {
             int mode;
-            if (!ParseChoice(text, {{"ask", 0}, {"all", 1}, {"skip", 2}, {"cancel", 3}}, mode)) {
-                return "--overwrite is ask, all, skip or cancel, not '" + text + "'";
+            if (!ParseChoice(text,
+                             {{"ask", 0}, {"all", 1}, {"skip", 2}, {"cancel", 3}, {"newer", 4}},
+                             mode)) {
+                return "--overwrite is ask, all, skip, cancel or newer, not '" + text + "'";
             }
             flags.overwrite = static_cast<OverwriteMode>(mode);
         } else if (option == "--on-clash") {
@@ -209,6 +236,16 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
         } else {
             return "unknown option " + option;
         }
+    }
+    if (!flags.list.filesFrom.empty() && !flags.files.empty()) {
+        return "--files-from takes the files from its list; name no FILE beside it";
+    }
+    if (!flags.list.filesFrom.empty() && flags.recursive) {
+        return "--recursive does not apply to --files-from (list the files, as find -print0 "
+               "does)";
+    }
+    if (flags.list.nul && flags.list.filesFrom.empty() && !flags.failedList) {
+        return "-0 applies to --files-from and --failed-list";
     }
     return {};
 }
@@ -290,6 +327,7 @@ std::optional<int> ResolveRunOptions(const RunFlags& flags, UserInteraction& ui,
     options.keepTree = options.keepTree || flags.keepTree;
     options.onClash = flags.onClash.value_or(options.onClash);
     options.keepGoing = options.keepGoing || flags.keepGoing;
+    options.toSrgb = options.toSrgb || flags.toSrgb;
     if (flags.margin) {
         options.marginRed = flags.margin->red;
         options.marginGreen = flags.margin->green;

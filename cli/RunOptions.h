@@ -7,6 +7,7 @@
 #include "BatchOptions.h"
 #include "BatchRequest.h"
 #include "Commands.h"
+#include "PathList.h"
 #include "TerminalInteraction.h"
 
 namespace korvale::cli {
@@ -29,7 +30,17 @@ struct RunFlags {
     bool keepTree = false;
     std::optional<ClashRule> onClash;
     bool keepGoing = false;
+    bool toSrgb = false;
+    // For programs that drive many runs: the files from a list (no 10000 limit, the order kept),
+    // one shard of them, a JSON line per file, the failed files into a list.
+    ListFlags list;
+    bool json = false;                      // run only (plan takes its own)
+    std::optional<std::string> failedList;  // run only
     Arguments files;
+
+    // Whether the files are taken in their given order, each reported (--files-from, --shard,
+    // --json, --failed-list).
+    bool Streamed() const { return !list.filesFrom.empty() || list.sharded || json || failedList; }
 };
 
 // Parses the options into `flags`; returns an error text, empty on success.

@@ -11,9 +11,10 @@
 namespace korvale::cli {
 
 int RunStats(const Arguments& args) {
-    const Arguments files = FolderFileArguments(args, FileList::kMaxEntries);
-    if (files.empty()) {
-        return UsageError("stats needs at least one FILE");
+    Arguments files;
+    if (const std::optional<int> status =
+            ListedFiles(args, "stats", FileList::kMaxEntries, files)) {
+        return *status;
     }
     TerminalInteraction ui;
     NoFileListView view;

@@ -49,6 +49,7 @@ OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {
         case OverwriteMode::All:
             return OverwriteChoice::OverwriteAll;
         case OverwriteMode::Skip:
+        case OverwriteMode::Newer:  // a file that took the name during the run is newer
             return OverwriteChoice::Skip;
         case OverwriteMode::Cancel:
             // Said even when quiet: otherwise the run ends with status 3 and no word why.

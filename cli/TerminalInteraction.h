@@ -7,7 +7,8 @@
 
 namespace korvale::cli {
 
-enum class OverwriteMode { Ask = 0, All = 1, Skip = 2, Cancel = 3 };
+// Newer: outputs newer than their source are kept, older ones replaced (BatchRequest::keepNewer).
+enum class OverwriteMode { Ask = 0, All = 1, Skip = 2, Cancel = 3, Newer = 4 };
 
 class TerminalInteraction : public UserInteraction {
 public:

@@ -136,10 +136,21 @@ std::string RunEndNotice(BatchEnd end, const RunSummary& summary) {
     return {};
 }
 
-}  // namespace
+// Whether the output of `job` exists and was last changed no earlier than its source, so that a
+// resumed run leaves it as it is.
+bool OutputIsNewer(const OutputJob& job) {
+    struct stat output, source;
+    if (::stat(job.outputPath.c_str(), &output) != 0 || !S_ISREG(output.st_mode) ||
+        ::stat(job.source.path.c_str(), &source) != 0) {
+        return false;
+    }
+    return output.st_mtim.tv_sec != source.st_mtim.tv_sec
+               ? output.st_mtim.tv_sec > source.st_mtim.tv_sec
+               : output.st_mtim.tv_nsec >= source.st_mtim.tv_nsec;
+}
 
-BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
-                  UserInteraction& ui) {
+BatchEnd RunJobs(const FileList& list, const RunPart* part, BatchRequest& request, bool& running,
+                 BatchHost& host, UserInteraction& ui) {
     struct timespec runStart;
     ::clock_gettime(CLOCK_REALTIME, &runStart);
     if (list.empty()) {
@@ -164,10 +175,10 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     if (!OutputFolderReady(request.outputFolder, ui)) {
         return BatchEnd::NotStarted;
     }
-    const std::vector<OutputJob> jobs = OutputJobs(request, list);
+    const std::vector<OutputJob> jobs = part != nullptr ? part->jobs : OutputJobs(request, list);
     // Seen as a whole before the first image: no output may be another's, nor replace a
-    // source still to be read.
-    {
+    // source still to be read. A part was seen with its whole list.
+    if (part == nullptr) {
         const std::vector<std::string> outputs = OutputPaths(jobs);
         const OutputOverlaps overlaps = FindOverlaps(list, outputs);
         if (!overlaps.clashes.empty()) {
@@ -180,12 +191,14 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.UpdateControlStates(false);
     host.SetProgressRange(static_cast<int>(list.size()));
     host.SetProgressPosition(0);
-    bool ask = true;
+    bool ask = !request.keepNewer;
     bool skipAll = false;  // every later existing output is kept without a question
     RunSummary summary;
     summary.outputFolder = request.outputFolder;
     const auto started = std::chrono::steady_clock::now();
-    RemoveStaleTemporaries(request.outputFolder, runStart);
+    if (part == nullptr || part->first) {
+        RemoveStaleTemporaries(request.outputFolder, runStart);
+    }
     // Outputs written through a link have their temporary files beside the link's target, so
     // killed runs left theirs there: each such folder is swept once, when first written to.
     std::set<std::string> swept = {request.outputFolder};
@@ -222,6 +235,9 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         for (size_t index = from; index < jobs.size() && started < WorkAhead::kDepth &&
                                   index < from + 64 * WorkAhead::kDepth;
              ++index) {
+            if (request.keepNewer && OutputIsNewer(jobs[index])) {
+                continue;  // kept: nothing to prepare
+            }
             if (jobs[index].outputName.empty()) {
                 return;
             }
@@ -244,11 +260,6 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     std::vector<FailedFile> failed;    // skipped when the run goes on after errors
     // Reports a file's failure: false when the run ends at it.
     const auto fail = [&](const OutputJob& job, const char* message, const std::string& detail) {
-        if (!request.keepGoing) {
-            ui.ShowDetailedMessage(message, detail);
-            end = BatchEnd::Failed;
-            return false;
-        }
         // The detail on the same line, without the source's path that the line starts with.
         std::string reason = message;
         std::string said;
@@ -262,6 +273,12 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         }
         if (!said.empty()) {
             reason += "（" + said + "）";
+        }
+        host.FileEnded(job, FileStatus::Failed, reason);
+        if (!request.keepGoing) {
+            ui.ShowDetailedMessage(message, detail);
+            end = BatchEnd::Failed;
+            return false;
         }
         failed.push_back({job.index, job.source.path, reason});
         return true;
@@ -294,7 +311,10 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         // Only an output whose replacement was agreed to may replace a file; any other takes
         // its name only while it is free.
         bool agreed = !ask;
-        if (ask) {
+        if (request.keepNewer && OutputIsNewer(job)) {
+            skip = true;
+            agreed = false;
+        } else if (ask) {
             const ExistingEntry existing = LookAtOutput(outputPath);
             if (IsExistingNonDirectory(existing) && skipAll) {
                 skip = true;
@@ -352,6 +372,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
             if (outcome.result != ConvertResult::Ok) {
                 // A misplaced anchor fails every image alike: the run ends there.
                 if (outcome.result == ConvertResult::BadAnchor) {
+                    host.FileEnded(job, FileStatus::Failed, ConvertMessage(outcome.result));
                     ui.ShowDetailedMessage(ConvertMessage(outcome.result), {});
                     end = BatchEnd::Failed;
                     break;
@@ -368,6 +389,7 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
         // A file that failed while the run goes on is neither converted nor skipped.
         if (failed.size() == failedBefore) {
             ++(skip ? summary.skipped : summary.converted);
+            host.FileEnded(job, skip ? FileStatus::Skipped : FileStatus::Written, {});
         }
         host.SetProgressPosition(n);
         ui.PumpEvents();
@@ -381,17 +403,36 @@ BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, Ba
     host.UpdateControlStates(true);
     host.SetStatusText("");
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-    ui.NotifyRunEnded(RunEndNotice(end, summary), took.count());
-    if (!failed.empty()) {
-        host.ShowFailedFiles(failed);
-        ui.ShowDetailedMessage(kFailedFilesMessage, FailedFilesDetail(failed));
-    } else if (end == BatchEnd::Completed && ui.ShowRunCompleted(kDone, summary)) {
-        ui.OpenFolder(summary.outputFolder);
+    if (part != nullptr) {
+        // The caller says how the whole list ended.
+        if (!failed.empty()) {
+            host.ShowFailedFiles(failed);
+        }
+    } else {
+        ui.NotifyRunEnded(RunEndNotice(end, summary), took.count());
+        if (!failed.empty()) {
+            host.ShowFailedFiles(failed);
+            ui.ShowDetailedMessage(kFailedFilesMessage, FailedFilesDetail(failed));
+        } else if (end == BatchEnd::Completed && ui.ShowRunCompleted(kDone, summary)) {
+            ui.OpenFolder(summary.outputFolder);
+        }
     }
     if (!damaged.empty()) {
         ui.ReportDamagedSources(damaged);
     }
     return end;
+}
+
+}  // namespace
+
+BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
+                  UserInteraction& ui) {
+    return RunJobs(list, nullptr, request, running, host, ui);
+}
+
+BatchEnd RunBatchPart(const FileList& list, const RunPart& part, BatchRequest& request,
+                      bool& running, BatchHost& host, UserInteraction& ui) {
+    return RunJobs(list, &part, request, running, host, ui);
 }
 
 }  // namespace korvale

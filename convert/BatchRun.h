@@ -9,6 +9,7 @@
 
 #include "BatchRequest.h"
 #include "FileList.h"
+#include "OutputJob.h"
 #include "RunHost.h"
 #include "UserInteraction.h"
 
@@ -29,5 +30,17 @@ namespace korvale {
 // through, are removed (RemoveStaleTemporaries).
 BatchEnd RunBatch(const FileList& list, BatchRequest& request, bool& running, BatchHost& host,
                   UserInteraction& ui);
+
+// One part of a list too long to hold (korvale-cli run --files-from): `jobs` (one per entry of
+// the part's list, in its order) were named and checked over the whole list (ListNaming), so
+// the part is not checked as a whole again. `first`: the part that sweeps the temporary files
+// that ended processes left. The part's end is not said (neither the closing message nor the
+// desktop's notice); its failed files go to the host.
+struct RunPart {
+    std::vector<OutputJob> jobs;
+    bool first = true;
+};
+BatchEnd RunBatchPart(const FileList& list, const RunPart& part, BatchRequest& request,
+                      bool& running, BatchHost& host, UserInteraction& ui);
 
 }  // namespace korvale

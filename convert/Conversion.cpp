@@ -181,6 +181,7 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         case JpegDecodeResult::Failed:
             learned.lackedMemory = jpeg.lackedMemory;
             learned.damaged = jpeg.damaged;
+            learned.srgb = jpeg.srgb;
             return !image.empty();
         case JpegDecodeResult::NotHandled:
             break;
@@ -204,9 +205,10 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
             return false;
         }
         // The TIFF layouts OpenCV scrambles or refuses; it reads all others right.
-        const TiffDecodeResult tiff = format == ImageFormat::Tiff
-                                          ? DecodeTiff(sourcePath, image, learned.lackedMemory)
-                                          : TiffDecodeResult::NotHandled;
+        const TiffDecodeResult tiff =
+            format == ImageFormat::Tiff
+                ? DecodeTiff(sourcePath, image, learned.lackedMemory, &learned.srgb)
+                : TiffDecodeResult::NotHandled;
         if (tiff == TiffDecodeResult::Failed) {
             return false;
         }
@@ -219,7 +221,8 @@ bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* not
         if (format == ImageFormat::Png && !image.empty()) {
             ApplyOrientation(PngOrientation(sourcePath), image);
         }
-        if (format == ImageFormat::Tiff && image.channels() == 4) {
+        // CMYK comes with its alpha as stored, never multiplied into the colours.
+        if (format == ImageFormat::Tiff && image.channels() == 4 && !learned.srgb) {
             const TiffAlpha alpha = TiffAlphaOfFile(sourcePath);
             if (image.depth() == CV_8U && alpha != TiffAlpha::Unknown) {
                 // libtiff's RGBA reading hands over the colours of declared alpha multiplied

@@ -47,11 +47,13 @@ constexpr int kTiffCompression = 1;
 struct DecodeNotes {
     bool lackedMemory = false;  // an allocation failed: the image may fit when less is held
     bool damaged = false;       // the decoder made up what the file lacks (a JPEG cut short)
+    bool srgb = false;  // the colours were converted into sRGB: the source's profile is gone
 };
 
 // Decodes with the file's own depth and channel count, turned by its Exif orientation (PNG: its
 // eXIf chunk; TIFF: its Orientation tag); PNG and TIFF also keep their alpha, as plain (not
-// multiplied) colours. false when there are no pixels (missing, unreadable or undecodable file).
+// multiplied) colours. CMYK JPEG and TIFF become sRGB colours (DecodeNotes::srgb). false when
+// there are no pixels (missing, unreadable or undecodable file).
 bool DecodeImage(const std::string& sourcePath, cv::Mat& image, DecodeNotes* notes = nullptr);
 
 // Makes a decoded image fit for an output in `output` format, before it is scaled or placed.
@@ -68,6 +70,7 @@ struct PreparedImage {
     cv::Mat image;
     bool lackedMemory = false;  // the failure was an allocation (reported as a read failure)
     bool damaged = false;       // the source's data was damaged; the image was made anyway
+    bool srgb = false;          // the colours are sRGB now: the output carries sRGB's profile
     // The output already encoded, made without an image (TiffCropPaste.h); `image` is then empty.
     std::shared_ptr<const std::vector<unsigned char>> encoded = nullptr;
 };

@@ -7,10 +7,13 @@
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <opencv2/core.hpp>
 #include <vector>
+
+#include "ColourManage.h"
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <jerror.h>
@@ -37,6 +40,7 @@ struct Decoder {
     ErrorManager errors;
     std::FILE* file = nullptr;
     bool created = false;
+    cv::Mat inks;  // a CMYK file's samples, here since a jump skips the destructors on its way
 
     ~Decoder() {
         if (created) {
@@ -160,6 +164,19 @@ private:
     bool intel_ = false;
 };
 
+// The ICC profile of the saved APP2 segments; empty when there is none or its chunks do not add
+// up.
+ByteBuffer ProfileOf(jpeg_decompress_struct& info) {
+    JOCTET* data = nullptr;
+    unsigned int size = 0;
+    ByteBuffer profile;
+    if (jpeg_read_icc_profile(&info, &data, &size) && data != nullptr) {
+        profile.assign(data, data + size);
+    }
+    std::free(data);
+    return profile;
+}
+
 int OrientationOf(const jpeg_decompress_struct& info) {
     for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
         if (marker->marker == JPEG_APP0 + 1) {
@@ -230,10 +247,14 @@ JpegDecodeResult Decode(Decoder& d, cv::Mat& image, JpegDecodeNotes& notes, int 
     d.created = true;
     jpeg_stdio_src(&info, d.file);
     jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+    // The profile that CMYK inks are converted through.
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
     const bool motionJpeg = !info.ac_huff_tbl_ptrs[0] && !info.ac_huff_tbl_ptrs[1] &&
                             !info.dc_huff_tbl_ptrs[0] && !info.dc_huff_tbl_ptrs[1];
-    if (info.num_components == 4 || motionJpeg ||
+    const bool cmyk = info.num_components == 4 &&
+                      (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK);
+    if ((info.num_components == 4 && !cmyk) || motionJpeg ||
         !WithinOpenCvLimits(info.image_width, info.image_height)) {
         return JpegDecodeResult::NotHandled;
     }
@@ -245,16 +266,28 @@ JpegDecodeResult Decode(Decoder& d, cv::Mat& image, JpegDecodeNotes& notes, int 
     info.scale_num = 1;
     info.scale_denom = ReducingDenominator(info.image_width, info.image_height, minLongSide);
     const bool colour = info.num_components > 1;
-    info.out_color_space = colour ? JCS_EXT_BGR : JCS_GRAYSCALE;
-    info.out_color_components = colour ? 3 : 1;
+    // libjpeg turns YCCK into CMYK itself.
+    info.out_color_space = cmyk ? JCS_CMYK : colour ? JCS_EXT_BGR : JCS_GRAYSCALE;
+    info.out_color_components = cmyk ? 4 : colour ? 3 : 1;
     jpeg_start_decompress(&info);
-    image.create(static_cast<int>(info.output_height), static_cast<int>(info.output_width),
-                 colour ? CV_8UC3 : CV_8UC1);
-    for (int row = 0; row < image.rows; ++row) {
-        JSAMPROW line = image.ptr<JSAMPLE>(row);
+    cv::Mat& into = cmyk ? d.inks : image;
+    into.create(static_cast<int>(info.output_height), static_cast<int>(info.output_width),
+                cmyk     ? CV_8UC4
+                : colour ? CV_8UC3
+                         : CV_8UC1);
+    for (int row = 0; row < into.rows; ++row) {
+        JSAMPROW line = into.ptr<JSAMPLE>(row);
         if (jpeg_read_scanlines(&info, &line, 1) != 1) {
             return JpegDecodeResult::Failed;
         }
+    }
+    if (cmyk) {
+        // Adobe's writers store 255 for no ink, and mark their files with an APP14 segment;
+        // without one the inks are taken as stored.
+        const InkValues values = info.saw_Adobe_marker ? InkValues::Inverted : InkValues::Plain;
+        CmykToSrgb(d.inks, values, ProfileOf(info), image);
+        d.inks.release();
+        notes.srgb = true;
     }
     jpeg_finish_decompress(&info);
     ApplyOrientation(orientation, image);

@@ -10,7 +10,7 @@ namespace korvale {
 enum class JpegDecodeResult {
     Decoded,     // `image` holds the pixels, turned by the Exif orientation
     Failed,      // a JPEG that cannot be decoded
-    NotHandled,  // not a JPEG, or a kind left to OpenCV (CMYK, Motion JPEG, huge)
+    NotHandled,  // not a JPEG, or a kind left to OpenCV (Motion JPEG, huge, unknown 4 channels)
 };
 
 struct JpegDecodeNotes {
@@ -18,6 +18,7 @@ struct JpegDecodeNotes {
     bool damaged = false;       // the decoder warned: data cut short or corrupt, made up
     int fullWidth = 0;          // the size at full scale, turned by the Exif orientation
     int fullHeight = 0;
+    bool srgb = false;  // CMYK or YCCK converted into sRGB: its profile no longer applies
 };
 
 // Turns a decoded image by an Exif orientation (1 to 8) as OpenCV turns the images it decodes;
@@ -25,7 +26,9 @@ struct JpegDecodeNotes {
 void ApplyOrientation(int orientation, cv::Mat& image);
 
 // Decodes `path` when it is a JPEG of a kind this handles: colour (3 channels, BGR) when it has
-// more than one component, else grey, as imread with IMREAD_ANYCOLOR gives it. With
+// more than one component, else grey, as imread with IMREAD_ANYCOLOR gives it; CMYK and YCCK
+// converted into sRGB through their profile (ColourManage.h), Adobe's inverted inks read as
+// such. With
 // `minLongSide` above 0 the decoder's own scaling (1/2, 1/4, 1/8) makes the image as small as
 // it can while its longer side keeps at least that many pixels: far cheaper than full scale.
 JpegDecodeResult DecodeJpeg(const std::string& path, cv::Mat& image, JpegDecodeNotes& notes,

@@ -10,6 +10,7 @@
 #include <opencv2/imgproc.hpp>
 #include <optional>
 
+#include "ColourManage.h"
 #include "EncoderLimits.h"
 #include "ImageFormats.h"
 #include "PngMetadata.h"
@@ -72,10 +73,14 @@ std::optional<PreparedImage> PrepareStreamed(const BatchRequest& request, const 
         job.sourceFormat != ImageFormat::Tiff) {
         return std::nullopt;
     }
+    const SourceMetadata metadata = OutputMetadata(job);
+    if (request.toSrgb && LeavesSrgb(metadata.iccProfile)) {
+        return std::nullopt;  // its colours change
+    }
     auto encoded = std::make_shared<std::vector<unsigned char>>();
     // Its bytes are made here and written as they are, so they carry the source's pieces now.
     const OutputPieces pieces =
-        PiecesForOutput(OutputMetadata(job), job.metadata, static_cast<uint32_t>(job.target.width),
+        PiecesForOutput(metadata, job.metadata, static_cast<uint32_t>(job.target.width),
                         static_cast<uint32_t>(job.target.height), job.dpi);
     const std::optional<ConvertResult> result = CropPasteTiffToTiff(
         job.source.path, job.target, request.anchor, request.margin, job.dpi, *encoded, pieces);
@@ -102,6 +107,12 @@ PreparedImage PrepareOutput(const BatchRequest& request, const OutputJob& job) {
         if (!DecodeImage(job.source.path, source, &notes)) {
             return {ConvertResult::ReadFailed, {}, notes.lackedMemory, false};
         }
+        // Before the depth is narrowed and the alpha blended onto the margin colour, which is
+        // a colour of the output's space.
+        if (request.toSrgb && !notes.srgb) {
+            notes.srgb = ConvertToSrgb(
+                source, ReadSourceMetadata(job.source.path, job.sourceFormat).iccProfile);
+        }
         if (output && !FitForOutput(source, job.sourceFormat, *output, request.margin)) {
             return {ConvertResult::ReadFailed, {}, true, false};
         }
@@ -120,6 +131,7 @@ PreparedImage PrepareOutput(const BatchRequest& request, const OutputJob& job) {
                                  request.anchor, request.keepAspect, request.margin)
                 : PrepareCropPasted(source, target, request.anchor, request.margin);
         prepared.damaged = notes.damaged;
+        prepared.srgb = notes.srgb;
         return prepared;
     } catch (const std::bad_alloc&) {
         return {ConvertResult::ReadFailed, {}, true, false};
@@ -197,6 +209,15 @@ const std::vector<unsigned char>* OutputBytes(const BatchRequest& request, const
                                               bool* lackedMemory) {
     if (prepared.encoded) {
         return prepared.encoded.get();
+    }
+    if (prepared.srgb) {
+        // The source's profile describes colours the image no longer has.
+        SourceMetadata converted = metadata;
+        converted.iccProfile = SrgbProfileFor(prepared.image.channels());
+        return EncodeOutput(request, job, prepared.image, converted, scratch, lackedMemory) ==
+                       ConvertResult::Ok
+                   ? &scratch
+                   : nullptr;
     }
     return EncodeOutput(request, job, prepared.image, metadata, scratch, lackedMemory) ==
                    ConvertResult::Ok

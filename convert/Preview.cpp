@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "BatchRun.h"
+#include "ColourManage.h"
 #include "JpegDecode.h"
 
 namespace korvale {
@@ -97,6 +98,23 @@ void Finish(PreviewPicture& picture, PixelSize target, PixelSize reducedTarget) 
 
 }  // namespace
 
+cv::Mat ThumbnailOf(const std::string& path, int side) {
+    const std::optional<PreviewSource> source = LoadPreviewSource(path, side);
+    if (!source || source->image.empty()) {
+        return {};
+    }
+    try {
+        const cv::Mat& image = source->image;
+        const int longSide = std::max(image.cols, image.rows);
+        const double factor = longSide > side ? static_cast<double>(side) / longSide : 1.0;
+        return ToRgba(Resampled(image, Reduced({image.cols, image.rows}, factor)));
+    } catch (const cv::Exception&) {
+        return {};
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
 int PreviewDecodeSide(PixelSize box) {
     return std::max(box.width, box.height) * 3 / 2;
 }
@@ -158,6 +176,12 @@ PreviewPicture MakePreview(const PreviewSource& source, const BatchRequest& requ
             Finish(picture, sourceSize, reduced);
             return picture;
         }
+        // The colours the run writes, before the margins are filled.
+        cv::Mat image = source.image;
+        if (request.toSrgb) {
+            ConvertToSrgb(image,
+                          ReadSourceMetadata(source.path, FormatOfName(source.path)).iccProfile);
+        }
         const PixelSize target = plan.output;
         const Margins& cut = plan.geometry.cut;
         // What is shown: the output and, beyond it, what crop-and-paste cuts away.
@@ -170,15 +194,15 @@ PreviewPicture MakePreview(const PreviewSource& source, const BatchRequest& requ
             // Fitted when the plan leaves margins. Equal factors need none at full size, and a
             // stretch keeps the reduced copy free of a margin that rounding would make up.
             const bool fitted = !(plan.geometry.placed == target);
-            picture.geometry = ResizeGeometry({source.image.cols, source.image.rows}, reducedTarget,
-                                              fitted, request.anchor);
-            prepared = PrepareResized(source.image, reducedTarget,
-                                      InterpolationFlag(request.interpolation), request.anchor,
-                                      fitted, request.margin);
+            picture.geometry =
+                ResizeGeometry({image.cols, image.rows}, reducedTarget, fitted, request.anchor);
+            prepared =
+                PrepareResized(image, reducedTarget, InterpolationFlag(request.interpolation),
+                               request.anchor, fitted, request.margin);
         } else {
             // 1:1 placement: the source reduced by exactly the target's factor.
             const PixelSize reducedSource = Reduced(sourceSize, factor);
-            const cv::Mat reduced = Resampled(source.image, reducedSource);
+            const cv::Mat reduced = Resampled(image, reducedSource);
             picture.geometry = CropPasteGeometry(reducedSource, reducedTarget, request.anchor);
             prepared = PrepareCropPasted(reduced, reducedTarget, request.anchor, request.margin);
             if (prepared.result == ConvertResult::Ok) {

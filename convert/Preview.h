@@ -25,6 +25,10 @@ struct PreviewSource {
 // the file cannot be decoded.
 std::optional<PreviewSource> LoadPreviewSource(const std::string& path, int minLongSide);
 
+// `path` decoded as for a preview, its longer side at most `side`, as 8-bit RGBA; an empty
+// matrix when the file cannot be decoded.
+cv::Mat ThumbnailOf(const std::string& path, int side);
+
 // The longer side to decode for a preview within `box`.
 int PreviewDecodeSide(PixelSize box);
 

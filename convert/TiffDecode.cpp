@@ -17,6 +17,7 @@
 #include <opencv2/core.hpp>
 #include <vector>
 
+#include "ColourManage.h"
 #include "JpegDecode.h"
 #include "TiffOpen.h"
 
@@ -31,6 +32,7 @@ enum class Layout {
     Lab,      // CIE L*a*b*, 8 or 16 bits, contiguous
     Planes,   // separate planes of more than 8 bits
     Uint32,   // 32-bit unsigned grey
+    Cmyk,     // CMYK inks, 8 or 16 bits, converted into sRGB through the file's profile
 };
 
 struct Fields {
@@ -42,6 +44,8 @@ struct Fields {
     uint16_t planar = PLANARCONFIG_CONTIG;
     uint16_t format = SAMPLEFORMAT_UINT;
     uint16_t orientation = ORIENTATION_TOPLEFT;
+    uint16_t inkSet = INKSET_CMYK;
+    uint16_t firstExtra = EXTRASAMPLE_UNSPECIFIED;  // what the sample after the colours holds
 };
 
 bool IsGrey(uint16_t photometric) {
@@ -60,6 +64,14 @@ Layout LayoutOf(const Fields& f) {
         return (f.bits == 8 || f.bits == 16) && f.samples >= 3 && !separate &&
                        f.format == SAMPLEFORMAT_UINT
                    ? Layout::Lab
+                   : Layout::Refused;
+    }
+    if (f.photometric == PHOTOMETRIC_SEPARATED) {
+        // Inks multiplied by their alpha have no sound meaning to undo.
+        const bool alpha = f.samples >= 5 && f.firstExtra == EXTRASAMPLE_ASSOCALPHA;
+        return f.inkSet == INKSET_CMYK && f.samples >= 4 && (f.bits == 8 || f.bits == 16) &&
+                       f.format == SAMPLEFORMAT_UINT && !alpha
+                   ? Layout::Cmyk
                    : Layout::Refused;
     }
     if (f.photometric == PHOTOMETRIC_ICCLAB || f.photometric == PHOTOMETRIC_ITULAB) {
@@ -296,10 +308,58 @@ bool DecodePlanes(TIFF* tiff, const Fields& f, cv::Mat& image) {
     return true;
 }
 
+// The file's InterColorProfile; empty when it has none.
+ByteBuffer ProfileOf(TIFF* tiff) {
+    uint32_t size = 0;
+    const uint8_t* data = nullptr;
+    if (!TIFFGetField(tiff, TIFFTAG_ICCPROFILE, &size, &data) || data == nullptr) {
+        return {};
+    }
+    return ByteBuffer(data, data + size);
+}
+
+bool DecodeCmyk(TIFF* tiff, const Fields& f, cv::Mat& image) {
+    const int depth = f.bits == 16 ? CV_16U : CV_8U;
+    // The four inks, and an unassociated alpha after them; other extra samples are left out.
+    const int channels = f.samples >= 5 && f.firstExtra == EXTRASAMPLE_UNASSALPHA ? 5 : 4;
+    cv::Mat inks(static_cast<int>(f.height), static_cast<int>(f.width),
+                 CV_MAKETYPE(depth, channels));
+    const size_t rowBytes = RowBytes(f);
+    const size_t sampleBytes = f.bits / 8;
+    const bool separate = f.planar == PLANARCONFIG_SEPARATE;
+    const size_t stride = (separate ? 1 : f.samples) * sampleBytes;  // from pixel to pixel
+    const size_t pixelBytes = channels * sampleBytes;
+    for (int plane = 0; plane < (separate ? channels : 1); ++plane) {
+        const size_t at = static_cast<size_t>(plane) * sampleBytes;
+        const size_t count = separate ? sampleBytes : pixelBytes;
+        const bool read =
+            ForEachBand(tiff, f, static_cast<uint16_t>(plane), rowBytes,
+                        [&](uint32_t first, uint32_t rows, const uint8_t* in) {
+                            for (uint32_t r = 0; r < rows; ++r) {
+                                const uint8_t* from = in + r * rowBytes;
+                                uint8_t* to = inks.ptr<uint8_t>(static_cast<int>(first + r)) + at;
+                                for (uint32_t x = 0; x < f.width; ++x) {
+                                    std::memcpy(to + x * pixelBytes, from + x * stride, count);
+                                }
+                            }
+                        });
+        if (!read) {
+            return false;
+        }
+    }
+    // 0 is no ink in TIFF, whatever the writer.
+    CmykToSrgb(inks, InkValues::Plain, ProfileOf(tiff), image);
+    return true;
+}
+
 }  // namespace
 
-TiffDecodeResult DecodeTiff(const std::string& path, cv::Mat& image, bool& lackedMemory) {
+TiffDecodeResult DecodeTiff(const std::string& path, cv::Mat& image, bool& lackedMemory,
+                            bool* srgb) {
     lackedMemory = false;
+    if (srgb != nullptr) {
+        *srgb = false;
+    }
     TiffHandle tiff = OpenQuietTiff(path);
     if (!tiff) {
         return TiffDecodeResult::NotHandled;
@@ -316,6 +376,13 @@ TiffDecodeResult DecodeTiff(const std::string& path, cv::Mat& image, bool& lacke
     TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &f.planar);
     TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLEFORMAT, &f.format);
     TIFFGetFieldDefaulted(t, TIFFTAG_ORIENTATION, &f.orientation);
+    TIFFGetFieldDefaulted(t, TIFFTAG_INKSET, &f.inkSet);
+    uint16_t extraCount = 0;
+    const uint16_t* extraTypes = nullptr;
+    if (TIFFGetField(t, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes) && extraCount > 0 &&
+        extraTypes != nullptr) {
+        f.firstExtra = extraTypes[0];
+    }
     const Layout layout = LayoutOf(f);
     if (layout == Layout::OpenCv) {
         return TiffDecodeResult::NotHandled;
@@ -340,6 +407,12 @@ TiffDecodeResult DecodeTiff(const std::string& path, cv::Mat& image, bool& lacke
                 break;
             case Layout::Planes:
                 decoded = DecodePlanes(t, f, image);
+                break;
+            case Layout::Cmyk:
+                decoded = DecodeCmyk(t, f, image);
+                if (srgb != nullptr) {
+                    *srgb = decoded;
+                }
                 break;
             case Layout::OpenCv:
             case Layout::Refused:

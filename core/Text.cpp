@@ -136,4 +136,13 @@ std::string EscapedName(std::string_view name) {
     return escaped;
 }
 
+uint64_t Fnv1a64(std::string_view bytes) {
+    uint64_t hash = 14695981039346656037ULL;
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
 }  // namespace korvale

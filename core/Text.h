@@ -34,6 +34,10 @@ std::string FolderOf(std::string_view path);
 // ASCII letters folded to lower case, as file systems that ignore case compare names.
 std::string FoldedAscii(std::string_view text);
 
+// FNV-1a, 64 bits (offset basis 14695981039346656037, prime 1099511628211), over the bytes as
+// they are: the stable hash that splits a list into shards.
+uint64_t Fnv1a64(std::string_view bytes);
+
 // A name with its backslashes, tabs and line ends escaped ("\\", "\t", "\n", "\r"), so that
 // it stays on one line of a message or a tab-separated listing.
 std::string EscapedName(std::string_view name);

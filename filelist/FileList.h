@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FileEntry.h"
@@ -26,6 +27,10 @@ public:
     // duplicates: the entry already listed survives, and among newcomers the first in batch
     // order. Returns the number of entries removed as duplicates.
     int MergeBatch(std::vector<FileEntry> batch);
+
+    // Appends one entry at the end, neither sorted nor merged: a list that keeps the order it
+    // was given in (korvale-cli --files-from), whose repeats were left out already.
+    void Append(FileEntry entry) { entries_.push_back(std::move(entry)); }
 
     // The facts read from a file's header again; its path, and so the order, stay.
     void SetFacts(size_t index, uint32_t width, uint32_t height, uint32_t dpi);

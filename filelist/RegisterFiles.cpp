@@ -15,8 +15,13 @@
 namespace korvale {
 namespace {
 
-// Why a path that the probe refused cannot be listed; nullopt for a name that names nothing,
-// which the count alone has always covered.
+void Finish(FileListHost& host) {
+    host.RefreshFileList();
+    host.UpdateControlStates(true);
+}
+
+}  // namespace
+
 std::optional<std::string> UnreadableReason(const std::string& path) {
     struct stat entry {};
     if (::lstat(path.c_str(), &entry) != 0) {
@@ -46,13 +51,6 @@ std::optional<std::string> UnreadableReason(const std::string& path) {
     ::close(fd);
     return std::string("画像として読み取れませんでした。");
 }
-
-void Finish(FileListHost& host) {
-    host.RefreshFileList();
-    host.UpdateControlStates(true);
-}
-
-}  // namespace
 
 RegisterOutcome RegisterFiles(FileList& list, const std::vector<std::string>& batch,
                               UserInteraction& ui, FileListHost& host) {

@@ -1,6 +1,7 @@
 // Adding files to the list (from the file dialog, a drop or the command line) and removing them.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,10 @@ namespace korvale {
 
 // Said of a path that names a folder where a file is wanted.
 inline constexpr char kFolderReason[] = "フォルダです。";
+
+// Why a path that the probe refused cannot be listed; nullopt for a name that names nothing,
+// which the count alone has always covered.
+std::optional<std::string> UnreadableReason(const std::string& path);
 
 struct RegisterOutcome {
     bool refused = false;  // the batch would have exceeded the limit; nothing was read

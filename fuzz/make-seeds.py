@@ -220,6 +220,99 @@ OPTIONS = {
 }
 
 
+def s15(value):
+    return struct.pack(">i", round(value * 65536))
+
+
+def icc(space, tags):
+    """An ICC profile of version 2.1: header, tag table, tag data, each tag 4-byte aligned."""
+    table = b""
+    data = b""
+    at = 128 + 4 + 12 * len(tags)
+    for signature, body in tags:
+        table += signature + struct.pack(">II", at + len(data), len(body))
+        data += body + bytes(-len(body) % 4)
+    size = at + len(data)
+    header = struct.pack(">I", size) + bytes(4) + bytes([2, 0x10, 0, 0]) + b"mntr" + space + \
+        b"XYZ " + bytes(12) + b"acsp" + bytes(24) + bytes(4) + s15(0.9642) + s15(1.0) + \
+        s15(0.8249) + bytes(48)
+    assert len(header) == 128
+    return header + struct.pack(">I", len(tags)) + table + data
+
+
+def xyz(x, y, z):
+    return b"XYZ " + bytes(4) + s15(x) + s15(y) + s15(z)
+
+
+def gamma(value):
+    return b"curv" + bytes(4) + struct.pack(">IH", 1, round(value * 256))
+
+
+def rgb_profile(g=1.8):
+    """A matrix-and-curve RGB profile: wide primaries, so that colours move into sRGB."""
+    curve = gamma(g)
+    return icc(b"RGB ", [(b"wtpt", xyz(0.9642, 1.0, 0.8249)), (b"rXYZ", xyz(0.7977, 0.2880, 0.0)),
+                         (b"gXYZ", xyz(0.1352, 0.7119, 0.0)), (b"bXYZ", xyz(0.0313, 0.0001, 0.8249)),
+                         (b"rTRC", curve), (b"gTRC", curve), (b"bTRC", curve)])
+
+
+def grey_profile(g=1.8):
+    return icc(b"GRAY", [(b"wtpt", xyz(0.9642, 1.0, 0.8249)), (b"kTRC", gamma(g))])
+
+
+def pixel_tiff(width, height, samples, bits, photometric, pixels, extra=(), planar=1, profile=b""):
+    """Little-endian uncompressed TIFF in one strip, pixels before the IFD, and a profile."""
+    fields = [(256, 3, [width]), (257, 3, [height]), (258, 3, [bits] * samples),
+              (259, 3, [1]), (262, 3, [photometric]), (273, 4, [8]), (277, 3, [samples]),
+              (278, 3, [height]), (279, 4, [len(pixels)]), (284, 3, [planar])]
+    if extra:
+        fields.append((338, 3, list(extra)))
+    ifd = 8 + len(pixels) + (len(pixels) & 1)
+    out = b"II" + struct.pack("<HI", 42, ifd) + pixels + bytes(len(pixels) & 1)
+    entries = len(fields) + (1 if profile else 0)
+    values_at = ifd + 2 + 12 * entries + 4
+    values = b""
+    out += struct.pack("<H", entries)
+    for tag, kind, numbers in fields:
+        packed = b"".join(struct.pack("<" + ("H" if kind == 3 else "I"), n) for n in numbers)
+        out += struct.pack("<HHI", tag, kind, len(numbers))
+        if len(packed) <= 4:
+            out += packed + bytes(4 - len(packed))
+        else:
+            out += struct.pack("<I", values_at + len(values))
+            values += packed
+    if profile:
+        out += struct.pack("<HHII", 34675, 7, len(profile), values_at + len(values))
+        values += profile
+    return out + struct.pack("<I", 0) + values
+
+
+def ramp(count, bits):
+    if bits == 16:
+        return b"".join(struct.pack("<H", (i * 4099) % 65536) for i in range(count))
+    return bytes((i * 37) % 256 for i in range(count))
+
+
+def colour_seeds():
+    w, h = 6, 4
+    return {
+        "cmyk8": bytes([0]) + pixel_tiff(w, h, 4, 8, 5, ramp(w * h * 4, 8)),
+        "cmyk16-planar": bytes([0]) + pixel_tiff(w, h, 4, 16, 5, ramp(w * h * 4, 16), planar=2),
+        "cmyka8": bytes([0]) + pixel_tiff(w, h, 5, 8, 5, ramp(w * h * 5, 8), extra=[2]),
+        "cmyk8-rgb-profile": bytes([0]) + pixel_tiff(w, h, 4, 8, 5, ramp(w * h * 4, 8),
+                                                     profile=rgb_profile()),
+        "rgb8-profile": bytes([0]) + pixel_tiff(w, h, 3, 8, 2, ramp(w * h * 3, 8),
+                                                profile=rgb_profile()),
+        "rgb16-profile": bytes([0]) + pixel_tiff(w, h, 3, 16, 2, ramp(w * h * 3, 16),
+                                                 profile=rgb_profile(2.2)),
+        "grey8-profile": bytes([0]) + pixel_tiff(w, h, 1, 8, 1, ramp(w * h, 8),
+                                                 profile=grey_profile()),
+        "jpeg-icc": bytes([1]) + SOI + icc_chunks() + frame(width=6, height=4) + SCAN_END,
+        "profile-rgb": bytes([2]) + rgb_profile(),
+        "profile-grey": bytes([2]) + grey_profile(),
+    }
+
+
 def write(target, name, data):
     folder = HERE / "corpus" / target
     folder.mkdir(parents=True, exist_ok=True)
@@ -261,6 +354,8 @@ def main():
         write("preset_csv", name, data)
     for name, (presets, text) in OPTIONS.items():
         write("options", name, bytes([presets]) + text.encode())
+    for name, data in colour_seeds().items():
+        write("colour", name, data)
 
 
 if __name__ == "__main__":

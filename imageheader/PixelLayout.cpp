@@ -132,6 +132,10 @@ std::optional<PixelLayout> ProbeTiffPixel(const std::string& path) {
     if (photometricGiven && (photometric == 3 || photometric == 8)) {
         return PixelLayout{3, bytes};
     }
+    // CMYK becomes colours, with an alpha when it has a fifth sample.
+    if (photometricGiven && photometric == 5) {
+        return PixelLayout{samples >= 5 ? 4u : 3u, bytes};
+    }
     return PixelLayout{samples == 1 ? 1u : samples <= 3 ? 3u : 4u, bytes};
 }
 

@@ -21,6 +21,10 @@ _korvale_cli_option_lines() {
     other=$(sed -n 's/^Options of [a-z-]* (every option of \([a-z-]*\).*/\1/p' <<<"$heading")
     [[ -n $other && $other != "$2" ]] && _korvale_cli_help_section "$1" "Options of $other"
     _korvale_cli_help_section "$1" "Options of $2"
+    # The options for lists, shards and reports, which these commands share.
+    case $2 in
+        run | plan | probe | stats) _korvale_cli_help_section "$1" "Lists, shards and reports" ;;
+    esac
 }
 
 _korvale_cli() {
@@ -64,6 +68,10 @@ _korvale_cli() {
                 case $prev in
                     --output)
                         _filedir -d
+                        return
+                        ;;
+                    --files-from | --failed-list)
+                        _filedir
                         return
                         ;;
                     --preset)

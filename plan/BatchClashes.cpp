@@ -73,6 +73,8 @@ bool IgnoresCase(int folder) {
     return ::ioctl(open.get(), FS_IOC_GETFLAGS, &flags) == 0 && (flags & kCasefold) != 0;
 }
 
+}  // namespace
+
 struct Folder {
     bool opened = false;
     UniqueFd fd;
@@ -84,7 +86,7 @@ struct Folder {
     std::unordered_map<std::string, unsigned char> names;
 };
 
-class Resolver {
+class ClashResolver {
 public:
     // The entry an output path names, and whether something is there now.
     std::optional<EntryKey> OutputKey(const std::string& path, bool& exists) {
@@ -214,13 +216,11 @@ private:
     std::unordered_map<std::string, Folder> folders_;
 };
 
-}  // namespace
-
 const char* const kClashMessage = "出力ファイルが重なる画像があるため、変換を開始できません。";
 
 OutputOverlaps FindOverlaps(const FileList& list, const std::vector<std::string>& outputs) {
     OutputOverlaps overlaps;
-    Resolver resolver;
+    ClashResolver resolver;
     std::unordered_map<EntryKey, size_t, EntryKeyHash> firstWriter;
     // Writers of outputs that exist now: only those can be a listed source.
     std::unordered_map<EntryKey, std::vector<size_t>, EntryKeyHash> replacing;
@@ -305,6 +305,37 @@ std::string ClashDetail(const std::vector<BatchClash>& clashes, const FileList& 
         detail += FormatText("ほかに %zu 件あります。\n", clashes.size() - kShown);
     }
     return detail + "保存フォルダか出力形式を変えるか、重なるファイルをリストから外してください。";
+}
+
+}  // namespace korvale
+
+namespace korvale {
+
+namespace {
+
+uint64_t HashOf(const EntryKey& key) {
+    uint64_t hash = Fnv1a64(key.name);
+    for (const uint64_t part :
+         {static_cast<uint64_t>(key.device), static_cast<uint64_t>(key.folder)}) {
+        hash = (hash ^ part) * 0x100000001b3ULL;
+        hash ^= hash >> 29;
+    }
+    return hash;
+}
+
+}  // namespace
+
+EntryIdentities::EntryIdentities() : resolver_(std::make_unique<ClashResolver>()) {}
+EntryIdentities::~EntryIdentities() = default;
+
+std::optional<uint64_t> EntryIdentities::OfOutput(const std::string& path, bool& exists) {
+    const std::optional<EntryKey> key = resolver_->OutputKey(path, exists);
+    return key ? std::optional<uint64_t>(HashOf(*key)) : std::nullopt;
+}
+
+std::optional<uint64_t> EntryIdentities::OfSource(const std::string& path) {
+    const std::optional<EntryKey> key = resolver_->SourceKey(path, true);
+    return key ? std::optional<uint64_t>(HashOf(*key)) : std::nullopt;
 }
 
 }  // namespace korvale

@@ -5,12 +5,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "BatchRequest.h"
 #include "FileList.h"
 #include "OutputJob.h"
+#include "Text.h"
 
 namespace korvale {
 
@@ -38,6 +42,25 @@ OutputOverlaps FindOverlaps(const FileList& list, const std::vector<std::string>
 // extension to replace.
 std::vector<std::string> OutputPaths(const std::vector<OutputJob>& jobs);
 std::vector<std::string> OutputPaths(const BatchRequest& request, const FileList& list);
+
+// Entries told apart as FindOverlaps tells them, one path at a time, for a list read as a
+// stream: each entry is a 64-bit hash, so that a long list costs a few bytes per path.
+class ClashResolver;
+class EntryIdentities {
+public:
+    EntryIdentities();
+    ~EntryIdentities();
+    EntryIdentities(const EntryIdentities&) = delete;
+    EntryIdentities& operator=(const EntryIdentities&) = delete;
+
+    // The entry an output path names, and whether something is there now.
+    std::optional<uint64_t> OfOutput(const std::string& path, bool& exists);
+    // The entry a listed source names.
+    std::optional<uint64_t> OfSource(const std::string& path);
+
+private:
+    std::unique_ptr<ClashResolver> resolver_;
+};
 
 // The run's refusal: a title and, as detail, at most ten clashes and a count of the rest.
 extern const char* const kClashMessage;

@@ -41,6 +41,7 @@ struct OptionDefaults {
     bool keepTree = false;  // outputs in the sources' subfolders below the output folder
     ClashRule onClash = ClashRule::Refuse;
     bool keepGoing = false;  // a file that fails is skipped and listed at the end
+    bool toSrgb = false;     // sources with another colour profile converted into sRGB
 };
 inline constexpr OptionDefaults kOptionDefaults{};
 
@@ -69,6 +70,12 @@ struct BatchRequest {
     std::string treeBase = {};
     ClashRule onClash = kOptionDefaults.onClash;
     bool keepGoing = kOptionDefaults.keepGoing;
+    // Sources whose profile is not sRGB (Display P3, Adobe RGB, grey of another curve) have
+    // their colours converted into sRGB, and their outputs carry sRGB's profile.
+    bool toSrgb = kOptionDefaults.toSrgb;
+    // An existing output last changed no earlier than its source is kept (counted skipped) and
+    // an older one replaced, without a question (korvale-cli --overwrite newer).
+    bool keepNewer = false;
 };
 
 // The output file name: the name after the last "/", its extension from the last "." replaced

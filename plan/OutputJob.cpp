@@ -54,6 +54,12 @@ std::string OutputFolderOf(const BatchRequest& request) {
     return folder;
 }
 
+std::string NormalPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
 namespace {
 
 OutputJob Job(const BatchRequest& request, const std::string& folder, const FileEntry& entry,
@@ -75,14 +81,6 @@ OutputJob Job(const BatchRequest& request, const std::string& folder, const File
         job.outputPath = folder.empty() ? std::string() : folder + *name;
     }
     return job;
-}
-
-// A path made absolute with its "." and ".." resolved as written, so that "./a" and "a" or
-// "x/../a" compare equal. A path that cannot be made absolute stays as it is.
-std::string NormalPath(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute.lexically_normal().string();
 }
 
 // The folder of a normalised path, "/" at its end.
@@ -152,37 +150,57 @@ std::string NumberedName(const std::string& name, int n) {
     return name.substr(0, dot) + number + name.substr(dot);
 }
 
-std::string TreeBaseOf(const BatchRequest& request, const FileList& list) {
-    std::string common;
-    bool first = true;
-    for (const FileEntry& entry : list) {
-        const std::string folder = NormalFolderOf(entry.path);
-        if (first) {
-            common = folder;
-            first = false;
-            continue;
-        }
-        size_t same = 0;
-        while (same < common.size() && same < folder.size() && common[same] == folder[same]) {
-            ++same;
-        }
-        common.resize(common.rfind('/', same == 0 ? 0 : same - 1) + 1);
+void CommonFolder::Add(const std::string& path) {
+    const std::string folder = NormalFolderOf(path);
+    if (first_) {
+        common_ = folder;
+        first_ = false;
+        return;
     }
-    const std::string given = request.treeBase.empty() ? list.AddedFolder() : request.treeBase;
+    size_t same = 0;
+    while (same < common_.size() && same < folder.size() && common_[same] == folder[same]) {
+        ++same;
+    }
+    common_.resize(common_.rfind('/', same == 0 ? 0 : same - 1) + 1);
+}
+
+std::string CommonFolder::Base(const BatchRequest& request, const std::string& added) const {
+    const std::string given = request.treeBase.empty() ? added : request.treeBase;
     if (!given.empty()) {
         std::string base = NormalPath(given);
         if (base.empty() || base.back() != '/') {
             base += '/';
         }
-        if (StartsWith(common, base)) {
+        if (StartsWith(common_, base)) {
             return base;
         }
     }
-    return common;
+    return common_;
+}
+
+std::string TreeBaseOf(const BatchRequest& request, const FileList& list) {
+    CommonFolder common;
+    for (const FileEntry& entry : list) {
+        common.Add(entry.path);
+    }
+    return common.Base(request, list.AddedFolder());
 }
 
 OutputJob JobOf(const BatchRequest& request, const FileEntry& entry, size_t index) {
     return Job(request, OutputFolderOf(request), entry, index);
+}
+
+OutputJob JobBelow(const BatchRequest& request, const std::string& base, const FileEntry& entry,
+                   size_t index) {
+    const std::string folder = OutputFolderOf(request);
+    if (!request.keepTree || folder.empty()) {
+        return Job(request, folder, entry, index);
+    }
+    // Every listed file lies below the base, so what follows it has no "..".
+    const std::string subfolder = NormalFolderOf(entry.path).substr(base.size());
+    OutputJob job = Job(request, folder + subfolder, entry, index);
+    job.subfolder = subfolder;
+    return job;
 }
 
 std::vector<OutputJob> OutputJobs(const BatchRequest& request, const FileList& list) {
@@ -191,14 +209,7 @@ std::vector<OutputJob> OutputJobs(const BatchRequest& request, const FileList& l
     jobs.reserve(list.size());
     const std::string base = request.keepTree ? TreeBaseOf(request, list) : std::string();
     for (size_t i = 0; i < list.size(); ++i) {
-        if (!request.keepTree || folder.empty()) {
-            jobs.push_back(Job(request, folder, list[i], i));
-            continue;
-        }
-        // Every listed file lies below the base, so what follows it has no "..".
-        const std::string subfolder = NormalFolderOf(list[i].path).substr(base.size());
-        jobs.push_back(Job(request, folder + subfolder, list[i], i));
-        jobs.back().subfolder = subfolder;
+        jobs.push_back(JobBelow(request, base, list[i], i));
     }
     if (request.onClash == ClashRule::Number) {
         NumberClashes(jobs);

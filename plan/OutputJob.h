@@ -57,9 +57,31 @@ std::vector<OutputJob> OutputJobs(const BatchRequest& request, const FileList& l
 
 // The folder whose tree a kept tree repeats ("/" at its end): `request.treeBase`, or else the one
 // folder added to the list, when every listed file lies below it; otherwise the deepest folder
-// that holds every listed file. Paths are
-// made absolute and their "." and ".." resolved as written.
+// that holds every listed file. Paths are made absolute and their "." and ".." resolved as
+// written.
 std::string TreeBaseOf(const BatchRequest& request, const FileList& list);
+
+// The deepest folder that holds every path added, and the base TreeBaseOf makes of it: for a
+// list read as a stream.
+class CommonFolder {
+public:
+    void Add(const std::string& path);
+    // `added`: the one folder added to the list, if any, tried after the request's base.
+    std::string Base(const BatchRequest& request, const std::string& added = {}) const;
+
+private:
+    std::string common_;
+    bool first_ = true;
+};
+
+// The job of `entry`, number `index`, below the output folder as OutputJobs places it with the
+// tree's base `base` (TreeBaseOf; unused unless the request keeps the tree), not numbered.
+OutputJob JobBelow(const BatchRequest& request, const std::string& base, const FileEntry& entry,
+                   size_t index);
+
+// A path made absolute with its "." and ".." resolved as written, so that "./a" and "a" or
+// "x/../a" compare equal. A path that cannot be made absolute stays as it is.
+std::string NormalPath(const std::string& path);
 
 // `name` with " (n)" before its extension: "photo (2).jpg".
 std::string NumberedName(const std::string& name, int n);

@@ -221,6 +221,12 @@ FilePlan PlanFile(const BatchRequest& request, const FileEntry& entry,
                 [](const std::string&, const std::string& path) { return StateOf(path); });
 }
 
+FilePlan PlanJob(const BatchRequest& request, OutputJob job,
+                 const std::optional<ImageHeaderInfo>& header) {
+    return Plan(request, std::move(job), header,
+                [](const std::string&, const std::string& path) { return StateOf(path); });
+}
+
 std::vector<FilePlan> PlanBatch(const BatchRequest& request, const FileList& list,
                                 PlanSizes sizes) {
     std::vector<FilePlan> plans;

@@ -63,6 +63,10 @@ std::optional<double> PrintMillimetres(int pixels, uint32_t dpi);
 FilePlan PlanFile(const BatchRequest& request, const FileEntry& entry,
                   const std::optional<ImageHeaderInfo>& header);
 
+// The plan of a job already named (a list read as a stream, ListNaming).
+FilePlan PlanJob(const BatchRequest& request, OutputJob job,
+                 const std::optional<ImageHeaderInfo>& header);
+
 enum class PlanSizes {
     AsListed,  // the sizes recorded when the files were listed; no file is read, except the
                // header of a BMP or TIFF output's source near its format's size limit

@@ -21,6 +21,11 @@ struct FailedFile {
     std::string reason;  // one line: what failed and the system's reason
 };
 
+struct OutputJob;
+
+// How one listed file's turn ended.
+enum class FileStatus { Written, Skipped, Failed };
+
 // The window's side of a run.
 class BatchHost {
 public:
@@ -32,6 +37,12 @@ public:
     // At the end of a run that went on after errors, before its closing message: the files it
     // skipped, in list order (the window selects their rows).
     virtual void ShowFailedFiles(const std::vector<FailedFile>& failed) { (void)failed; }
+    // As each file's turn ends: `reason` (one line) for a failure.
+    virtual void FileEnded(const OutputJob& job, FileStatus status, const std::string& reason) {
+        (void)job;
+        (void)status;
+        (void)reason;
+    }
 };
 
 // The closing message of a run that skipped files, and its detail: one line per file (twenty at

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build
-    qt6-base-dev libopencv-dev libjpeg62-turbo-dev libpng-dev
+    qt6-base-dev qt6-svg-dev libopencv-dev libjpeg62-turbo-dev libpng-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     fonts-ipafont-gothic fonts-noto-cjk qt6-translations-l10n
@@ -14,6 +14,8 @@ packages=(
     libimage-exiftool-perl imagemagick libtiff-tools python3-pil zlib1g-dev libtiff-dev
     pkg-config libheif-dev libwebp-dev libjxl-dev
     libheif-examples libavif-bin webp libjxl-tools
+    liblcms2-dev libgs-common
+    parallel
     "$@"
 )
 

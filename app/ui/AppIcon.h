@@ -1,4 +1,4 @@
-// The program icon: the installed theme icon, or the same design drawn in code.
+// The program icon: the installed theme icon, or the same drawing rendered here.
 #pragma once
 
 #include <QIcon>
@@ -8,7 +8,7 @@ namespace korvale {
 // The icon theme's icon named by the program id when installed, else DrawnAppIcon().
 QIcon AppIcon();
 
-// The icon drawn at the sizes a window manager asks for.
+// The icon drawn from its SVG at the sizes and scales a window manager asks for.
 QIcon DrawnAppIcon();
 
 }  // namespace korvale

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSlider>
 #include <QStyle>
 #include <QTimer>
@@ -63,6 +65,7 @@ CKorvaleDlg::CKorvaleDlg(Environment environment)
     CreateControls();
     ConnectControls();
     ConnectPreview();
+    ConnectThumbnails();
     // The first exchange shows the defaults; the loaded values reach these controls only in
     // the hand-off.
     ExchangeOptionsToControls();
@@ -106,6 +109,7 @@ void CKorvaleDlg::LoadBatchOptions() {
     ControlAs<QCheckBox>(1070)->setChecked(options_.keepTree);
     clashList_->setCurrentIndex(static_cast<int>(options_.onClash));
     ControlAs<QCheckBox>(1073)->setChecked(options_.keepGoing);
+    ControlAs<QCheckBox>(1074)->setChecked(options_.toSrgb);
     interpolationList_->setCurrentIndex(static_cast<int>(options_.interpolation));
     ControlAs<QCheckBox>(1055)->setChecked(options_.keepAspect);
     anchorList_->setCurrentIndex(options_.anchor);
@@ -175,6 +179,7 @@ OptionControls CKorvaleDlg::ReadControls() const {
     c.keepTree = ControlAs<QCheckBox>(1070)->isChecked();
     c.clashIndex = clashList_->currentIndex();
     c.keepGoing = ControlAs<QCheckBox>(1073)->isChecked();
+    c.toSrgb = ControlAs<QCheckBox>(1074)->isChecked();
     c.interpolationIndex = interpolationList_->currentIndex();
     c.anchorIndex = anchorList_->currentIndex();
     c.presetIndex = presetCombo_->currentIndex();
@@ -193,7 +198,10 @@ void CKorvaleDlg::SaveBatchOptions() {
     options_.applyHeight = controls.applyHeight;
     options_.applyDpi = controls.applyDpi;
     SettingsStore store = OpenSettings();
-    SaveWindowBox(store, {x(), y(), width(), height()});
+    // The client area's place, which is what the next start gives setGeometry; x() and y()
+    // include the frame and would move the window down by its title bar at every start.
+    const QRect box = geometry();
+    SaveWindowBox(store, {box.x(), box.y(), box.width(), box.height()});
     if (const auto failure = korvale::SaveBatchOptions(controls, store)) {
         ui_->ShowDetailedMessage("設定の保存に失敗しました。", FailureDetail(*failure));
     }
@@ -241,10 +249,34 @@ void CKorvaleDlg::setVisible(bool visible) {
     }
 }
 
+namespace {
+
+// The template's run line (status, progress, the options beside the buttons and the buttons):
+// it stays in sight when what lies above it scrolls.
+constexpr int kRunLineTop = 346;
+
+}  // namespace
+
 void CKorvaleDlg::PlaceOnScreen() {
-    const QScreen* screen = this->screen();
-    if (screen == nullptr) {
-        return;
+    const std::optional<WindowBox> remembered = LoadWindowBox(OpenSettings());
+    QRect area;
+    if (environment_.availableArea) {
+        area = *environment_.availableArea;
+    } else {
+        // The screen the window was on when it still exists, else this one.
+        const QScreen* screen = nullptr;
+        if (remembered) {
+            screen = QGuiApplication::screenAt(
+                QRect(remembered->x, remembered->y, remembered->width, remembered->height)
+                    .center());
+        }
+        if (screen == nullptr) {
+            screen = this->screen();
+        }
+        if (screen == nullptr) {
+            return;
+        }
+        area = screen->availableGeometry();
     }
     // The frame is known only once the window manager has drawn one; till then a title bar's
     // height stands for it.
@@ -252,7 +284,6 @@ void CKorvaleDlg::PlaceOnScreen() {
         frameGeometry().size() != size()
             ? frameGeometry().size() - size()
             : QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
-    const QRect area = screen->availableGeometry();
     const WindowBox available{area.x(), area.y(), area.width() - frame.width(),
                               area.height() - frame.height()};
     // The list gives up rows only down to its heading and two rows, and never so far that the
@@ -262,21 +293,77 @@ void CKorvaleDlg::PlaceOnScreen() {
                             2 * list_->frameWidth();
     const QRect listAtTemplate = units_->Rect(6, 12, 268, 124);
     const int besideBottom = units_->Rect(ui::TemplateRect(Control(1064))).bottom();
-    const int listGiveUp =
-        std::min(listAtTemplate.height() - listMinimum, listAtTemplate.bottom() - besideBottom);
+    listGiveUp_ = std::max(
+        0, std::min(listAtTemplate.height() - listMinimum, listAtTemplate.bottom() - besideBottom));
     const WindowPlacement placement =
-        PlaceMainWindow(templateSize_.width(), templateSize_.height(), listGiveUp, available,
-                        LoadWindowBox(OpenSettings()));
+        PlaceMainWindow(templateSize_.width(), templateSize_.height(), listGiveUp_, available,
+                        remembered, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    if (placement.scrolls && scroller_ == nullptr) {
+        ScrollUpperPart();
+    }
     setMinimumSize(placement.minimumWidth, placement.minimumHeight);
     setGeometry(placement.box.x, placement.box.y, placement.box.width, placement.box.height);
+    PlaceControls();
+}
+
+void CKorvaleDlg::ScrollUpperPart() {
+    scroller_ = new QScrollArea(this);
+    scroller_->setFrameShape(QFrame::NoFrame);
+    scroller_->setFocusPolicy(Qt::NoFocus);
+    scroller_->setWidgetResizable(false);
+    // The page joins the window before the controls move into it, so that they keep their
+    // place in the tab order.
+    page_ = new QWidget;
+    scroller_->setWidget(page_);
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect place = ui::TemplateRect(child);
+        // Controls placed otherwise (the spin buttons) go with their fields.
+        if (child == scroller_ || (place.isValid() && place.top() >= kRunLineTop)) {
+            continue;
+        }
+        const bool hidden = child->isHidden();
+        child->setParent(page_);
+        child->setVisible(!hidden);
+    }
+    scroller_->lower();
+    // Tab and the access keys bring a control into sight.
+    connect(qApp, &QApplication::focusChanged, scroller_, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && page_->isAncestorOf(now)) {
+            scroller_->ensureWidgetVisible(now);
+        }
+    });
+}
+
+void CKorvaleDlg::PlaceControls() {
+    if (!units_) {
+        return;
+    }
+    const QSize extra = size() - templateSize_;
+    ui::PlaceAll(this, *units_, extra);
+    if (scroller_ == nullptr) {
+        list_->SetColumnWidths(extra.width());
+        return;
+    }
+    const int upperHeight = units_->Y(kRunLineTop);
+    scroller_->setGeometry(0, 0, width(), std::max(0, upperHeight + extra.height()));
+    // The scrolled part at its smallest, or filling the room the scroll bars leave.
+    const QSize smallest(templateSize_.width(), upperHeight - listGiveUp_);
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QSize room = scroller_->size();
+    const bool across = smallest.height() > room.height();
+    const bool along = smallest.width() > room.width() - (across ? bar : 0);
+    const bool acrossToo = across || smallest.height() > room.height() - (along ? bar : 0);
+    room -= QSize(acrossToo ? bar : 0, along ? bar : 0);
+    const QSize page = smallest.expandedTo(room);
+    page_->resize(page);
+    const QSize pageExtra(page.width() - templateSize_.width(), page.height() - upperHeight);
+    ui::PlaceAll(page_, *units_, pageExtra);
+    list_->SetColumnWidths(pageExtra.width());
 }
 
 void CKorvaleDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (units_) {
-        ui::PlaceAll(this, *units_, size() - templateSize_);
-        list_->SetColumnWidths(width() - templateSize_.width());
-    }
+    PlaceControls();
 }
 
 void CKorvaleDlg::showEvent(QShowEvent* event) {

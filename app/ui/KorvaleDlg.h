@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
 #include <QSize>
 #include <functional>
 #include <memory>
@@ -27,6 +28,7 @@ class QComboBox;
 class QProgressBar;
 class QSlider;
 class QAbstractButton;
+class QScrollArea;
 
 namespace korvale {
 
@@ -46,6 +48,8 @@ struct KorvaleEnvironment {
     // Runs the preset list editor on a copy; the edited list on OK.
     std::function<std::optional<PresetList>(QWidget*, const PresetList&, UserInteraction&)>
         editPresets;
+    // The screen's area for windows; null: that of the screen the window opens on.
+    std::optional<QRect> availableArea;
 };
 
 class CKorvaleDlg : public QDialog, public FileListHost, public BatchHost {
@@ -93,6 +97,8 @@ public:
     const BatchOptions& options() const { return options_; }
     const PresetList& presets() const { return presets_; }
     bool handOffDone() const { return handOffDone_; }
+    // Whether the controls above the run's line scroll, the window being too small for them.
+    bool scrolls() const { return scroller_ != nullptr; }
     CPreviewDlg* preview() const { return preview_; }
 
     void setVisible(bool visible) override;
@@ -109,8 +115,13 @@ private:
     void CreateControls();
     // Size limits and place from the screen and the stored box, before the first show.
     void PlaceOnScreen();
+    // Moves what lies above the run's line into a scroll area; the line and the buttons below
+    // it stay at the window's bottom edge.
+    void ScrollUpperPart();
+    void PlaceControls();
     void ConnectControls();
     void ConnectPreview();
+    void ConnectThumbnails();
     void LoadBatchOptions();
     void SaveBatchOptions();
     void StartupHandOff();
@@ -146,6 +157,9 @@ private:
     // The units that fit every text, and the window's size at the template's size in them.
     std::optional<ui::DialogUnits> units_;
     QSize templateSize_;
+    int listGiveUp_ = 0;  // pixels the list may lose below its template's height
+    QScrollArea* scroller_ = nullptr;
+    QWidget* page_ = nullptr;  // the scrolled part
 
     // Controls the logic talks to directly.
     CDropListCtrl* list_ = nullptr;

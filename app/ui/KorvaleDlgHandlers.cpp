@@ -202,6 +202,11 @@ void CKorvaleDlg::ChooseMarginColour() {
 void CKorvaleDlg::PaintSwatch(QPainter& painter, const QRect& rect) {
     painter.fillRect(rect, QColor(options_.marginRed & 0xFF, options_.marginGreen & 0xFF,
                                   options_.marginBlue & 0xFF));
+    // The sunken frame is drawn in shades of the window colour, which a dark colour on a dark
+    // palette swallows; a line in the text colour keeps the swatch's edge in sight on any.
+    painter.setPen(swatch_->palette().color(QPalette::WindowText));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
 }
 
 void CKorvaleDlg::BrowseOutputFolder() {

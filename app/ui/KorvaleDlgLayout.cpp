@@ -238,7 +238,11 @@ void CKorvaleDlg::CreateControls() {
     clashLabel->setBuddy(clashList_);
     auto* keepTree = check(1070, "フォルダ構成を保持(&T)", 163, 370, 78, 10);
     auto* keepGoing = check(1073, "エラーがあっても続行(&G)", 243, 370, 85, 10);
-    for (QWidget* option : std::initializer_list<QWidget*>{clashList_, keepTree, keepGoing}) {
+    // Beyond the template as well: the colour conversion right of the folder label, in the
+    // strip below the format group.
+    auto* toSrgb = check(1074, "sRGBに変換(&S)", 130, 322, 68, 10);
+    for (QWidget* option :
+         std::initializer_list<QWidget*>{clashList_, keepTree, keepGoing, toSrgb}) {
         option->setFocusPolicy(Qt::ClickFocus);
     }
     auto* separator = new QFrame(this);

@@ -13,11 +13,13 @@
 
 #include "DropListCtrl.h"
 #include "FileListModel.h"
+#include "ImageEngine.h"
 #include "KorvaleDlg.h"
 #include "Plan.h"
 #include "PlanSummary.h"
 #include "PreviewDlg.h"
 #include "Text.h"
+#include "ThumbnailCache.h"
 
 namespace korvale {
 namespace {
@@ -37,7 +39,23 @@ void PlaceBeside(QWidget& preview, const QWidget& main) {
     preview.move(at);
 }
 
+// On the thumbnail worker: the engine (waited for there) decodes and fits the file.
+std::optional<QImage> EngineThumbnail(const std::string& path, int side) {
+    const ImageEngine* engine = LoadedImageEngine();
+    ThumbnailPixels pixels;
+    if (engine == nullptr || !engine->makeThumbnail(path, side, pixels)) {
+        return std::nullopt;
+    }
+    return QImage(pixels.rgba.data(), pixels.width, pixels.height, pixels.width * 4,
+                  QImage::Format_RGBA8888)
+        .copy();
+}
+
 }  // namespace
+
+void CKorvaleDlg::ConnectThumbnails() {
+    list_->EnableThumbnails(EngineThumbnail, ThumbnailCacheRoot());
+}
 
 void CKorvaleDlg::ConnectPreview() {
     connect(ControlAs<QAbstractButton>(1069), &QAbstractButton::clicked, this,

@@ -3,8 +3,10 @@
 // window takes to show; the window therefore loads the engine as a module once it shows.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "FileList.h"
 #include "Geometry.h"
@@ -18,6 +20,13 @@ namespace korvale {
 struct PreviewSource;
 struct PreviewPicture;
 
+// A file's picture fitted into a square, as 8-bit RGBA rows without padding.
+struct ThumbnailPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+};
+
 struct ImageEngine {
     BatchEnd (*runBatch)(const FileList& list, BatchRequest& request, bool& running,
                          BatchHost& host, UserInteraction& ui);
@@ -27,6 +36,9 @@ struct ImageEngine {
                                   const FilePlan& plan, PixelSize box);
     void (*waitForWorkAhead)();
     const char* (*openCvVersion)();  // for the about box
+    // The file turned as the run turns it, its longer side at most `side`; false when it
+    // cannot be decoded.
+    bool (*makeThumbnail)(const std::string& path, int side, ThumbnailPixels& out);
 };
 
 // What a run or the preview says when the module could not be loaded, with the reason as detail.

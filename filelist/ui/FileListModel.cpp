@@ -37,6 +37,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return QFile::decodeName(
             QByteArray::fromStdString(list_[static_cast<size_t>(index.row())].path));
     }
+    if (role == kPathRole) {
+        return QByteArray::fromStdString(list_[static_cast<size_t>(index.row())].path);
+    }
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     }

@@ -12,6 +12,9 @@ class FileListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
+    // The row's path as file-system bytes (a QByteArray), whatever its encoding.
+    static constexpr int kPathRole = Qt::UserRole;
+
     FileListModel(const FileList& list, QObject* parent);
 
     // Rebuilds the rows from the list (the selection is gone afterwards).

@@ -262,25 +262,30 @@ TEST(MakeBatchRequest, DpiOnlyIsTheRunsMethodAndTheMetadataPolicyPassesOn) {
     EXPECT_EQ(MakeBatchRequest(options).method, BatchMethod::DpiOnly);
 }
 
-TEST_F(OptionSave, TreeClashAndKeepGoingAreStoredOnlyOnceChosen) {
+TEST_F(OptionSave, TreeClashKeepGoingAndToSrgbAreStoredOnlyOnceChosen) {
     OptionControls controls = ControlsShowing(BatchOptions{});
     SaveAndReload(controls);
-    for (const char* name : {"KeepTree", "OnClash", "KeepGoing"}) {
+    for (const char* name : {"KeepTree", "OnClash", "KeepGoing", "ToSrgb"}) {
         EXPECT_EQ(ReadText(Path()).find(name), std::string::npos) << name;
     }
     controls.keepTree = true;
     controls.clashIndex = 1;
     controls.keepGoing = true;
+    controls.toSrgb = true;
     BatchOptions reloaded = SaveAndReload(controls);
     EXPECT_TRUE(reloaded.keepTree);
     EXPECT_EQ(reloaded.onClash, ClashRule::Number);
     EXPECT_TRUE(reloaded.keepGoing);
+    EXPECT_TRUE(reloaded.toSrgb);
+    EXPECT_EQ(Stored("ToSrgb"), 1);
     // Switched back off, the older choice does not stay.
     reloaded = SaveAndReload(ControlsShowing(BatchOptions{}));
     EXPECT_FALSE(reloaded.keepTree);
     EXPECT_EQ(reloaded.onClash, ClashRule::Refuse);
     EXPECT_FALSE(reloaded.keepGoing);
+    EXPECT_FALSE(reloaded.toSrgb);
     EXPECT_EQ(Stored("OnClash"), 0);
+    EXPECT_EQ(Stored("ToSrgb"), 0);
 }
 
 TEST(OptionReadNewKeys, UnusableValuesReadAsTheDefault) {
@@ -306,14 +311,16 @@ TEST(MakeBatchRequest, TreeClashAndKeepGoingPassOnFromRecordAndControls) {
     options.keepTree = true;
     options.onClash = ClashRule::Number;
     options.keepGoing = true;
+    options.toSrgb = true;
     const BatchRequest fromRecord = MakeBatchRequest(options);
-    EXPECT_TRUE(fromRecord.keepTree && fromRecord.keepGoing);
+    EXPECT_TRUE(fromRecord.keepTree && fromRecord.keepGoing && fromRecord.toSrgb);
     EXPECT_EQ(fromRecord.onClash, ClashRule::Number);
     OptionControls controls = ControlsShowing(options);
     controls.keepGoing = false;
+    controls.toSrgb = false;
     const BatchRequest fromControls = MakeBatchRequest(options, controls);
     EXPECT_TRUE(fromControls.keepTree);
-    EXPECT_FALSE(fromControls.keepGoing);
+    EXPECT_FALSE(fromControls.keepGoing || fromControls.toSrgb);
     EXPECT_EQ(fromControls.onClash, ClashRule::Number);
 }
 

@@ -22,11 +22,11 @@ TEST(PlaceMainWindow, NeverBeyondTheScreenAndNeverBelowTheTemplateWhereItFits) {
          760,
          {500, 120, 600, 760}},
         {"a short screen: the list gives up rows", {0, 0, 800, 600}, {}, 600, {100, 0, 600, 600}},
-        {"shorter than the list can give: as small as it gets",
+        {"shorter than the list can give: the screen's height, and the rest scrolls",
          {0, 0, 800, 500},
          {},
-         560,
-         {100, 0, 600, 560}},
+         500,
+         {100, 0, 600, 500}},
         {"remembered and on the screen",
          {0, 0, 1600, 1000},
          WindowBox{40, 30, 900, 800},
@@ -52,6 +52,47 @@ TEST(PlaceMainWindow, NeverBeyondTheScreenAndNeverBelowTheTemplateWhereItFits) {
     for (const auto& c : cases) {
         const WindowPlacement placement = PlaceMainWindow(600, 760, 200, c.available, c.remembered);
         EXPECT_EQ(placement.minimumWidth, 600) << c.what;
+        EXPECT_EQ(placement.minimumHeight, c.minimumHeight) << c.what;
+        EXPECT_EQ(placement.box, c.expected)
+            << c.what << ": " << placement.box.x << "," << placement.box.y << " "
+            << placement.box.width << "x" << placement.box.height;
+    }
+}
+
+TEST(PlaceMainWindow, WhereEvenTheSmallestWindowDoesNotFitItTakesTheAreaAndScrolls) {
+    // The same template; a scroll bar 16 pixels wide.
+    const struct {
+        const char* what;
+        WindowBox available;
+        std::optional<WindowBox> remembered;
+        bool scrolls;
+        int minimumWidth;
+        int minimumHeight;
+        WindowBox expected;
+    } cases[] = {
+        {"the list's rows suffice", {0, 0, 1600, 560}, {}, false, 600, 560, {500, 0, 600, 560}},
+        {"too short: wider by the scroll bar",
+         {0, 0, 1600, 500},
+         {},
+         true,
+         616,
+         500,
+         {492, 0, 616, 500}},
+        {"too narrow", {0, 0, 500, 1000}, {}, true, 500, 760, {0, 120, 500, 760}},
+        {"too narrow and too short", {0, 0, 500, 400}, {}, true, 500, 400, {0, 0, 500, 400}},
+        {"remembered larger, on a small screen beside another",
+         {1600, 0, 1280, 480},
+         WindowBox{0, 0, 3000, 2000},
+         true,
+         616,
+         480,
+         {1600, 0, 1280, 480}},
+    };
+    for (const auto& c : cases) {
+        const WindowPlacement placement =
+            PlaceMainWindow(600, 760, 200, c.available, c.remembered, 16);
+        EXPECT_EQ(placement.scrolls, c.scrolls) << c.what;
+        EXPECT_EQ(placement.minimumWidth, c.minimumWidth) << c.what;
         EXPECT_EQ(placement.minimumHeight, c.minimumHeight) << c.what;
         EXPECT_EQ(placement.box, c.expected)
             << c.what << ": " << placement.box.x << "," << placement.box.y << " "

@@ -339,11 +339,23 @@ TEST_F(CliRun, NewFlagsRefuseBadValues) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--on-clash", "rename", "--output", out_, a},
           std::vector<std::string>{"--keep-tree=1", "--output", out_, a},
+          std::vector<std::string>{"--to-srgb=yes", "--output", out_, a},
           std::vector<std::string>{"--on-clash"}}) {
         const auto result = Run(args);
         EXPECT_EQ(result.exitCode, 2) << args[0];
         EXPECT_EQ(OutputCount(), 0u);
     }
+}
+
+// A source without a colour profile has nothing to convert: the same bytes with --to-srgb.
+TEST_F(CliRun, ToSrgbLeavesASourceWithoutProfileAsItWas) {
+    const std::string a = Jpeg("a.jpg");
+    auto result = Run({"--format", "png", "--output", out_, a});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const test::Bytes plain = test::ReadFile(out_ + "/a.png");
+    result = Run({"--to-srgb", "--format", "png", "--overwrite", "all", "--output", out_, a});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(test::ReadFile(out_ + "/a.png"), plain);
 }
 
 }  // namespace

@@ -112,7 +112,12 @@ expect 'korvale-cli plan --format t' tiff
 expect 'korvale-cli plan --metadata ' none no-gps all
 expect 'korvale-cli plan --output ' out
 expect 'korvale-cli plan --json ' a.jpg b.BMP out
-expect 'korvale-cli run --j'
+expect 'korvale-cli run --j' --json
+expect_includes 'korvale-cli run --' --files-from --null --shard --json --failed-list --to-srgb
+expect 'korvale-cli stats --fi' --files-from
+expect 'korvale-cli probe --sh' --shard
+expect 'korvale-cli run --files-from ' a.jpg b.BMP out
+expect 'korvale-cli run --failed-list ' a.jpg b.BMP out
 
 if [[ -n $main_source ]]; then
     # The names in the command table of main.cpp: each must be offered after the program name.

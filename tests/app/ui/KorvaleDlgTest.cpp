@@ -71,6 +71,8 @@ protected:
         environment.settingsFile = settings_;
         environment.presetLocation = PresetLocation{home_.File("data"), {}};
         environment.commandLine = std::move(commandLine);
+        // A screen that holds the whole window; smaller ones are tested on their own.
+        environment.availableArea = QRect(0, 0, 4000, 3000);
         environment.editPresets = [this](QWidget*, const PresetList& current, UserInteraction&) {
             editorSaw_ = current;
             return editorAnswer_;
@@ -868,7 +870,7 @@ TEST_F(MainWindowTest, NamedPipesForItsFilesNeitherBlockNorAreWrittenInto) {
 // The output options cover no described control and come back at the next start.
 TEST_F(MainWindowTest, OutputOptionsCoverNoDescribedControlAndAreStored) {
     Open();
-    const std::vector<int> ids = {1070, 1072, 1073};
+    const std::vector<int> ids = {1070, 1072, 1073, 1074};
     for (QWidget* child : window_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
         const int id = ui::ControlId(child);
         const auto* label = qobject_cast<QLabel*>(child);
@@ -885,17 +887,23 @@ TEST_F(MainWindowTest, OutputOptionsCoverNoDescribedControlAndAreStored) {
     EXPECT_FALSE(window_->ControlAs<QCheckBox>(1070)->isChecked());
     EXPECT_EQ(window_->ControlAs<QComboBox>(1072)->currentText(), "確認する");
     EXPECT_FALSE(window_->ControlAs<QCheckBox>(1073)->isChecked());
+    EXPECT_FALSE(window_->ControlAs<QCheckBox>(1074)->isChecked());
     Click(2);
     EXPECT_EQ(SettingsText().find("KeepGoing"), std::string::npos) << SettingsText();
+    EXPECT_EQ(SettingsText().find("ToSrgb"), std::string::npos) << SettingsText();
     Open();
     Click(1070);
     window_->ControlAs<QComboBox>(1072)->setCurrentIndex(1);
     Click(1073);
+    Click(1074);
     Click(2);
+    EXPECT_NE(SettingsText().find("ToSrgb=1\n"), std::string::npos) << SettingsText();
     Open();
     EXPECT_TRUE(window_->ControlAs<QCheckBox>(1070)->isChecked());
     EXPECT_EQ(window_->ControlAs<QComboBox>(1072)->currentText(), "連番を付ける");
     EXPECT_TRUE(window_->ControlAs<QCheckBox>(1073)->isChecked());
+    EXPECT_TRUE(window_->ControlAs<QCheckBox>(1074)->isChecked());
+    EXPECT_EQ(window_->ControlAs<QCheckBox>(1074)->text(), QString::fromUtf8("sRGBに変換(&S)"));
 }
 
 // A run that goes on after errors lists the failed files in one message and selects them.

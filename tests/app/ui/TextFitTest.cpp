@@ -245,6 +245,8 @@ protected:
                  environment.ui = &ui_;
                  environment.settingsFile = home_.File("settings.ini");
                  environment.presetLocation = PresetLocation{home_.File("data"), {}};
+                 // At the template's size, whatever the test screen's size.
+                 environment.availableArea = QRect(0, 0, 4000, 3000);
                  return std::make_unique<CKorvaleDlg>(std::move(environment));
              }},
             {"about box", [] { return std::make_unique<CAboutDlg>(); }},
