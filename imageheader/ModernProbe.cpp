@@ -1,4 +1,6 @@
 // The probe and the decoded pixel of HEIF, WebP and JPEG XL files, from their header walks.
+#include <utility>
+
 #include "ByteFile.h"
 #include "ByteSource.h"
 #include "ImageHeader.h"
@@ -7,8 +9,11 @@
 namespace korvale {
 namespace {
 
-template <typename Layout, bool (*Walk)(ByteSource&, Layout&)>
-std::optional<ImageHeaderInfo> Probe(const std::string& path) {
+// Opens the file, walks its header and hands the walk's result, with the file still open (the
+// Exif block is read from it), to `use`.
+template <typename Layout, bool (*Walk)(ByteSource&, Layout&), typename Use>
+auto Walked(const std::string& path, Use use)
+    -> decltype(use(std::declval<ByteSource&>(), std::declval<const Layout&>())) {
     ByteFile file;
     if (!file.Open(path, ByteFile::Access::Read)) {
         return std::nullopt;
@@ -18,21 +23,15 @@ std::optional<ImageHeaderInfo> Probe(const std::string& path) {
     if (!Walk(source, layout)) {
         return std::nullopt;
     }
-    return ImageHeaderInfo{layout.width, layout.height, ExifBlockDpi(source, layout.exif)};
+    return use(source, layout);
 }
 
 template <typename Layout, bool (*Walk)(ByteSource&, Layout&)>
-std::optional<Layout> Walked(const std::string& path) {
-    ByteFile file;
-    if (!file.Open(path, ByteFile::Access::Read)) {
-        return std::nullopt;
-    }
-    FileSource source(file);
-    Layout layout;
-    if (!Walk(source, layout)) {
-        return std::nullopt;
-    }
-    return layout;
+std::optional<ImageHeaderInfo> Probe(const std::string& path) {
+    return Walked<Layout, Walk>(path, [](ByteSource& source, const Layout& layout) {
+        return std::optional<ImageHeaderInfo>(
+            ImageHeaderInfo{layout.width, layout.height, ExifBlockDpi(source, layout.exif)});
+    });
 }
 
 }  // namespace
@@ -50,28 +49,24 @@ std::optional<ImageHeaderInfo> ProbeJxlHeader(const std::string& path) {
 }
 
 std::optional<PixelLayout> ProbeHeifPixel(const std::string& path) {
-    const std::optional<HeifLayout> heif = Walked<HeifLayout, WalkHeif>(path);
-    if (!heif) {
-        return std::nullopt;
-    }
-    return PixelLayout{heif->alpha ? 4u : 3u, heif->bitDepth > 8 ? 2u : 1u};
+    return Walked<HeifLayout, WalkHeif>(path, [](ByteSource&, const HeifLayout& heif) {
+        return std::optional<PixelLayout>(
+            PixelLayout{heif.alpha ? 4u : 3u, heif.bitDepth > 8 ? 2u : 1u});
+    });
 }
 
 std::optional<PixelLayout> ProbeWebpPixel(const std::string& path) {
-    const std::optional<WebpLayout> webp = Walked<WebpLayout, WalkWebp>(path);
-    if (!webp) {
-        return std::nullopt;
-    }
-    return PixelLayout{webp->alpha ? 4u : 3u, 1};
+    return Walked<WebpLayout, WalkWebp>(path, [](ByteSource&, const WebpLayout& webp) {
+        return std::optional<PixelLayout>(PixelLayout{webp.alpha ? 4u : 3u, 1});
+    });
 }
 
 std::optional<PixelLayout> ProbeJxlPixel(const std::string& path) {
-    const std::optional<JxlLayout> jxl = Walked<JxlLayout, WalkJxl>(path);
-    if (!jxl) {
-        return std::nullopt;
-    }
-    const bool wide = jxl->floatSamples || jxl->bitsPerSample > 8;
-    return PixelLayout{jxl->extraChannels > 0 ? 4u : 3u, wide ? 2u : 1u};
+    return Walked<JxlLayout, WalkJxl>(path, [](ByteSource&, const JxlLayout& jxl) {
+        const bool wide = jxl.floatSamples || jxl.bitsPerSample > 8;
+        return std::optional<PixelLayout>(
+            PixelLayout{jxl.extraChannels > 0 ? 4u : 3u, wide ? 2u : 1u});
+    });
 }
 
 }  // namespace korvale
