@@ -9,6 +9,11 @@
 #include "BatchRequest.h"  // BatchMethod, SaveFormat
 #include "Geometry.h"      // kAnchorCount
 
+// Marks a text for the window's translation without making this header depend on Qt.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(scope, x) x  // as Qt defines it, so either may come first
+#endif
+
 namespace korvale {
 
 // Index of the interpolation list; the conversion maps it to an OpenCV flag.
@@ -24,9 +29,20 @@ enum class InterpolationChoice : int32_t {
 inline constexpr const char* kInterpolationNames[] = {"Nearest neighbor", "Area", "Bilinear",
                                                       "Bicubic", "Lanczos4"};
 // Entries of the metadata list in MetadataPolicy order.
-inline constexpr const char* kMetadataNames[] = {"削除", "位置情報以外を保持", "すべて保持"};
-inline constexpr const char* kAnchorNames[] = {"左上", "中上", "右上", "左中", "中央",
-                                               "右中", "左下", "中下", "右下"};
+// The window shows these through its translation, in the context "korvale::BatchOptions".
+inline constexpr const char* kMetadataNames[] = {
+    QT_TRANSLATE_NOOP("korvale::BatchOptions", "削除"),
+    QT_TRANSLATE_NOOP("korvale::BatchOptions", "位置情報以外を保持"),
+    QT_TRANSLATE_NOOP("korvale::BatchOptions", "すべて保持")};
+inline constexpr const char* kAnchorNames[] = {QT_TRANSLATE_NOOP("korvale::BatchOptions", "左上"),
+                                               QT_TRANSLATE_NOOP("korvale::BatchOptions", "中上"),
+                                               QT_TRANSLATE_NOOP("korvale::BatchOptions", "右上"),
+                                               QT_TRANSLATE_NOOP("korvale::BatchOptions", "左中"),
+                                               QT_TRANSLATE_NOOP("korvale::BatchOptions", "中央"),
+                                               QT_TRANSLATE_NOOP("korvale::BatchOptions", "右中"),
+                                               QT_TRANSLATE_NOOP("korvale::BatchOptions", "左下"),
+                                               QT_TRANSLATE_NOOP("korvale::BatchOptions", "中下"),
+                                               QT_TRANSLATE_NOOP("korvale::BatchOptions", "右下")};
 
 constexpr int32_t kInterpolationCount = 5;
 constexpr int32_t kAnchorCentre = 4;
@@ -74,7 +90,9 @@ struct BatchOptions {
 };
 
 // Entries of the list of what to do with outputs that share a name, in ClashRule order.
-inline constexpr const char* kClashRuleNames[] = {"確認する", "連番を付ける"};
+inline constexpr const char* kClashRuleNames[] = {
+    QT_TRANSLATE_NOOP("korvale::BatchOptions", "確認する"),
+    QT_TRANSLATE_NOOP("korvale::BatchOptions", "連番を付ける")};
 constexpr int32_t kClashRuleCount = 2;
 
 // The options as the main window's controls show them; the window maps these one to one onto

@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-svg-dev libopencv-dev libjpeg62-turbo-dev libpng-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-ipafont-gothic fonts-noto-cjk qt6-translations-l10n
+    fonts-ipafont-gothic fonts-noto-cjk qt6-translations-l10n qt6-l10n-tools qt6-tools-dev
     librsvg2-bin help2man
     desktop-file-utils appstream man-db bash-completion
     libimage-exiftool-perl imagemagick libtiff-tools python3-pil zlib1g-dev libtiff-dev

@@ -25,7 +25,7 @@ QString OpenCvLine() {
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
-    setWindowTitle(QStringLiteral("Korvale について"));
+    setWindowTitle(tr("Korvale について"));
     setWindowIcon(AppIcon());
     const ui::DialogUnits units = ui::PrepareDialog(this, 184, 86);
     auto* icon = new QLabel(this);

@@ -15,6 +15,8 @@
 #include "MemoryTuning.h"
 #include "PresetEditDlg.h"
 #include "SettingsStore.h"
+#include "Translation.h"
+#include "UiLanguage.h"
 #include "korvale/Version.h"
 
 namespace korvale {
@@ -59,7 +61,11 @@ int RunKorvaleApp(int argc, char** argv) {
     // Lets the desktop match the window with its menu entry (the Wayland app id).
     QApplication::setDesktopFileName(QStringLiteral(KORVALE_APP_ID));
     QApplication::setWindowIcon(AppIcon());
-    InstallQtJapanese(app);  // without it Qt's dialogs stay in English, which still works
+    const UiLanguage language = UiLanguageOfUser();
+    if (language == UiLanguage::Japanese) {
+        InstallQtJapanese(app);  // without it Qt's dialogs stay in English, which still works
+    }
+    InstallUiTranslator(app, language);  // without it the window stays Japanese
 
     CKorvaleDlg::Environment environment;
     // Qt has taken its own options out of the arguments by now.

@@ -203,7 +203,8 @@ void CKorvaleDlg::SaveBatchOptions() {
     const QRect box = geometry();
     SaveWindowBox(store, {box.x(), box.y(), box.width(), box.height()});
     if (const auto failure = korvale::SaveBatchOptions(controls, store)) {
-        ui_->ShowDetailedMessage("設定の保存に失敗しました。", FailureDetail(*failure));
+        ui_->ShowDetailedMessage(tr("設定の保存に失敗しました。").toStdString(),
+                                 FailureDetail(*failure));
     }
 }
 
@@ -409,7 +410,7 @@ void CKorvaleDlg::keyPressEvent(QKeyEvent* event) {
 
 void CKorvaleDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(QStringLiteral("Korvaleについて(&A)..."), this, [this] { ShowAbout(); });
+    menu.addAction(tr("Korvaleについて(&A)..."), this, [this] { ShowAbout(); });
     menu.exec(event->globalPos());
 }
 

@@ -2,6 +2,7 @@
 // method, format and folder, and the batch run. Its controls keep their template identifiers.
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QRect>
 #include <QSize>
@@ -53,6 +54,8 @@ struct KorvaleEnvironment {
 };
 
 class CKorvaleDlg : public QDialog, public FileListHost, public BatchHost {
+    Q_DECLARE_TR_FUNCTIONS(korvale::CKorvaleDlg)
+
 public:
     using Environment = KorvaleEnvironment;
 

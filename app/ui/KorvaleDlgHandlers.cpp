@@ -123,7 +123,7 @@ void CKorvaleDlg::AddPaths(const std::vector<std::string>& paths) {
 }
 
 void CKorvaleDlg::AddFolderFromDialog() {
-    if (const auto chosen = ui_->ChooseFolder(lastAddedFolder_, "フォルダ追加")) {
+    if (const auto chosen = ui_->ChooseFolder(lastAddedFolder_, tr("フォルダ追加").toStdString())) {
         lastAddedFolder_ = *chosen;
         AddPaths({*chosen});
     }

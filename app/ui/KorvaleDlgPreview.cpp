@@ -115,13 +115,13 @@ void CKorvaleDlg::UpdatePreview() {
     const std::vector<FilePlan> plans = PlanBatch(request, files_, PlanSizes::AsListed);
     preview_->SetOutliers(FindOutliers(plans), plans);
     if (files_.empty()) {
-        preview_->ShowText("ファイルがありません。");
+        preview_->ShowText(tr("ファイルがありません。").toStdString());
         return;
     }
     const std::vector<size_t> selected = list_->SelectedRows();
     const size_t row = selected.empty() ? 0 : selected.front();
     preview_->setWindowTitle(
-        QStringLiteral("プレビュー - No.%1 %2")
+        tr("プレビュー - No.%1 %2")
             .arg(static_cast<qulonglong>(row + 1))
             .arg(QString::fromStdString(std::string(FileNameOf(files_[row].path)))));
     preview_->Request({files_[row].path, request, plans[row]});

@@ -88,17 +88,17 @@ QStringList ElideFolders(const WrappedPath& wrapped, int maxLines) {
 COverwriteInQDlg::COverwriteInQDlg(const std::string& path, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
-    setWindowTitle(QStringLiteral("上書き確認"));
+    setWindowTitle(tr("上書き確認"));
     const ui::DialogUnits templateUnits = ui::PrepareDialog(this, kDialogWidth, 74);
 
     // Template order is tab order: Cancel first, so it holds the focus when the dialog opens.
-    cancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancel_ = new QPushButton(tr("キャンセル"), this);
     ui::SetControlId(cancel_, static_cast<int>(OverwriteChoice::Cancel));
     ui::Place(cancel_, templateUnits, 182, 54, 56, 16);
     cancel_->setDefault(true);
     connect(cancel_, &QPushButton::clicked, this, &COverwriteInQDlg::reject);
 
-    auto* question = new QLabel(QStringLiteral("すでに同じ名前のファイルが存在します。"), this);
+    auto* question = new QLabel(tr("すでに同じ名前のファイルが存在します。"), this);
     ui::Place(question, templateUnits, 8, 8, 172, 10);
 
     // The path is wrapped below, in the units that fit the fixed texts.
@@ -111,13 +111,16 @@ COverwriteInQDlg::COverwriteInQDlg(const std::string& path, QWidget* parent)
         const char* text;
         OverwriteChoice choice;
         int x;
-    } buttons[] = {{"上書き", OverwriteChoice::Overwrite, 8},
-                   {"全て上書き", OverwriteChoice::OverwriteAll, 66},
-                   {"スキップ", OverwriteChoice::Skip, 124},
-                   {"全てスキップ", OverwriteChoice::SkipAll, 240}};
+    } buttons[] = {
+        {QT_TRANSLATE_NOOP("korvale::COverwriteInQDlg", "上書き"), OverwriteChoice::Overwrite, 8},
+        {QT_TRANSLATE_NOOP("korvale::COverwriteInQDlg", "全て上書き"),
+         OverwriteChoice::OverwriteAll, 66},
+        {QT_TRANSLATE_NOOP("korvale::COverwriteInQDlg", "スキップ"), OverwriteChoice::Skip, 124},
+        {QT_TRANSLATE_NOOP("korvale::COverwriteInQDlg", "全てスキップ"), OverwriteChoice::SkipAll,
+         240}};
     std::vector<QPushButton*> moved = {cancel_};
     for (const auto& b : buttons) {
-        auto* button = new QPushButton(QString::fromUtf8(b.text), this);
+        auto* button = new QPushButton(tr(b.text), this);
         ui::SetControlId(button, static_cast<int>(b.choice));
         ui::Place(button, templateUnits, b.x, 54, b.choice == OverwriteChoice::SkipAll ? 64 : 56,
                   16);

@@ -2,6 +2,7 @@
 // skip all. The dialog ends with the identifier of the button chosen (an OverwriteChoice value).
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <string>
 
@@ -10,6 +11,8 @@ class QPushButton;
 namespace korvale {
 
 class COverwriteInQDlg : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(korvale::COverwriteInQDlg)
+
 public:
     COverwriteInQDlg(const std::string& path, QWidget* parent = nullptr);
 

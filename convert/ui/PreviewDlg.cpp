@@ -89,7 +89,10 @@ private:
 
 namespace {
 
-constexpr const char* kOutlierNames[] = {"最大の拡大", "最大の縮小", "切り取り最大", "余白最大"};
+constexpr const char* kOutlierNames[] = {QT_TRANSLATE_NOOP("korvale::CPreviewDlg", "最大の拡大"),
+                                         QT_TRANSLATE_NOOP("korvale::CPreviewDlg", "最大の縮小"),
+                                         QT_TRANSLATE_NOOP("korvale::CPreviewDlg", "切り取り最大"),
+                                         QT_TRANSLATE_NOOP("korvale::CPreviewDlg", "余白最大")};
 
 QRect ToQRect(const cv::Rect& r) {
     return QRect(r.x, r.y, r.width, r.height);
@@ -105,7 +108,7 @@ QImage ToQImage(const cv::Mat& rgba) {
 }  // namespace
 
 CPreviewDlg::CPreviewDlg(QWidget* parent) : QDialog(parent, Qt::Window) {
-    setWindowTitle(QStringLiteral("プレビュー"));
+    setWindowTitle(tr("プレビュー"));
     setFont(ui::DialogFont());
     setModal(false);
     // One conversion at a time: a newer request waits for the running one and replaces any
@@ -113,9 +116,9 @@ CPreviewDlg::CPreviewDlg(QWidget* parent) : QDialog(parent, Qt::Window) {
     pool_.setMaxThreadCount(1);
     auto* layout = new QVBoxLayout(this);
     auto* outliers = new QHBoxLayout;
-    outliers->addWidget(new QLabel(QStringLiteral("極端なファイル："), this));
+    outliers->addWidget(new QLabel(tr("極端なファイル："), this));
     for (int i = 0; i < 4; ++i) {
-        outlierButtons_[i] = new QPushButton(QString::fromUtf8(kOutlierNames[i]), this);
+        outlierButtons_[i] = new QPushButton(tr(kOutlierNames[i]), this);
         outlierButtons_[i]->setEnabled(false);
         outlierButtons_[i]->setAutoDefault(false);
         outliers->addWidget(outlierButtons_[i]);

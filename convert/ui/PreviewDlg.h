@@ -3,6 +3,7 @@
 // options while the user changes them. Decoding and conversion run on a worker thread.
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QImage>
 #include <QThreadPool>
@@ -32,6 +33,8 @@ struct PreviewJob {
 };
 
 class CPreviewDlg : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(korvale::CPreviewDlg)
+
 public:
     explicit CPreviewDlg(QWidget* parent);
     ~CPreviewDlg() override;

@@ -353,9 +353,9 @@ QWidget* FindControl(const QWidget* root, int id) {
     return root->findChild<QWidget*>(QStringLiteral("control%1").arg(id));
 }
 
-QPushButton* AddButton(QWidget* dialog, const DialogUnits& units, int id, const char* text, int x,
-                       int y, int width, int height) {
-    auto* button = new QPushButton(QString::fromUtf8(text), dialog);
+QPushButton* AddButton(QWidget* dialog, const DialogUnits& units, int id, const QString& text,
+                       int x, int y, int width, int height) {
+    auto* button = new QPushButton(text, dialog);
     SetControlId(button, id);
     Place(button, units, x, y, width, height);
     return button;
@@ -375,8 +375,8 @@ QLineEdit* MakeDigitField(QWidget* parent) {
     return field;
 }
 
-QString TemplateText(const char* utf8) {
-    return QString::fromUtf8(utf8).replace(QStringLiteral("&&"), QStringLiteral("&"));
+QString TemplateText(QString text) {
+    return text.replace(QStringLiteral("&&"), QStringLiteral("&"));
 }
 
 }  // namespace korvale::ui

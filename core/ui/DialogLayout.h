@@ -92,8 +92,8 @@ T* FindControlAs(const QWidget* root, int id) {
 }
 
 // A push button with its identifier at its template rectangle.
-QPushButton* AddButton(QWidget* dialog, const DialogUnits& units, int id, const char* text, int x,
-                       int y, int width, int height);
+QPushButton* AddButton(QWidget* dialog, const DialogUnits& units, int id, const QString& text,
+                       int x, int y, int width, int height);
 
 // A read-only value box: sunken edge, text on the right.
 QLabel* MakeValueBox(QWidget* parent);
@@ -106,6 +106,6 @@ QLineEdit* MakeDigitField(QWidget* parent);
 void TabStopAtCheckedButton(const std::vector<QAbstractButton*>& group);
 
 // Template texts use "&&" for a shown ampersand; Qt labels without mnemonics show it as is.
-QString TemplateText(const char* utf8);
+QString TemplateText(QString text);
 
 }  // namespace korvale::ui

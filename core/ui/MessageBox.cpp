@@ -1,6 +1,7 @@
 // The system's message box.
 #include "MessageBox.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -10,6 +11,10 @@ namespace {
 // The program's name as its users know it, not the executable's file name.
 QString Title() {
     return QStringLiteral("Korvale");
+}
+
+QString Translated(const char* text) {
+    return QCoreApplication::translate("korvale::ui::MessageBox", text);
 }
 
 }  // namespace
@@ -29,7 +34,9 @@ bool ShowCompletionBox(QWidget* parent, const std::string& text, const std::stri
     QMessageBox box(QMessageBox::Information, Title(), QString::fromStdString(text),
                     QMessageBox::Ok, parent);
     box.setInformativeText(QString::fromStdString(counts));
-    QPushButton* open = box.addButton(QStringLiteral("フォルダを開く"), QMessageBox::ActionRole);
+    QPushButton* open =
+        box.addButton(Translated(QT_TRANSLATE_NOOP("korvale::ui::MessageBox", "フォルダを開く")),
+                      QMessageBox::ActionRole);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Ok);
     box.exec();
@@ -39,8 +46,10 @@ bool ShowCompletionBox(QWidget* parent, const std::string& text, const std::stri
 bool AskYesNo(QWidget* parent, const std::string& text) {
     QMessageBox box(QMessageBox::Question, Title(), QString::fromStdString(text),
                     QMessageBox::Yes | QMessageBox::No, parent);
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+    box.button(QMessageBox::Yes)
+        ->setText(Translated(QT_TRANSLATE_NOOP("korvale::ui::MessageBox", "はい(&Y)")));
+    box.button(QMessageBox::No)
+        ->setText(Translated(QT_TRANSLATE_NOOP("korvale::ui::MessageBox", "いいえ(&N)")));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;

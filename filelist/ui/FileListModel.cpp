@@ -50,10 +50,9 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return {};
     }
-    static const char* const kHeaders[kFileColumnCount] = {"No.", "ファイル名", "幅(dot)",
-                                                           "高さ(dot)", "DPI"};
-    return section >= 0 && section < kFileColumnCount ? QString::fromUtf8(kHeaders[section])
-                                                      : QVariant();
+    static const char* const kHeaders[kFileColumnCount] = {
+        "No.", QT_TR_NOOP("ファイル名"), QT_TR_NOOP("幅(dot)"), QT_TR_NOOP("高さ(dot)"), "DPI"};
+    return section >= 0 && section < kFileColumnCount ? tr(kHeaders[section]) : QVariant();
 }
 
 }  // namespace korvale

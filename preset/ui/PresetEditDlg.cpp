@@ -1,6 +1,7 @@
 // The preset list editor: its template, the list view and the operations on the working list.
 #include "PresetEditDlg.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPushButton>
@@ -17,12 +18,15 @@ namespace korvale {
 namespace {
 
 constexpr int kColumnCount = 5;
-const char* const kHeadings[kColumnCount] = {"No.", "プリセット名", "幅(dot)", "高さ(dot)", "DPI"};
+const char* const kHeadings[kColumnCount] = {
+    "No.", QT_TRANSLATE_NOOP("korvale::CPresetEditDlg", "プリセット名"),
+    QT_TRANSLATE_NOOP("korvale::CPresetEditDlg", "幅(dot)"),
+    QT_TRANSLATE_NOOP("korvale::CPresetEditDlg", "高さ(dot)"), "DPI"};
 
 QString FullListReason() {
-    return QStringLiteral(
-               "プリセットは %1 個までです。追加するには、先に不要なプリセットを削除"
-               "してください。")
+    return QCoreApplication::translate("korvale::CPresetEditDlg",
+                                       "プリセットは %1 個までです。追加するには、先に不要なプリセ"
+                                       "ットを削除してください。")
         .arg(kPresetLoadLimit);
 }
 
@@ -33,13 +37,13 @@ CPresetEditDlg::CPresetEditDlg(UserInteraction& ui, QWidget* parent)
       runItemEditor([](CPresetItemEditDlg& dialog) { return dialog.exec() == QDialog::Accepted; }),
       ui_(ui) {
     const ui::DialogUnits units = ui::PrepareDialog(this, 308, 186);
-    setWindowTitle(QStringLiteral("プリセット編集"));
+    setWindowTitle(tr("プリセット編集"));
 
     // Created in template order, which is also the tab order.
     QPushButton* ok = ui::AddButton(this, units, 1, "OK", 198, 164, 50, 18);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CPresetEditDlg::accept);
-    QPushButton* cancel = ui::AddButton(this, units, 2, "キャンセル", 252, 164, 50, 18);
+    QPushButton* cancel = ui::AddButton(this, units, 2, tr("キャンセル"), 252, 164, 50, 18);
     connect(cancel, &QPushButton::clicked, this, &CPresetEditDlg::reject);
 
     list_ = new QTableWidget(0, kColumnCount, this);
@@ -64,8 +68,7 @@ CPresetEditDlg::CPresetEditDlg(UserInteraction& ui, QWidget* parent)
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int column = 0; column < kColumnCount; ++column) {
-        list_->setHorizontalHeaderItem(column,
-                                       new QTableWidgetItem(QString::fromUtf8(kHeadings[column])));
+        list_->setHorizontalHeaderItem(column, new QTableWidgetItem(tr(kHeadings[column])));
     }
     // The selection stays visible while another control has the focus.
     QPalette palette = list_->palette();
@@ -77,11 +80,11 @@ CPresetEditDlg::CPresetEditDlg(UserInteraction& ui, QWidget* parent)
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CPresetEditDlg::UpdateButtons);
 
-    add_ = ui::AddButton(this, units, 1048, "追加...", 260, 6, 42, 18);
-    edit_ = ui::AddButton(this, units, 1049, "編集...", 260, 26, 42, 18);
-    delete_ = ui::AddButton(this, units, 1032, "削除", 260, 46, 42, 18);
-    up_ = ui::AddButton(this, units, 1033, "上へ", 260, 66, 42, 18);
-    down_ = ui::AddButton(this, units, 1034, "下へ", 260, 86, 42, 18);
+    add_ = ui::AddButton(this, units, 1048, tr("追加..."), 260, 6, 42, 18);
+    edit_ = ui::AddButton(this, units, 1049, tr("編集..."), 260, 26, 42, 18);
+    delete_ = ui::AddButton(this, units, 1032, tr("削除"), 260, 46, 42, 18);
+    up_ = ui::AddButton(this, units, 1033, tr("上へ"), 260, 66, 42, 18);
+    down_ = ui::AddButton(this, units, 1034, tr("下へ"), 260, 86, 42, 18);
     connect(add_, &QPushButton::clicked, this, &CPresetEditDlg::OnAdd);
     connect(edit_, &QPushButton::clicked, this, &CPresetEditDlg::OnEdit);
     connect(delete_, &QPushButton::clicked, this, &CPresetEditDlg::OnDelete);

@@ -2,6 +2,7 @@
 #include "PresetItemEditDlg.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -59,10 +60,21 @@ private:
 
 namespace {
 
-constexpr char kEditTitle[] = "プリセット項目編集";
-constexpr char kAddTitle[] = "プリセット項目追加";
-constexpr char kApplyCaption[] = "<= 適用   ";
-constexpr char kSelectPaperMessage[] = "用紙を選択してください。";
+constexpr char kEditTitle[] =
+    QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "プリセット項目編集");
+constexpr char kAddTitle[] = QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "プリセット項目追加");
+constexpr char kApplyCaption[] = QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "<= 適用   ");
+constexpr char kSelectPaperMessage[] =
+    QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "用紙を選択してください。");
+// The paper names of the paper table that are words rather than sizes, for the translation.
+[[maybe_unused]] constexpr const char* kPaperWords[] = {
+    QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "ハガキ"),
+    QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "L判写真"),
+    QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "名刺")};
+
+QString Translated(const char* text) {
+    return QCoreApplication::translate("korvale::CPresetItemEditDlg", text);
+}
 
 // Combo boxes show the height of a field; the template's height is that of the open list.
 constexpr int kComboHeight = 14;
@@ -70,7 +82,7 @@ constexpr int kListItemHeight = 8;
 
 QLabel* AddLabel(QWidget* dialog, const ui::DialogUnits& units, const char* text, int x, int y,
                  int width, int height) {
-    auto* label = new QLabel(QString::fromUtf8(text), dialog);
+    auto* label = new QLabel(Translated(text), dialog);
     ui::Place(label, units, x, y, width, height);
     return label;
 }
@@ -99,7 +111,7 @@ QComboBox* AddComboBox(QWidget* dialog, const ui::DialogUnits& units, int id, in
 
 void AddGroup(QWidget* dialog, const ui::DialogUnits& units, const char* title, int x, int y,
               int width, int height) {
-    auto* group = new QGroupBox(QString::fromUtf8(title), dialog);
+    auto* group = new QGroupBox(Translated(title), dialog);
     ui::Place(group, units, x, y, width, height);
 }
 
@@ -119,16 +131,17 @@ void AddConnector(QWidget* dialog, const ui::DialogUnits& units, int x, int y, i
 CPresetItemEditDlg::CPresetItemEditDlg(UserInteraction& ui, QWidget* parent)
     : QDialog(parent), ui_(ui) {
     const ui::DialogUnits units = ui::PrepareDialog(this, 278, 158);  // fitted at the end
-    setWindowTitle(QString::fromUtf8(kEditTitle));
+    setWindowTitle(tr(kEditTitle));
 
     // Created in template order, which is also the tab order.
     QPushButton* ok = ui::AddButton(this, units, 1, "OK", 88, 136, 50, 18);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CPresetItemEditDlg::accept);
-    QPushButton* cancel = ui::AddButton(this, units, 2, "キャンセル", 142, 136, 50, 18);
+    QPushButton* cancel = ui::AddButton(this, units, 2, tr("キャンセル"), 142, 136, 50, 18);
     connect(cancel, &QPushButton::clicked, this, &CPresetItemEditDlg::reject);
 
-    AddLabel(this, units, "プリセット名", 8, 6, 54, 8);
+    AddLabel(this, units, QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "プリセット名"), 8, 6,
+             54, 8);
     nameEdit_ = new QLineEdit(this);
     ui::SetControlId(nameEdit_, kItemNameField);
     ui::Place(nameEdit_, units, 8, 14, 102, 12);
@@ -138,17 +151,23 @@ CPresetItemEditDlg::CPresetItemEditDlg(UserInteraction& ui, QWidget* parent)
     const int maxSize = static_cast<int>(kPresetMaxSize);
     const int minSize = static_cast<int>(kPresetMinSize);
     widthEdit_ =
-        AddNumberField(this, units, "幅(dot)", 56, 40, kItemWidthField, 1009, minSize, maxSize);
+        AddNumberField(this, units, QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "幅(dot)"), 56,
+                       40, kItemWidthField, 1009, minSize, maxSize);
     heightEdit_ =
-        AddNumberField(this, units, "高さ(dot)", 56, 66, kItemHeightField, 1010, minSize, maxSize);
+        AddNumberField(this, units, QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "高さ(dot)"),
+                       56, 66, kItemHeightField, 1010, minSize, maxSize);
     dpiEdit_ = AddNumberField(this, units, "DPI", 56, 92, kItemDpiField, 1021, 0,
                               static_cast<int>(kPresetMaxDpi));
 
-    AddGroup(this, units, "mm単位のサイズとDPIで計算", 124, 16, 146, 114);
-    mmWidthEdit_ = AddNumberField(this, units, "幅(mm)", 130, 40, kMmWidthField, 1012,
-                                  kMinMillimetres, kMaxMillimetres);
-    mmHeightEdit_ = AddNumberField(this, units, "高さ(mm)", 130, 66, kMmHeightField, 1014,
-                                   kMinMillimetres, kMaxMillimetres);
+    AddGroup(this, units,
+             QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "mm単位のサイズとDPIで計算"), 124, 16,
+             146, 114);
+    mmWidthEdit_ =
+        AddNumberField(this, units, QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "幅(mm)"), 130,
+                       40, kMmWidthField, 1012, kMinMillimetres, kMaxMillimetres);
+    mmHeightEdit_ =
+        AddNumberField(this, units, QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "高さ(mm)"),
+                       130, 66, kMmHeightField, 1014, kMinMillimetres, kMaxMillimetres);
     calcDpiBox_ = AddComboBox(this, units, kCalcDpiField, 130, 92, 54, 70);
     calcDpiBox_->setEditable(true);
     // A typed DPI is used as it stands, never added to the choices.
@@ -156,22 +175,23 @@ CPresetItemEditDlg::CPresetItemEditDlg(UserInteraction& ui, QWidget* parent)
     for (int32_t choice : kCalcDpiChoices) {
         calcDpiBox_->addItem(QString::number(choice));
     }
-    QPushButton* applyMm = ui::AddButton(this, units, 1054, kApplyCaption, 130, 110, 54, 16);
+    QPushButton* applyMm = ui::AddButton(this, units, 1054, tr(kApplyCaption), 130, 110, 54, 16);
     connect(applyMm, &QPushButton::clicked, this, &CPresetItemEditDlg::OnApplyMm);
 
-    AddGroup(this, units, "定形用紙", 198, 28, 66, 62);
+    AddGroup(this, units, QT_TRANSLATE_NOOP("korvale::CPresetItemEditDlg", "定形用紙"), 198, 28, 66,
+             62);
     paperBox_ = AddComboBox(this, units, 1050, 202, 40, 56, 102);
     for (const PaperSize& paper : kPaperSizes) {
-        paperBox_->addItem(QString::fromUtf8(paper.name));
+        paperBox_->addItem(tr(paper.name));
     }
-    portrait_ = new QRadioButton(QStringLiteral("縦"), this);
+    portrait_ = new QRadioButton(tr("縦"), this);
     ui::SetControlId(portrait_, 1052);
     ui::Place(portrait_, units, 202, 56, 24, 10);
-    landscape_ = new QRadioButton(QStringLiteral("横"), this);
+    landscape_ = new QRadioButton(tr("横"), this);
     ui::SetControlId(landscape_, 1053);
     ui::Place(landscape_, units, 234, 56, 24, 10);
     ui::TabStopAtCheckedButton({portrait_, landscape_});
-    QPushButton* applyPaper = ui::AddButton(this, units, 1055, kApplyCaption, 202, 70, 56, 16);
+    QPushButton* applyPaper = ui::AddButton(this, units, 1055, tr(kApplyCaption), 202, 70, 56, 16);
     connect(applyPaper, &QPushButton::clicked, this, &CPresetItemEditDlg::OnApplyPaper);
 
     AddConnector(this, units, 116, 40, 2, 66);
@@ -190,7 +210,7 @@ void CPresetItemEditDlg::showEvent(QShowEvent* event) {
 }
 
 void CPresetItemEditDlg::InitDialog() {
-    setWindowTitle(QString::fromUtf8(addMode ? kAddTitle : kEditTitle));
+    setWindowTitle(tr(addMode ? kAddTitle : kEditTitle));
     paperBox_->setCurrentIndex(kDefaultPaperIndex);
     mmWidthEdit_->setText(QStringLiteral("210"));
     mmHeightEdit_->setText(QStringLiteral("297"));
@@ -232,7 +252,7 @@ void CPresetItemEditDlg::OnApplyMm() {
 void CPresetItemEditDlg::OnApplyPaper() {
     const int index = paperBox_->currentIndex();
     if (index < 0 || index >= static_cast<int>(std::size(kPaperSizes))) {
-        ui_.ShowMessage(kSelectPaperMessage);
+        ui_.ShowMessage(tr(kSelectPaperMessage).toStdString());
         paperBox_->setFocus();
         return;
     }
