@@ -17,7 +17,7 @@
     </message>
     <message>
         <source>左上</source>
-        <translation>Top left</translation>
+        <translation>Top L</translation>
     </message>
     <message>
         <source>中上</source>
@@ -25,7 +25,7 @@
     </message>
     <message>
         <source>右上</source>
-        <translation>Top right</translation>
+        <translation>Top R</translation>
     </message>
     <message>
         <source>左中</source>
@@ -41,7 +41,7 @@
     </message>
     <message>
         <source>左下</source>
-        <translation>Bottom left</translation>
+        <translation>Bottom L</translation>
     </message>
     <message>
         <source>中下</source>
@@ -49,7 +49,7 @@
     </message>
     <message>
         <source>右下</source>
-        <translation>Bottom right</translation>
+        <translation>Bottom R</translation>
     </message>
     <message>
         <source>確認する</source>
@@ -136,13 +136,13 @@
     <message>
         <source>幅
 (dot)</source>
-        <translation>Width
+        <translation>W
 (px)</translation>
     </message>
     <message>
         <source>高さ
 (dot)</source>
-        <translation>Height
+        <translation>H
 (px)</translation>
     </message>
     <message>
@@ -155,11 +155,11 @@
     </message>
     <message>
         <source>幅(dot)</source>
-        <translation>Width (px)</translation>
+        <translation>W (px)</translation>
     </message>
     <message>
         <source>高さ(dot)</source>
-        <translation>Height (px)</translation>
+        <translation>H (px)</translation>
     </message>
     <message>
         <source>&lt;= 適用   </source>
@@ -205,7 +205,7 @@
     </message>
     <message>
         <source>余白の色</source>
-        <translation>Margin colour</translation>
+        <translation>Pad colour</translation>
     </message>
     <message>
         <source>保存フォーマット</source>
@@ -249,7 +249,7 @@
     </message>
     <message>
         <source>同名は(&amp;N)</source>
-        <translation>Same &amp;name</translation>
+        <translation>On &amp;clash</translation>
     </message>
     <message>
         <source>フォルダ構成を保持(&amp;T)</source>
@@ -307,15 +307,15 @@
     <name>korvale::CPresetEditDlg</name>
     <message>
         <source>プリセット名</source>
-        <translation>Preset name</translation>
+        <translation>Name</translation>
     </message>
     <message>
         <source>幅(dot)</source>
-        <translation>Width (px)</translation>
+        <translation>Width</translation>
     </message>
     <message>
         <source>高さ(dot)</source>
-        <translation>Height (px)</translation>
+        <translation>Height</translation>
     </message>
     <message>
         <source>プリセットは %1 個までです。追加するには、先に不要なプリセットを削除してください。</source>
@@ -374,11 +374,11 @@
     </message>
     <message>
         <source>L判写真</source>
-        <translation>Photo 3.5x5</translation>
+        <translation>Photo L</translation>
     </message>
     <message>
         <source>名刺</source>
-        <translation>Business card</translation>
+        <translation>Name card</translation>
     </message>
     <message>
         <source>キャンセル</source>
@@ -390,11 +390,11 @@
     </message>
     <message>
         <source>幅(dot)</source>
-        <translation>Width (px)</translation>
+        <translation>W (px)</translation>
     </message>
     <message>
         <source>高さ(dot)</source>
-        <translation>Height (px)</translation>
+        <translation>H (px)</translation>
     </message>
     <message>
         <source>mm単位のサイズとDPIで計算</source>
@@ -402,11 +402,11 @@
     </message>
     <message>
         <source>幅(mm)</source>
-        <translation>Width (mm)</translation>
+        <translation>W (mm)</translation>
     </message>
     <message>
         <source>高さ(mm)</source>
-        <translation>Height (mm)</translation>
+        <translation>H (mm)</translation>
     </message>
     <message>
         <source>定形用紙</source>
@@ -414,11 +414,11 @@
     </message>
     <message>
         <source>縦</source>
-        <translation>Tall</translation>
+        <translation>↕</translation>
     </message>
     <message>
         <source>横</source>
-        <translation>Wide</translation>
+        <translation>↔</translation>
     </message>
 </context>
 <context>

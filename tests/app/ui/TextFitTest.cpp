@@ -1,6 +1,6 @@
 // Every text of every window shows whole: each label, button, radio, check box, group title,
 // list entry and column heading fits the area its style draws it in, with both Japanese faces.
-// CTest runs this at several scale factors (QT_SCALE_FACTOR).
+// CTest runs this at several scale factors (QT_SCALE_FACTOR), in Japanese and in English (LANG).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -31,6 +31,7 @@
 #include "PreviewDlg.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
+#include "UiTranslation.h"
 
 namespace korvale {
 namespace {
