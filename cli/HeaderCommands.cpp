@@ -16,6 +16,7 @@
 #include "PathList.h"
 #include "RegisterFiles.h"
 #include "ResolutionStamp.h"
+#include "Words.h"
 
 namespace korvale::cli {
 int RunProbe(const Arguments& args) {
@@ -59,7 +60,8 @@ int RunProbe(const Arguments& args) {
                 std::printf("%s\tunreadable\n", EscapeName(files[i]).c_str());
                 if (IsFolder(files[i])) {
                     std::fflush(stdout);
-                    std::fprintf(stderr, "%s: %s\n", EscapeName(files[i]).c_str(), kFolderReason);
+                    std::fprintf(stderr, "%s: %s\n", EscapeName(files[i]).c_str(),
+                                 Words(kFolderReason).c_str());
                 }
                 allReadable = false;
             }
@@ -77,12 +79,11 @@ std::string StampFailureReason(const StampOutcome& outcome) {
         case StampOutcome::Kind::AlreadySet:
             return {};
         case StampOutcome::Kind::NoJfif:
-            return "JFIF セグメントがないため、解像度を書き込めません。"
-                   "korvale-cli run --method dpi-only で書き込めます。";
+            return Words(Message(MessageId::StampNoJfif));
         case StampOutcome::Kind::NotStamped:
-            return "解像度を書き込める位置が見つかりませんでした。";
+            return Words(Message(MessageId::StampNoPlace));
         case StampOutcome::Kind::Failed:
-            return outcome.error == EISDIR ? kFolderReason : SystemReason(outcome.error);
+            return Words(outcome.error == EISDIR ? kFolderReason : ReasonOf(outcome.error));
     }
     return {};
 }
