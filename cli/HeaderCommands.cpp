@@ -92,15 +92,20 @@ std::string StampFailureReason(const StampOutcome& outcome) {
 
 int RunStamp(const Arguments& args) {
     if (args.empty()) {
-        return UsageError("stamp needs a DPI and at least one FILE");
+        return UsageError(
+            CliText(QT_TRANSLATE_NOOP("korvale-cli", "stamp needs a DPI and at least one FILE")));
     }
     long dpi = 0;
     if (!ParseWholeNumber(args.front(), 0, 10000, dpi)) {
-        return UsageError("DPI must be a whole number from 0 to 10000, not '" + args.front() + "'");
+        return UsageError(
+            CliText(QT_TRANSLATE_NOOP("korvale-cli",
+                                      "DPI must be a whole number from 0 to 10000, not '%1'"),
+                    {args.front()}));
     }
     const Arguments files = FolderFileArguments(Arguments(args.begin() + 1, args.end()));
     if (files.empty()) {
-        return UsageError("stamp needs at least one FILE");
+        return UsageError(
+            CliText(QT_TRANSLATE_NOOP("korvale-cli", "stamp needs at least one FILE")));
     }
     bool allStamped = true;
     for (const std::string& path : files) {

@@ -418,7 +418,7 @@ int RunBatchCommand(const Arguments& args) {
         return UsageError(error);
     }
     if (flags.files.empty() && flags.list.filesFrom.empty()) {
-        return UsageError("run needs at least one FILE");
+        return UsageError(CliText(QT_TRANSLATE_NOOP("korvale-cli", "run needs at least one FILE")));
     }
     // Nothing is replaced unasked: without a terminal to ask on, an existing output cancels.
     // A list read from standard input leaves no terminal to ask on either.

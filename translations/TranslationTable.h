@@ -9,7 +9,7 @@
 
 // Marks a text for lupdate; the text itself is the source of its translation.
 #ifndef QT_TRANSLATE_NOOP
-#define QT_TRANSLATE_NOOP(scope, text) text
+#define QT_TRANSLATE_NOOP(scope, x) x
 #endif
 
 namespace korvale {

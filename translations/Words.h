@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Message.h"
+#include "TranslationTable.h"  // QT_TRANSLATE_NOOP
 #include "UiLanguage.h"
 
 namespace korvale {
