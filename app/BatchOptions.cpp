@@ -3,6 +3,7 @@
 
 #include "FieldValidation.h"
 #include "Text.h"
+#include "Words.h"
 
 namespace korvale {
 
@@ -43,18 +44,18 @@ std::optional<OptionFieldError> ExchangeOptionsFromControls(const OptionControls
     BatchOptions updated = options;
     if (auto prompt = CheckIntField(controls.widthText, kTargetMinSize, kTargetMaxSize,
                                     updated.targetWidth)) {
-        return OptionFieldError{kTargetWidthField, std::move(*prompt)};
+        return OptionFieldError{kTargetWidthField, Words(*prompt)};
     }
     if (auto prompt = CheckIntField(controls.heightText, kTargetMinSize, kTargetMaxSize,
                                     updated.targetHeight)) {
-        return OptionFieldError{kTargetHeightField, std::move(*prompt)};
+        return OptionFieldError{kTargetHeightField, Words(*prompt)};
     }
     if (auto prompt = CheckTextLength(controls.folderText, kOutputFolderMaxCharacters)) {
-        return OptionFieldError{kOutputFolderField, std::move(*prompt)};
+        return OptionFieldError{kOutputFolderField, Words(*prompt)};
     }
     updated.outputFolder = controls.folderText;
     if (auto prompt = CheckUnsignedField(controls.dpiText, 0, kTargetMaxDpi, updated.targetDpi)) {
-        return OptionFieldError{kTargetDpiField, std::move(*prompt)};
+        return OptionFieldError{kTargetDpiField, Words(*prompt)};
     }
     updated.keepAspect = controls.keepAspect;
     updated.applyWidth = controls.applyWidth;

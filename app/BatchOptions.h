@@ -134,7 +134,7 @@ void ExchangeOptionsToControls(const BatchOptions& options, OptionControls& cont
 
 struct OptionFieldError {
     int field = 0;  // kTargetWidthField, kTargetHeightField, kOutputFolderField or kTargetDpiField
-    std::string message;  // the prompt to show before the focus moves to that field
+    std::string message;  // the prompt to show before the focus moves, in the user's words
 };
 
 // Controls to record, checking width, height, folder and DPI in that order. At the first

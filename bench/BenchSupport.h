@@ -19,7 +19,7 @@ namespace korvale::bench {
 
 class QuietInteraction : public UserInteraction {
 public:
-    void ShowMessage(const std::string&, MessageIcon) override {}
+    void ShowMessage(const Message&, MessageIcon) override {}
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
     OverwriteChoice AskOverwrite(const std::string&) override { return OverwriteChoice::Cancel; }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ProgramModule.h"
+#include "Words.h"
 
 namespace korvale::cli {
 
@@ -14,7 +15,10 @@ int RunInModule(const char* module, const char* name, const Arguments& args) {
     const auto entry =
         reinterpret_cast<Entry>(LoadProgramModule(module, KORVALE_CLI_MODULE_ENTRY_NAME, error));
     if (entry == nullptr) {
-        std::fprintf(stderr, "korvale-cli: cannot load %s: %s\n", module, error.c_str());
+        std::fprintf(
+            stderr, "korvale-cli: %s\n",
+            CliText(QT_TRANSLATE_NOOP("korvale-cli", "cannot load %1: %2"), {module, error})
+                .c_str());
         return kExitFailed;
     }
     return entry(name, args);

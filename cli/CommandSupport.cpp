@@ -4,11 +4,13 @@
 
 #include "Commands.h"
 #include "Text.h"
+#include "Words.h"
 
 namespace korvale::cli {
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "korvale-cli: %s\nTry 'korvale-cli --help'.\n", message.c_str());
+    std::fprintf(stderr, "korvale-cli: %s\n%s\n", message.c_str(),
+                 CliText(QT_TRANSLATE_NOOP("korvale-cli", "Try 'korvale-cli --help'.")));
     return kExitUsage;
 }
 

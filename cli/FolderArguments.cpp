@@ -4,6 +4,7 @@
 #include "FolderFiles.h"
 #include "PathList.h"
 #include "TerminalInteraction.h"
+#include "Words.h"
 
 namespace korvale::cli {
 
@@ -37,16 +38,19 @@ std::optional<int> ListedFiles(const Arguments& args, const char* command, size_
     }
     if (list.filesFrom.empty()) {
         if (list.nul) {
-            return UsageError("-0 applies to --files-from");
+            return UsageError(
+                CliText(QT_TRANSLATE_NOOP("korvale-cli", "-0 applies to --files-from")));
         }
         files = FolderFileArguments(args, room);
         if (files.empty()) {
-            return UsageError(std::string(command) + " needs at least one FILE");
+            return UsageError(
+                CliText(QT_TRANSLATE_NOOP("korvale-cli", "%1 needs at least one FILE"), {command}));
         }
         return std::nullopt;
     }
     if (!rest.empty()) {
-        return UsageError("--files-from takes the files from its list; name no FILE beside it");
+        return UsageError(CliText(QT_TRANSLATE_NOOP(
+            "korvale-cli", "--files-from takes the files from its list; name no FILE beside it")));
     }
     PathList paths;
     std::string error = paths.Open(list.filesFrom, list.nul);

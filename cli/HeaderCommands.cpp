@@ -16,6 +16,7 @@
 #include "PathList.h"
 #include "RegisterFiles.h"
 #include "ResolutionStamp.h"
+#include "Words.h"
 
 namespace korvale::cli {
 int RunProbe(const Arguments& args) {
@@ -59,7 +60,8 @@ int RunProbe(const Arguments& args) {
                 std::printf("%s\tunreadable\n", EscapeName(files[i]).c_str());
                 if (IsFolder(files[i])) {
                     std::fflush(stdout);
-                    std::fprintf(stderr, "%s: %s\n", EscapeName(files[i]).c_str(), kFolderReason);
+                    std::fprintf(stderr, "%s: %s\n", EscapeName(files[i]).c_str(),
+                                 Words(kFolderReason).c_str());
                 }
                 allReadable = false;
             }
@@ -77,12 +79,11 @@ std::string StampFailureReason(const StampOutcome& outcome) {
         case StampOutcome::Kind::AlreadySet:
             return {};
         case StampOutcome::Kind::NoJfif:
-            return "JFIF セグメントがないため、解像度を書き込めません。"
-                   "korvale-cli run --method dpi-only で書き込めます。";
+            return Words(Message(MessageId::StampNoJfif));
         case StampOutcome::Kind::NotStamped:
-            return "解像度を書き込める位置が見つかりませんでした。";
+            return Words(Message(MessageId::StampNoPlace));
         case StampOutcome::Kind::Failed:
-            return outcome.error == EISDIR ? kFolderReason : SystemReason(outcome.error);
+            return Words(outcome.error == EISDIR ? kFolderReason : ReasonOf(outcome.error));
     }
     return {};
 }
@@ -91,15 +92,20 @@ std::string StampFailureReason(const StampOutcome& outcome) {
 
 int RunStamp(const Arguments& args) {
     if (args.empty()) {
-        return UsageError("stamp needs a DPI and at least one FILE");
+        return UsageError(
+            CliText(QT_TRANSLATE_NOOP("korvale-cli", "stamp needs a DPI and at least one FILE")));
     }
     long dpi = 0;
     if (!ParseWholeNumber(args.front(), 0, 10000, dpi)) {
-        return UsageError("DPI must be a whole number from 0 to 10000, not '" + args.front() + "'");
+        return UsageError(
+            CliText(QT_TRANSLATE_NOOP("korvale-cli",
+                                      "DPI must be a whole number from 0 to 10000, not '%1'"),
+                    {args.front()}));
     }
     const Arguments files = FolderFileArguments(Arguments(args.begin() + 1, args.end()));
     if (files.empty()) {
-        return UsageError("stamp needs at least one FILE");
+        return UsageError(
+            CliText(QT_TRANSLATE_NOOP("korvale-cli", "stamp needs at least one FILE")));
     }
     bool allStamped = true;
     for (const std::string& path : files) {

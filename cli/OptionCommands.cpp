@@ -6,12 +6,13 @@
 #include "PresetStore.h"
 #include "SettingsStore.h"
 #include "TerminalInteraction.h"
+#include "Words.h"
 
 namespace korvale::cli {
 
 int RunPresets(const Arguments& args) {
     if (!args.empty()) {
-        return UsageError("presets takes no arguments");
+        return UsageError(CliText(QT_TRANSLATE_NOOP("korvale-cli", "presets takes no arguments")));
     }
     TerminalInteraction terminal;
     const LoadedPresets loaded = LoadPresets(DefaultPresetLocation(), terminal);
@@ -25,7 +26,7 @@ int RunPresets(const Arguments& args) {
 
 int RunOptions(const Arguments& args) {
     if (!args.empty()) {
-        return UsageError("options takes no arguments");
+        return UsageError(CliText(QT_TRANSLATE_NOOP("korvale-cli", "options takes no arguments")));
     }
     TerminalInteraction terminal;
     const LoadedPresets loaded = LoadPresets(DefaultPresetLocation(), terminal);

@@ -10,12 +10,14 @@
 #include <cstring>
 
 #include "Text.h"
+#include "Words.h"
 
 namespace korvale::cli {
 namespace {
 
 std::string Shown(const std::string& name) {
-    return name == "-" ? std::string("standard input") : "'" + EscapedName(name) + "'";
+    return name == "-" ? std::string(CliText(QT_TRANSLATE_NOOP("korvale-cli", "standard input")))
+                       : "'" + EscapedName(name) + "'";
 }
 
 std::string ListError(const std::string& name, const std::string& what) {
@@ -88,7 +90,8 @@ std::string PathList::Open(const std::string& name, bool nul) {
         if (fd != STDIN_FILENO) {
             ::close(fd);
         }
-        return ListError(name, "is a folder, not a list of files");
+        return ListError(
+            name, CliText(QT_TRANSLATE_NOOP("korvale-cli", "is a folder, not a list of files")));
     }
     if (S_ISREG(info.st_mode)) {
         file_ = ::fdopen(fd == STDIN_FILENO ? ::dup(fd) : fd, "rb");
@@ -113,7 +116,7 @@ std::string PathList::Open(const std::string& name, bool nul) {
 std::string PathList::ForEach(
     const std::function<void(size_t index, const std::string& path)>& visit) {
     if (file_ == nullptr) {
-        return ListError(name_, "not open");
+        return ListError(name_, CliText(QT_TRANSLATE_NOOP("korvale-cli", "not open")));
     }
     std::rewind(file_);
     char* line = nullptr;
@@ -134,9 +137,11 @@ std::string PathList::ForEach(
             continue;
         }
         if (!nul_ && std::memchr(line, '\0', size) != nullptr) {
-            failure = ListError(name_, FormatText("path %zu holds a NUL byte; a list ended by NUL "
-                                                  "bytes is read with -0",
-                                                  index + 1));
+            failure =
+                ListError(name_, CliText(QT_TRANSLATE_NOOP("korvale-cli",
+                                                           "path %1 holds a NUL byte; a list "
+                                                           "ended by NUL bytes is read with -0"),
+                                         {std::to_string(index + 1)}));
             break;
         }
         visit(index++, std::string(line, size));
@@ -163,7 +168,10 @@ std::string ParseShard(const std::string& text, Shard& shard) {
     if (slash == std::string::npos ||
         !ParseWholeNumber(text.substr(0, slash), 1, 999999999, part) ||
         !ParseWholeNumber(text.substr(slash + 1), 1, 999999999, parts) || part > parts) {
-        return "--shard is K/N with 1 <= K <= N (the K-th of N shards), not '" + text + "'";
+        return CliText(
+            QT_TRANSLATE_NOOP("korvale-cli",
+                              "--shard is K/N with 1 <= K <= N (the K-th of N shards), not '%1'"),
+            {text});
     }
     shard.part = static_cast<uint64_t>(part);
     shard.parts = static_cast<uint64_t>(parts);
@@ -190,13 +198,14 @@ std::string TakeListFlags(Arguments& args, bool shards, ListFlags& flags) {
         const bool takesValue = option == "--files-from" || (shards && option == "--shard");
         if (takesValue && !hasValue) {
             if (i + 1 >= args.size()) {
-                return option + " needs a value";
+                return CliText(QT_TRANSLATE_NOOP("korvale-cli", "%1 needs a value"), {option});
             }
             value = args[++i];
         }
         if (option == "--files-from") {
             if (value.empty()) {
-                return "--files-from needs a FILE ('-' for standard input)";
+                return CliText(QT_TRANSLATE_NOOP(
+                    "korvale-cli", "--files-from needs a FILE ('-' for standard input)"));
             }
             flags.filesFrom = value;
         } else if (shards && option == "--shard") {

@@ -16,6 +16,7 @@
 #include "RegisterFiles.h"
 #include "RunOptions.h"
 #include "Text.h"
+#include "Words.h"
 
 namespace korvale::cli {
 namespace {
@@ -219,10 +220,12 @@ int RunPlanCommand(const Arguments& args) {
         return UsageError(error);
     }
     if (flags.failedList) {
-        return UsageError("--failed-list belongs to run");
+        return UsageError(
+            CliText(QT_TRANSLATE_NOOP("korvale-cli", "--failed-list belongs to run")));
     }
     if (flags.files.empty() && flags.list.filesFrom.empty()) {
-        return UsageError("plan needs at least one FILE");
+        return UsageError(
+            CliText(QT_TRANSLATE_NOOP("korvale-cli", "plan needs at least one FILE")));
     }
     TerminalInteraction ui;
     BatchOptions options;

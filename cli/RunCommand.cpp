@@ -30,6 +30,7 @@
 #include "RunOptions.h"
 #include "TerminalInteraction.h"
 #include "Text.h"
+#include "Words.h"
 #include "WorkAhead.h"
 
 namespace korvale::cli {
@@ -72,15 +73,15 @@ public:
     RunInteraction(OverwriteMode mode, bool quiet, bool& running)
         : TerminalInteraction(mode), quiet_(quiet), running_(running) {}
 
-    void ShowMessage(const std::string& text, MessageIcon icon) override {
+    void ShowMessage(const Message& text, MessageIcon icon) override {
         if (quiet_ && icon == MessageIcon::Information) {
             return;
         }
         TerminalInteraction::ShowMessage(text, icon);
     }
-    void ShowDetailedMessage(const std::string& text, const std::string& detail,
+    void ShowDetailedMessage(const Message& text, const Message& detail,
                              MessageIcon icon) override {
-        if (text == kFailedFilesMessage) {
+        if (Words(text) == Words(kFailedFilesMessage)) {
             // The host has printed every failed file, not only the first twenty.
             TerminalInteraction::ShowMessage(text, icon);
             return;
@@ -142,7 +143,7 @@ public:
             shown_ = false;
         }
         for (const FailedFile& file : failed) {
-            std::fprintf(stderr, "%s\n", FailedFileLine(file).c_str());
+            std::fprintf(stderr, "%s\n", Words(FailedFileLine(file)).c_str());
         }
         failed_ = !failed.empty();
     }
@@ -166,16 +167,16 @@ public:
     ReportingHost(bool show, bool json, AtomicFile* failedList, char separator)
         : ProgressHost(show), json_(json), failedList_(failedList), separator_(separator) {}
 
-    void FileEnded(const OutputJob& job, FileStatus status, const std::string& reason) override {
+    void FileEnded(const OutputJob& job, FileStatus status, const Message& reason) override {
         FlushRefused(job.index);
         const bool dpiOnly = job.dpiOnly();
-        Report(job.source.path, status, reason, job.outputPath,
+        Report(job.source.path, status, Words(reason), job.outputPath,
                dpiOnly ? static_cast<int>(job.source.width) : job.target.width,
                dpiOnly ? static_cast<int>(job.source.height) : job.target.height, job.dpi);
     }
     // A listed path that could not be listed (a missing file, an unreadable header), said in
     // list order: before the part's file `before` (its position among the part's listed files).
-    void Refused(const std::string& path, const std::string& reason, size_t before) {
+    void Refused(const std::string& path, const Message& reason, size_t before) {
         refused_.push_back({before, path, reason});
     }
     // Says the refusals listed before the part's file `before`, all of them by default.
@@ -187,8 +188,8 @@ public:
                 std::fputs("\n", stderr);
                 shown_ = false;
             }
-            std::fprintf(stderr, "%s\n", FailedFileLine(file).c_str());
-            Report(file.path, FileStatus::Failed, file.reason, {}, 0, 0, 0);
+            std::fprintf(stderr, "%s\n", Words(FailedFileLine(file)).c_str());
+            Report(file.path, FileStatus::Failed, Words(file.reason), {}, 0, 0, 0);
         }
         refused_.erase(refused_.begin(), refused_.begin() + static_cast<long>(said));
     }
@@ -349,8 +350,7 @@ int RunStreamed(const RunFlags& flags, OverwriteMode overwrite) {
                 jobs.jobs.push_back(naming.JobOf(files[files.size() - 1], index));
                 jobs.jobs.back().index = files.size() - 1;
             } else {
-                host.Refused(path, UnreadableReason(path).value_or(SystemReason(ENOENT)),
-                             files.size());
+                host.Refused(path, UnreadableReason(path).value_or(ReasonOf(ENOENT)), files.size());
             }
         }
         host.StartPart(static_cast<int>(done));
@@ -382,7 +382,7 @@ int RunStreamed(const RunFlags& flags, OverwriteMode overwrite) {
     if (flags.failedList && (host.listWriteFailed() || !failedList.Commit())) {
         std::fprintf(stderr, "korvale-cli: --failed-list: '%s': %s\n",
                      EscapedName(*flags.failedList).c_str(),
-                     SystemReason(failedList.error().code).c_str());
+                     Words(ReasonOf(failedList.error().code)).c_str());
     }
     host.Summary(end, seconds());
     const RunSummary counts{static_cast<int>(host.written()), static_cast<int>(host.skipped()),
@@ -393,14 +393,15 @@ int RunStreamed(const RunFlags& flags, OverwriteMode overwrite) {
                 ui.ShowMessage(kFailedFilesMessage, MessageIcon::None);
                 return kExitFailed;
             }
-            ui.ShowMessage("完了", MessageIcon::Information);
+            ui.ShowMessage(Message(MessageId::Done), MessageIcon::Information);
             return kExitOk;
         case BatchEnd::Stopped:
-            std::fprintf(stderr, "変換を中止しました（%s）。\n", RunCountsText(counts).c_str());
+            std::fprintf(stderr, "%s\n",
+                         Words(Message(MessageId::RunStopped, {RunCountsText(counts)})).c_str());
             return kExitStopped;
         case BatchEnd::Cancelled:
-            std::fprintf(stderr, "変換をキャンセルしました（%s）。\n",
-                         RunCountsText(counts).c_str());
+            std::fprintf(stderr, "%s\n",
+                         Words(Message(MessageId::RunCancelled, {RunCountsText(counts)})).c_str());
             return kExitStopped;
         case BatchEnd::NotStarted:
         case BatchEnd::Failed:
@@ -417,7 +418,7 @@ int RunBatchCommand(const Arguments& args) {
         return UsageError(error);
     }
     if (flags.files.empty() && flags.list.filesFrom.empty()) {
-        return UsageError("run needs at least one FILE");
+        return UsageError(CliText(QT_TRANSLATE_NOOP("korvale-cli", "run needs at least one FILE")));
     }
     // Nothing is replaced unasked: without a terminal to ask on, an existing output cancels.
     // A list read from standard input leaves no terminal to ask on either.

@@ -7,6 +7,7 @@
 #include "PresetStore.h"
 #include "RunOptions.h"
 #include "Text.h"
+#include "Words.h"
 
 namespace korvale::cli {
 namespace {
@@ -136,18 +137,21 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
         } else if (option == "--json" && !hasValue) {
             flags.json = true;
         } else if (!needValue(text)) {
-            return option + " needs a value";
+            return CliText(QT_TRANSLATE_NOOP("korvale-cli", "%1 needs a value"), {option});
         } else if (option == "--width" || option == "--height" || option == "--dpi") {
             // The window's fields take digits only; their range is checked as the window does.
             if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
-                return option + " takes a whole number, not '" + text + "'";
+                return CliText(
+                    QT_TRANSLATE_NOOP("korvale-cli", "%1 takes a whole number, not '%2'"),
+                    {option, text});
             }
             (option == "--width"    ? flags.width
              : option == "--height" ? flags.height
                                     : flags.dpi) = text;
         } else if (option == "--files-from") {
             if (text.empty()) {
-                return "--files-from needs a FILE ('-' for standard input)";
+                return CliText(QT_TRANSLATE_NOOP(
+                    "korvale-cli", "--files-from needs a FILE ('-' for standard input)"));
             }
             flags.list.filesFrom = text;
         } else if (option == "--shard") {
@@ -157,7 +161,7 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             flags.list.sharded = true;
         } else if (option == "--failed-list") {
             if (text.empty()) {
-                return "--failed-list needs a FILE";
+                return CliText(QT_TRANSLATE_NOOP("korvale-cli", "--failed-list needs a FILE"));
             }
             flags.failedList = text;
         } else if (option == "--preset") {
@@ -167,7 +171,9 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
         } else if (option == "--method") {
             int method;
             if (!ParseChoice(text, {{"resize", 0}, {"crop", 1}, {"dpi-only", 2}}, method)) {
-                return "--method is resize, crop or dpi-only, not '" + text + "'";
+                return CliText(QT_TRANSLATE_NOOP("korvale-cli",
+                                                 "--method is resize, crop or dpi-only, not '%1'"),
+                               {text});
             }
             flags.method = static_cast<BatchMethod>(method);
         } else if (option == "--interpolation") {
@@ -176,22 +182,28 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
                     text,
                     {{"nearest", 0}, {"area", 1}, {"bilinear", 2}, {"bicubic", 3}, {"lanczos4", 4}},
                     choice)) {
-                return "--interpolation is nearest, area, bilinear, bicubic or lanczos4, not '" +
-                       text + "'";
+                return CliText(QT_TRANSLATE_NOOP("korvale-cli",
+                                                 "--interpolation is nearest, area, bilinear, "
+                                                 "bicubic or lanczos4, not '%1'"),
+                               {text});
             }
             flags.interpolation = choice;
         } else if (option == "--anchor") {
             int anchor;
             if (!ParseAnchor(text, anchor)) {
-                return "--anchor is 0 to 8 or a name such as top-left, centre or bottom-right, "
-                       "not '" +
-                       text + "'";
+                return CliText(QT_TRANSLATE_NOOP("korvale-cli",
+                                                 "--anchor is 0 to 8 or a name such as top-left, "
+                                                 "centre or bottom-right, not '%1'"),
+                               {text});
             }
             flags.anchor = anchor;
         } else if (option == "--margin") {
             Rgb colour;
             if (!ParseColour(text, colour)) {
-                return "--margin is R,G,B (0 to 255 each) or #RRGGBB, not '" + text + "'";
+                return CliText(
+                    QT_TRANSLATE_NOOP("korvale-cli",
+                                      "--margin is R,G,B (0 to 255 each) or #RRGGBB, not '%1'"),
+                    {text});
             }
             flags.margin = colour;
         } else if (option == "--format") {
@@ -205,18 +217,26 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
                               {"tiff", 4},
                               {"tif", 4}},
                              format)) {
-                return "--format is bmp, jpeg, png, tiff or source, not '" + text + "'";
+                return CliText(
+                    QT_TRANSLATE_NOOP("korvale-cli",
+                                      "--format is bmp, jpeg, png, tiff or source, not '%1'"),
+                    {text});
             }
             flags.format = static_cast<SaveFormat>(format);
         } else if (option == "--metadata") {
             int policy;
             if (!ParseChoice(text, {{"none", 0}, {"no-gps", 1}, {"all", 2}}, policy)) {
-                return "--metadata is none, no-gps or all, not '" + text + "'";
+                return CliText(
+                    QT_TRANSLATE_NOOP("korvale-cli", "--metadata is none, no-gps or all, not '%1'"),
+                    {text});
             }
             flags.metadata = static_cast<MetadataPolicy>(policy);
         } else if (option == "--quality") {
             if (!ParseWholeNumber(text, 0, 100, number)) {
-                return "--quality takes a whole number from 0 to 100, not '" + text + "'";
+                return CliText(
+                    QT_TRANSLATE_NOOP("korvale-cli",
+                                      "--quality takes a whole number from 0 to 100, not '%1'"),
+                    {text});
             }
             flags.quality = static_cast<int>(number);
         } else if (option == "--overwrite") {
@@ -224,28 +244,36 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
             if (!ParseChoice(text,
                              {{"ask", 0}, {"all", 1}, {"skip", 2}, {"cancel", 3}, {"newer", 4}},
                              mode)) {
-                return "--overwrite is ask, all, skip, cancel or newer, not '" + text + "'";
+                return CliText(
+                    QT_TRANSLATE_NOOP("korvale-cli",
+                                      "--overwrite is ask, all, skip, cancel or newer, not '%1'"),
+                    {text});
             }
             flags.overwrite = static_cast<OverwriteMode>(mode);
         } else if (option == "--on-clash") {
             int rule;
             if (!ParseChoice(text, {{"refuse", 0}, {"number", 1}}, rule)) {
-                return "--on-clash is refuse or number, not '" + text + "'";
+                return CliText(
+                    QT_TRANSLATE_NOOP("korvale-cli", "--on-clash is refuse or number, not '%1'"),
+                    {text});
             }
             flags.onClash = static_cast<ClashRule>(rule);
         } else {
-            return "unknown option " + option;
+            return CliText(QT_TRANSLATE_NOOP("korvale-cli", "unknown option %1"), {option});
         }
     }
     if (!flags.list.filesFrom.empty() && !flags.files.empty()) {
-        return "--files-from takes the files from its list; name no FILE beside it";
+        return CliText(QT_TRANSLATE_NOOP(
+            "korvale-cli", "--files-from takes the files from its list; name no FILE beside it"));
     }
     if (!flags.list.filesFrom.empty() && flags.recursive) {
-        return "--recursive does not apply to --files-from (list the files, as find -print0 "
-               "does)";
+        return CliText(QT_TRANSLATE_NOOP(
+            "korvale-cli",
+            "--recursive does not apply to --files-from (list the files, as find -print0 does)"));
     }
     if (flags.list.nul && flags.list.filesFrom.empty() && !flags.failedList) {
-        return "-0 applies to --files-from and --failed-list";
+        return CliText(
+            QT_TRANSLATE_NOOP("korvale-cli", "-0 applies to --files-from and --failed-list"));
     }
     return {};
 }
@@ -285,7 +313,8 @@ std::optional<int> ResolveRunOptions(const RunFlags& flags, UserInteraction& ui,
         const auto preset = std::find_if(presets.begin(), presets.end(),
                                          [&](const Preset& p) { return p.name == *flags.preset; });
         if (preset == presets.end()) {
-            return UsageError("no preset is named '" + *flags.preset + "'");
+            return UsageError(CliText(QT_TRANSLATE_NOOP("korvale-cli", "no preset is named '%1'"),
+                                      {*flags.preset}));
         }
         controls.widthText = FormatText("%u", preset->width);
         controls.heightText = FormatText("%u", preset->height);

@@ -5,16 +5,19 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Words.h"
+
 namespace korvale::cli {
 
-void TerminalInteraction::ShowMessage(const std::string& text, MessageIcon) {
+void TerminalInteraction::ShowMessage(const Message& text, MessageIcon) {
     ++messageCount_;
-    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fprintf(stderr, "%s\n", Words(text).c_str());
 }
 
-void TerminalInteraction::ShowDetailedMessage(const std::string& text, const std::string& detail,
+void TerminalInteraction::ShowDetailedMessage(const Message& text, const Message& message,
                                               MessageIcon icon) {
     ShowMessage(text, icon);
+    const std::string detail = Words(message);
     if (detail.empty()) {
         return;
     }
@@ -28,19 +31,15 @@ void TerminalInteraction::ShowDetailedMessage(const std::string& text, const std
 
 bool TerminalInteraction::AskCreateFolder(const std::string& folder) {
     if (!createFolders_) {
-        ShowMessage("保存フォルダが存在しません。\n" + folder +
-                        "\n作成するには --mkdir を指定してください。",
-                    MessageIcon::None);
+        ShowMessage(Message(MessageId::CreateFolderWithMkdir, {folder}), MessageIcon::None);
     }
     return createFolders_;
 }
 
 void TerminalInteraction::ReportDamagedSources(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
-        std::fprintf(stderr,
-                     "警告: 画像ファイルのデータが壊れていたため、読み出せなかった部分を補って"
-                     "変換しました: %s\n",
-                     path.c_str());
+        std::fprintf(stderr, "%s\n",
+                     Words(Message(MessageId::DamagedSourceWarning, {path})).c_str());
     }
 }
 
@@ -53,20 +52,14 @@ OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {
             return OverwriteChoice::Skip;
         case OverwriteMode::Cancel:
             // Said even when quiet: otherwise the run ends with status 3 and no word why.
-            std::fprintf(stderr,
-                         "すでに同じ名前のファイルが存在するため、実行を中止しました。\n%s\n"
-                         "上書きするかどうかは --overwrite ask|all|skip|cancel で指定できます。\n",
-                         path.c_str());
+            std::fprintf(stderr, "%s\n",
+                         Words(Message(MessageId::OutputExistsStopped, {path})).c_str());
             return OverwriteChoice::Cancel;
         case OverwriteMode::Ask:
             break;
     }
     for (;;) {
-        std::fprintf(stderr,
-                     "\nすでに同じ名前のファイルが存在します。\n%s\n"
-                     "上書き [o] / 全て上書き [a] / スキップ [s] / キャンセル [c] / "
-                     "全てスキップ [k]: ",
-                     path.c_str());
+        std::fputs(Words(Message(MessageId::OutputExistsQuestion, {path})).c_str(), stderr);
         std::fflush(stderr);
         char line[64];
         if (std::fgets(line, sizeof line, stdin) == nullptr) {

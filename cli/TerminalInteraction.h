@@ -15,10 +15,9 @@ public:
     explicit TerminalInteraction(OverwriteMode overwrite = OverwriteMode::Cancel)
         : overwrite_(overwrite) {}
 
-    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    void ShowMessage(const Message& text, MessageIcon icon) override;
     // The detail follows the message, each of its lines indented.
-    void ShowDetailedMessage(const std::string& text, const std::string& detail,
-                             MessageIcon icon) override;
+    void ShowDetailedMessage(const Message& text, const Message& detail, MessageIcon icon) override;
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
     OverwriteChoice AskOverwrite(const std::string& path) override;

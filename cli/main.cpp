@@ -6,6 +6,7 @@
 #include "CommandModule.h"
 #include "Commands.h"
 #include "MemoryTuning.h"
+#include "Words.h"
 
 namespace {
 
@@ -31,7 +32,9 @@ constexpr Command kCommands[] = {
     {"plan", nullptr, kPlanModule},
 };
 
-const char kUsage[] =
+// The help, in English; its Japanese words are in korvale-cli_ja.ts.
+const char kUsage[] = QT_TRANSLATE_NOOP(
+    "korvale-cli",
     "Usage: korvale-cli COMMAND [ARGUMENTS]\n"
     "\n"
     "Commands:\n"
@@ -134,25 +137,25 @@ const char kUsage[] =
     "\n"
     "Exit status: 0 success, 1 some file failed, a check before a run failed, or the preset\n"
     "file had problems (presets, options: what could be read is still printed), 2 usage\n"
-    "error, 3 run stopped or cancelled.\n";
+    "error, 3 run stopped or cancelled.\n");
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fputs(kUsage, stderr);
+        std::fputs(korvale::CliText(kUsage), stderr);
         return korvale::cli::kExitUsage;
     }
     const char* name = argv[1];
     if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
-        std::fputs(kUsage, stdout);
+        std::fputs(korvale::CliText(kUsage), stdout);
         return korvale::cli::kExitOk;
     }
     if (std::strcmp(name, "--version") == 0) {
         return korvale::cli::RunInModule(kVersionModule, name, {});
     }
     if (argc > 2 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
+        std::fputs(korvale::CliText(kUsage), stdout);
         return korvale::cli::kExitOk;
     }
     korvale::KeepImageMemoryMapped();
@@ -163,5 +166,6 @@ int main(int argc, char** argv) {
                                              : command.run(args);
         }
     }
-    return korvale::cli::UsageError(std::string("unknown command '") + name + "'");
+    return korvale::cli::UsageError(
+        korvale::CliText(QT_TRANSLATE_NOOP("korvale-cli", "unknown command '%1'"), {name}));
 }

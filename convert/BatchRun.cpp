@@ -25,22 +25,11 @@
 namespace korvale {
 namespace {
 
-constexpr const char* kNoFiles = "画像ファイルを選択してください。";
-constexpr const char* kNoFolder = "保存フォルダを指定してください。";
-constexpr const char* kNoInterpolation = "補間法を指定してください。";
-constexpr const char* kNoAnchor = "配置の基準を選択してください。";
-constexpr const char* kNoExtension = "拡張子の変更に失敗しました.";
-constexpr const char* kDone = "完了";
-
-std::string FolderMessage(const char* text, const std::string& shown, int error) {
-    // A file where a folder was to be made is a file along the path.
-    std::string reason = SystemReason(error == EEXIST ? ENOTDIR : error);
-    const std::string fullStop = "。";
-    if (reason.size() >= fullStop.size() &&
-        reason.compare(reason.size() - fullStop.size(), fullStop.size(), fullStop) == 0) {
-        reason.resize(reason.size() - fullStop.size());  // said in brackets below the folder
-    }
-    return std::string(text) + "\n" + shown + "\n(" + reason + ")";
+Message FolderMessage(MessageId text, const std::string& shown, int error) {
+    // A file where a folder was to be made is a file along the path; the reason is said in
+    // brackets below the folder, without its full stop.
+    const Message reason = ReasonOf(error == EEXIST ? ENOTDIR : error).WithoutFullStop();
+    return Message(text) + "\n" + shown + "\n(" + reason + ")";
 }
 
 // The last start check: the output folder exists (or is created when the user agrees) and
@@ -50,7 +39,7 @@ bool OutputFolderReady(const std::string& folder, UserInteraction& ui) {
     struct stat info;
     if (::stat(shown.c_str(), &info) != 0) {
         if (errno != ENOENT) {
-            ui.ShowMessage(FolderMessage("保存フォルダを開けません。", shown, errno));
+            ui.ShowMessage(FolderMessage(MessageId::CannotOpenOutputFolder, shown, errno));
             return false;
         }
         if (!ui.AskCreateFolder(shown)) {
@@ -60,15 +49,15 @@ bool OutputFolderReady(const std::string& folder, UserInteraction& ui) {
         std::filesystem::create_directories(shown, error);
         if (error) {
             ui.ShowMessage(
-                FolderMessage("保存フォルダを作成できませんでした。", shown, error.value()));
+                FolderMessage(MessageId::CannotCreateOutputFolder, shown, error.value()));
             return false;
         }
     } else if (!S_ISDIR(info.st_mode)) {
-        ui.ShowMessage("保存フォルダに指定された名前はフォルダではありません。\n" + shown);
+        ui.ShowMessage(Message(MessageId::OutputFolderNotAFolder) + "\n" + shown);
         return false;
     }
     if (::access(shown.c_str(), W_OK | X_OK) != 0) {
-        ui.ShowMessage(FolderMessage("保存フォルダに書き込めません。", shown, errno));
+        ui.ShowMessage(FolderMessage(MessageId::CannotWriteOutputFolder, shown, errno));
         return false;
     }
     return true;
@@ -95,23 +84,23 @@ private:
 
 // Which file a failed image concerns and why, for the detail of its message. An image that
 // could not be made for lack of memory says so, not that its source is no image.
-std::string FailureDetailOf(ConvertResult result, const std::string& sourcePath,
-                            const std::string& outputPath, FileError failure, bool lackedMemory) {
+FileError FailureOf(ConvertResult result, const std::string& sourcePath,
+                    const std::string& outputPath, FileError failure, bool lackedMemory) {
     switch (result) {
         case ConvertResult::ReadFailed:
             if (lackedMemory) {
-                return FailureDetail({ENOMEM, sourcePath, {}});
+                return {ENOMEM, sourcePath, {}};
             }
             if (::access(sourcePath.c_str(), R_OK) != 0) {
-                return FailureDetail({errno, sourcePath, {}});
+                return {errno, sourcePath, {}};
             }
-            return FailureDetail({0, sourcePath, "画像として読み取れませんでした。"});
+            return {0, sourcePath, Message(MessageId::NotReadableAsImage)};
         case ConvertResult::WriteFailed:
             if (failure.path.empty()) {
                 // Failed before anything was written: the image could not be made.
-                failure = {0, outputPath, "画像を作成できませんでした。"};
+                failure = {0, outputPath, Message(MessageId::CouldNotCreateImage)};
             }
-            return FailureDetail(failure);
+            return failure;
         case ConvertResult::BadAnchor:
         case ConvertResult::Ok:
             break;
@@ -120,16 +109,16 @@ std::string FailureDetailOf(ConvertResult result, const std::string& sourcePath,
 }
 
 // What the desktop is told when a run ends while the user is elsewhere.
-std::string RunEndNotice(BatchEnd end, const RunSummary& summary) {
+Message RunEndNotice(BatchEnd end, const RunSummary& summary) {
     switch (end) {
         case BatchEnd::Completed:
-            return "変換が完了しました（" + RunCountsText(summary) + "）。";
+            return Message(MessageId::RunCompleted, {RunCountsText(summary)});
         case BatchEnd::Stopped:
-            return "変換を中止しました（" + RunCountsText(summary) + "）。";
+            return Message(MessageId::RunStopped, {RunCountsText(summary)});
         case BatchEnd::Cancelled:
-            return "変換をキャンセルしました（" + RunCountsText(summary) + "）。";
+            return Message(MessageId::RunCancelled, {RunCountsText(summary)});
         case BatchEnd::Failed:
-            return "エラーのため変換を終了しました（" + RunCountsText(summary) + "）。";
+            return Message(MessageId::RunEndedByError, {RunCountsText(summary)});
         case BatchEnd::NotStarted:
             break;
     }
@@ -154,22 +143,22 @@ BatchEnd RunJobs(const FileList& list, const RunPart* part, BatchRequest& reques
     struct timespec runStart;
     ::clock_gettime(CLOCK_REALTIME, &runStart);
     if (list.empty()) {
-        ui.ShowMessage(kNoFiles);
+        ui.ShowMessage(Message(MessageId::NoFilesSelected));
         return BatchEnd::NotStarted;
     }
     if (request.outputFolder.empty()) {
-        ui.ShowMessage(kNoFolder);
+        ui.ShowMessage(Message(MessageId::NoOutputFolder));
         return BatchEnd::NotStarted;
     }
     if (request.outputFolder.back() != '/') {
         request.outputFolder += '/';  // kept even when a later check fails
     }
     if (InterpolationFlag(request.interpolation) < 0) {
-        ui.ShowMessage(kNoInterpolation);
+        ui.ShowMessage(Message(MessageId::NoInterpolation));
         return BatchEnd::NotStarted;
     }
     if (request.anchor == -1) {
-        ui.ShowMessage(kNoAnchor);
+        ui.ShowMessage(Message(MessageId::NoAnchor));
         return BatchEnd::NotStarted;
     }
     if (!OutputFolderReady(request.outputFolder, ui)) {
@@ -259,24 +248,19 @@ BatchEnd RunJobs(const FileList& list, const RunPart* part, BatchRequest& reques
     std::vector<std::string> damaged;  // converted from damaged data, said after the run
     std::vector<FailedFile> failed;    // skipped when the run goes on after errors
     // Reports a file's failure: false when the run ends at it.
-    const auto fail = [&](const OutputJob& job, const char* message, const std::string& detail) {
-        // The detail on the same line, without the source's path that the line starts with.
-        std::string reason = message;
-        std::string said;
-        for (size_t start = 0; start < detail.size();) {
-            const size_t line = std::min(detail.find('\n', start), detail.size());
-            const std::string part = detail.substr(start, line - start);
-            if (part != job.source.path) {
-                said += (said.empty() ? "" : "、") + part;
-            }
-            start = line + 1;
+    const auto fail = [&](const OutputJob& job, const Message& message, const FileError& error) {
+        // The detail on the same line, without the source's path that the detail starts with.
+        const Message why = FailureReason(error);
+        Message said = error.path != job.source.path ? Message(error.path) : Message();
+        if (!said.empty() && !why.empty()) {
+            said += Message(MessageId::DetailSeparator);
         }
-        if (!said.empty()) {
-            reason += "（" + said + "）";
-        }
+        said += why;
+        const Message reason =
+            said.empty() ? message : Message(MessageId::ReasonWithDetail, {message, said});
         host.FileEnded(job, FileStatus::Failed, reason);
         if (!request.keepGoing) {
-            ui.ShowDetailedMessage(message, detail);
+            ui.ShowDetailedMessage(message, FailureDetail(error));
             end = BatchEnd::Failed;
             return false;
         }
@@ -289,11 +273,11 @@ BatchEnd RunJobs(const FileList& list, const RunPart* part, BatchRequest& reques
         const int n = static_cast<int>(i) + 1;
         FileError folderError;
         if (job.outputName.empty() || !makeSubfolder(job, &folderError)) {
-            const bool goOn = job.outputName.empty()
-                                  ? fail(job, kNoExtension,
-                                         job.source.path + "\nファイル名に拡張子がありません。")
-                                  : fail(job, ConvertMessage(ConvertResult::WriteFailed),
-                                         FailureDetail(folderError));
+            const bool goOn =
+                job.outputName.empty()
+                    ? fail(job, Message(MessageId::ExtensionChangeFailed),
+                           {0, job.source.path, Message(MessageId::NoExtension)})
+                    : fail(job, ConvertResultMessage(ConvertResult::WriteFailed), folderError);
             if (!goOn) {
                 break;
             }
@@ -372,14 +356,14 @@ BatchEnd RunJobs(const FileList& list, const RunPart* part, BatchRequest& reques
             if (outcome.result != ConvertResult::Ok) {
                 // A misplaced anchor fails every image alike: the run ends there.
                 if (outcome.result == ConvertResult::BadAnchor) {
-                    host.FileEnded(job, FileStatus::Failed, ConvertMessage(outcome.result));
-                    ui.ShowDetailedMessage(ConvertMessage(outcome.result), {});
+                    host.FileEnded(job, FileStatus::Failed, ConvertResultMessage(outcome.result));
+                    ui.ShowDetailedMessage(ConvertResultMessage(outcome.result), {});
                     end = BatchEnd::Failed;
                     break;
                 }
-                if (!fail(job, ConvertMessage(outcome.result),
-                          FailureDetailOf(outcome.result, job.source.path, outputPath,
-                                          outcome.failure, outcome.lackedMemory))) {
+                if (!fail(job, ConvertResultMessage(outcome.result),
+                          FailureOf(outcome.result, job.source.path, outputPath, outcome.failure,
+                                    outcome.lackedMemory))) {
                     break;
                 }
             } else if (outcome.damaged && !skip) {
@@ -413,7 +397,8 @@ BatchEnd RunJobs(const FileList& list, const RunPart* part, BatchRequest& reques
         if (!failed.empty()) {
             host.ShowFailedFiles(failed);
             ui.ShowDetailedMessage(kFailedFilesMessage, FailedFilesDetail(failed));
-        } else if (end == BatchEnd::Completed && ui.ShowRunCompleted(kDone, summary)) {
+        } else if (end == BatchEnd::Completed &&
+                   ui.ShowRunCompleted(Message(MessageId::Done), summary)) {
             ui.OpenFolder(summary.outputFolder);
         }
     }

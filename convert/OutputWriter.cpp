@@ -251,7 +251,7 @@ ConvertResult WriteOutput(const BatchRequest& request, const OutputJob& job,
     if (written && bytes == nullptr) {
         if (error != nullptr) {
             *error = lackedMemory ? FileError{ENOMEM, outputPath, {}}
-                                  : FileError{0, outputPath, "この形式では画像を書き込めません。"};
+                                  : FileError{0, outputPath, Message(MessageId::FormatCannotWrite)};
         }
         return ConvertResult::WriteFailed;
     }

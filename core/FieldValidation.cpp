@@ -45,30 +45,29 @@ FieldNumber ReadFieldNumber(std::string_view text) {
 
 }  // namespace
 
-std::string PromptInteger() {
-    return "整数を入力してください。";
+Message PromptInteger() {
+    return Message(MessageId::EnterInteger);
 }
 
-std::string PromptUnsignedInteger() {
-    return "0 以上の整数を入力してください。";
+Message PromptUnsignedInteger() {
+    return Message(MessageId::EnterNonNegativeInteger);
 }
 
-std::string PromptIntegerRange(int64_t low, int64_t high) {
-    return FormatText("%lld から %lld までの整数を入力してください。", static_cast<long long>(low),
-                      static_cast<long long>(high));
+Message PromptIntegerRange(int64_t low, int64_t high) {
+    return Message(MessageId::EnterIntegerInRange, {Number(low), Number(high)});
 }
 
-std::string PromptMaxLength(size_t maxCharacters) {
-    return FormatText("%zu 文字以内で入力してください。", maxCharacters);
+Message PromptMaxLength(size_t maxCharacters) {
+    return Message(MessageId::EnterAtMostCharacters,
+                   {Number(static_cast<long long>(maxCharacters))});
 }
 
-std::string PromptMaxBytes(size_t maxBytes) {
-    return FormatText("%zu バイト以内で入力してください。（全角文字は 1 文字 3 バイトです）",
-                      maxBytes);
+Message PromptMaxBytes(size_t maxBytes) {
+    return Message(MessageId::EnterAtMostBytes, {Number(static_cast<long long>(maxBytes))});
 }
 
-std::optional<std::string> CheckIntField(std::string_view text, int32_t low, int32_t high,
-                                         int32_t& value) {
+std::optional<Message> CheckIntField(std::string_view text, int32_t low, int32_t high,
+                                     int32_t& value) {
     const FieldNumber number = ReadFieldNumber(text);
     if (!number.wellFormed) {
         return PromptInteger();
@@ -82,8 +81,8 @@ std::optional<std::string> CheckIntField(std::string_view text, int32_t low, int
     return std::nullopt;
 }
 
-std::optional<std::string> CheckUnsignedField(std::string_view text, uint32_t low, uint32_t high,
-                                              uint32_t& value) {
+std::optional<Message> CheckUnsignedField(std::string_view text, uint32_t low, uint32_t high,
+                                          uint32_t& value) {
     const FieldNumber number = ReadFieldNumber(text);
     if (!number.wellFormed) {
         return PromptInteger();
@@ -109,14 +108,14 @@ size_t CountCharacters(std::string_view utf8) {
     return count;
 }
 
-std::optional<std::string> CheckTextLength(std::string_view text, size_t maxCharacters) {
+std::optional<Message> CheckTextLength(std::string_view text, size_t maxCharacters) {
     if (CountCharacters(text) > maxCharacters) {
         return PromptMaxLength(maxCharacters);
     }
     return std::nullopt;
 }
 
-std::optional<std::string> CheckByteLength(std::string_view text, size_t maxBytes) {
+std::optional<Message> CheckByteLength(std::string_view text, size_t maxBytes) {
     if (text.size() > maxBytes) {
         return PromptMaxBytes(maxBytes);
     }

@@ -60,10 +60,56 @@ std::string SystemReason(int code) {
     }
 }
 
-std::string FailureDetail(const FileError& error) {
-    const std::string reason = !error.reason.empty() ? error.reason
-                               : error.code != 0     ? SystemReason(error.code)
-                                                     : std::string();
+Message ReasonOf(int code) {
+    switch (code) {
+        case ENOSPC:
+            return Message(MessageId::DiskFull);
+        case EDQUOT:
+            return Message(MessageId::QuotaExceeded);
+        case EFBIG:
+            return Message(MessageId::FileTooLarge);
+        case EACCES:
+        case EPERM:
+            return Message(MessageId::AccessDenied);
+        case EROFS:
+            return Message(MessageId::ReadOnlyFileSystem);
+        case ENOENT:
+            return Message(MessageId::NotFound);
+        case ENOTDIR:
+            return Message(MessageId::NotAFolderOnPath);
+        case EEXIST:
+            return Message(MessageId::NameExists);
+        case EISDIR:
+            return Message(MessageId::FolderOfSameName);
+        case ELOOP:
+            return Message(MessageId::TooManyLinks);
+        case ENAMETOOLONG:
+            return Message(MessageId::PathTooLong);
+        case EIO:
+            return Message(MessageId::InputOutputError);
+        case EBUSY:
+        case ETXTBSY:
+            return Message(MessageId::FileBusy);
+        case ENXIO:
+        case ENODEV:
+        case EWOULDBLOCK:
+            return Message(MessageId::NotARegularFile);
+        case ENOMEM:
+            return Message(MessageId::OutOfMemory);
+        default:
+            return Message(MessageId::SystemError,
+                           {Number(code), std::string(std::strerror(code))});
+    }
+}
+
+Message FailureReason(const FileError& error) {
+    return !error.reason.empty() ? error.reason
+           : error.code != 0     ? ReasonOf(error.code)
+                                 : Message();
+}
+
+Message FailureDetail(const FileError& error) {
+    const Message reason = FailureReason(error);
     if (error.path.empty() || reason.empty()) {
         return error.path + reason;
     }

@@ -8,18 +8,24 @@
 #include <cstddef>
 #include <string>
 
+#include "Message.h"
+
 namespace korvale {
 
 // Why a file operation failed: the system's error number and the path concerned.
 struct FileError {
     int code = 0;
     std::string path;
-    std::string reason;  // when set, said instead of the system's reason for `code`
+    Message reason;  // when set, said instead of the system's reason for `code`
 };
 
-// The path and the system's reason in Japanese, one per line, for a message's detail.
-std::string FailureDetail(const FileError& error);
-// The system's reason for an error number, in Japanese.
+// The path and the system's reason, one per line, for a message's detail.
+Message FailureDetail(const FileError& error);
+// The reason alone: `reason` when set, else the system's reason for `code` (empty for 0).
+Message FailureReason(const FileError& error);
+// The system's reason for an error number.
+Message ReasonOf(int code);
+// The same in Japanese words, for the preview window until it says messages through the catalog.
 std::string SystemReason(int code);
 
 // The calls that look at names and move bytes to the device; tests replace them to fail a

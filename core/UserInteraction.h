@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "Message.h"
+
 namespace korvale {
 
 enum class MessageIcon { None, Information };
@@ -27,10 +29,9 @@ struct RunSummary {
     std::string outputFolder;
 };
 
-// "変換 N 件、スキップ M 件": the counts of a run as the window and the desktop show them.
-inline std::string RunCountsText(const RunSummary& summary) {
-    return "変換 " + std::to_string(summary.converted) + " 件、スキップ " +
-           std::to_string(summary.skipped) + " 件";
+// The counts of a run as the window and the desktop show them.
+inline Message RunCountsText(const RunSummary& summary) {
+    return Message(MessageId::RunCounts, {Number(summary.converted), Number(summary.skipped)});
 }
 
 struct Rgb {
@@ -44,10 +45,10 @@ public:
     virtual ~UserInteraction() = default;
 
     // A modal message with an OK button only.
-    virtual void ShowMessage(const std::string& text, MessageIcon icon = MessageIcon::None) = 0;
+    virtual void ShowMessage(const Message& text, MessageIcon icon = MessageIcon::None) = 0;
     // The same message with a detail below it (the file concerned and the system's reason);
     // an empty detail shows the message alone.
-    virtual void ShowDetailedMessage(const std::string& text, const std::string& detail,
+    virtual void ShowDetailedMessage(const Message& text, const Message& detail,
                                      MessageIcon icon = MessageIcon::None) {
         (void)detail;
         ShowMessage(text, icon);
@@ -72,7 +73,7 @@ public:
 
     // The end of a completed run: true when the user asked to open the output folder. The
     // default shows the bare message; a window adds the counts and the offer.
-    virtual bool ShowRunCompleted(const std::string& text, const RunSummary& summary) {
+    virtual bool ShowRunCompleted(const Message& text, const RunSummary& summary) {
         (void)summary;
         ShowMessage(text, MessageIcon::Information);
         return false;
@@ -81,7 +82,7 @@ public:
     virtual void OpenFolder(const std::string& folder) { (void)folder; }
     // Said when a started run ends, however it ended, after `seconds`; a window tells the
     // desktop when the run was long and the user is elsewhere.
-    virtual void NotifyRunEnded(const std::string& text, double seconds) {
+    virtual void NotifyRunEnded(const Message& text, double seconds) {
         (void)text;
         (void)seconds;
     }

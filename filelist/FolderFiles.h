@@ -13,7 +13,7 @@
 
 namespace korvale {
 
-inline constexpr char kNoImagesInFolder[] = "フォルダの中に画像ファイルが見つかりませんでした。";
+inline const Message kNoImagesInFolder{MessageId::NoImagesInFolder};
 
 // Each folder among `paths` is replaced, in place, by the files inside it and in all its
 // subfolders whose extension names a format the program reads (any letter case); other paths

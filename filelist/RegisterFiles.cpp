@@ -22,34 +22,34 @@ void Finish(FileListHost& host) {
 
 }  // namespace
 
-std::optional<std::string> UnreadableReason(const std::string& path) {
+std::optional<Message> UnreadableReason(const std::string& path) {
     struct stat entry {};
     if (::lstat(path.c_str(), &entry) != 0) {
         if (errno == ENOENT) {
             return std::nullopt;
         }
-        return SystemReason(errno);
+        return ReasonOf(errno);
     }
     struct stat target {};
     if (::stat(path.c_str(), &target) != 0) {
         if (S_ISLNK(entry.st_mode) && errno == ENOENT) {
-            return std::string("リンク先のファイルがありません。");
+            return Message(MessageId::LinkTargetMissing);
         }
-        return SystemReason(errno);
+        return ReasonOf(errno);
     }
     if (S_ISDIR(target.st_mode)) {
-        return std::string(kFolderReason);
+        return kFolderReason;
     }
     if (!S_ISREG(target.st_mode)) {
-        return SystemReason(ENXIO);
+        return ReasonOf(ENXIO);
     }
     // O_NONBLOCK: the entry may have become a named pipe since the stat.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return SystemReason(errno);
+        return ReasonOf(errno);
     }
     ::close(fd);
-    return std::string("画像として読み取れませんでした。");
+    return Message(MessageId::NotReadableAsImage);
 }
 
 RegisterOutcome RegisterFiles(FileList& list, const std::vector<std::string>& batch,
@@ -57,15 +57,15 @@ RegisterOutcome RegisterFiles(FileList& list, const std::vector<std::string>& ba
     RegisterOutcome outcome;
     if (list.size() + batch.size() > FileList::kMaxEntries) {
         // Tested before any file is opened: the whole batch is refused.
-        ui.ShowMessage(
-            FormatText("ファイル数は最大 %d です。", static_cast<int>(FileList::kMaxEntries)));
+        ui.ShowMessage(Message(MessageId::TooManyFiles,
+                               {Number(static_cast<long long>(FileList::kMaxEntries))}));
         outcome.refused = true;
         return outcome;
     }
     WaitCursor wait(ui);
     std::vector<FileEntry> readable;
     readable.reserve(batch.size());
-    std::string detail;
+    Message detail;
     for (const std::string& path : batch) {
         if (const auto info = ProbeImageHeader(path)) {
             readable.push_back({path, info->width, info->height, info->dpi});
@@ -78,8 +78,8 @@ RegisterOutcome RegisterFiles(FileList& list, const std::vector<std::string>& ba
     }
     if (outcome.unreadable > 0) {
         // One line per file: the window shows them below the count, the terminal one each.
-        ui.ShowDetailedMessage(
-            FormatText("読み取れないファイルが %d 個ありました。", outcome.unreadable), detail);
+        ui.ShowDetailedMessage(Message(MessageId::UnreadableFiles, {Number(outcome.unreadable)}),
+                               detail);
     }
     if (readable.empty()) {
         return outcome;
@@ -88,7 +88,7 @@ RegisterOutcome RegisterFiles(FileList& list, const std::vector<std::string>& ba
     outcome.duplicates = list.MergeBatch(std::move(readable));
     outcome.added = static_cast<int>(list.size() - before);
     if (outcome.duplicates > 0) {
-        ui.ShowMessage(FormatText("重複するファイルが %d 個ありました。", outcome.duplicates));
+        ui.ShowMessage(Message(MessageId::DuplicateFiles, {Number(outcome.duplicates)}));
     }
     Finish(host);
     return outcome;

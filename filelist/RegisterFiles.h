@@ -12,11 +12,11 @@
 namespace korvale {
 
 // Said of a path that names a folder where a file is wanted.
-inline constexpr char kFolderReason[] = "フォルダです。";
+inline const Message kFolderReason{MessageId::IsAFolder};
 
 // Why a path that the probe refused cannot be listed; nullopt for a name that names nothing,
 // which the count alone has always covered.
-std::optional<std::string> UnreadableReason(const std::string& path);
+std::optional<Message> UnreadableReason(const std::string& path);
 
 struct RegisterOutcome {
     bool refused = false;  // the batch would have exceeded the limit; nothing was read

@@ -1,9 +1,10 @@
 # bash completion for korvale-cli. Commands, options and the values listed as a|b|c are read
-# from the program's own --help, so the completion follows the program it belongs to.
+# from the program's own --help (in English, whatever the user's language), so the completion
+# follows the program it belongs to.
 
 _korvale_cli_help_section() {
     # The lines of one section of the help, from its heading to the next blank line.
-    "$1" --help 2>/dev/null | awk -v heading="$2" '
+    LANGUAGE=en "$1" --help 2>/dev/null | awk -v heading="$2" '
         index($0, heading) == 1 { inside = 1; next }
         inside && /^$/ { exit }
         inside { print }'
@@ -13,7 +14,7 @@ _korvale_cli_option_lines() {
     # The help lines of one command's options; a heading that says the command takes "every
     # option of" another brings that command's lines first, so that their values are found.
     local heading other
-    heading=$("$1" --help 2>/dev/null | awk -v heading="Options of $2" '
+    heading=$(LANGUAGE=en "$1" --help 2>/dev/null | awk -v heading="Options of $2" '
         index($0, heading) == 1 && substr($0, length(heading) + 1, 1) !~ /[a-z-]/ {
             print
             exit

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "Message.h"
+
 namespace korvale {
 
 // InterpolationChoice index (0 "Nearest neighbor" ... 4 "Lanczos4") to its OpenCV flag; -1 for
@@ -16,9 +18,9 @@ enum class BatchEnd { NotStarted, Completed, Stopped, Cancelled, Failed };
 
 // A file that a run going on after errors skipped, and why.
 struct FailedFile {
-    size_t index = 0;    // in the list
-    std::string path;    // the listed source
-    std::string reason;  // one line: what failed and the system's reason
+    size_t index = 0;  // in the list
+    std::string path;  // the listed source
+    Message reason;    // one line: what failed and the system's reason
 };
 
 struct OutputJob;
@@ -38,7 +40,7 @@ public:
     // skipped, in list order (the window selects their rows).
     virtual void ShowFailedFiles(const std::vector<FailedFile>& failed) { (void)failed; }
     // As each file's turn ends: `reason` (one line) for a failure.
-    virtual void FileEnded(const OutputJob& job, FileStatus status, const std::string& reason) {
+    virtual void FileEnded(const OutputJob& job, FileStatus status, const Message& reason) {
         (void)job;
         (void)status;
         (void)reason;
@@ -47,20 +49,22 @@ public:
 
 // The closing message of a run that skipped files, and its detail: one line per file (twenty at
 // most, then how many more).
-extern const char* const kFailedFilesMessage;
-std::string FailedFilesDetail(const std::vector<FailedFile>& failed);
+extern const Message kFailedFilesMessage;
+Message FailedFilesDetail(const std::vector<FailedFile>& failed);
 // One line of that detail.
-std::string FailedFileLine(const FailedFile& failed);
+Message FailedFileLine(const FailedFile& failed);
 
 enum class ConvertResult { Ok, ReadFailed, BadAnchor, WriteFailed };
 
-// The message of a failed conversion ("" for Ok).
+// The message of a failed conversion (empty for Ok).
+Message ConvertResultMessage(ConvertResult result);
+// The same in Japanese words, for the preview window until it says messages through the catalog.
 const char* ConvertMessage(ConvertResult result);
 
 // The output folder as messages show it: without the separator the run appended.
 std::string ShownFolder(const std::string& folder);
 
 // The question asked before a run when the output folder does not exist.
-std::string FolderCreationQuestion(const std::string& shownFolder);
+Message FolderCreationQuestion(const std::string& shownFolder);
 
 }  // namespace korvale

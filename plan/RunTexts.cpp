@@ -6,6 +6,20 @@
 
 namespace korvale {
 
+Message ConvertResultMessage(ConvertResult result) {
+    switch (result) {
+        case ConvertResult::ReadFailed:
+            return Message(MessageId::ReadFailed);
+        case ConvertResult::BadAnchor:
+            return Message(MessageId::BadAnchor);
+        case ConvertResult::WriteFailed:
+            return Message(MessageId::WriteFailed);
+        case ConvertResult::Ok:
+            break;
+    }
+    return {};
+}
+
 const char* ConvertMessage(ConvertResult result) {
     switch (result) {
         case ConvertResult::ReadFailed:
@@ -24,25 +38,25 @@ std::string ShownFolder(const std::string& folder) {
     return folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
 }
 
-std::string FolderCreationQuestion(const std::string& shownFolder) {
-    return "保存フォルダが存在しません。\n" + shownFolder + "\nこのフォルダを作成しますか？";
+Message FolderCreationQuestion(const std::string& shownFolder) {
+    return Message(MessageId::CreateFolderQuestion, {shownFolder});
 }
 
-const char* const kFailedFilesMessage =
-    "変換できなかったファイルがあります。ほかのファイルは変換しました。";
+const Message kFailedFilesMessage{MessageId::FailedFiles};
 
-std::string FailedFileLine(const FailedFile& failed) {
+Message FailedFileLine(const FailedFile& failed) {
     return EscapedName(failed.path) + ": " + failed.reason;
 }
 
-std::string FailedFilesDetail(const std::vector<FailedFile>& failed) {
+Message FailedFilesDetail(const std::vector<FailedFile>& failed) {
     constexpr size_t kShown = 20;
-    std::string detail;
+    Message detail;
     for (size_t i = 0; i < failed.size() && i < kShown; ++i) {
         detail += (detail.empty() ? "" : "\n") + FailedFileLine(failed[i]);
     }
     if (failed.size() > kShown) {
-        detail += FormatText("\nほかに %zu 件あります。", failed.size() - kShown);
+        detail += "\n" + Message(MessageId::MoreFailed,
+                                 {Number(static_cast<long long>(failed.size() - kShown))});
     }
     return detail;
 }

@@ -27,15 +27,15 @@ std::optional<PresetFieldError> CalculatePixels(std::string_view mmWidthText,
                                                 PixelCalculation& pixels) {
     const int32_t mmWidth = ParseLeadingInt(mmWidthText).value;
     if (mmWidth < kMinMillimetres || mmWidth > kMaxMillimetres) {
-        return PresetFieldError{kMmWidthField, "幅(mm)は 1～3000 の範囲で指定してください。"};
+        return PresetFieldError{kMmWidthField, Message(MessageId::MmWidthRange)};
     }
     const int32_t mmHeight = ParseLeadingInt(mmHeightText).value;
     if (mmHeight < kMinMillimetres || mmHeight > kMaxMillimetres) {
-        return PresetFieldError{kMmHeightField, "高さ(mm)は 1～3000 の範囲で指定してください。"};
+        return PresetFieldError{kMmHeightField, Message(MessageId::MmHeightRange)};
     }
     const int32_t dpi = ParseLeadingInt(dpiText).value;
     if (dpi < kMinCalcDpi || dpi > kMaxCalcDpi) {
-        return PresetFieldError{kCalcDpiField, "計算用DPIは 1～10000 の範囲で指定してください。"};
+        return PresetFieldError{kCalcDpiField, Message(MessageId::CalcDpiRange)};
     }
     pixels = {MillimetresToPixels(mmWidth, dpi), MillimetresToPixels(mmHeight, dpi), dpi};
     return std::nullopt;
@@ -59,7 +59,7 @@ std::optional<PresetFieldError> CheckPresetItem(const PresetItemTexts& texts, Pr
         return PresetFieldError{kItemDpiField, std::move(*prompt)};
     }
     if (entered.name.empty()) {
-        return PresetFieldError{kItemNameField, "プリセット名を設定してください。"};
+        return PresetFieldError{kItemNameField, Message(MessageId::NoPresetName)};
     }
     preset = std::move(entered);
     return std::nullopt;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "Message.h"
 #include "Preset.h"
 
 namespace korvale {
@@ -24,8 +25,8 @@ constexpr int kMmHeightField = 1013;
 constexpr int kCalcDpiField = 1051;
 
 struct PresetFieldError {
-    int field = 0;        // one of the identifiers above
-    std::string message;  // shown before the focus moves to that field
+    int field = 0;    // one of the identifiers above
+    Message message;  // shown before the focus moves to that field
 };
 
 // Standard papers in portrait; the width is the shorter side. The B series is JIS B.

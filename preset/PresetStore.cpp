@@ -16,13 +16,8 @@
 namespace korvale {
 namespace {
 
-const char kReadFailedMessage[] = "プリセットデータの読み出しに失敗しました。";
-const char kReadErrorMessage[] = "プリセットデータの読み出しでエラーが発生しました。";
-const char kReadErrorCountMessage[] = "プリセットデータの読み出しでエラーが発生しました。（%d 回）";
-const char kSaveFailedMessage[] = "プリセットの保存に失敗しました。";
-const char kOriginalKeptMessage[] =
-    "プリセットを保存しました。読み出しでエラーが発生した元のファイルは KVPreset.csv.bak として"
-    "残してあります。";
+const Message kReadFailedMessage{MessageId::PresetReadFailed};
+const Message kSaveFailedMessage{MessageId::PresetSaveFailed};
 
 bool IsDirectory(const std::string& path) {
     struct stat info;
@@ -165,7 +160,7 @@ PresetReadResult ReadPresets(CCSVLoader& loader) {
 LoadedPresets LoadPresets(const PresetLocation& location, UserInteraction& ui) {
     LoadedPresets loaded;
     if (location.folder.empty()) {
-        ui.ShowMessage(std::string(kReadFailedMessage) + "(GetFolder)");
+        ui.ShowMessage(kReadFailedMessage + "(GetFolder)");
         return loaded;
     }
     loaded.folder = location.folder;
@@ -184,8 +179,7 @@ LoadedPresets LoadPresets(const PresetLocation& location, UserInteraction& ui) {
     }
     CCSVLoader loader;
     if (!loader.Open(path)) {
-        ui.ShowDetailedMessage(std::string(kReadFailedMessage) + "(Open)",
-                               FailureDetail({errno, path, {}}));
+        ui.ShowDetailedMessage(kReadFailedMessage + "(Open)", FailureDetail({errno, path, {}}));
         return loaded;
     }
     PresetReadResult read = ReadPresets(loader);
@@ -193,9 +187,9 @@ LoadedPresets LoadPresets(const PresetLocation& location, UserInteraction& ui) {
     loaded.presets = std::move(read.presets);
     loaded.hadProblems = read.readFailed || read.errorCount != 0;
     if (read.readFailed) {
-        ui.ShowMessage(kReadErrorMessage);
+        ui.ShowMessage(Message(MessageId::PresetReadError));
     } else if (read.errorCount != 0) {
-        ui.ShowMessage(FormatText(kReadErrorCountMessage, read.errorCount));
+        ui.ShowMessage(Message(MessageId::PresetReadErrors, {Number(read.errorCount)}));
     }
     return loaded;
 }
@@ -211,35 +205,32 @@ bool SavePresets(const std::string& folder, const PresetList& presets, UserInter
         FileError error;
         bool missing = false;
         if (!CopyFileOver(finalPath, backupPath, kPresetBackupTempFileName, error, missing)) {
-            ui.ShowDetailedMessage(std::string(kSaveFailedMessage) + "(CopyFile)",
-                                   FailureDetail(error));
+            ui.ShowDetailedMessage(kSaveFailedMessage + "(CopyFile)", FailureDetail(error));
             return false;
         }
         kept = !missing;
     }
     AtomicFile file;
     if (!file.Open(finalPath, kPresetTempFileName)) {
-        ui.ShowDetailedMessage(std::string(kSaveFailedMessage) + "(fopen)",
-                               FailureDetail(file.error()));
+        ui.ShowDetailedMessage(kSaveFailedMessage + "(fopen)", FailureDetail(file.error()));
         return false;
     }
     for (const Preset& preset : presets) {
         const std::string line = FormatPresetLine(preset);
         if (!file.Write(line.data(), line.size())) {
-            ui.ShowDetailedMessage(std::string(kSaveFailedMessage) + "(fwrite)",
-                                   FailureDetail(file.error()));
+            ui.ShowDetailedMessage(kSaveFailedMessage + "(fwrite)", FailureDetail(file.error()));
             return false;
         }
     }
     // The old file is replaced in one step, so there is never a moment without one.
     if (!file.Commit()) {
         ui.ShowDetailedMessage(
-            std::string(kSaveFailedMessage) + (file.failedAtRename() ? "(MoveFile)" : "(fwrite)"),
+            kSaveFailedMessage + (file.failedAtRename() ? "(MoveFile)" : "(fwrite)"),
             FailureDetail(file.error()));
         return false;
     }
     if (kept) {
-        ui.ShowDetailedMessage(kOriginalKeptMessage, backupPath);
+        ui.ShowDetailedMessage(Message(MessageId::PresetOriginalKept), backupPath);
     }
     return true;
 }

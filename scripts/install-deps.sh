@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build
     qt6-base-dev qt6-svg-dev libopencv-dev libjpeg62-turbo-dev libpng-dev
+    qt6-l10n-tools qt6-tools-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     fonts-ipafont-gothic fonts-noto-cjk qt6-translations-l10n qt6-l10n-tools qt6-tools-dev

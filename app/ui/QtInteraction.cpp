@@ -16,6 +16,7 @@
 #include "MessageBox.h"
 #include "OverwriteDialog.h"
 #include "RunHost.h"
+#include "Words.h"
 
 namespace korvale {
 
@@ -38,13 +39,14 @@ QStringList ImageFileFilters() {
             QStringLiteral("All Files (*.*) (*)")};
 }
 
-void QtInteraction::ShowMessage(const std::string& text, MessageIcon icon) {
-    ui::ShowMessageBox(owner_, text, icon);
+// Messages are said in the user's language (translations/Words.h).
+void QtInteraction::ShowMessage(const Message& text, MessageIcon icon) {
+    ui::ShowMessageBox(owner_, Words(text), icon);
 }
 
-void QtInteraction::ShowDetailedMessage(const std::string& text, const std::string& detail,
+void QtInteraction::ShowDetailedMessage(const Message& text, const Message& detail,
                                         MessageIcon icon) {
-    ui::ShowMessageBox(owner_, text, icon, detail);
+    ui::ShowMessageBox(owner_, Words(text), icon, Words(detail));
 }
 
 void QtInteraction::BeginWaitCursor() {
@@ -65,18 +67,18 @@ QtInteraction::QtInteraction(QWidget* owner, std::unique_ptr<DesktopNotifier> no
 
 QtInteraction::~QtInteraction() = default;
 
-bool QtInteraction::ShowRunCompleted(const std::string& text, const RunSummary& summary) {
-    return ui::ShowCompletionBox(owner_, text, RunCountsText(summary));
+bool QtInteraction::ShowRunCompleted(const Message& text, const RunSummary& summary) {
+    return ui::ShowCompletionBox(owner_, Words(text), Words(RunCountsText(summary)));
 }
 
 void QtInteraction::OpenFolder(const std::string& folder) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())));
 }
 
-void QtInteraction::NotifyRunEnded(const std::string& text, double seconds) {
+void QtInteraction::NotifyRunEnded(const Message& text, double seconds) {
     const bool elsewhere = owner_ == nullptr || !owner_->isActiveWindow();
     if (seconds > kNotifyAfterSeconds && elsewhere) {
-        notifier_->Notify("Korvale", text);
+        notifier_->Notify("Korvale", Words(text));
     }
 }
 
@@ -113,21 +115,21 @@ void QtInteraction::EndFolderWalk() {
 }
 
 bool QtInteraction::AskCreateFolder(const std::string& folder) {
-    return ui::AskYesNo(owner_, FolderCreationQuestion(folder));
+    return ui::AskYesNo(owner_, Words(FolderCreationQuestion(folder)));
 }
 
 void QtInteraction::ReportDamagedSources(const std::vector<std::string>& paths) {
     // One message however many files; a long list is cut so that the box fits the screen.
     constexpr size_t kShown = 20;
-    std::string text =
-        "次の画像ファイルはデータが壊れていたため、読み出せなかった部分を補って変換しました。\n";
+    Message text = Message(MessageId::DamagedSources) + "\n";
     for (size_t i = 0; i < paths.size() && i < kShown; ++i) {
         text += "\n" + paths[i];
     }
     if (paths.size() > kShown) {
-        text += "\nほか " + std::to_string(paths.size() - kShown) + " 個";
+        text += "\n" + Message(MessageId::MoreDamaged,
+                               {Number(static_cast<long long>(paths.size() - kShown))});
     }
-    ui::ShowMessageBox(owner_, text, MessageIcon::None);
+    ui::ShowMessageBox(owner_, Words(text), MessageIcon::None);
 }
 
 void QtInteraction::PumpEvents() {

@@ -20,9 +20,8 @@ public:
     explicit QtInteraction(QWidget* owner, std::unique_ptr<DesktopNotifier> notifier = nullptr);
     ~QtInteraction() override;
 
-    void ShowMessage(const std::string& text, MessageIcon icon) override;
-    void ShowDetailedMessage(const std::string& text, const std::string& detail,
-                             MessageIcon icon) override;
+    void ShowMessage(const Message& text, MessageIcon icon) override;
+    void ShowDetailedMessage(const Message& text, const Message& detail, MessageIcon icon) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
     OverwriteChoice AskOverwrite(const std::string& path) override;
@@ -33,9 +32,9 @@ public:
     std::optional<Rgb> ChooseColour(const Rgb& initial) override;
     std::optional<std::string> ChooseFolder(const std::string& startFolder,
                                             const std::string& title) override;
-    bool ShowRunCompleted(const std::string& text, const RunSummary& summary) override;
+    bool ShowRunCompleted(const Message& text, const RunSummary& summary) override;
     void OpenFolder(const std::string& folder) override;
-    void NotifyRunEnded(const std::string& text, double seconds) override;
+    void NotifyRunEnded(const Message& text, double seconds) override;
     bool FolderWalkProgress(size_t found) override;
     void EndFolderWalk() override;
 

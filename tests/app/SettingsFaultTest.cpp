@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "MessageWords.h"
 #include "OptionStore.h"
 #include "TestFiles.h"
 

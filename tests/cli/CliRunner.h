@@ -24,6 +24,18 @@ struct CliOptions {
 
 CliResult RunCli(const std::vector<std::string>& args, const CliOptions& options = {});
 
+// The environment of a user whose language is `lang` (for example en_US.UTF-8 or C.UTF-8), with
+// the variables that would take precedence over LANG cleared.
+inline std::map<std::string, std::string> LanguageEnv(const std::string& lang) {
+    return {{"LANGUAGE", ""}, {"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", lang}};
+}
+inline CliOptions InLanguage(const std::string& lang, CliOptions options = {}) {
+    for (const auto& [name, value] : LanguageEnv(lang)) {
+        options.env[name] = value;
+    }
+    return options;
+}
+
 // A korvale-cli process started in the background, for signals.
 class RunningCli {
 public:

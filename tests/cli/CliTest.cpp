@@ -261,7 +261,7 @@ TEST(CliUsage, HelpListsEveryDispatchedCommand) {
     }
     ASSERT_NE(std::find(commands.begin(), commands.end(), "plan"), commands.end()) << table;
 
-    const auto help = RunCli({"--help"});
+    const auto help = RunCli({"--help"}, test::InLanguage("en_US.UTF-8"));
     ASSERT_EQ(help.exitCode, 0);
     const size_t listBegin = help.out.find("\nCommands:\n");
     ASSERT_NE(listBegin, std::string::npos) << help.out;

@@ -96,6 +96,7 @@ TEST_F(CliRun, PngAndTiffAreListedPlannedAndWritten) {
         EXPECT_EQ(ProbeImageHeader(out_ + "/" + c.tifOut), (ImageHeaderInfo{64, 20, 200}))
             << c.format;
     }
+    options_ = test::InLanguage("en_US.UTF-8", options_);
     const auto wrong = Run({"--format", "gif", "--output", out_, png});
     EXPECT_EQ(wrong.exitCode, 2);
     EXPECT_NE(wrong.err.find("--format is bmp, jpeg, png, tiff or source, not 'gif'"),

@@ -121,6 +121,7 @@ TEST_F(ScaleOut, BadListsAndShardsAreUsageErrors) {
          "--failed-list"},
         {{"--files-from", good, "--overwrite", "older"}, "--overwrite is"},
     };
+    options_ = test::InLanguage("en_US.UTF-8", options_);
     for (const auto& c : cases) {
         std::vector<std::string> args = {"--width", "32", "--output", out_};
         args.insert(args.end(), c.args.begin(), c.args.end());

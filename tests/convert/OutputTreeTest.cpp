@@ -9,6 +9,7 @@
 
 #include "BatchRun.h"
 #include "ImageHeader.h"
+#include "MessageWords.h"
 #include "OutputJob.h"
 #include "Plan.h"
 #include "RecordingInteraction.h"
@@ -202,7 +203,7 @@ TEST_F(OutputTreeTest, KeepGoingSkipsFilesThatFailAndListsThem) {
     request_.keepGoing = true;
     EXPECT_EQ(Run(), BatchEnd::Completed);
     EXPECT_EQ(host_.failed, (std::vector<size_t>{1, 2, 4}));
-    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kFailedFilesMessage});
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{Japanese(kFailedFilesMessage)});
     ASSERT_EQ(ui_.details.size(), 1u);
     const std::string& detail = ui_.details[0];
     EXPECT_EQ(std::count(detail.begin(), detail.end(), '\n'), 2) << detail;
@@ -229,12 +230,12 @@ TEST(FailedFilesDetail, TwentyLinesThenACount) {
     for (size_t i = 0; i < 25; ++i) {
         failed.push_back({i, "/in/" + std::to_string(i) + ".jpg", "理由"});
     }
-    const std::string detail = FailedFilesDetail(failed);
+    const std::string detail = Japanese(FailedFilesDetail(failed));
     EXPECT_EQ(std::count(detail.begin(), detail.end(), '\n'), 20);
     EXPECT_EQ(detail.substr(0, detail.find('\n')), "/in/0.jpg: 理由");
     EXPECT_EQ(detail.substr(detail.rfind('\n') + 1), "ほかに 5 件あります。");
     failed.resize(20);
-    EXPECT_EQ(FailedFilesDetail(failed).find("ほかに"), std::string::npos);
+    EXPECT_EQ(Japanese(FailedFilesDetail(failed)).find("ほかに"), std::string::npos);
 }
 
 TEST(NumberedName, BeforeTheExtension) {

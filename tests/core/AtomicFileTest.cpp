@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "AtomicFile.h"
+#include "MessageWords.h"
 #include "TestFiles.h"
 
 namespace korvale {

@@ -8,6 +8,7 @@
 
 #include "CommandLineFiles.h"
 #include "FolderFiles.h"
+#include "MessageWords.h"
 #include "RecordingInteraction.h"
 #include "TestFiles.h"
 
@@ -139,7 +140,7 @@ TEST_F(FolderFilesTest, AFolderWithoutImagesIsSaidSo) {
     Image("empty/.hidden.bmp");
     FileList list;
     RegisterPaths(list, {dir_.File("empty")}, ui_, host_);
-    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kNoImagesInFolder});
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{Japanese(kNoImagesInFolder)});
     EXPECT_EQ(host_.refreshes, 0);
 }
 

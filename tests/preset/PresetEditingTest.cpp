@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FieldValidation.h"
+#include "MessageWords.h"
 #include "PresetEditing.h"
 
 namespace korvale {
@@ -66,7 +67,7 @@ TEST(PaperMillimetres, LandscapeSwapsTheSides) {
 
 TEST(CheckPresetItem, ChecksInOrderAndTheEmptyNameLast) {
     const std::string kanji13 = "あいうえおかきくけこさしす";  // 39 bytes
-    const std::string range = PromptIntegerRange(32, 65535);
+    const std::string range = Japanese(PromptIntegerRange(32, 65535));
     const struct {
         PresetItemTexts texts;
         int field;  // 0: accepted
@@ -75,13 +76,13 @@ TEST(CheckPresetItem, ChecksInOrderAndTheEmptyNameLast) {
         {{"A4", "2480", "3508", "300"}, 0, ""},
         {{"x", "32", "65535", "0"}, 0, ""},  // DPI 0 is a legal preset value
         {{kanji13, "32", "32", "0"}, 0, ""},
-        {{kanji13 + "せ", "32", "32", "0"}, kItemNameField, PromptMaxBytes(40)},
-        {{std::string(41, 'a'), "", "", ""}, kItemNameField, PromptMaxBytes(40)},
+        {{kanji13 + "せ", "32", "32", "0"}, kItemNameField, Japanese(PromptMaxBytes(40))},
+        {{std::string(41, 'a'), "", "", ""}, kItemNameField, Japanese(PromptMaxBytes(40))},
         {{"A4", "31", "3508", "300"}, kItemWidthField, range},
         {{"A4", "1181102", "3508", "300"}, kItemWidthField, range},
-        {{"A4", "", "3508", "300"}, kItemWidthField, PromptInteger()},
+        {{"A4", "", "3508", "300"}, kItemWidthField, Japanese(PromptInteger())},
         {{"A4", "2480", "65536", "300"}, kItemHeightField, range},
-        {{"A4", "2480", "3508", "10001"}, kItemDpiField, PromptIntegerRange(0, 10000)},
+        {{"A4", "2480", "3508", "10001"}, kItemDpiField, Japanese(PromptIntegerRange(0, 10000))},
         {{"", "2480", "3508", "300"}, kItemNameField, "プリセット名を設定してください。"},
         {{"", "0", "3508", "300"}, kItemWidthField, range},  // the range before the empty name
     };

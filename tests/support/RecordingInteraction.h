@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "UserInteraction.h"
+#include "Words.h"
 
 namespace korvale::test {
 
@@ -21,14 +22,16 @@ public:
         }
     };
 
-    void ShowMessage(const std::string& text, MessageIcon icon) override {
+    // Messages are recorded in their Japanese words, as a Japanese user sees them.
+    void ShowMessage(const korvale::Message& message, MessageIcon icon) override {
+        const std::string text = Words(message, UiLanguage::Japanese);
         messages.push_back({text, icon});
         events.push_back("message:" + text);
     }
-    void ShowDetailedMessage(const std::string& text, const std::string& detail,
+    void ShowDetailedMessage(const korvale::Message& text, const korvale::Message& detail,
                              MessageIcon icon) override {
         ShowMessage(text, icon);
-        details.push_back(detail);
+        details.push_back(Words(detail, UiLanguage::Japanese));
     }
     void BeginWaitCursor() override {
         ++waitDepth;
@@ -77,14 +80,14 @@ public:
     }
 
     // The completion message is recorded as a message too, so that its order shows.
-    bool ShowRunCompleted(const std::string& text, const RunSummary& summary) override {
+    bool ShowRunCompleted(const korvale::Message& text, const RunSummary& summary) override {
         completions.push_back(summary);
         ShowMessage(text, MessageIcon::Information);
         return openFolderAnswer;
     }
     void OpenFolder(const std::string& folder) override { openedFolders.push_back(folder); }
-    void NotifyRunEnded(const std::string& text, double seconds) override {
-        runEndNotices.push_back(text);
+    void NotifyRunEnded(const korvale::Message& text, double seconds) override {
+        runEndNotices.push_back(Words(text, UiLanguage::Japanese));
         (void)seconds;
     }
     bool FolderWalkProgress(size_t found) override {

@@ -28,6 +28,7 @@
 #include "ImageEngine.h"
 #include "ImageHeader.h"
 #include "KorvaleDlg.h"
+#include "MessageWords.h"
 #include "PreviewDlg.h"
 #include "QtInteraction.h"
 #include "RecordingInteraction.h"
@@ -913,7 +914,7 @@ TEST_F(MainWindowTest, KeepGoingRunSelectsTheFailedRows) {
     SetText(1015, home_.File("out").c_str());
     Click(1073);
     Click(1013);
-    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kFailedFilesMessage});
+    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{Japanese(kFailedFilesMessage)});
     auto* list = window_->ControlAs<QTableView>(1012);
     QModelIndexList selected = list->selectionModel()->selectedRows();
     ASSERT_EQ(selected.size(), 1);

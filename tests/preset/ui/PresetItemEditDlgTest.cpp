@@ -13,6 +13,7 @@
 #include "DialogLayout.h"
 #include "FieldValidation.h"
 #include "FocusChain.h"
+#include "MessageWords.h"
 #include "PresetItemEditDlg.h"
 #include "RecordingInteraction.h"
 #include "SpinButton.h"
@@ -150,7 +151,7 @@ TEST_F(ItemEditor, OkRefusesTheRangeBeforeTheEmptyNameAndStaysOpen) {
     Click(1054);
     EXPECT_EQ(Pixels(), (std::vector<std::string>{"0", "0", "1"}));
     Click(1);
-    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{PromptIntegerRange(32, 65535)});
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{Japanese(PromptIntegerRange(32, 65535))});
     EXPECT_EQ(dialog.focusWidget(), Field(1007));
     EXPECT_TRUE(dialog.isVisible());
 
@@ -228,7 +229,7 @@ TEST_F(ItemEditor, LongerStoredNameIsShownWholeButRefusedAtOk) {
     Type(1049, "z");
     EXPECT_EQ(Text(1049), stored);
     Click(1);
-    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{PromptMaxBytes(40)});
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{Japanese(PromptMaxBytes(40))});
     EXPECT_TRUE(dialog.isVisible());
 }
 
