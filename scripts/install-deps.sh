@@ -9,7 +9,7 @@ packages=(
     qt6-l10n-tools qt6-tools-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-ipafont-gothic fonts-noto-cjk qt6-translations-l10n qt6-l10n-tools qt6-tools-dev
+    fonts-ipafont-gothic fonts-noto-cjk qt6-translations-l10n
     librsvg2-bin help2man
     desktop-file-utils appstream man-db bash-completion
     libimage-exiftool-perl imagemagick libtiff-tools python3-pil zlib1g-dev libtiff-dev
