@@ -81,6 +81,8 @@ std::string StampFailureReason(const StampOutcome& outcome) {
                    "korvale-cli run --method dpi-only で書き込めます。";
         case StampOutcome::Kind::NotStamped:
             return "解像度を書き込める位置が見つかりませんでした。";
+        case StampOutcome::Kind::Unsupported:
+            return kNoResolutionEditReason;
         case StampOutcome::Kind::Failed:
             return outcome.error == EISDIR ? kFolderReason : SystemReason(outcome.error);
     }

@@ -203,9 +203,12 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
                               {"source", 2},
                               {"png", 3},
                               {"tiff", 4},
-                              {"tif", 4}},
+                              {"tif", 4},
+                              {"webp", 5},
+                              {"avif", 6}},
                              format)) {
-                return "--format is bmp, jpeg, png, tiff or source, not '" + text + "'";
+                return "--format is bmp, jpeg, png, tiff, webp, avif or source, not '" + text +
+                       "'";
             }
             flags.format = static_cast<SaveFormat>(format);
         } else if (option == "--metadata") {

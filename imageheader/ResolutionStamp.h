@@ -8,6 +8,11 @@
 
 namespace korvale {
 
+// Why a HEIF, AVIF or JPEG XL file's resolution is not changed alone.
+inline constexpr const char* kNoResolutionEditReason =
+    "この形式では、再圧縮なしで解像度だけを変更することはできません。"
+    "「拡大縮小」か「等倍で切り貼り」で保存してください。";
+
 // What a stamp did to a file.
 struct StampOutcome {
     enum class Kind {
@@ -15,6 +20,7 @@ struct StampOutcome {
         AlreadySet,  // the fields already held the values: nothing written
         NoJfif,      // a JPEG without an APP0 segment that could hold the fields
         NotStamped,  // not a file of the kind its name says, or its fields cannot be reached
+        Unsupported,  // a format whose resolution is not changed without re-encoding it
         Failed,      // the system refused to open, read or write it: `error`
     };
     Kind kind = Kind::NotStamped;
@@ -39,5 +45,8 @@ StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi);
 // exist, otherwise the file is replaced (temporary file and rename) by one with them inserted.
 StampOutcome StampPngResolution(const std::string& path, uint32_t dpi);
 StampOutcome StampTiffResolution(const std::string& path, uint32_t dpi);
+
+// WebP: its Exif resolution (WebpEdit.h), the file always replaced.
+StampOutcome StampWebpResolution(const std::string& path, uint32_t dpi);
 
 }  // namespace korvale

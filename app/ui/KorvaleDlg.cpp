@@ -138,7 +138,9 @@ constexpr std::pair<int, SaveFormat> kFormatRadios[] = {{1037, SaveFormat::Bmp},
                                                         {1038, SaveFormat::Jpeg},
                                                         {1039, SaveFormat::SameAsSource},
                                                         {1067, SaveFormat::Png},
-                                                        {1068, SaveFormat::Tiff}};
+                                                        {1068, SaveFormat::Tiff},
+                                                        {1075, SaveFormat::Webp},
+                                                        {1076, SaveFormat::Avif}};
 
 }  // namespace
 
