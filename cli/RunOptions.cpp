@@ -207,8 +207,7 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
                               {"webp", 5},
                               {"avif", 6}},
                              format)) {
-                return "--format is bmp, jpeg, png, tiff, webp, avif or source, not '" + text +
-                       "'";
+                return "--format is bmp, jpeg, png, tiff, webp, avif or source, not '" + text + "'";
             }
             flags.format = static_cast<SaveFormat>(format);
         } else if (option == "--metadata") {

@@ -77,8 +77,9 @@ bool EncodeWebp(const cv::Mat& source, int quality, const ModernPieces& pieces,
     picture.width = image.cols;
     picture.height = image.rows;
     const auto stride = static_cast<int>(image.step[0]);
-    const bool imported = image.channels() == 4 ? WebPPictureImportBGRA(&picture, image.data, stride)
-                                                : WebPPictureImportBGR(&picture, image.data, stride);
+    const bool imported = image.channels() == 4
+                              ? WebPPictureImportBGRA(&picture, image.data, stride)
+                              : WebPPictureImportBGR(&picture, image.data, stride);
     std::vector<unsigned char> bitstream;
     picture.writer = WriteToVector;
     picture.custom_ptr = &bitstream;
@@ -143,9 +144,8 @@ bool EncodeAvif(const cv::Mat& source, int quality, const ModernPieces& pieces,
 
     HeifPtr<heif_context> context(heif_context_alloc());
     heif_encoder* rawEncoder = nullptr;
-    if (!context ||
-        !Ok(heif_context_get_encoder_for_format(context.get(), heif_compression_AV1,
-                                                &rawEncoder))) {
+    if (!context || !Ok(heif_context_get_encoder_for_format(context.get(), heif_compression_AV1,
+                                                            &rawEncoder))) {
         return false;
     }
     HeifPtr<heif_encoder> encoder(rawEncoder);

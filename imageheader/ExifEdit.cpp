@@ -242,8 +242,7 @@ std::optional<ByteBuffer> ExifWithResolution(const ByteBuffer& source, uint32_t 
             }
             const auto single = [&](uint16_t tag, uint16_t type) {
                 const Entry* e = Find(*ifd0, tag);
-                return e != nullptr && e->type == type && e->count == 1 &&
-                       CountOf(*ifd0, tag) == 1;
+                return e != nullptr && e->type == type && e->count == 1 && CountOf(*ifd0, tag) == 1;
             };
             if (single(tiff::kXResolution, tiff::kTypeRational) &&
                 single(tiff::kYResolution, tiff::kTypeRational) &&

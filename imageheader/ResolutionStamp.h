@@ -16,12 +16,12 @@ inline constexpr const char* kNoResolutionEditReason =
 // What a stamp did to a file.
 struct StampOutcome {
     enum class Kind {
-        Stamped,     // bytes of the file changed
-        AlreadySet,  // the fields already held the values: nothing written
-        NoJfif,      // a JPEG without an APP0 segment that could hold the fields
-        NotStamped,  // not a file of the kind its name says, or its fields cannot be reached
+        Stamped,      // bytes of the file changed
+        AlreadySet,   // the fields already held the values: nothing written
+        NoJfif,       // a JPEG without an APP0 segment that could hold the fields
+        NotStamped,   // not a file of the kind its name says, or its fields cannot be reached
         Unsupported,  // a format whose resolution is not changed without re-encoding it
-        Failed,      // the system refused to open, read or write it: `error`
+        Failed,       // the system refused to open, read or write it: `error`
     };
     Kind kind = Kind::NotStamped;
     int error = 0;  // the system's error number when Failed

@@ -74,8 +74,7 @@ std::optional<ByteBuffer> ExtendedHeaderFor(const ByteBuffer& b, const Chunk& im
     uint32_t width = 0;
     uint32_t height = 0;
     uint8_t flags = kExifFlag;
-    if (image.Is(b, "VP8 ") && image.size >= 10 && p[3] == 0x9D && p[4] == 0x01 &&
-        p[5] == 0x2A) {
+    if (image.Is(b, "VP8 ") && image.size >= 10 && p[3] == 0x9D && p[4] == 0x01 && p[5] == 0x2A) {
         width = (p[6] | (p[7] << 8)) & 0x3FFF;
         height = (p[8] | (p[9] << 8)) & 0x3FFF;
     } else if (image.Is(b, "VP8L") && image.size >= 5 && p[0] == 0x2F) {

@@ -88,8 +88,9 @@ struct BatchRequest {
 };
 
 // The output file name: the name after the last "/", its extension from the last "." replaced
-// by the format's own (OutputExtension: ".bmp", ".jpg", ".png", ".tif", ".webp" or ".avif"), or unchanged for the
-// source's own format. nullopt when a replacement is needed and the name has no ".".
+// by the format's own (OutputExtension: ".bmp", ".jpg", ".png", ".tif", ".webp" or ".avif"), or
+// unchanged for the source's own format. nullopt when a replacement is needed and the name has no
+// ".".
 std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFormat format);
 
 }  // namespace korvale
