@@ -53,6 +53,8 @@ std::vector<std::pair<int, bool>> ControlStates(const ControlStateInputs& in) {
                                  {1039, used},
                                  {1067, used},
                                  {1068, used},
+                                 {1075, used},
+                                 {1076, used},
                                  {1046, used},
                                  {1066, used},
                                  {1074, used},

@@ -66,6 +66,12 @@ BatchOptions LoadBatchOptions(const SettingsStore& store, size_t presetCount) {
         case 4:
             options.saveFormat = SaveFormat::Tiff;
             break;
+        case 5:
+            options.saveFormat = SaveFormat::Webp;
+            break;
+        case 6:
+            options.saveFormat = SaveFormat::Avif;
+            break;
         default:
             options.saveFormat = SaveFormat::SameAsSource;
             break;
@@ -98,9 +104,10 @@ std::vector<StoredValue> ChosenValuesOf(const OptionControls& c) {
 }  // namespace
 
 std::vector<StoredValue> StoredValuesOf(const OptionControls& c) {
-    // The stored values are SaveFormat's: 2 stays "元と同じ", PNG and TIFF come after it.
+    // The stored values are SaveFormat's: 2 stays "元と同じ", PNG, TIFF, WebP and AVIF come
+    // after it.
     const int32_t saveFormat =
-        c.saveFormatIndex >= 0 && c.saveFormatIndex <= 4 ? c.saveFormatIndex : 2;
+        c.saveFormatIndex >= 0 && c.saveFormatIndex <= 6 ? c.saveFormatIndex : 2;
     std::vector<StoredValue> values = {
         {kOptionMode, c.methodIndex == 0 ? 0 : 1, {}},
         {kOptionInterpolation, c.interpolationIndex < 0 ? 4 : c.interpolationIndex, {}},

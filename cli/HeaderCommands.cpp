@@ -82,6 +82,8 @@ std::string StampFailureReason(const StampOutcome& outcome) {
             return Words(Message(MessageId::StampNoJfif));
         case StampOutcome::Kind::NotStamped:
             return Words(Message(MessageId::StampNoPlace));
+        case StampOutcome::Kind::Unsupported:
+            return Words(Message(MessageId::NoResolutionEdit));
         case StampOutcome::Kind::Failed:
             return Words(outcome.error == EISDIR ? kFolderReason : ReasonOf(outcome.error));
     }

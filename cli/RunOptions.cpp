@@ -215,11 +215,14 @@ std::string ParseRunArguments(const Arguments& args, RunFlags& flags) {
                               {"source", 2},
                               {"png", 3},
                               {"tiff", 4},
-                              {"tif", 4}},
+                              {"tif", 4},
+                              {"webp", 5},
+                              {"avif", 6}},
                              format)) {
                 return CliText(
-                    QT_TRANSLATE_NOOP("korvale-cli",
-                                      "--format is bmp, jpeg, png, tiff or source, not '%1'"),
+                    QT_TRANSLATE_NOOP(
+                        "korvale-cli",
+                        "--format is bmp, jpeg, png, tiff, webp, avif or source, not '%1'"),
                     {text});
             }
             flags.format = static_cast<SaveFormat>(format);

@@ -7,7 +7,9 @@
 
 #include "Conversion.h"
 #include "EncoderLimits.h"
+#include "ExifEdit.h"
 #include "LibraryMessages.h"
+#include "ModernEncode.h"
 #include "ResolutionEdit.h"
 #include "TiffAlpha.h"
 #include "TiffEncode.h"
@@ -17,6 +19,40 @@ namespace {
 
 // Headers, tables and the like beyond the pixels of an encoded image.
 constexpr size_t kEncoderSlack = 64 * 1024;
+
+// The slider's value, which WebP and AVIF take as their quality too.
+int QualityOf(const EncoderParams& params) {
+    for (size_t i = 0; i + 1 < params.size(); i += 2) {
+        if (params[i] == cv::IMWRITE_JPEG_QUALITY) {
+            return params[i + 1];
+        }
+    }
+    return 95;
+}
+
+// WebP and AVIF, whose only resolution is their Exif's: the output's Exif with it, or a block
+// of the resolution alone when the carried one is malformed or there is none.
+ConvertResult EncodeModern(ImageFormat format, const cv::Mat& image, const EncoderParams& params,
+                           std::vector<unsigned char>& bytes, std::optional<uint32_t> dpi,
+                           const OutputPieces* pieces) {
+    ModernPieces modern;
+    if (pieces != nullptr) {
+        const int channels = image.channels() <= 2 ? image.channels() + 2 : image.channels();
+        if (ProfileFitsChannels(pieces->iccProfile, channels)) {
+            modern.iccProfile = pieces->iccProfile;
+        }
+        modern.exif = pieces->exif;
+        modern.xmp = pieces->xmp;
+    }
+    if (dpi && *dpi > 0) {
+        std::optional<ByteBuffer> exif = ExifWithResolution(modern.exif, *dpi);
+        modern.exif = exif ? std::move(*exif) : *ExifWithResolution({}, *dpi);
+    }
+    const bool encoded = format == ImageFormat::Webp
+                             ? EncodeWebp(image, QualityOf(params), modern, bytes)
+                             : EncodeAvif(image, QualityOf(params), modern, bytes);
+    return encoded ? ConvertResult::Ok : ConvertResult::WriteFailed;
+}
 
 }  // namespace
 
@@ -89,8 +125,13 @@ ConvertResult EncodeImageToMemory(std::optional<ImageFormat> format, const cv::M
         }
         const PixelLayout pixel{static_cast<uint32_t>(narrow.channels()),
                                 static_cast<uint32_t>(narrow.elemSize1())};
-        if (EncoderRefuses(*format, {narrow.cols, narrow.rows}, pixel) ||
-            !cv::imencode(OutputExtension(*format), narrow, bytes, all)) {
+        if (EncoderRefuses(*format, {narrow.cols, narrow.rows}, pixel)) {
+            return ConvertResult::WriteFailed;
+        }
+        if (*format == ImageFormat::Webp || *format == ImageFormat::Avif) {
+            return EncodeModern(*format, narrow, params, bytes, dpi, pieces);
+        }
+        if (!cv::imencode(OutputExtension(*format), narrow, bytes, all)) {
             return ConvertResult::WriteFailed;
         }
         if (*format == ImageFormat::Tiff && narrow.channels() == 4) {

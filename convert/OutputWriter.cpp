@@ -12,6 +12,7 @@
 
 #include "ColourManage.h"
 #include "EncoderLimits.h"
+#include "ExifEdit.h"
 #include "ImageFormats.h"
 #include "PngMetadata.h"
 #include "RunHost.h"
@@ -173,6 +174,14 @@ ConvertResult EncodeOutput(const BatchRequest& request, const OutputJob& job, co
         OutputPieces pieces;
         if (format == ImageFormat::Png || format == ImageFormat::Tiff) {
             pieces = PiecesForOutput(metadata, job.metadata, width, height, dpi);
+        } else if (format == ImageFormat::Webp || format == ImageFormat::Avif) {
+            pieces = PiecesForOutput(metadata, job.metadata, width, height, dpi);
+            if (job.metadata != MetadataPolicy::None && !metadata.exif.empty()) {
+                // A block that cannot be made true for the output is left behind.
+                pieces.exif = ExifForOutput(metadata.exif, job.metadata == MetadataPolicy::All,
+                                            width, height, dpi)
+                                  .value_or(ByteBuffer{});
+            }
         }
         if (EncodeImageToMemory(format, image, JpegQualityParams(request.jpegQuality), bytes, dpi,
                                 &lacked, &pieces) != ConvertResult::Ok) {
@@ -276,6 +285,13 @@ ConvertResult WriteOutput(const BatchRequest& request, const PreparedImage& prep
 
 ConvertResult CopyWithResolution(const OutputJob& job, FileError* error, bool mayReplace,
                                  bool* taken) {
+    if (!EntryOf(job.sourceFormat).editsResolution) {
+        // Refused before the file is read: the file is fine, the method is not for it.
+        if (error != nullptr) {
+            *error = FileError{0, job.source.path, Message(MessageId::NoResolutionEdit)};
+        }
+        return ConvertResult::WriteFailed;
+    }
     const std::optional<std::vector<uint8_t>> source = ReadWholeFile(job.source.path);
     if (!source) {
         return ConvertResult::ReadFailed;

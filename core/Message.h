@@ -83,6 +83,7 @@ enum class MessageId : int {
     // Stamping a DPI into a header.
     StampNoJfif,
     StampNoPlace,
+    NoResolutionEdit,  // HEIF, AVIF and JPEG XL: no DPI-only change
     // The window's side of the seam.
     DamagedSources,
     MoreDamaged,  // %1 count

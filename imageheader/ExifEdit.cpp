@@ -225,6 +225,85 @@ bool SetExifResolution(uint8_t* data, size_t size, uint32_t dpi) {
     return true;
 }
 
+std::optional<ByteBuffer> ExifWithResolution(const ByteBuffer& source, uint32_t dpi) {
+    ByteBuffer out = source.empty() ? ByteBuffer{'I', 'I', 42, 0, 0, 0, 0, 0} : source;
+    std::optional<Ifd> ifd0;
+    {
+        Tiff tiff(out.data(), out.size());
+        if (!tiff.Open()) {
+            return std::nullopt;
+        }
+        if (source.empty()) {
+            ifd0 = Ifd{0, {}, 0};
+        } else {
+            ifd0 = tiff.ReadIfd(tiff.U32(4));
+            if (!ifd0) {
+                return std::nullopt;
+            }
+            const auto single = [&](uint16_t tag, uint16_t type) {
+                const Entry* e = Find(*ifd0, tag);
+                return e != nullptr && e->type == type && e->count == 1 && CountOf(*ifd0, tag) == 1;
+            };
+            if (single(tiff::kXResolution, tiff::kTypeRational) &&
+                single(tiff::kYResolution, tiff::kTypeRational) &&
+                single(tiff::kResolutionUnit, tiff::kTypeShort)) {
+                SetResolution(tiff, *ifd0, dpi);
+                return out;
+            }
+        }
+    }
+    static constexpr uint16_t kAdded[3] = {tiff::kXResolution, tiff::kYResolution,
+                                           tiff::kResolutionUnit};
+    std::vector<std::pair<uint16_t, size_t>> order;  // tag, and the old entry's offset (0: new)
+    for (const Entry& e : ifd0->entries) {
+        if (std::find(std::begin(kAdded), std::end(kAdded), e.tag) == std::end(kAdded)) {
+            order.emplace_back(e.tag, e.at);
+        }
+    }
+    for (uint16_t tag : kAdded) {
+        order.emplace_back(tag, 0);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (order.size() > 0xFFFF || out.size() > 0xFFFF0000u) {
+        return std::nullopt;
+    }
+    if (out.size() % 2 != 0) {
+        out.push_back(0);  // IFDs start on a word boundary
+    }
+    const size_t at = out.size();
+    const size_t rationals = at + 2 + 12 * order.size() + 4;
+    out.resize(rationals + 16, 0);
+    Tiff tiff(out.data(), out.size());
+    tiff.Open();
+    const uint32_t oldNext = source.empty() ? 0 : tiff.U32(ifd0->nextAt);
+    tiff.Put16(at, static_cast<uint16_t>(order.size()));
+    size_t slot = at + 2;
+    for (const auto& [tag, old] : order) {
+        if (old != 0) {
+            std::memmove(out.data() + slot, out.data() + old, 12);
+        } else {
+            const bool unit = tag == tiff::kResolutionUnit;
+            tiff.Put16(slot, tag);
+            tiff.Put16(slot + 2, unit ? tiff::kTypeShort : tiff::kTypeRational);
+            tiff.Put32(slot + 4, 1);
+            if (unit) {
+                tiff.Put32(slot + 8, 0);
+                tiff.Put16(slot + 8, 2);
+            } else {
+                const size_t value = rationals + (tag == tiff::kXResolution ? 0 : 8);
+                tiff.Put32(slot + 8, static_cast<uint32_t>(value));
+                tiff.Put32(value, dpi);
+                tiff.Put32(value + 4, 1);
+            }
+        }
+        slot += 12;
+    }
+    tiff.Put32(slot, oldNext);
+    tiff.Put32(4, static_cast<uint32_t>(at));
+    return out;
+}
+
 std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& source, bool keepGps, uint32_t width,
                                         uint32_t height, uint32_t dpi) {
     ByteBuffer out = source;

@@ -23,4 +23,11 @@ std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& tiff, bool keepGps, ui
 // tags exist, in place. false, with nothing changed, when IFD0 is malformed.
 bool SetExifResolution(uint8_t* tiff, size_t size, uint32_t dpi);
 
+// The block with XResolution / YResolution at dpi/1 and ResolutionUnit inches in IFD0, for
+// formats whose only resolution is Exif's: set in place where the tags exist, otherwise IFD0 is
+// written again at the end with them added (the other entries keep their bytes, so every value
+// they point at stays where it is). An empty block gives a block of those three tags alone.
+// nullopt when the structure is malformed.
+std::optional<ByteBuffer> ExifWithResolution(const ByteBuffer& tiff, uint32_t dpi);
+
 }  // namespace korvale

@@ -8,6 +8,7 @@
 #include "ResolutionEdit.h"
 #include "ResolutionStamp.h"
 #include "Text.h"
+#include "WebpEdit.h"
 
 namespace korvale {
 namespace {
@@ -102,9 +103,9 @@ ImageFormatEntry Tiff() {
     return tiff;
 }
 
-// Read only: no resolution is written into such a file.
+// No resolution is written into such a file without re-encoding it.
 StampOutcome NotStampable(const std::string&, uint32_t) {
-    return {StampOutcome::Kind::NotStamped, 0};
+    return {StampOutcome::Kind::Unsupported, 0};
 }
 
 std::optional<std::vector<uint8_t>> NoResolutionCopy(const std::vector<uint8_t>&, uint32_t) {
@@ -126,6 +127,7 @@ ImageFormatEntry ReadOnly(ImageFormat format, std::array<std::string_view, 4> ex
     entry.withResolution = NoResolutionCopy;
     entry.outputDpi = OutputDpi::Rebuild;
     entry.writable = false;
+    entry.editsResolution = false;
     entry.alpha = true;
     entry.widestChannel = 2;
     return entry;
@@ -135,13 +137,27 @@ ImageFormatEntry Heif() {
     return ReadOnly(ImageFormat::Heif, {"heic", "heif", "hif"}, 3, ProbeHeifHeader, ProbeHeifPixel);
 }
 
+// Written 8 bits a channel by libheif's AV1 encoder, its Exif (and so its DPI) given to it.
 ImageFormatEntry Avif() {
-    return ReadOnly(ImageFormat::Avif, {"avif"}, 1, ProbeHeifHeader, ProbeHeifPixel);
+    ImageFormatEntry avif =
+        ReadOnly(ImageFormat::Avif, {"avif"}, 1, ProbeHeifHeader, ProbeHeifPixel);
+    avif.writable = true;
+    avif.outputDpi = OutputDpi::Encoder;
+    avif.widestChannel = 1;
+    avif.maxSide = 16384;  // the largest side libheif's encoder takes as one image
+    return avif;
 }
 
+// Written by libwebp with its Exif chunk; the resolution of a file is changed in its Exif
+// chunk (WebpEdit.h).
 ImageFormatEntry Webp() {
     ImageFormatEntry webp =
         ReadOnly(ImageFormat::Webp, {"webp"}, 1, ProbeWebpHeader, ProbeWebpPixel);
+    webp.stamp = StampWebpResolution;
+    webp.withResolution = WebpWithResolution;
+    webp.outputDpi = OutputDpi::Encoder;
+    webp.writable = true;
+    webp.editsResolution = true;
     webp.widestChannel = 1;
     webp.maxSide = 16383;  // the format's 14-bit sides
     return webp;

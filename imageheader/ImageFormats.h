@@ -44,6 +44,8 @@ struct ImageFormatEntry {
     OutputDpi outputDpi;
     // Outputs are written in the format (an encoder and a resolution edit exist).
     bool writable = true;
+    // The resolution of a file is changed without re-encoding it (the DPI-only method, stamp).
+    bool editsResolution = true;
 
     // Decoding keeps the file's alpha (so a pixel may take more than three bytes), and the
     // outputs hold alpha.

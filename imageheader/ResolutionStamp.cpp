@@ -14,6 +14,7 @@
 #include "ByteSource.h"
 #include "JpegSegments.h"
 #include "ResolutionEdit.h"
+#include "WebpEdit.h"
 
 namespace korvale {
 namespace {
@@ -129,6 +130,10 @@ StampOutcome StampPngResolution(const std::string& path, uint32_t dpi) {
 
 StampOutcome StampTiffResolution(const std::string& path, uint32_t dpi) {
     return StampByEdit(path, dpi, PlanTiffResolution, TiffWithResolution);
+}
+
+StampOutcome StampWebpResolution(const std::string& path, uint32_t dpi) {
+    return StampByEdit(path, dpi, PlanWebpResolution, WebpWithResolution);
 }
 
 StampOutcome StampBmpResolution(const std::string& path, uint32_t dpi) {

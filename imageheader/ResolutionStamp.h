@@ -11,11 +11,12 @@ namespace korvale {
 // What a stamp did to a file.
 struct StampOutcome {
     enum class Kind {
-        Stamped,     // bytes of the file changed
-        AlreadySet,  // the fields already held the values: nothing written
-        NoJfif,      // a JPEG without an APP0 segment that could hold the fields
-        NotStamped,  // not a file of the kind its name says, or its fields cannot be reached
-        Failed,      // the system refused to open, read or write it: `error`
+        Stamped,      // bytes of the file changed
+        AlreadySet,   // the fields already held the values: nothing written
+        NoJfif,       // a JPEG without an APP0 segment that could hold the fields
+        NotStamped,   // not a file of the kind its name says, or its fields cannot be reached
+        Unsupported,  // a format whose resolution is not changed without re-encoding it
+        Failed,       // the system refused to open, read or write it: `error`
     };
     Kind kind = Kind::NotStamped;
     int error = 0;  // the system's error number when Failed
@@ -39,5 +40,8 @@ StampOutcome StampJpegResolution(const std::string& path, uint32_t dpi);
 // exist, otherwise the file is replaced (temporary file and rename) by one with them inserted.
 StampOutcome StampPngResolution(const std::string& path, uint32_t dpi);
 StampOutcome StampTiffResolution(const std::string& path, uint32_t dpi);
+
+// WebP: its Exif resolution (WebpEdit.h), the file always replaced.
+StampOutcome StampWebpResolution(const std::string& path, uint32_t dpi);
 
 }  // namespace korvale

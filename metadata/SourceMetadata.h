@@ -50,6 +50,9 @@ SourceMetadata ReadModernMetadata(ByteSource& source, ImageFormat format);
 struct OutputPieces {
     ByteBuffer iccProfile;
     ByteBuffer xmp;
+    // WebP and AVIF only: the Exif block made true for the output (ExifForOutput), per the
+    // policy; the encoder adds the resolution.
+    ByteBuffer exif;
 };
 OutputPieces PiecesForOutput(const SourceMetadata& metadata, MetadataPolicy policy, uint32_t width,
                              uint32_t height, uint32_t dpi);

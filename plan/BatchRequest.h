@@ -14,8 +14,17 @@ namespace korvale {
 
 // DpiOnly copies each file with only its resolution changed (no decoding, no re-encoding).
 enum class BatchMethod : int { Resize = 0, CropPaste = 1, DpiOnly = 2 };
-// PNG and TIFF came after the first three, so stored values keep their meaning.
-enum class SaveFormat : int { Bmp = 0, Jpeg = 1, SameAsSource = 2, Png = 3, Tiff = 4 };
+// PNG and TIFF came after the first three, then WebP and AVIF, so stored values keep their
+// meaning.
+enum class SaveFormat : int {
+    Bmp = 0,
+    Jpeg = 1,
+    SameAsSource = 2,
+    Png = 3,
+    Tiff = 4,
+    Webp = 5,
+    Avif = 6
+};
 // What a run does with outputs that two listed files would share: refuse the batch, or give
 // the second and later ones "name (2).jpg", "name (3).jpg", ...
 enum class ClashRule : int { Refuse = 0, Number = 1 };
@@ -79,8 +88,9 @@ struct BatchRequest {
 };
 
 // The output file name: the name after the last "/", its extension from the last "." replaced
-// by the format's own (OutputExtension: ".bmp", ".jpg", ".png" or ".tif"), or unchanged for the
-// source's own format. nullopt when a replacement is needed and the name has no ".".
+// by the format's own (OutputExtension: ".bmp", ".jpg", ".png", ".tif", ".webp" or ".avif"), or
+// unchanged for the source's own format. nullopt when a replacement is needed and the name has no
+// ".".
 std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFormat format);
 
 }  // namespace korvale

@@ -30,6 +30,12 @@ std::optional<std::string> OutputFileName(const std::string& sourcePath, SaveFor
         case SaveFormat::Tiff:
             output = ImageFormat::Tiff;
             break;
+        case SaveFormat::Webp:
+            output = ImageFormat::Webp;
+            break;
+        case SaveFormat::Avif:
+            output = ImageFormat::Avif;
+            break;
         case SaveFormat::Jpeg:
         case SaveFormat::SameAsSource:
             break;

@@ -124,6 +124,10 @@ constexpr Source kSources[] = {
                        "korvale-cli run --method dpi-only で書き込めます。")},
     {MessageId::StampNoPlace,
      QT_TRANSLATE_NOOP("Message", "解像度を書き込める位置が見つかりませんでした。")},
+    {MessageId::NoResolutionEdit,
+     QT_TRANSLATE_NOOP("Message",
+                       "この形式では、再圧縮なしで解像度だけを変更することはできません。"
+                       "「拡大縮小」か「等倍で切り貼り」で保存してください。")},
     {MessageId::DamagedSources,
      QT_TRANSLATE_NOOP("Message",
                        "次の画像ファイルはデータが壊れていたため、読み出せなかった部分を補って"

@@ -319,8 +319,8 @@ plan のオプション（run のすべてのオプション。--output は省�
         <translation>--margin は R,G,B（それぞれ 0 から 255）または #RRGGBB で指定してください（'%1' は指定できません）</translation>
     </message>
     <message>
-        <source>--format is bmp, jpeg, png, tiff or source, not '%1'</source>
-        <translation>--format は bmp、jpeg、png、tiff、source のどれかで指定してください（'%1' は指定できません）</translation>
+        <source>--format is bmp, jpeg, png, tiff, webp, avif or source, not '%1'</source>
+        <translation>--format は bmp、jpeg、png、tiff、webp、avif、source のどれかで指定してください（'%1' は指定できません）</translation>
     </message>
     <message>
         <source>--metadata is none, no-gps or all, not '%1'</source>

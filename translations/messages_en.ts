@@ -302,6 +302,10 @@ Overwrite [o] / Overwrite all [a] / Skip [s] / Cancel [c] / Skip all [k]: </tran
         <translation>No place to write the resolution was found.</translation>
     </message>
     <message>
+        <source>この形式では、再圧縮なしで解像度だけを変更することはできません。「拡大縮小」か「等倍で切り貼り」で保存してください。</source>
+        <translation>The resolution of this format cannot be changed without compressing it again. Please save with “Scale” or “Crop/pad at 1:1”.</translation>
+    </message>
+    <message>
         <source>次の画像ファイルはデータが壊れていたため、読み出せなかった部分を補って変換しました。</source>
         <translation>The data of the following image files was damaged; the parts that could not be read were filled in and the files converted.</translation>
     </message>

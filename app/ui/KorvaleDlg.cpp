@@ -134,11 +134,10 @@ void CKorvaleDlg::LoadBatchOptions() {
 namespace {
 
 // Radio button and SaveFormat, in the order of the stored values.
-constexpr std::pair<int, SaveFormat> kFormatRadios[] = {{1037, SaveFormat::Bmp},
-                                                        {1038, SaveFormat::Jpeg},
-                                                        {1039, SaveFormat::SameAsSource},
-                                                        {1067, SaveFormat::Png},
-                                                        {1068, SaveFormat::Tiff}};
+constexpr std::pair<int, SaveFormat> kFormatRadios[] = {
+    {1037, SaveFormat::Bmp}, {1038, SaveFormat::Jpeg}, {1039, SaveFormat::SameAsSource},
+    {1067, SaveFormat::Png}, {1068, SaveFormat::Tiff}, {1075, SaveFormat::Webp},
+    {1076, SaveFormat::Avif}};
 
 }  // namespace
 

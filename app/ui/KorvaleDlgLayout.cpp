@@ -196,8 +196,10 @@ void CKorvaleDlg::CreateControls() {
     const std::vector<QAbstractButton*> formatRadios = {
         radio(1037, "BMP", 12, 298, 32, 10), radio(1038, "JPEG", 54, 298, 36, 10),
         radio(1039, tr("元と同じ"), 98, 298, 42, 10), radio(1067, "PNG", 12, 309, 32, 10),
-        radio(1068, "TIFF", 54, 309, 36, 10)};
-    for (int i = 0; i < 5; ++i) {
+        radio(1068, "TIFF", 54, 309, 36, 10),
+        // WebP and AVIF in the rest of the second row, inside the same frame.
+        radio(1075, "WebP", 92, 309, 28, 10), radio(1076, "AVIF", 120, 309, 27, 10)};
+    for (int i = 0; i < 7; ++i) {
         formats->addButton(formatRadios[static_cast<size_t>(i)], i);
     }
     ui::TabStopAtCheckedButton(formatRadios);

@@ -64,7 +64,8 @@ void CKorvaleDlg::ConnectPreview() {
         connect(ControlAs<QLineEdit>(id), &QLineEdit::textChanged, this,
                 [this] { SchedulePreview(); });
     }
-    for (int id : {1024, 1025, 1065, 1055, 1057, 1058, 1059, 1037, 1038, 1039, 1067, 1068}) {
+    for (int id :
+         {1024, 1025, 1065, 1055, 1057, 1058, 1059, 1037, 1038, 1039, 1067, 1068, 1075, 1076}) {
         connect(ControlAs<QAbstractButton>(id), &QAbstractButton::toggled, this,
                 [this] { SchedulePreview(); });
     }

@@ -83,8 +83,8 @@ TEST(ControlStates, DpiOnlyDisablesWhatItIgnores) {
     auto before = States(in);
     in.dpiOnly = true;
     auto s = States(in);
-    const int ignored[] = {1057, 1007, 1009, 1058, 1008, 1010, 1022, 1055, 1028, 1026,
-                           1056, 1037, 1038, 1039, 1067, 1068, 1046, 1066, 1074};
+    const int ignored[] = {1057, 1007, 1009, 1058, 1008, 1010, 1022, 1055, 1028, 1026, 1056,
+                           1037, 1038, 1039, 1067, 1068, 1075, 1076, 1046, 1066, 1074};
     for (int id : ignored) {
         EXPECT_TRUE(before[id]) << id;
         EXPECT_FALSE(s[id]) << id;

@@ -93,7 +93,9 @@ const ReadCase kReadCases[] = {
     {"FormatBmp", "Format=0\n", 2, [](auto& o) { o.saveFormat = SaveFormat::Bmp; }},
     {"FormatPng", "Format=3\n", 2, [](auto& o) { o.saveFormat = SaveFormat::Png; }},
     {"FormatTiff", "Format=4\n", 2, [](auto& o) { o.saveFormat = SaveFormat::Tiff; }},
-    {"AnyOtherFormatIsSameAsSource", "Format=5\n", 2, kDefaults},
+    {"FormatWebp", "Format=5\n", 2, [](auto& o) { o.saveFormat = SaveFormat::Webp; }},
+    {"FormatAvif", "Format=6\n", 2, [](auto& o) { o.saveFormat = SaveFormat::Avif; }},
+    {"AnyOtherFormatIsSameAsSource", "Format=7\n", 2, kDefaults},
     {"NegativeFormatIsSameAsSource", "Format=-1\n", 2, kDefaults},
     {"SwitchesTakeAnyNonZero", "HoldAspect=5\nApplySizeX=-3\nApplyDPI=0\n", 2,
      [](auto& o) {
@@ -210,8 +212,9 @@ TEST_F(OptionSave, EveryOptionComesBackAfterARestart) {
 }
 
 TEST_F(OptionSave, EveryFormatIsStoredAsItsValue) {
-    for (const SaveFormat format : {SaveFormat::Bmp, SaveFormat::Jpeg, SaveFormat::SameAsSource,
-                                    SaveFormat::Png, SaveFormat::Tiff}) {
+    for (const SaveFormat format :
+         {SaveFormat::Bmp, SaveFormat::Jpeg, SaveFormat::SameAsSource, SaveFormat::Png,
+          SaveFormat::Tiff, SaveFormat::Webp, SaveFormat::Avif}) {
         BatchOptions options;
         options.saveFormat = format;
         EXPECT_EQ(SaveAndReload(ControlsShowing(options)).saveFormat, format);

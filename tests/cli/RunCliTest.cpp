@@ -99,7 +99,7 @@ TEST_F(CliRun, PngAndTiffAreListedPlannedAndWritten) {
     options_ = test::InLanguage("en_US.UTF-8", options_);
     const auto wrong = Run({"--format", "gif", "--output", out_, png});
     EXPECT_EQ(wrong.exitCode, 2);
-    EXPECT_NE(wrong.err.find("--format is bmp, jpeg, png, tiff or source, not 'gif'"),
+    EXPECT_NE(wrong.err.find("--format is bmp, jpeg, png, tiff, webp, avif or source, not 'gif'"),
               std::string::npos)
         << wrong.err;
 }

@@ -194,7 +194,7 @@ TEST(PhotoshopForOutput, KeepsTheResourcesAndMakesThemTrue) {
 
 TEST(SourcePieces, PngPiecesGoInAndComeBackAndDamagedClaimsGiveNothing) {
     const Bytes profile = test::MakeProfile(300);
-    const OutputPieces pieces{profile, B(Packet(""))};
+    const OutputPieces pieces{profile, B(Packet("")), {}};
     const Bytes png = test::SimplePng(4, 3);
     const Bytes carried = PngWithPieces(png, pieces, 3);
     MemorySource source(carried);
