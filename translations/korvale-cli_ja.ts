@@ -82,10 +82,12 @@ the others are off, so the source's own value is kept):
   --anchor A              0 to 8, or top-left, top-centre, top-right, middle-left, centre,
                           middle-right, bottom-left, bottom-centre, bottom-right
   --margin R,G,B|#RRGGBB  margin colour (default white)
-  --format bmp|jpeg|png|tiff|source   output format (default: the source's own); PNG
-                          and TIFF keep 16 bits per channel and alpha, BMP and JPEG
-                          blend alpha onto the margin colour
-  --quality N             JPEG quality, 0 to 100 (default 95)
+  --format bmp|jpeg|png|tiff|webp|avif|source   output format (default: the
+                          source's own); PNG and TIFF keep 16 bits per channel and
+                          alpha, WebP and AVIF 8 bits and alpha, BMP and JPEG blend
+                          alpha onto the margin colour
+  --quality N             JPEG, WebP and AVIF quality, 0 to 100 (default 95); WebP
+                          at 100 is lossless
   --metadata none|no-gps|all   what an output keeps of its source's Exif, XMP and IPTC
                           besides its colour profile: nothing, all but the place (GPS,
                           city, country; default), all
@@ -184,10 +186,12 @@ run のオプション（幅、高さ、DPI を指定すると、そのスイッ
   --anchor A              0～8、または top-left, top-centre, top-right, middle-left, centre,
                           middle-right, bottom-left, bottom-centre, bottom-right
   --margin R,G,B|#RRGGBB  余白の色（既定は白）
-  --format bmp|jpeg|png|tiff|source   出力形式（既定: 元のファイルの形式）。PNG と TIFF は
-                          チャンネルあたり 16 ビットとアルファを保ち、BMP と JPEG はアルファを
+  --format bmp|jpeg|png|tiff|webp|avif|source   出力形式（既定: 元のファイルの
+                          形式）。PNG と TIFF はチャンネルあたり 16 ビットとアルファを、
+                          WebP と AVIF は 8 ビットとアルファを保ち、BMP と JPEG はアルファを
                           余白の色に合成します
-  --quality N             JPEG の品質、0～100（既定 95）
+  --quality N             JPEG、WebP、AVIF の品質、0～100（既定 95）。WebP は 100 で
+                          可逆圧縮になります
   --metadata none|no-gps|all   出力が元のファイルの Exif、XMP、IPTC のうち、カラープロファイル
                           のほかに何を残すか: 何も残さない、場所（GPS、都市、国）以外のすべて
                           （既定）、すべて

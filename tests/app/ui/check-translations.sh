@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Lists the window's texts that lack an English translation: texts in the sources that the .ts
+# Lists the texts that lack a translation: texts in the sources that the .ts
 # does not hold yet, entries left unfinished or empty, and entries whose text the sources no
 # longer have. lupdate works on a copy, so the repository's file is never changed.
 # Usage: check-translations.sh LUPDATE SOURCE_LIST TS_FILE
@@ -24,9 +24,9 @@ for context in ET.parse(sys.argv[1]).getroot().iter("context"):
         if kind in ("vanished", "obsolete"):
             lacking.append(f"{name}: {source!r}: no longer in the sources")
         elif kind == "unfinished" or not (translation.text or "").strip():
-            lacking.append(f"{name}: {source!r}: no English translation")
+            lacking.append(f"{name}: {source!r}: no translation")
 for line in lacking:
     print(line)
-print(f"{len(lacking)} text(s) lack an English translation")
+print(f"{len(lacking)} text(s) lack a translation")
 sys.exit(1 if lacking else 0)
 PY
