@@ -137,7 +137,7 @@ std::optional<FileError> SettingsStore::Flush() {
     if (::access(folder.c_str(), W_OK) != 0) {
         return FileError{errno, path, {}};
     }
-    return FileError{0, path, "設定ファイルに書き込めませんでした。"};
+    return FileError{0, path, Message(MessageId::SettingsWriteFailed)};
 }
 
 }  // namespace korvale

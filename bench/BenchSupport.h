@@ -22,7 +22,7 @@ public:
     void ShowMessage(const Message&, MessageIcon) override {}
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
-    OverwriteChoice AskOverwrite(const std::string&) override { return OverwriteChoice::Cancel; }
+    OverwriteChoice AskOverwrite(const Message&) override { return OverwriteChoice::Cancel; }
     bool AskCreateFolder(const std::string&) override { return true; }
     void ReportDamagedSources(const std::vector<std::string>&) override {}
     void PumpEvents() override {}

@@ -266,7 +266,7 @@ int RunStreamed(const RunFlags& flags, OverwriteMode overwrite) {
     AtomicFile failedList;
     if (flags.failedList && !failedList.Open(*flags.failedList)) {
         return UsageError("--failed-list: '" + EscapedName(*flags.failedList) +
-                          "': " + SystemReason(failedList.error().code));
+                          "': " + Words(ReasonOf(failedList.error().code)));
     }
     PathList list;
     Arguments arguments;
@@ -324,8 +324,8 @@ int RunStreamed(const RunFlags& flags, OverwriteMode overwrite) {
             clashes[c].job = shown[clashes[c].job];
             clashes[c].other = shown[clashes[c].other];
         }
-        ui.ShowDetailedMessage(kClashMessage, ClashDetail(clashes, involved, outputs),
-                               MessageIcon::None);
+        ui.ShowDetailedMessage(Message(MessageId::OutputsClash),
+                               ClashDetail(clashes, involved, outputs), MessageIcon::None);
         host.Summary(BatchEnd::NotStarted, seconds());
         return kExitFailed;
     }

@@ -43,7 +43,8 @@ void TerminalInteraction::ReportDamagedSources(const std::vector<std::string>& p
     }
 }
 
-OverwriteChoice TerminalInteraction::AskOverwrite(const std::string& path) {
+OverwriteChoice TerminalInteraction::AskOverwrite(const Message& shownPath) {
+    const std::string path = Words(shownPath);
     switch (overwrite_) {
         case OverwriteMode::All:
             return OverwriteChoice::OverwriteAll;

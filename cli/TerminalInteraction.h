@@ -20,7 +20,7 @@ public:
     void ShowDetailedMessage(const Message& text, const Message& detail, MessageIcon icon) override;
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}
-    OverwriteChoice AskOverwrite(const std::string& path) override;
+    OverwriteChoice AskOverwrite(const Message& shownPath) override;
     // Creates a missing output folder only when `createFolders` is set; otherwise says so.
     bool AskCreateFolder(const std::string& folder) override;
     void setCreateFolders(bool create) { createFolders_ = create; }

@@ -171,7 +171,8 @@ BatchEnd RunJobs(const FileList& list, const RunPart* part, BatchRequest& reques
         const std::vector<std::string> outputs = OutputPaths(jobs);
         const OutputOverlaps overlaps = FindOverlaps(list, outputs);
         if (!overlaps.clashes.empty()) {
-            ui.ShowDetailedMessage(kClashMessage, ClashDetail(overlaps.clashes, list, outputs));
+            ui.ShowDetailedMessage(Message(MessageId::OutputsClash),
+                                   ClashDetail(overlaps.clashes, list, outputs));
             return BatchEnd::NotStarted;
         }
     }

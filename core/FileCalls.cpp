@@ -19,47 +19,6 @@ std::atomic<FileCalls*> activeCalls{&systemCalls};
 
 }  // namespace
 
-std::string SystemReason(int code) {
-    switch (code) {
-        case ENOSPC:
-            return "ディスクの空き容量が不足しています。";
-        case EDQUOT:
-            return "ディスクの使用量が上限に達しています。";
-        case EFBIG:
-            return "ファイルが大きすぎます。";
-        case EACCES:
-        case EPERM:
-            return "アクセスが拒否されました。";
-        case EROFS:
-            return "読み取り専用のファイルシステムです。";
-        case ENOENT:
-            return "ファイルまたはフォルダが見つかりません。";
-        case ENOTDIR:
-            return "パスの途中にフォルダでないものがあります。";
-        case EEXIST:
-            return "同じ名前のファイルまたはフォルダがあります。";
-        case EISDIR:
-            return "同じ名前のフォルダがあります。";
-        case ELOOP:
-            return "シンボリックリンクが循環しているか、多すぎます。";
-        case ENAMETOOLONG:
-            return "パスが長すぎます。";
-        case EIO:
-            return "入出力エラーが発生しました。";
-        case EBUSY:
-        case ETXTBSY:
-            return "ファイルが使用中です。";
-        case ENXIO:
-        case ENODEV:
-        case EWOULDBLOCK:
-            return "通常のファイルではありません。";
-        case ENOMEM:
-            return "メモリが不足しています。";
-        default:
-            return FormatText("システムエラー %d (%s)", code, std::strerror(code));
-    }
-}
-
 Message ReasonOf(int code) {
     switch (code) {
         case ENOSPC:

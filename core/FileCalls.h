@@ -25,8 +25,6 @@ Message FailureDetail(const FileError& error);
 Message FailureReason(const FileError& error);
 // The system's reason for an error number.
 Message ReasonOf(int code);
-// The same in Japanese words, for the preview window until it says messages through the catalog.
-std::string SystemReason(int code);
 
 // The calls that look at names and move bytes to the device; tests replace them to fail a
 // write or a look, or to watch the flushes.

@@ -25,7 +25,7 @@ struct Walk {
     FileError error;
     std::string lastTarget;  // what the last link read names, as shown
 
-    bool Fail(int code, const std::string& path, std::string reason = {}) {
+    bool Fail(int code, const std::string& path, Message reason = {}) {
         error = {code, path, std::move(reason)};
         return false;
     }
@@ -50,10 +50,7 @@ struct Walk {
         }
         if (Shared(folderInfo) && linkInfo.st_uid != ::geteuid() &&
             linkInfo.st_uid != folderInfo.st_uid) {
-            return Fail(EACCES, shown,
-                        "他のユーザーも書き込めるフォルダにある、ほかのユーザーのシンボリック"
-                        "リンクです。安全のため、リンク先（" +
-                            lastTarget + "）には書き込みません。");
+            return Fail(EACCES, shown, Message(MessageId::OthersLinkInSharedFolder, {lastTarget}));
         }
         return true;
     }
@@ -234,11 +231,11 @@ ExistingEntry LookAtOutput(const std::string& path) {
     return entry;
 }
 
-std::string ShownForReplacement(const std::string& path, const ExistingEntry& entry) {
+Message ShownForReplacement(const std::string& path, const ExistingEntry& entry) {
     if (entry.link.empty()) {
         return path;
     }
-    return path + "\n（リンク先: " + entry.target + "）";
+    return path + "\n" + Message(MessageId::LinkTarget, {entry.target});
 }
 
 int OpenForUpdate(const std::string& path, FileError& error) {

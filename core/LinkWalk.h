@@ -80,7 +80,7 @@ struct ExistingEntry {
 ExistingEntry LookAtOutput(const std::string& path);
 
 // The path as the overwrite question shows it: with the link's target when it is a link.
-std::string ShownForReplacement(const std::string& path, const ExistingEntry& entry);
+Message ShownForReplacement(const std::string& path, const ExistingEntry& entry);
 
 // Opens the file that `path` finally names for reading and writing, links followed by the rule
 // above; -1 with `error` set otherwise.

@@ -92,6 +92,38 @@ enum class MessageId : int {
     DamagedSourceWarning,   // %1 the file
     OutputExistsStopped,    // %1 the file
     OutputExistsQuestion,   // %1 the file
+    // The plan of one file, as the preview says it.
+    PlanNoExtension,
+    PlanUnreadable,
+    PlanZeroSide,
+    PlanOutputIsFolder,
+    PlanTooLargeForFormat,
+    PlanSameOutput,  // %1 the other file's number
+    PlanTop,         // the sides of margins and cuts
+    PlanBottom,
+    PlanLeft,
+    PlanRight,
+    PlanDpiOnly,
+    PlanOneToOne,
+    PlanScaled,   // %1 the placed size, %2 the scale
+    PlanScaleXY,  // %1 across, %2 down
+    PlanMargins,  // %1 the sides
+    PlanCuts,     // %1 the sides
+    PlanOutput,   // %1 the name and size
+    PlanPrint,    // %1 DPI, %2 width, %3 height in mm
+    PlanNoDpi,
+    PlanProblem,  // %1 the problem
+    PlanExists,   // %1 the output's name
+    // Outputs that clash.
+    OutputsClash,
+    ClashSameOutput,      // %1 and %2 the sources, %3 the output
+    ClashReplacesSource,  // %1 the source, %2 its output, %3 the later source
+    ClashMore,            // %1 count
+    ClashAdvice,
+    // Links and settings.
+    OthersLinkInSharedFolder,  // %1 the link's target
+    LinkTarget,                // %1 the link's target
+    SettingsWriteFailed,
     // The number of identifiers, not one of them.
     Count
 };

@@ -58,8 +58,8 @@ public:
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;
 
-    // Asked when an output file exists; `path` is the full output path.
-    virtual OverwriteChoice AskOverwrite(const std::string& path) = 0;
+    // Asked when an output file exists; `path` is the full output path (with a link's target).
+    virtual OverwriteChoice AskOverwrite(const Message& path) = 0;
 
     // Asked before a run when the output folder does not exist; true to create it.
     virtual bool AskCreateFolder(const std::string& folder) = 0;

@@ -216,8 +216,6 @@ private:
     std::unordered_map<std::string, Folder> folders_;
 };
 
-const char* const kClashMessage = "出力ファイルが重なる画像があるため、変換を開始できません。";
-
 OutputOverlaps FindOverlaps(const FileList& list, const std::vector<std::string>& outputs) {
     OutputOverlaps overlaps;
     ClashResolver resolver;
@@ -287,24 +285,27 @@ std::vector<std::string> OutputPaths(const BatchRequest& request, const FileList
     return OutputPaths(OutputJobs(request, list));
 }
 
-std::string ClashDetail(const std::vector<BatchClash>& clashes, const FileList& list,
-                        const std::vector<std::string>& outputs) {
+Message ClashDetail(const std::vector<BatchClash>& clashes, const FileList& list,
+                    const std::vector<std::string>& outputs) {
     constexpr size_t kShown = 10;
-    std::string detail;
+    Message detail;
     for (size_t i = 0; i < clashes.size() && i < kShown; ++i) {
         const BatchClash& c = clashes[i];
         if (c.kind == BatchClash::Kind::SameOutput) {
-            detail += list[c.other].path + " と " + list[c.job].path + " は、どちらも " +
-                      outputs[c.job] + " に書き込まれます。\n";
+            detail += Message(MessageId::ClashSameOutput,
+                              {list[c.other].path, list[c.job].path, outputs[c.job]});
         } else {
-            detail += list[c.job].path + " の出力 " + outputs[c.job] + " は、後で読み込む " +
-                      list[c.other].path + " を置き換えます。\n";
+            detail += Message(MessageId::ClashReplacesSource,
+                              {list[c.job].path, outputs[c.job], list[c.other].path});
         }
+        detail += "\n";
     }
     if (clashes.size() > kShown) {
-        detail += FormatText("ほかに %zu 件あります。\n", clashes.size() - kShown);
+        detail += Message(MessageId::ClashMore,
+                          {Number(static_cast<long long>(clashes.size() - kShown))}) +
+                  "\n";
     }
-    return detail + "保存フォルダか出力形式を変えるか、重なるファイルをリストから外してください。";
+    return detail + Message(MessageId::ClashAdvice);
 }
 
 }  // namespace korvale

@@ -63,8 +63,7 @@ private:
 };
 
 // The run's refusal: a title and, as detail, at most ten clashes and a count of the rest.
-extern const char* const kClashMessage;
-std::string ClashDetail(const std::vector<BatchClash>& clashes, const FileList& list,
-                        const std::vector<std::string>& outputs);
+Message ClashDetail(const std::vector<BatchClash>& clashes, const FileList& list,
+                    const std::vector<std::string>& outputs);
 
 }  // namespace korvale

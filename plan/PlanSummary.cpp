@@ -9,16 +9,22 @@ namespace korvale {
 namespace {
 
 // Four signed sides as "上 824 / 下 824", only those of the wanted sign, top first as people read.
-std::string Sides(const Margins& sides, bool added) {
+Message Sides(const Margins& sides, bool added) {
     const struct {
-        const char* name;
+        MessageId name;
         int value;
-    } all[] = {{"上", sides.top}, {"下", sides.bottom}, {"左", sides.left}, {"右", sides.right}};
-    std::string text;
+    } all[] = {{MessageId::PlanTop, sides.top},
+               {MessageId::PlanBottom, sides.bottom},
+               {MessageId::PlanLeft, sides.left},
+               {MessageId::PlanRight, sides.right}};
+    Message text;
     for (const auto& side : all) {
         const int amount = added ? side.value : -side.value;
         if (amount > 0) {
-            text += (text.empty() ? "" : " / ") + FormatText("%s %d", side.name, amount);
+            if (!text.empty()) {
+                text += " / ";
+            }
+            text += Message(side.name) + (" " + std::to_string(amount));
         }
     }
     return text;
@@ -28,27 +34,27 @@ std::string Percent(double scale) {
     return FormatText("%.1f%%", scale * 100.0);
 }
 
-std::string ProblemText(const FilePlan& plan) {
+Message ProblemText(const FilePlan& plan) {
     switch (plan.problem) {
         case PlanProblem::NoExtension:
-            return "拡張子がないため、出力ファイル名を決められません。";
+            return Message(MessageId::PlanNoExtension);
         case PlanProblem::UnreadableHeader:
-            return "画像ファイルを読み込めません。";
+            return Message(MessageId::PlanUnreadable);
         case PlanProblem::ZeroSide:
-            return "幅または高さが 0 です。";
+            return Message(MessageId::PlanZeroSide);
         case PlanProblem::BadAnchor:
-            return "配置の基準が異常です。";
+            return Message(MessageId::BadAnchor);
         case PlanProblem::OutputIsFolder:
-            return "出力先に同じ名前のフォルダがあります。";
+            return Message(MessageId::PlanOutputIsFolder);
         case PlanProblem::TooLargeForFormat:
-            return "この大きさの画像は出力形式では書き込めません。";
+            return Message(MessageId::PlanTooLargeForFormat);
         case PlanProblem::SameOutput:
-            return FormatText("%zu 番のファイルと出力ファイルが重なるため、実行できません。",
-                              plan.sameOutputAs);
+            return Message(MessageId::PlanSameOutput,
+                           {Number(static_cast<long long>(plan.sameOutputAs))});
         case PlanProblem::None:
             break;
     }
-    return "";
+    return {};
 }
 
 bool HasGeometry(const FilePlan& plan) {
@@ -63,46 +69,50 @@ int64_t Area(int width, int height) {
 
 }  // namespace
 
-std::string PlanLine(const FilePlan& plan, BatchMethod method) {
+Message PlanLine(const FilePlan& plan, BatchMethod method) {
     if (!plan.headerRead || plan.problem == PlanProblem::NoExtension ||
         plan.problem == PlanProblem::ZeroSide || plan.problem == PlanProblem::BadAnchor) {
         return ProblemText(plan);
     }
-    std::string line = FormatText("%d×%d → ", plan.source.width, plan.source.height);
+    Message line = FormatText("%d×%d → ", plan.source.width, plan.source.height);
     if (method == BatchMethod::DpiOnly) {
-        line += "解像度のみ変更";
+        line += Message(MessageId::PlanDpiOnly);
     } else if (method == BatchMethod::CropPaste) {
-        line += "等倍";
+        line += Message(MessageId::PlanOneToOne);
     } else {
         const PixelSize& placed = plan.geometry.placed;
-        line += FormatText("%d×%d（", placed.width, placed.height);
-        line += plan.scaleX == plan.scaleY
-                    ? Percent(plan.scaleX)
-                    : "横 " + Percent(plan.scaleX) + " / 縦 " + Percent(plan.scaleY);
-        line += "）";
+        const Message scale =
+            plan.scaleX == plan.scaleY
+                ? Message(Percent(plan.scaleX))
+                : Message(MessageId::PlanScaleXY, {Percent(plan.scaleX), Percent(plan.scaleY)});
+        line += Message(MessageId::PlanScaled,
+                        {FormatText("%d×%d", placed.width, placed.height), scale});
     }
-    const std::string margins = Sides(plan.sides, true);
-    const std::string cuts = Sides(plan.sides, false);
+    const Message margins = Sides(plan.sides, true);
+    const Message cuts = Sides(plan.sides, false);
     if (!margins.empty()) {
-        line += "、余白 " + margins;
+        line += Message(MessageId::PlanMargins, {margins});
     }
     if (!cuts.empty()) {
-        line += "、切り取り " + cuts;
+        line += Message(MessageId::PlanCuts, {cuts});
     }
     // The name shows what the format choice does to it.
-    line += "、出力 " + (plan.outputName.empty() ? "" : plan.outputName + " ") +
-            FormatText("%d×%d", plan.output.width, plan.output.height);
+    line += Message(MessageId::PlanOutput,
+                    {(plan.outputName.empty() ? "" : plan.outputName + " ") +
+                     FormatText("%d×%d", plan.output.width, plan.output.height)});
     const auto width = PrintMillimetres(plan.output.width, plan.outputDpi);
     const auto height = PrintMillimetres(plan.output.height, plan.outputDpi);
     if (width && height) {
-        line += FormatText("、%u DPI、印刷サイズ %.1f×%.1f mm", plan.outputDpi, *width, *height);
+        line += Message(MessageId::PlanPrint,
+                        {FormatText("%u", plan.outputDpi), FormatText("%.1f", *width),
+                         FormatText("%.1f", *height)});
     } else {
-        line += "、DPI なし（印刷サイズは決まりません）";
+        line += Message(MessageId::PlanNoDpi);
     }
     if (plan.problem != PlanProblem::None) {
-        line += "。" + ProblemText(plan);
+        line += Message(MessageId::PlanProblem, {ProblemText(plan)});
     } else if (plan.exists) {
-        line += "。" + plan.outputName + " は既にあり、実行時に上書きを確認します。";
+        line += Message(MessageId::PlanExists, {plan.outputName});
     }
     return line;
 }

@@ -1,4 +1,4 @@
-// What the window says about a plan: one Japanese line per file, and the files whose plan is
+// What the window says about a plan: one line per file, and the files whose plan is
 // most extreme, so that the worst cases of a large batch can be checked first.
 #pragma once
 
@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "Message.h"
 #include "Plan.h"
 
 namespace korvale {
 
 // The plan of one file in one line, for example "4000×3000 → 2480×1860（62.0%）、余白 上 824 /
 // 下 824、出力 a.jpg 2480×3508、300 DPI、印刷サイズ 210.0×297.0 mm".
-std::string PlanLine(const FilePlan& plan, BatchMethod method);
+Message PlanLine(const FilePlan& plan, BatchMethod method);
 
 // Share of the output that is margin, and share of the placed source that is cut away (0 to 1).
 double MarginShare(const FilePlan& plan);

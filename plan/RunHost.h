@@ -58,8 +58,6 @@ enum class ConvertResult { Ok, ReadFailed, BadAnchor, WriteFailed };
 
 // The message of a failed conversion (empty for Ok).
 Message ConvertResultMessage(ConvertResult result);
-// The same in Japanese words, for the preview window until it says messages through the catalog.
-const char* ConvertMessage(ConvertResult result);
 
 // The output folder as messages show it: without the separator the run appended.
 std::string ShownFolder(const std::string& folder);

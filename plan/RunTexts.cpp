@@ -20,20 +20,6 @@ Message ConvertResultMessage(ConvertResult result) {
     return {};
 }
 
-const char* ConvertMessage(ConvertResult result) {
-    switch (result) {
-        case ConvertResult::ReadFailed:
-            return "画像ファイルの読み出しに失敗しました。";
-        case ConvertResult::BadAnchor:
-            return "配置の基準が異常です。";
-        case ConvertResult::WriteFailed:
-            return "画像ファイルの書き込みに失敗しました。";
-        case ConvertResult::Ok:
-            break;
-    }
-    return "";
-}
-
 std::string ShownFolder(const std::string& folder) {
     return folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
 }

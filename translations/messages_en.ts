@@ -313,5 +313,121 @@ Overwrite [o] / Overwrite all [a] / Skip [s] / Cancel [c] / Skip all [k]: </tran
         <source>ほか %1 個</source>
         <translation>and %1 more</translation>
     </message>
+    <message>
+        <source>拡張子がないため、出力ファイル名を決められません。</source>
+        <translation>The output file name cannot be decided because the file has no extension.</translation>
+    </message>
+    <message>
+        <source>画像ファイルを読み込めません。</source>
+        <translation>The image file cannot be read.</translation>
+    </message>
+    <message>
+        <source>幅または高さが 0 です。</source>
+        <translation>The width or height is 0.</translation>
+    </message>
+    <message>
+        <source>出力先に同じ名前のフォルダがあります。</source>
+        <translation>A folder of the same name is where the output would go.</translation>
+    </message>
+    <message>
+        <source>この大きさの画像は出力形式では書き込めません。</source>
+        <translation>An image of this size cannot be written in the output format.</translation>
+    </message>
+    <message>
+        <source>%1 番のファイルと出力ファイルが重なるため、実行できません。</source>
+        <translation>It cannot run, because its output file is the same as that of file %1.</translation>
+    </message>
+    <message>
+        <source>上</source>
+        <translation>top</translation>
+    </message>
+    <message>
+        <source>下</source>
+        <translation>bottom</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <translation>left</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <translation>right</translation>
+    </message>
+    <message>
+        <source>解像度のみ変更</source>
+        <translation>resolution only</translation>
+    </message>
+    <message>
+        <source>等倍</source>
+        <translation>1:1</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>横 %1 / 縦 %2</source>
+        <translation>across %1 / down %2</translation>
+    </message>
+    <message>
+        <source>、余白 %1</source>
+        <translation>, margins %1</translation>
+    </message>
+    <message>
+        <source>、切り取り %1</source>
+        <translation>, cut %1</translation>
+    </message>
+    <message>
+        <source>、出力 %1</source>
+        <translation>, output %1</translation>
+    </message>
+    <message>
+        <source>、%1 DPI、印刷サイズ %2×%3 mm</source>
+        <translation>, %1 DPI, print size %2×%3 mm</translation>
+    </message>
+    <message>
+        <source>、DPI なし（印刷サイズは決まりません）</source>
+        <translation>, no DPI (no print size)</translation>
+    </message>
+    <message>
+        <source>。%1</source>
+        <translation>. %1</translation>
+    </message>
+    <message>
+        <source>。%1 は既にあり、実行時に上書きを確認します。</source>
+        <translation>. %1 already exists; you will be asked before it is overwritten.</translation>
+    </message>
+    <message>
+        <source>出力ファイルが重なる画像があるため、変換を開始できません。</source>
+        <translation>Some images would be written to the same output file, so the conversion cannot start.</translation>
+    </message>
+    <message>
+        <source>%1 と %2 は、どちらも %3 に書き込まれます。</source>
+        <translation>%1 and %2 would both be written to %3.</translation>
+    </message>
+    <message>
+        <source>%1 の出力 %2 は、後で読み込む %3 を置き換えます。</source>
+        <translation>The output %2 of %1 would replace %3, which is read later.</translation>
+    </message>
+    <message>
+        <source>ほかに %1 件あります。</source>
+        <translation>%1 more.</translation>
+    </message>
+    <message>
+        <source>保存フォルダか出力形式を変えるか、重なるファイルをリストから外してください。</source>
+        <translation>Please change the save folder or the output format, or remove the clashing files from the list.</translation>
+    </message>
+    <message>
+        <source>他のユーザーも書き込めるフォルダにある、ほかのユーザーのシンボリックリンクです。安全のため、リンク先（%1）には書き込みません。</source>
+        <translation>This is another user's symbolic link in a folder that other users can write to. For safety, its target (%1) is not written.</translation>
+    </message>
+    <message>
+        <source>（リンク先: %1）</source>
+        <translation>(link to: %1)</translation>
+    </message>
+    <message>
+        <source>設定ファイルに書き込めませんでした。</source>
+        <translation>The settings file could not be written.</translation>
+    </message>
 </context>
 </TS>

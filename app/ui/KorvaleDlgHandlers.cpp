@@ -278,7 +278,7 @@ void CKorvaleDlg::RunBatch() {
     std::string error;
     const ImageEngine* engine = LoadedImageEngine(&error);
     if (engine == nullptr) {
-        ui_->ShowDetailedMessage(kImageEngineLoadFailed, error);
+        ui_->ShowDetailedMessage(Message(MessageId::ImageEngineLoadFailed), error);
         return;
     }
     BatchRequest request = MakeBatchRequest(options_, ReadControls());

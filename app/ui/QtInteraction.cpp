@@ -57,8 +57,8 @@ void QtInteraction::EndWaitCursor() {
     QApplication::restoreOverrideCursor();
 }
 
-OverwriteChoice QtInteraction::AskOverwrite(const std::string& path) {
-    COverwriteInQDlg dialog(path, owner_);
+OverwriteChoice QtInteraction::AskOverwrite(const Message& path) {
+    COverwriteInQDlg dialog(Words(path), owner_);
     return static_cast<OverwriteChoice>(dialog.exec());
 }
 

@@ -24,7 +24,7 @@ public:
     void ShowDetailedMessage(const Message& text, const Message& detail, MessageIcon icon) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
-    OverwriteChoice AskOverwrite(const std::string& path) override;
+    OverwriteChoice AskOverwrite(const Message& path) override;
     bool AskCreateFolder(const std::string& folder) override;
     void ReportDamagedSources(const std::vector<std::string>& paths) override;
     void PumpEvents() override;

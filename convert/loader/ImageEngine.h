@@ -41,9 +41,6 @@ struct ImageEngine {
     bool (*makeThumbnail)(const std::string& path, int side, ThumbnailPixels& out);
 };
 
-// What a run or the preview says when the module could not be loaded, with the reason as detail.
-constexpr const char* kImageEngineLoadFailed = "画像の変換機能の読み込みに失敗しました。";
-
 // Starts loading the engine module on a thread of its own; later calls do nothing.
 void StartLoadingImageEngine();
 

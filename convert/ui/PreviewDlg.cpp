@@ -16,6 +16,7 @@
 #include "ImageEngine.h"
 #include "Preview.h"
 #include "Text.h"
+#include "Words.h"
 
 namespace korvale {
 
@@ -162,7 +163,7 @@ void CPreviewDlg::Start(PreviewJob job, uint64_t generation) {
     pool_.start([this, job = std::move(job), generation, box, cached]() mutable {
         auto result = std::make_shared<Result>();
         result->generation = generation;
-        result->line = PlanLine(job.plan, job.request.method);
+        result->line = Words(PlanLine(job.plan, job.request.method));
         result->source = std::move(cached);
         std::string error;
         if (const ImageEngine* engine = LoadedImageEngine(&error)) {
@@ -180,7 +181,7 @@ void CPreviewDlg::Start(PreviewJob job, uint64_t generation) {
                 result->picture.result = ConvertResult::ReadFailed;
             }
         } else {
-            result->line = kImageEngineLoadFailed + ("\n" + error);
+            result->line = Words(Message(MessageId::ImageEngineLoadFailed) + "\n" + error);
             result->engineMissing = true;
         }
         QMetaObject::invokeMethod(
@@ -209,9 +210,9 @@ void CPreviewDlg::Finished(const std::shared_ptr<Result>& result) {
         canvas_->Show(ToQImage(picture.shown), ToQRect(picture.output), ToQRect(picture.placed));
     } else {
         canvas_->Clear();
-        QString failure = QString::fromUtf8(ConvertMessage(picture.result));
+        QString failure = QString::fromStdString(Words(ConvertResultMessage(picture.result)));
         if (picture.lackedMemory) {
-            failure += QStringLiteral("\n") + QString::fromStdString(SystemReason(ENOMEM));
+            failure += QStringLiteral("\n") + QString::fromStdString(Words(ReasonOf(ENOMEM)));
         }
         if (!line.contains(failure)) {
             line = line.isEmpty() ? failure : line + QStringLiteral("\n") + failure;

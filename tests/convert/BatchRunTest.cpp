@@ -324,7 +324,9 @@ TEST_F(BatchRunTest, OutputsThatClashRefuseTheWholeBatchBeforeItsFirstImage) {
     ui_.overwriteAnswers = {OverwriteChoice::OverwriteAll};
     EXPECT_EQ(Run(), BatchEnd::NotStarted);
     EXPECT_TRUE(ui_.asked.empty());
-    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kClashMessage});
+    EXPECT_EQ(
+        ui_.MessageTexts(),
+        std::vector<std::string>{"出力ファイルが重なる画像があるため、変換を開始できません。"});
     ASSERT_EQ(ui_.details.size(), 1u);
     // ".../sub/x.jpg" sorts first.
     EXPECT_EQ(ui_.details[0].rfind(in_.File("sub/x.jpg") + " と " + in_.File("x.jpg") +
@@ -379,7 +381,9 @@ TEST_F(BatchRunTest, AnOutputThatWouldReplaceASourceStillToBeReadRefusesTheBatch
     ui_.overwriteAnswers = {OverwriteChoice::OverwriteAll};
     ASSERT_EQ(Run(), BatchEnd::NotStarted);
     EXPECT_TRUE(ui_.asked.empty());
-    EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{kClashMessage});
+    EXPECT_EQ(
+        ui_.MessageTexts(),
+        std::vector<std::string>{"出力ファイルが重なる画像があるため、変換を開始できません。"});
     ASSERT_EQ(ui_.details.size(), 1u);
     EXPECT_EQ(ui_.details[0].rfind(bmp + " の出力 " + in_.File("x.jpg") + " は、後で読み込む " +
                                        jpeg + " を置き換えます。\n",

@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "Conversion.h"
+#include "MessageWords.h"
 #include "TestFiles.h"
 
 namespace korvale {
@@ -253,11 +254,11 @@ TEST_F(ConversionTest, FailuresBecomeResultCodesNotCrashes) {
     for (const auto& c : cases) {
         EXPECT_EQ(c.got, c.expected) << c.name;
     }
-    EXPECT_STREQ(ConvertMessage(ConvertResult::ReadFailed),
-                 "画像ファイルの読み出しに失敗しました。");
-    EXPECT_STREQ(ConvertMessage(ConvertResult::BadAnchor), "配置の基準が異常です。");
-    EXPECT_STREQ(ConvertMessage(ConvertResult::WriteFailed),
-                 "画像ファイルの書き込みに失敗しました。");
+    EXPECT_EQ(Japanese(ConvertResultMessage(ConvertResult::ReadFailed)),
+              "画像ファイルの読み出しに失敗しました。");
+    EXPECT_EQ(Japanese(ConvertResultMessage(ConvertResult::BadAnchor)), "配置の基準が異常です。");
+    EXPECT_EQ(Japanese(ConvertResultMessage(ConvertResult::WriteFailed)),
+              "画像ファイルの書き込みに失敗しました。");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "BatchRun.h"
 #include "ImageHeader.h"
+#include "MessageWords.h"
 #include "OutputWriter.h"
 #include "PngTiffFiles.h"
 #include "RecordingInteraction.h"
@@ -99,7 +100,8 @@ void PrintTo(const MemoryCase& c, std::ostream* os) {
 
     const std::string output =
         out.path() + "/small." + (c.format == SaveFormat::Bmp ? "bmp" : "jpg");
-    const std::string detail = (c.aboutTheOutput ? output : source) + "\n" + SystemReason(ENOMEM);
+    const std::string detail =
+        (c.aboutTheOutput ? output : source) + "\n" + Japanese(ReasonOf(ENOMEM));
     const bool ok = end == BatchEnd::Failed &&
                     ui.MessageTexts() == std::vector<std::string>{c.message} &&
                     ui.details == std::vector<std::string>{detail};
@@ -220,7 +222,7 @@ uint64_t PeakResidentBytes() {
         bool running = false;
         const BatchEnd end = RunBatch(list, request, running, host, ui);
         const std::string reason =
-            cases[i].lackOfMemory ? SystemReason(ENOMEM) : "画像として読み取れませんでした。";
+            cases[i].lackOfMemory ? Japanese(ReasonOf(ENOMEM)) : "画像として読み取れませんでした。";
         const bool said = end == BatchEnd::Failed &&
                           ui.MessageTexts() ==
                               std::vector<std::string>{"画像ファイルの読み出しに失敗しました。"} &&

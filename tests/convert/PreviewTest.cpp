@@ -9,6 +9,7 @@
 
 #include "BatchRun.h"
 #include "Conversion.h"
+#include "MessageWords.h"
 #include "PlanSummary.h"
 #include "Preview.h"
 #include "TestFiles.h"

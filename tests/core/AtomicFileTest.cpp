@@ -294,11 +294,11 @@ TEST(AtomicFile, RemovesOnlyStaleTemporariesOfEndedProcesses) {
 }
 
 TEST(AtomicFile, SystemReasonsAreSaid) {
-    EXPECT_EQ(SystemReason(EACCES), "アクセスが拒否されました。");
+    EXPECT_EQ(Japanese(ReasonOf(EACCES)), "アクセスが拒否されました。");
     EXPECT_EQ(FailureDetail({EROFS, "/mnt/a.jpg", {}}),
               "/mnt/a.jpg\n読み取り専用のファイルシステムです。");
     EXPECT_EQ(FailureDetail({0, "/a.jpg", "理由"}), "/a.jpg\n理由");
-    EXPECT_NE(SystemReason(EPROTO).find("システムエラー"), std::string::npos);
+    EXPECT_NE(Japanese(ReasonOf(EPROTO)).find("システムエラー"), std::string::npos);
 }
 
 }  // namespace

@@ -42,7 +42,8 @@ public:
         --waitDepth;
         events.push_back("wait-");
     }
-    OverwriteChoice AskOverwrite(const std::string& path) override {
+    OverwriteChoice AskOverwrite(const korvale::Message& shown) override {
+        const std::string path = Words(shown, UiLanguage::Japanese);
         asked.push_back(path);
         events.push_back("ask:" + path);
         if (overwriteAnswers.empty()) {
