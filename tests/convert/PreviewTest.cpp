@@ -254,7 +254,7 @@ FilePlan Planned(BatchMethod method, PixelSize source, PixelSize target, uint32_
     return PlanFile(request, entry, ImageHeaderInfo{entry.width, entry.height, 72});
 }
 
-TEST(PlanSummary, LineSaysSizesScaleSidesAndPrintSize) {
+TEST(PlanSummary, LineSaysSizesScaleSidesAndPrintSizeInEitherLanguage) {
     FilePlan exists = Planned(BatchMethod::Resize, {4000, 3000}, {2480, 3508}, 300);
     exists.exists = true;
     FilePlan unreadable = Planned(BatchMethod::Resize, {4000, 3000}, {2480, 3508}, 300);
@@ -264,26 +264,41 @@ TEST(PlanSummary, LineSaysSizesScaleSidesAndPrintSize) {
         FilePlan plan;
         BatchMethod method;
         const char* line;
+        const char* english;
     } cases[] = {
         {Planned(BatchMethod::Resize, {4000, 3000}, {2480, 3508}, 300), BatchMethod::Resize,
          "4000×3000 → 2480×1860（62.0%）、余白 上 824 / 下 824、出力 p.jpg 2480×3508、300 DPI、"
-         "印刷サイズ 210.0×297.0 mm"},
+         "印刷サイズ 210.0×297.0 mm",
+         "4000×3000 → 2480×1860 (62.0%), margins top 824 / bottom 824, output p.jpg 2480×3508, "
+         "300 DPI, print size 210.0×297.0 mm"},
         {Planned(BatchMethod::Resize, {1000, 500}, {2000, 2000}, 0, false), BatchMethod::Resize,
          "1000×500 → 2000×2000（横 200.0% / 縦 400.0%）、出力 p.jpg 2000×2000、"
-         "DPI なし（印刷サイズは決まりません）"},
+         "DPI なし（印刷サイズは決まりません）",
+         "1000×500 → 2000×2000 (across 200.0% / down 400.0%), output p.jpg 2000×2000, "
+         "no DPI (no print size)"},
         {Planned(BatchMethod::CropPaste, {1200, 800}, {1000, 1000}, 100), BatchMethod::CropPaste,
          "1200×800 → 等倍、余白 上 100 / 下 100、切り取り 左 100 / 右 100、出力 p.jpg 1000×1000、"
-         "100 DPI、印刷サイズ 254.0×254.0 mm"},
+         "100 DPI、印刷サイズ 254.0×254.0 mm",
+         "1200×800 → 1:1, margins top 100 / bottom 100, cut left 100 / right 100, output p.jpg "
+         "1000×1000, 100 DPI, print size 254.0×254.0 mm"},
         {exists, BatchMethod::Resize,
          "4000×3000 → 2480×1860（62.0%）、余白 上 824 / 下 824、出力 p.jpg 2480×3508、300 DPI、"
-         "印刷サイズ 210.0×297.0 mm。p.jpg は既にあり、実行時に上書きを確認します。"},
-        {unreadable, BatchMethod::Resize, "画像ファイルを読み込めません。"},
+         "印刷サイズ 210.0×297.0 mm。p.jpg は既にあり、実行時に上書きを確認します。",
+         "4000×3000 → 2480×1860 (62.0%), margins top 824 / bottom 824, output p.jpg 2480×3508, "
+         "300 DPI, print size 210.0×297.0 mm. p.jpg already exists; you will be asked before it "
+         "is overwritten."},
+        {unreadable, BatchMethod::Resize, "画像ファイルを読み込めません。",
+         "The image file cannot be read."},
         {Planned(BatchMethod::Resize, {4000, 3000}, {65501, 100}, 300, false), BatchMethod::Resize,
          "4000×3000 → 65501×100（横 1637.5% / 縦 3.3%）、出力 p.jpg 65501×100、300 DPI、"
-         "印刷サイズ 5545.8×8.5 mm。この大きさの画像は出力形式では書き込めません。"},
+         "印刷サイズ 5545.8×8.5 mm。この大きさの画像は出力形式では書き込めません。",
+         "4000×3000 → 65501×100 (across 1637.5% / down 3.3%), output p.jpg 65501×100, 300 DPI, "
+         "print size 5545.8×8.5 mm. An image of this size cannot be written in the output "
+         "format."},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(PlanLine(c.plan, c.method), c.line);
+        EXPECT_EQ(Words(PlanLine(c.plan, c.method), UiLanguage::English), c.english);
     }
 }
 
