@@ -158,6 +158,8 @@ protected:
         const char* extension = format == SaveFormat::Png    ? ".png"
                                 : format == SaveFormat::Tiff ? ".tif"
                                 : format == SaveFormat::Jpeg ? ".jpg"
+                                : format == SaveFormat::Webp ? ".webp"
+                                : format == SaveFormat::Avif ? ".avif"
                                                              : ".bmp";
         return out_.File(format == SaveFormat::SameAsSource ? name : base + extension);
     }
@@ -191,12 +193,16 @@ TEST_F(ThirdPartyMetadataTest, ProfilesGoFromEveryFormatIntoEveryFormatThatHolds
         {"f.tif", false, rgb, SaveFormat::Jpeg, true},
         {"g.png", true, grey, SaveFormat::Tiff, true},
         {"h.tif", true, grey, SaveFormat::Jpeg, true},
+        {"n.jpg", false, rgb, SaveFormat::Webp, true},
+        {"o.png", false, rgb, SaveFormat::Avif, true},
         // A profile that does not match the output's channels is left out.
         {"i.png", false, grey, SaveFormat::Png, false},
         {"j.tif", false, grey, SaveFormat::Tiff, false},
         {"k.jpg", false, grey, SaveFormat::Jpeg, false},
         {"l.png", true, rgb, SaveFormat::Tiff, false},
         {"m.png", false, rgb, SaveFormat::Bmp, false},
+        {"p.jpg", false, grey, SaveFormat::Webp, false},
+        {"q.tif", false, grey, SaveFormat::Avif, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source + std::to_string(static_cast<int>(c.output)));
@@ -258,6 +264,11 @@ TEST_F(ThirdPartyMetadataTest, XmpAndIptcFollowThePolicy) {
         {SaveFormat::Png, MetadataPolicy::NoGps, true, false, false},
         {SaveFormat::Tiff, MetadataPolicy::NoGps, true, false, false},
         {SaveFormat::Tiff, MetadataPolicy::None, false, false, false},
+        // WebP and AVIF hold XMP (a chunk, an item) but no IPTC.
+        {SaveFormat::Webp, MetadataPolicy::All, true, false, true},
+        {SaveFormat::Webp, MetadataPolicy::NoGps, true, false, false},
+        {SaveFormat::Avif, MetadataPolicy::NoGps, true, false, false},
+        {SaveFormat::Avif, MetadataPolicy::None, false, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(static_cast<int>(c.output)) + "/" +
@@ -278,6 +289,31 @@ TEST_F(ThirdPartyMetadataTest, XmpAndIptcFollowThePolicy) {
             EXPECT_EQ(tags.at("XMP-tiff:ResolutionUnit"), "inches");
             EXPECT_EQ(tags.at("XMP-exif:ExifImageWidth"), "40");
         }
+    }
+}
+
+// The new outputs keep their Exif in a chunk or an item of its own: the camera stays, the place
+// only with every tag kept.
+TEST_F(ThirdPartyMetadataTest, ExifFollowsThePolicyIntoWebpAndAvif) {
+    const std::string source =
+        Make("a.jpg", false, "-Model=KorvaleCam -GPSLatitude=35.5 -GPSLatitudeRef=N");
+    const struct {
+        SaveFormat output;
+        MetadataPolicy policy;
+        const char* tags;  // Model, GPSLatitude, XResolution as exiftool prints them
+    } cases[] = {
+        {SaveFormat::Webp, MetadataPolicy::All, "KorvaleCam\n35.5\n300\n"},
+        {SaveFormat::Webp, MetadataPolicy::NoGps, "KorvaleCam\n300\n"},
+        {SaveFormat::Webp, MetadataPolicy::None, "300\n"},
+        {SaveFormat::Avif, MetadataPolicy::All, "KorvaleCam\n35.5\n300\n"},
+        {SaveFormat::Avif, MetadataPolicy::NoGps, "KorvaleCam\n300\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.output)) + "/" +
+                     std::to_string(static_cast<int>(c.policy)));
+        const std::string output = Run(source, c.output, c.policy);
+        EXPECT_EQ(Output(kExiftool + " -s3 -n -Model -GPSLatitude -XResolution " + Quoted(output)),
+                  c.tags);
     }
 }
 
