@@ -131,9 +131,11 @@ namespace {
 
 // Readers stop at an IFD that the chain reached before. The old IFD0 is no longer the first,
 // so a link back to it (or any other loop) would show it as one more page: the link that closes
-// a loop is cut, and the chain ends where readers ended it.
+// a loop is cut, and the chain ends where readers ended it. So is a link to an IFD that did not
+// fit in the old bytes: it would now lead into the new IFD and its values, and the next cut
+// could land on them.
 void CutChainLoop(std::vector<uint8_t>& tiff, const TiffLayout& layout, uint64_t linkAt,
-                  uint32_t oldFirst) {
+                  uint32_t oldFirst, size_t oldSize) {
     // Far more IFDs than any file has; each costs a read of a few bytes.
     constexpr size_t kMaxIfds = 1u << 16;
     std::unordered_set<uint32_t> seen = {oldFirst};
@@ -146,11 +148,13 @@ void CutChainLoop(std::vector<uint8_t>& tiff, const TiffLayout& layout, uint64_t
             layout.Put32(tiff.data() + linkAt, 0);
             return;
         }
-        if (uint64_t{ifd} + 2 > tiff.size()) {
-            return;  // a broken link stays as it was: readers end the chain there already
+        if (uint64_t{ifd} + 2 > oldSize) {
+            layout.Put32(tiff.data() + linkAt, 0);
+            return;
         }
         const uint64_t nextAt = uint64_t{ifd} + 2 + 12 * uint64_t{layout.Get16(tiff.data() + ifd)};
-        if (nextAt + 4 > tiff.size()) {
+        if (nextAt + 4 > oldSize) {
+            layout.Put32(tiff.data() + linkAt, 0);
             return;
         }
         linkAt = nextAt;
@@ -258,7 +262,7 @@ std::optional<std::vector<uint8_t>> TiffWithResolution(const std::vector<uint8_t
     out.insert(out.end(), rational.begin(), rational.end());
     out.insert(out.end(), rational.begin(), rational.end());
     layout.Put32(out.data() + 4, static_cast<uint32_t>(ifdAt));
-    CutChainLoop(out, layout, linkAt, layout.ifd0);
+    CutChainLoop(out, layout, linkAt, layout.ifd0, tiff.size());
     return out;
 }
 
