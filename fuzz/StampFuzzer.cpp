@@ -1,19 +1,21 @@
 // Fuzz target: resolution stamping. The first four input bytes are the DPI (little-endian), the
 // rest is the file. BMP and JPEG stamping must keep the file's size and write at most the
-// density fields; a PNG or TIFF stamp must make the bytes that the copy in memory makes, and a
-// changed file must read back with its size and the DPI. Every stamp gives the same bytes when
-// repeated.
+// density fields; a PNG, TIFF or WebP stamp must make the bytes that the copy in memory makes,
+// and a changed file must read back with its size and the DPI. Every stamp gives the same bytes
+// when repeated.
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "FuzzFiles.h"
 #include "ImageHeader.h"
 #include "ResolutionEdit.h"
 #include "ResolutionStamp.h"
+#include "WebpEdit.h"
 
 using namespace korvale;
 
@@ -51,14 +53,29 @@ std::vector<uint8_t> StampAndCheck(const std::string& path, const std::vector<ui
     return once;
 }
 
-// PNG or TIFF at `path`: returns whether the stamp changed the file.
+enum class Edited { Png, Tiff, Webp };
+
+std::optional<std::vector<uint8_t>> EditedCopy(Edited format, const std::vector<uint8_t>& file,
+                                               uint32_t dpi) {
+    switch (format) {
+        case Edited::Png:
+            return PngWithResolution(file, dpi);
+        case Edited::Tiff:
+            return TiffWithResolution(file, dpi);
+        case Edited::Webp:
+            return WebpWithResolution(file, dpi);
+    }
+    return std::nullopt;
+}
+
+// PNG, TIFF or WebP at `path`: returns whether the stamp changed the file.
 bool StampEditAndCheck(const std::string& path, const std::vector<uint8_t>& file, uint32_t dpi,
-                       bool png) {
+                       Edited format) {
     fuzz::WriteWhole(path, file);
     const auto before = ProbeImageHeader(path);
     StampResolution(path, dpi);
     const std::vector<uint8_t> once = fuzz::ReadWhole(path);
-    const auto copy = png ? PngWithResolution(file, dpi) : TiffWithResolution(file, dpi);
+    const auto copy = EditedCopy(format, file, dpi);
     if (once != (copy ? *copy : file)) {
         std::abort();
     }
@@ -70,7 +87,8 @@ bool StampEditAndCheck(const std::string& path, const std::vector<uint8_t>& file
         return false;
     }
     const auto after = ProbeImageHeader(path);
-    const uint32_t expected = png ? BmpDpiFromPixelsPerMetre(BmpPixelsPerMetre(dpi)) : dpi;
+    const uint32_t expected =
+        format == Edited::Png ? BmpDpiFromPixelsPerMetre(BmpPixelsPerMetre(dpi)) : dpi;
     if (!before || !after || after->width != before->width || after->height != before->height ||
         after->dpi != expected) {
         std::abort();
@@ -127,7 +145,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     static const std::string pngPath = fuzz::ScratchFile("stamp.png");
     static const std::string tiffPath = fuzz::ScratchFile("stamp.tif");
-    StampEditAndCheck(pngPath, file, dpi, true);
-    StampEditAndCheck(tiffPath, file, dpi, false);
+    static const std::string webpPath = fuzz::ScratchFile("stamp.webp");
+    StampEditAndCheck(pngPath, file, dpi, Edited::Png);
+    StampEditAndCheck(tiffPath, file, dpi, Edited::Tiff);
+    StampEditAndCheck(webpPath, file, dpi, Edited::Webp);
     return 0;
 }
