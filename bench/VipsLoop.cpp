@@ -5,9 +5,9 @@
 // fit: scale to fit inside W x H (Lanczos 3, libvips has no Lanczos 4), centred on white.
 // stretch: box-shrink to exactly W x H; whole ratios make it the same average as OpenCV's area.
 // crop: paste at 1:1 centred on a white W x H canvas, cutting what overflows.
-// DPI 0 keeps the source's resolution. Saves JPEG for EXT .jpg, PNG for .png (zlib level 1 and
-// the Sub filter, as the engine), TIFF for .tif (uncompressed, resolution in inches, as the
-// engine), else 24-bit BMP.
+// DPI 0 keeps the source's resolution. Saves JPEG for EXT .jpg, WebP for .webp (method 4, as
+// the engine), PNG for .png (zlib level 1 and the Sub filter, as the engine), TIFF for .tif
+// (uncompressed, resolution in inches, as the engine), else 24-bit BMP.
 #include <vips/vips8>
 
 #include <cstdint>
@@ -108,6 +108,10 @@ int main(int argc, char** argv) {
                                                   ->set("Q", quality)
                                                   ->set("subsample_mode", VIPS_FOREIGN_SUBSAMPLE_ON)
                                                   ->set("optimize_coding", false));
+            } else if (extension == ".webp") {
+                // Lossy at the engine's method (libvips calls it effort).
+                output.webpsave(name.c_str(),
+                                VImage::option()->set("Q", quality)->set("effort", 4));
             } else if (extension == ".png") {
                 output.pngsave(name.c_str(), VImage::option()
                                                  ->set("compression", 1)
