@@ -8,8 +8,8 @@
         <translation>%1 を読み込めません: %2</translation>
     </message>
     <message>
-        <source>Try 'korvale-cli --help'.</source>
-        <translation>'korvale-cli --help' で使い方を表示できます。</translation>
+        <source>Try &apos;korvale-cli --help&apos;.</source>
+        <translation>&apos;korvale-cli --help&apos; で使い方を表示できます。</translation>
     </message>
     <message>
         <source>-0 applies to --files-from</source>
@@ -28,8 +28,8 @@
         <translation>stamp には DPI と、FILE を一つ以上指定してください</translation>
     </message>
     <message>
-        <source>DPI must be a whole number from 0 to 10000, not '%1'</source>
-        <translation>DPI は 0 から 10000 までの整数で指定してください（'%1' は指定できません）</translation>
+        <source>DPI must be a whole number from 0 to 10000, not &apos;%1&apos;</source>
+        <translation>DPI は 0 から 10000 までの整数で指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
         <source>stamp needs at least one FILE</source>
@@ -39,23 +39,23 @@
         <source>Usage: korvale-cli COMMAND [ARGUMENTS]
 
 Commands:
-  probe FILE...       print width, height and DPI read from each file's header
-                      (path, tab, then 'ok' and the three numbers, or 'unreadable')
-  stamp DPI FILE...   patch DPI (0 to 10000) into each file's header in place, without
-                      re-encoding; prints 'stamped' or 'unchanged' for each file
+  probe FILE...       print width, height and DPI read from each file&apos;s header
+                      (path, tab, then &apos;ok&apos; and the three numbers, or &apos;unreadable&apos;)
+  stamp DPI FILE...   patch DPI (0 to 10000) into each file&apos;s header in place, without
+                      re-encoding; prints &apos;stamped&apos; or &apos;unchanged&apos; for each file
   stats FILE...       list the files as the window does (probe, sort, duplicates; the
-                      window's messages on standard error), then one row per file (No.,
-                      name, width, height, DPI), 'files' with the count, and the minimum,
+                      window&apos;s messages on standard error), then one row per file (No.,
+                      name, width, height, DPI), &apos;files&apos; with the count, and the minimum,
                       maximum, average and mode of width, height and dpi
   presets             list the presets as the window loads them (index, name, width,
                       height, DPI; tab-separated); creates the preset file from the
                       default one on first use; load problems go to standard error;
                       tabs, line ends and backslashes in names show as \t \n \r \\
   options             print the options the window would start with, one Name=value
-                      line per stored value; reads the window's settings, never writes
+                      line per stored value; reads the window&apos;s settings, never writes
                       them
   run [OPTIONS] FILE...
-                      convert the files into one folder, as the window's run does
+                      convert the files into one folder, as the window&apos;s run does
   plan [OPTIONS] [--json] FILE...
                       print what run with the same options would do to each file, writing
                       nothing: a heading row, then one tab-separated row per file (source,
@@ -69,11 +69,11 @@ hidden ones (a leading dot) left out and each folder walked once however many li
 to it; without it a folder is reported as one and skipped.
 
 Options of run (a given width, height or DPI turns its switch on; without --settings
-the others are off, so the source's own value is kept):
+the others are off, so the source&apos;s own value is kept):
   --width N, --height N   target size in pixels, 32 to 65535
   --dpi N                 target resolution, 0 to 10000
-  --preset NAME           the preset's width, height and DPI, all three switched on
-  --settings              start from the window's stored options, then apply the flags
+  --preset NAME           the preset&apos;s width, height and DPI, all three switched on
+  --settings              start from the window&apos;s stored options, then apply the flags
   --method resize|crop    scale (default), or paste at 1:1 onto the canvas and cut
   --method dpi-only       copy each file under its own name with only its DPI set, no
                           re-encoding (size, interpolation and format are ignored)
@@ -83,12 +83,12 @@ the others are off, so the source's own value is kept):
                           middle-right, bottom-left, bottom-centre, bottom-right
   --margin R,G,B|#RRGGBB  margin colour (default white)
   --format bmp|jpeg|png|tiff|webp|avif|source   output format (default: the
-                          source's own); PNG and TIFF keep 16 bits per channel and
+                          source&apos;s own); PNG and TIFF keep 16 bits per channel and
                           alpha, WebP and AVIF 8 bits and alpha, BMP and JPEG blend
                           alpha onto the margin colour
   --quality N             JPEG, WebP and AVIF quality, 0 to 100 (default 95); WebP
                           at 100 is lossless
-  --metadata none|no-gps|all   what an output keeps of its source's Exif, XMP and IPTC
+  --metadata none|no-gps|all   what an output keeps of its source&apos;s Exif, XMP and IPTC
                           besides its colour profile: nothing, all but the place (GPS,
                           city, country; default), all
   --to-srgb               convert the colours of sources with another colour profile
@@ -102,10 +102,10 @@ the others are off, so the source's own value is kept):
   --overwrite newer       keep an output that is newer than its source (counted as
                           skipped) and replace an older one: a killed run started again
                           does only what is left
-  --keep-tree             repeat the sources' folders below the output folder, from the
+  --keep-tree             repeat the sources&apos; folders below the output folder, from the
                           deepest folder that holds every file
   --on-clash refuse|number   outputs that two files would share: refuse the run
-                          (default), or name the later ones "name (2).jpg", ...
+                          (default), or name the later ones &quot;name (2).jpg&quot;, ...
   --keep-going            skip a file that cannot be read or written and go on; each
                           such file is printed on a line of its own, exit status 1
   --quiet                 no progress and no completion message
@@ -113,14 +113,14 @@ the others are off, so the source's own value is kept):
   Ctrl-C stops after the image in hand.
 
 Lists, shards and reports, for programs that drive many runs (GNU parallel, Slurm):
-  --files-from LIST       take the files from LIST ('-': standard input), one path per
+  --files-from LIST       take the files from LIST (&apos;-&apos;: standard input), one path per
                           line, empty lines left out (run, plan, probe, stats; no FILE
                           beside it). For run and plan the list is read as a stream in
                           its own order, without the 10000 limit; a file listed twice is
                           done once, and names and clashes are decided over the whole list
   -0, --null              paths in LIST (and in --failed-list) end with a NUL byte, as
                           find -print0 writes them
-  --shard K/N             only the paths whose FNV-1a hash (64 bits, over the path's bytes
+  --shard K/N             only the paths whose FNV-1a hash (64 bits, over the path&apos;s bytes
                           as listed) modulo N is K-1 (run, plan): N runs given the same
                           list do each file once
   --json                  run: one JSON object per file on standard output as it ends
@@ -146,12 +146,12 @@ error, 3 run stopped or cancelled.
 
 コマンド:
   probe FILE...       各ファイルのヘッダーから読んだ幅、高さ、DPI を表示します
-                      （パス、タブ、続いて 'ok' と三つの数、または 'unreadable'）
+                      （パス、タブ、続いて &apos;ok&apos; と三つの数、または &apos;unreadable&apos;）
   stamp DPI FILE...   各ファイルのヘッダーの DPI（0～10000）を、再エンコードせずにその場で
-                      書き換えます。ファイルごとに 'stamped' または 'unchanged' を表示します
+                      書き換えます。ファイルごとに &apos;stamped&apos; または &apos;unchanged&apos; を表示します
   stats FILE...       ウィンドウと同じようにファイルを並べ（読み取り、並べ替え、重複。
                       ウィンドウのメッセージは標準エラーへ）、ファイルごとに 1 行（No.、名前、
-                      幅、高さ、DPI）、件数を示す 'files'、続いて幅・高さ・DPI の最小値、
+                      幅、高さ、DPI）、件数を示す &apos;files&apos;、続いて幅・高さ・DPI の最小値、
                       最大値、平均値、最頻値を表示します
   presets             ウィンドウが読み込むとおりにプリセットを一覧します（番号、名前、幅、
                       高さ、DPI をタブ区切りで）。初回は既定のファイルからプリセットファイルを
@@ -208,7 +208,7 @@ run のオプション（幅、高さ、DPI を指定すると、そのスイッ
   --keep-tree             元のファイルのフォルダ構成を、すべてのファイルを含む最も深いフォルダ
                           から、保存フォルダの下に再現します
   --on-clash refuse|number   二つのファイルの出力が重なるとき: 実行を断る（既定）、または後の
-                          ものを "name (2).jpg", ... と名付けます
+                          ものを &quot;name (2).jpg&quot;, ... と名付けます
   --keep-going            読み取れない、または書き込めないファイルを飛ばして続けます。そのような
                           ファイルはそれぞれ 1 行に表示し、終了ステータスは 1 です
   --quiet                 進行状況と完了のメッセージを表示しません
@@ -216,7 +216,7 @@ run のオプション（幅、高さ、DPI を指定すると、そのスイッ
   Ctrl-C を押すと、処理中の画像のあとで止まります。
 
 多くの実行を動かすプログラム（GNU parallel、Slurm）のための、リスト、シャード、レポート:
-  --files-from LIST       LIST（'-': 標準入力）からファイルを取ります。1 行に一つのパスで、
+  --files-from LIST       LIST（&apos;-&apos;: 標準入力）からファイルを取ります。1 行に一つのパスで、
                           空の行は除きます（run, plan, probe, stats。FILE と一緒には指定
                           しません）。run と plan ではリストを順にストリームとして読み、10000 の
                           上限はありません。2 回書かれたファイルは一度だけ処理し、名前と重なりは
@@ -247,8 +247,8 @@ plan のオプション（run のすべてのオプション。--output は省�
 </translation>
     </message>
     <message>
-        <source>unknown command '%1'</source>
-        <translation>'%1' というコマンドはありません</translation>
+        <source>unknown command &apos;%1&apos;</source>
+        <translation>&apos;%1&apos; というコマンドはありません</translation>
     </message>
     <message>
         <source>presets takes no arguments</source>
@@ -275,16 +275,16 @@ plan のオプション（run のすべてのオプション。--output は省�
         <translation>%1 番目のパスに NUL バイトがあります。NUL バイトで区切られたリストは -0 を指定して読んでください</translation>
     </message>
     <message>
-        <source>--shard is K/N with 1 &lt;= K &lt;= N (the K-th of N shards), not '%1'</source>
-        <translation>--shard は 1 &lt;= K &lt;= N の K/N（N 個のシャードのうち K 番目）で指定してください（'%1' は指定できません）</translation>
+        <source>--shard is K/N with 1 &lt;= K &lt;= N (the K-th of N shards), not &apos;%1&apos;</source>
+        <translation>--shard は 1 &lt;= K &lt;= N の K/N（N 個のシャードのうち K 番目）で指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
         <source>%1 needs a value</source>
         <translation>%1 には値を指定してください</translation>
     </message>
     <message>
-        <source>--files-from needs a FILE ('-' for standard input)</source>
-        <translation>--files-from には FILE を指定してください（標準入力は '-'）</translation>
+        <source>--files-from needs a FILE (&apos;-&apos; for standard input)</source>
+        <translation>--files-from には FILE を指定してください（標準入力は &apos;-&apos;）</translation>
     </message>
     <message>
         <source>--failed-list belongs to run</source>
@@ -299,48 +299,48 @@ plan のオプション（run のすべてのオプション。--output は省�
         <translation>run には FILE を一つ以上指定してください</translation>
     </message>
     <message>
-        <source>%1 takes a whole number, not '%2'</source>
-        <translation>%1 には整数を指定してください（'%2' は指定できません）</translation>
+        <source>%1 takes a whole number, not &apos;%2&apos;</source>
+        <translation>%1 には整数を指定してください（&apos;%2&apos; は指定できません）</translation>
     </message>
     <message>
         <source>--failed-list needs a FILE</source>
         <translation>--failed-list には FILE を指定してください</translation>
     </message>
     <message>
-        <source>--method is resize, crop or dpi-only, not '%1'</source>
-        <translation>--method は resize、crop、dpi-only のどれかで指定してください（'%1' は指定できません）</translation>
+        <source>--method is resize, crop or dpi-only, not &apos;%1&apos;</source>
+        <translation>--method は resize、crop、dpi-only のどれかで指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
-        <source>--interpolation is nearest, area, bilinear, bicubic or lanczos4, not '%1'</source>
-        <translation>--interpolation は nearest、area、bilinear、bicubic、lanczos4 のどれかで指定してください（'%1' は指定できません）</translation>
+        <source>--interpolation is nearest, area, bilinear, bicubic or lanczos4, not &apos;%1&apos;</source>
+        <translation>--interpolation は nearest、area、bilinear、bicubic、lanczos4 のどれかで指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
-        <source>--anchor is 0 to 8 or a name such as top-left, centre or bottom-right, not '%1'</source>
-        <translation>--anchor は 0 から 8、または top-left、centre、bottom-right などの名前で指定してください（'%1' は指定できません）</translation>
+        <source>--anchor is 0 to 8 or a name such as top-left, centre or bottom-right, not &apos;%1&apos;</source>
+        <translation>--anchor は 0 から 8、または top-left、centre、bottom-right などの名前で指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
-        <source>--margin is R,G,B (0 to 255 each) or #RRGGBB, not '%1'</source>
-        <translation>--margin は R,G,B（それぞれ 0 から 255）または #RRGGBB で指定してください（'%1' は指定できません）</translation>
+        <source>--margin is R,G,B (0 to 255 each) or #RRGGBB, not &apos;%1&apos;</source>
+        <translation>--margin は R,G,B（それぞれ 0 から 255）または #RRGGBB で指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
-        <source>--format is bmp, jpeg, png, tiff, webp, avif or source, not '%1'</source>
-        <translation>--format は bmp、jpeg、png、tiff、webp、avif、source のどれかで指定してください（'%1' は指定できません）</translation>
+        <source>--format is bmp, jpeg, png, tiff, webp, avif or source, not &apos;%1&apos;</source>
+        <translation>--format は bmp、jpeg、png、tiff、webp、avif、source のどれかで指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
-        <source>--metadata is none, no-gps or all, not '%1'</source>
-        <translation>--metadata は none、no-gps、all のどれかで指定してください（'%1' は指定できません）</translation>
+        <source>--metadata is none, no-gps or all, not &apos;%1&apos;</source>
+        <translation>--metadata は none、no-gps、all のどれかで指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
-        <source>--quality takes a whole number from 0 to 100, not '%1'</source>
-        <translation>--quality は 0 から 100 までの整数で指定してください（'%1' は指定できません）</translation>
+        <source>--quality takes a whole number from 0 to 100, not &apos;%1&apos;</source>
+        <translation>--quality は 0 から 100 までの整数で指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
-        <source>--overwrite is ask, all, skip, cancel or newer, not '%1'</source>
-        <translation>--overwrite は ask、all、skip、cancel、newer のどれかで指定してください（'%1' は指定できません）</translation>
+        <source>--overwrite is ask, all, skip, cancel or newer, not &apos;%1&apos;</source>
+        <translation>--overwrite は ask、all、skip、cancel、newer のどれかで指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
-        <source>--on-clash is refuse or number, not '%1'</source>
-        <translation>--on-clash は refuse または number で指定してください（'%1' は指定できません）</translation>
+        <source>--on-clash is refuse or number, not &apos;%1&apos;</source>
+        <translation>--on-clash は refuse または number で指定してください（&apos;%1&apos; は指定できません）</translation>
     </message>
     <message>
         <source>unknown option %1</source>
@@ -355,8 +355,8 @@ plan のオプション（run のすべてのオプション。--output は省�
         <translation>-0 は --files-from または --failed-list と一緒に指定してください</translation>
     </message>
     <message>
-        <source>no preset is named '%1'</source>
-        <translation>'%1' という名前のプリセットはありません</translation>
+        <source>no preset is named &apos;%1&apos;</source>
+        <translation>&apos;%1&apos; という名前のプリセットはありません</translation>
     </message>
 </context>
 </TS>

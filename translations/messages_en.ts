@@ -229,7 +229,7 @@ Give --mkdir to create it.</translation>
     </message>
     <message>
         <source>警告: 画像ファイルのデータが壊れていたため、読み出せなかった部分を補って変換しました: %1</source>
-        <translation>Warning: the image file's data was damaged; the part that could not be read was filled in and the file converted: %1</translation>
+        <translation>Warning: the image file&apos;s data was damaged; the part that could not be read was filled in and the file converted: %1</translation>
     </message>
     <message>
         <source>すでに同じ名前のファイルが存在するため、実行を中止しました。
@@ -362,10 +362,6 @@ Overwrite [o] / Overwrite all [a] / Skip [s] / Cancel [c] / Skip all [k]: </tran
         <translation>1:1</translation>
     </message>
     <message>
-        <source>%1（%2）</source>
-        <translation>%1 (%2)</translation>
-    </message>
-    <message>
         <source>横 %1 / 縦 %2</source>
         <translation>across %1 / down %2</translation>
     </message>
@@ -410,16 +406,12 @@ Overwrite [o] / Overwrite all [a] / Skip [s] / Cancel [c] / Skip all [k]: </tran
         <translation>The output %2 of %1 would replace %3, which is read later.</translation>
     </message>
     <message>
-        <source>ほかに %1 件あります。</source>
-        <translation>%1 more.</translation>
-    </message>
-    <message>
         <source>保存フォルダか出力形式を変えるか、重なるファイルをリストから外してください。</source>
         <translation>Please change the save folder or the output format, or remove the clashing files from the list.</translation>
     </message>
     <message>
         <source>他のユーザーも書き込めるフォルダにある、ほかのユーザーのシンボリックリンクです。安全のため、リンク先（%1）には書き込みません。</source>
-        <translation>This is another user's symbolic link in a folder that other users can write to. For safety, its target (%1) is not written.</translation>
+        <translation>This is another user&apos;s symbolic link in a folder that other users can write to. For safety, its target (%1) is not written.</translation>
     </message>
     <message>
         <source>（リンク先: %1）</source>
