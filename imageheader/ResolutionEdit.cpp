@@ -132,10 +132,16 @@ namespace {
 // Readers stop at an IFD that the chain reached before. The old IFD0 is no longer the first,
 // so a link back to it (or any other loop) would show it as one more page: the link that closes
 // a loop is cut, and the chain ends where readers ended it. So is a link to an IFD that did not
-// fit in the old bytes: it would now lead into the new IFD and its values, and the next cut
-// could land on them.
+// fit in the old bytes: it would now lead into the new IFD and its values. A cut is written only
+// where it cannot land on the header or the new IFD and its values; for a link that lies there
+// (a chain through the header, say), the chain ends at the last link before it that may be
+// written.
 void CutChainLoop(std::vector<uint8_t>& tiff, const TiffLayout& layout, uint64_t linkAt,
                   uint32_t oldFirst, size_t oldSize) {
+    uint64_t writable = linkAt;  // the new IFD's own link
+    const auto cut = [&](uint64_t at) {
+        layout.Put32(tiff.data() + (at >= 8 && at + 4 <= oldSize ? at : writable), 0);
+    };
     // Far more IFDs than any file has; each costs a read of a few bytes.
     constexpr size_t kMaxIfds = 1u << 16;
     std::unordered_set<uint32_t> seen = {oldFirst};
@@ -144,18 +150,17 @@ void CutChainLoop(std::vector<uint8_t>& tiff, const TiffLayout& layout, uint64_t
         if (ifd == 0) {
             return;
         }
-        if (!seen.insert(ifd).second) {
-            layout.Put32(tiff.data() + linkAt, 0);
-            return;
-        }
-        if (uint64_t{ifd} + 2 > oldSize) {
-            layout.Put32(tiff.data() + linkAt, 0);
+        if (!seen.insert(ifd).second || uint64_t{ifd} + 2 > oldSize) {
+            cut(linkAt);
             return;
         }
         const uint64_t nextAt = uint64_t{ifd} + 2 + 12 * uint64_t{layout.Get16(tiff.data() + ifd)};
         if (nextAt + 4 > oldSize) {
-            layout.Put32(tiff.data() + linkAt, 0);
+            cut(linkAt);
             return;
+        }
+        if (linkAt >= 8 && linkAt + 4 <= oldSize) {
+            writable = linkAt;
         }
         linkAt = nextAt;
     }
