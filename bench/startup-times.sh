@@ -3,7 +3,8 @@
 # warm-ups): every command that converts no image, one file each where a command takes files,
 # then `probe` over 10000 small files (half BMP, half JPEG) against the bare open / read 64
 # bytes / close loop of bench_probe over the same kind of files, and, when Xvfb and xwininfo
-# are present, the time from starting the window program until its window is mapped.
+# are present, the time from starting the window program until its window is mapped (as many
+# runs, median).
 #
 #   bench/startup-times.sh [--runs N] [--work DIR] [--window-only] [--compare OTHER_KORVALE]
 #
@@ -99,7 +100,7 @@ if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
     declare -A times=()
     programs=("$bin/korvale")
     [ -n "$compare" ] && programs+=("$compare")
-    for _ in $(seq 1 10); do
+    for _ in $(seq 1 "$runs"); do
         for program in "${programs[@]}"; do
             start=$(date +%s%N)
             HOME="$work/home" "$program" >/dev/null 2>&1 &
@@ -119,8 +120,9 @@ if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
     done
     kill "$xvfb"
     for program in "${programs[@]}"; do
-        printf 'window mapped after start, %s (ms, 10 runs): %s; median %s\n' "$program" \
-            "${times[$program]}" \
-            "$(printf '%s\n' ${times[$program]} | sort -n | awk '{ v[NR] = $1 } END { print (v[5] + v[6]) / 2 }')"
+        printf 'window mapped after start, %s (ms, %s runs): %s; median %s\n' "$program" \
+            "$runs" "${times[$program]}" \
+            "$(printf '%s\n' ${times[$program]} | sort -n |
+                awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')"
     done
 fi
