@@ -39,8 +39,11 @@ void StretchTo16(cv::Mat& image, int bits) {
     }
 }
 
-void ToBgr(cv::Mat& image) {
-    cv::cvtColor(image, image, image.channels() == 4 ? cv::COLOR_RGBA2BGRA : cv::COLOR_RGB2BGR);
+// Into a buffer of its own: converting in place copies the source first, and a decoded phone
+// picture is some 36 MB.
+void ToBgr(const cv::Mat& rgb, cv::Mat& bgr) {
+    bgr.release();
+    cv::cvtColor(rgb, bgr, rgb.channels() == 4 ? cv::COLOR_RGBA2BGRA : cv::COLOR_RGB2BGR);
 }
 
 struct HeifFree {
@@ -137,8 +140,8 @@ bool ComposeGrid(const std::string& path, const HeifLayout& layout,
                            static_cast<size_t>(stride));
         view.copyTo(image(cv::Rect(column * tileWidth, row * tileHeight, width, height)));
     }
-    image = image(cv::Rect(0, 0, int(layout.gridWidth), int(layout.gridHeight))).clone();
-    ToBgr(image);
+    const cv::Mat composed = image;
+    ToBgr(composed(cv::Rect(0, 0, int(layout.gridWidth), int(layout.gridHeight))), image);
     return true;
 }
 
@@ -208,12 +211,11 @@ ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lac
     const int channels = alpha ? 4 : 3;
     const cv::Mat view(height, width, CV_MAKETYPE(deep ? CV_16U : CV_8U, channels),
                        const_cast<uint8_t*>(plane), static_cast<size_t>(stride));
-    image = view.clone();
+    ToBgr(view, image);
     if (deep) {
         StretchTo16(image,
                     heif_image_get_bits_per_pixel_range(decoded.get(), heif_channel_interleaved));
     }
-    ToBgr(image);
     return ModernDecodeResult::Decoded;
 }
 
@@ -260,6 +262,7 @@ ModernDecodeResult DecodeJxl(const std::string& path, cv::Mat& image, bool& lack
     }
     JxlDecoderCloseInput(decoder.get());
     JxlBasicInfo info{};
+    cv::Mat rgb;
     JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
     int bits = 8;
     for (;;) {
@@ -277,11 +280,11 @@ ModernDecodeResult DecodeJxl(const std::string& path, cv::Mat& image, bool& lack
             if (JxlDecoderImageOutBufferSize(decoder.get(), &format, &needed) != JXL_DEC_SUCCESS) {
                 return ModernDecodeResult::Failed;
             }
-            image.create(
+            rgb.create(
                 static_cast<int>(info.ysize), static_cast<int>(info.xsize),
                 CV_MAKETYPE(bits == 16 ? CV_16U : CV_8U, static_cast<int>(format.num_channels)));
-            if (needed != image.total() * image.elemSize() ||
-                JxlDecoderSetImageOutBuffer(decoder.get(), &format, image.data, needed) !=
+            if (needed != rgb.total() * rgb.elemSize() ||
+                JxlDecoderSetImageOutBuffer(decoder.get(), &format, rgb.data, needed) !=
                     JXL_DEC_SUCCESS) {
                 return ModernDecodeResult::Failed;
             }
@@ -290,14 +293,14 @@ ModernDecodeResult DecodeJxl(const std::string& path, cv::Mat& image, bool& lack
         } else if (status == JXL_DEC_SUCCESS) {
             break;
         } else {
-            image.release();
             return ModernDecodeResult::Failed;
         }
     }
-    if (image.empty()) {
+    if (rgb.empty()) {
         return ModernDecodeResult::Failed;
     }
-    ToBgr(image);
+    decoder.reset();  // its working memory goes before the copy is made
+    ToBgr(rgb, image);
     return ModernDecodeResult::Decoded;
 }
 
