@@ -441,4 +441,32 @@ std::optional<ByteBuffer> ExifForOutput(const ByteBuffer& source, bool keepGps, 
     return out;
 }
 
+std::optional<ByteBuffer> IsoExifWithResolution(const uint8_t* payload, size_t size, uint32_t dpi) {
+    if (payload == nullptr) {
+        ByteBuffer out = {0, 0, 0, 0};
+        const ByteBuffer tiff = *ExifWithResolution({}, dpi);
+        out.insert(out.end(), tiff.begin(), tiff.end());
+        return out;
+    }
+    if (size < 4) {
+        return std::nullopt;
+    }
+    size_t headerAt = 4 + ((size_t{payload[0]} << 24) | (size_t{payload[1]} << 16) |
+                           (size_t{payload[2]} << 8) | size_t{payload[3]});
+    if (headerAt > size) {
+        return std::nullopt;
+    }
+    if (size - headerAt >= 6 && std::memcmp(payload + headerAt, "Exif\0\0", 6) == 0) {
+        headerAt += 6;
+    }
+    const std::optional<ByteBuffer> edited =
+        ExifWithResolution(ByteBuffer(payload + headerAt, payload + size), dpi);
+    if (!edited) {
+        return std::nullopt;
+    }
+    ByteBuffer out(payload, payload + headerAt);
+    out.insert(out.end(), edited->begin(), edited->end());
+    return out;
+}
+
 }  // namespace korvale

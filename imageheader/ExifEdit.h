@@ -30,4 +30,11 @@ bool SetExifResolution(uint8_t* tiff, size_t size, uint32_t dpi);
 // nullopt when the structure is malformed.
 std::optional<ByteBuffer> ExifWithResolution(const ByteBuffer& tiff, uint32_t dpi);
 
+// The same for the Exif payload of an ISO base media file (a HEIF item, a JPEG XL box): a
+// 4-byte big-endian offset to the TIFF header, then the bytes before it and the block, which
+// some writers start with "Exif\0\0". The offset and the bytes before the block are kept. No
+// payload
+// (`payload` null) gives one of the three tags alone. nullopt when it is malformed.
+std::optional<ByteBuffer> IsoExifWithResolution(const uint8_t* payload, size_t size, uint32_t dpi);
+
 }  // namespace korvale

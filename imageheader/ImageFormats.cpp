@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "HeifEdit.h"
+#include "JxlEdit.h"
 #include "ResolutionCopy.h"
 #include "ResolutionEdit.h"
 #include "ResolutionStamp.h"
@@ -133,14 +135,22 @@ ImageFormatEntry ReadOnly(ImageFormat format, std::array<std::string_view, 4> ex
     return entry;
 }
 
+// The resolution of a file is changed in its Exif item (HeifEdit.h).
 ImageFormatEntry Heif() {
-    return ReadOnly(ImageFormat::Heif, {"heic", "heif", "hif"}, 3, ProbeHeifHeader, ProbeHeifPixel);
+    ImageFormatEntry heif =
+        ReadOnly(ImageFormat::Heif, {"heic", "heif", "hif"}, 3, ProbeHeifHeader, ProbeHeifPixel);
+    heif.stamp = StampHeifResolution;
+    heif.withResolution = HeifWithResolution;
+    heif.editsResolution = true;
+    return heif;
 }
 
 // Written 8 bits a channel by libheif's AV1 encoder, its Exif (and so its DPI) given to it.
 ImageFormatEntry Avif() {
-    ImageFormatEntry avif =
-        ReadOnly(ImageFormat::Avif, {"avif"}, 1, ProbeHeifHeader, ProbeHeifPixel);
+    ImageFormatEntry avif = Heif();
+    avif.format = ImageFormat::Avif;
+    avif.extensions = {"avif"};
+    avif.offered = 1;
     avif.writable = true;
     avif.outputDpi = OutputDpi::Encoder;
     avif.widestChannel = 1;
@@ -163,8 +173,13 @@ ImageFormatEntry Webp() {
     return webp;
 }
 
+// The resolution of a file is changed in its Exif box (JxlEdit.h).
 ImageFormatEntry Jxl() {
-    return ReadOnly(ImageFormat::Jxl, {"jxl"}, 1, ProbeJxlHeader, ProbeJxlPixel);
+    ImageFormatEntry jxl = ReadOnly(ImageFormat::Jxl, {"jxl"}, 1, ProbeJxlHeader, ProbeJxlPixel);
+    jxl.stamp = StampJxlResolution;
+    jxl.withResolution = JxlWithResolution;
+    jxl.editsResolution = true;
+    return jxl;
 }
 
 }  // namespace

@@ -45,4 +45,19 @@ bool ReadIsoBox(ByteSource& source, uint64_t at, uint64_t limit, IsoBox& box) {
     return true;
 }
 
+void AppendIsoBox(std::vector<uint8_t>& out, uint32_t type, const uint8_t* payload, size_t size) {
+    const auto put = [&](uint64_t value, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i) {
+            out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        }
+    };
+    const bool large = size > 0xFFFFFFFFu - 8;
+    put(large ? 1 : size + 8, 4);
+    put(type, 4);
+    if (large) {
+        put(uint64_t{size} + 16, 8);
+    }
+    out.insert(out.end(), payload, payload + size);
+}
+
 }  // namespace korvale

@@ -2,7 +2,9 @@
 // over a byte source, one box header at a time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "ByteSource.h"
 
@@ -48,5 +50,8 @@ uint16_t IsoBe16(const uint8_t* p);
 uint32_t IsoBe32(const uint8_t* p);
 // A big-endian unsigned field of 0, 1, 2, 4 or 8 bytes.
 uint64_t IsoBeN(const uint8_t* p, unsigned bytes);
+
+// Appends a box of `type` holding `size` bytes, with a 64-bit size where 32 bits do not hold it.
+void AppendIsoBox(std::vector<uint8_t>& out, uint32_t type, const uint8_t* payload, size_t size);
 
 }  // namespace korvale

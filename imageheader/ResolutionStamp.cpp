@@ -12,7 +12,9 @@
 #include "AtomicFile.h"
 #include "ByteFile.h"
 #include "ByteSource.h"
+#include "HeifEdit.h"
 #include "JpegSegments.h"
+#include "JxlEdit.h"
 #include "ResolutionEdit.h"
 #include "WebpEdit.h"
 
@@ -134,6 +136,14 @@ StampOutcome StampTiffResolution(const std::string& path, uint32_t dpi) {
 
 StampOutcome StampWebpResolution(const std::string& path, uint32_t dpi) {
     return StampByEdit(path, dpi, PlanWebpResolution, WebpWithResolution);
+}
+
+StampOutcome StampHeifResolution(const std::string& path, uint32_t dpi) {
+    return StampByEdit(path, dpi, PlanHeifResolution, HeifWithResolution);
+}
+
+StampOutcome StampJxlResolution(const std::string& path, uint32_t dpi) {
+    return StampByEdit(path, dpi, PlanJxlResolution, JxlWithResolution);
 }
 
 StampOutcome StampBmpResolution(const std::string& path, uint32_t dpi) {

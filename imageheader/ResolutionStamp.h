@@ -1,4 +1,4 @@
-// Patching the resolution into a freshly written BMP, JPEG, PNG or TIFF file.
+// Patching the resolution into a freshly written image file, whatever its format.
 #pragma once
 
 #include <cstdint>
@@ -43,5 +43,11 @@ StampOutcome StampTiffResolution(const std::string& path, uint32_t dpi);
 
 // WebP: its Exif resolution (WebpEdit.h), the file always replaced.
 StampOutcome StampWebpResolution(const std::string& path, uint32_t dpi);
+
+// HEIF and AVIF: their Exif item's resolution (HeifEdit.h), the file always replaced.
+StampOutcome StampHeifResolution(const std::string& path, uint32_t dpi);
+
+// JPEG XL: its Exif box's resolution (JxlEdit.h), the file always replaced.
+StampOutcome StampJxlResolution(const std::string& path, uint32_t dpi);
 
 }  // namespace korvale

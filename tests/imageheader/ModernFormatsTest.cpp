@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "ExifEdit.h"
+#include "HeifEdit.h"
 #include "ImageHeader.h"
+#include "JxlEdit.h"
+#include "ResolutionStamp.h"
 #include "TestFiles.h"
 
 namespace korvale {
@@ -33,8 +37,8 @@ bool Shell(const std::string& command) {
     return std::system(("{ " + command + "; } >/dev/null 2>&1").c_str()) == 0;
 }
 
-// The sources the tools start from, made once: 64x48 colour, with alpha, at 16 bits, and a JPEG
-// whose Exif says 240 DPI and orientation 6.
+// The sources the tools start from, made once: 64x48 colour, with alpha, at 16 bits, a JPEG
+// whose Exif says 240 DPI and orientation 6, and one whose Exif has a model but no resolution.
 class Sources {
 public:
     static const Sources& Get() {
@@ -63,7 +67,13 @@ private:
                     "exiftool -q -overwrite_original -n -Orientation=6 -XResolution=240 "
                     "-YResolution=240 -ResolutionUnit=2 " +
                     d + "exif.jpg") &&
-                Shell("exiftool -q -b -EXIF " + d + "exif.jpg > " + d + "exif.bin");
+                Shell("exiftool -q -b -EXIF " + d + "exif.jpg > " + d + "exif.bin") &&
+                Shell("cp " + d + "exif.jpg " + d + "model.jpg") &&
+                Shell(
+                    "exiftool -q -overwrite_original -Model=Phone -Orientation= -XResolution= "
+                    "-YResolution= -ResolutionUnit= " +
+                    d + "model.jpg") &&
+                Shell("exiftool -q -b -EXIF " + d + "model.jpg > " + d + "model.bin");
     }
     test::TempDir dir_;
     bool made_ = false;
@@ -77,6 +87,8 @@ struct MadeFile {
     std::string tool;
     std::optional<ImageHeaderInfo> expected;
     std::optional<PixelLayout> pixel;
+    // The DPI can be stamped into it (every file of its format but those the stamp refuses).
+    bool stampable = true;
 };
 
 void PrintTo(const MadeFile& c, std::ostream* os) {
@@ -112,6 +124,56 @@ TEST_P(MadeByTools, ProbeReadsTheShownSizeAndTheExifDpi) {
     EXPECT_EQ(ProbePixelLayout(path_), GetParam().pixel);
 }
 
+// The pixels as the format's own tool decodes them (RGBA at 16 bits, so that every depth
+// compares); empty when the tool is missing.
+test::Bytes DecodedByTool(const std::string& path, const std::string& scratch) {
+    const std::string extension = path.substr(path.rfind('.') + 1);
+    std::string decode;
+    if (extension == "webp" || extension == "WEBP") {
+        decode = "dwebp -quiet '" + path + "' -o " + scratch + ".png";
+    } else if (extension == "jxl" || extension == "JXL") {
+        decode = "djxl '" + path + "' " + scratch + ".png";
+    } else {
+        decode = "heif-convert '" + path + "' " + scratch + ".png";
+    }
+    if (!Shell(decode + " && convert " + scratch + ".png -depth 16 RGBA:" + scratch + ".raw")) {
+        return {};
+    }
+    return test::ReadFile(scratch + ".raw");
+}
+
+TEST_P(MadeByTools, StampSetsTheExifDpiAndLeavesThePixels) {
+    const test::Bytes before = test::ReadFile(path_);
+    const StampOutcome first = StampResolution(path_, 200);
+    if (!GetParam().expected || !GetParam().stampable) {
+        EXPECT_EQ(first.kind, StampOutcome::Kind::NotStamped);
+        EXPECT_EQ(test::ReadFile(path_), before);
+        return;
+    }
+    ASSERT_EQ(first.kind, StampOutcome::Kind::Stamped);
+    std::optional<ImageHeaderInfo> info = GetParam().expected;
+    info->dpi = 200;
+    EXPECT_EQ(ProbeImageHeader(path_), info);
+    EXPECT_EQ(ProbePixelLayout(path_), GetParam().pixel);
+    EXPECT_TRUE(Shell("exiftool -s3 -XResolution -YResolution -ResolutionUnit '" + path_ +
+                      "' | tr '\\n' ' ' | grep -qx '200 200 inches '"));
+    // Stamped again: the Exif written the first time is set where it lies.
+    ASSERT_EQ(StampResolution(path_, 96).kind, StampOutcome::Kind::Stamped);
+    info->dpi = 96;
+    EXPECT_EQ(ProbeImageHeader(path_), info);
+
+    test::TempDir scratch;
+    const std::string original =
+        scratch.File(std::string("original.") + std::string(GetParam().fileName).substr(2));
+    test::WriteFile(original, before);
+    const test::Bytes pixels = DecodedByTool(original, scratch.File("before"));
+    if (pixels.empty()) {
+        std::cout << "no decoder for " << GetParam().fileName << "; its pixels are not compared\n";
+        return;
+    }
+    EXPECT_EQ(DecodedByTool(path_, scratch.File("after")), pixels);
+}
+
 std::optional<ImageHeaderInfo> Info(uint32_t w, uint32_t h, uint32_t dpi = 0) {
     return ImageHeaderInfo{w, h, dpi};
 }
@@ -128,6 +190,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The Exif orientation is not applied on top of the item's own transformations.
         MadeFile{"HeicExif", "a.HEIC", "heif-enc -q 50 -o OUT IN/exif.jpg", "heif-enc",
                  Info(64, 48, 240), kRgb},
+        // The stamp adds the resolution tags to this one's Exif.
+        MadeFile{"HeicExifWithoutDpi", "a.heic", "heif-enc -q 50 -o OUT IN/model.jpg", "heif-enc",
+                 Info(64, 48), kRgb},
         MadeFile{"HeicAlpha", "a.heif", "heif-enc -q 50 -o OUT IN/alpha.png", "heif-enc",
                  Info(64, 48), kRgba},
         MadeFile{"Heic10Bit", "a.hif", "heif-enc -q 50 -b 10 -o OUT IN/deep.png", "heif-enc",
@@ -145,6 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
         // avifenc turns the Exif orientation 6 into irot 3.
         MadeFile{"AvifExif", "a.avif", "avifenc -s 10 --exif IN/exif.bin IN/src.png OUT", "avifenc",
                  Info(48, 64, 240), kRgb},
+        MadeFile{"AvifExifWithoutDpi", "a.avif", "avifenc -s 10 --exif IN/model.bin IN/src.png OUT",
+                 "avifenc", Info(64, 48), kRgb},
         MadeFile{"AvifAlpha", "a.avif", "avifenc -s 10 IN/alpha.png OUT", "avifenc", Info(64, 48),
                  kRgba},
         MadeFile{"Avif10Bit", "a.avif", "avifenc -s 10 -d 10 IN/deep.png OUT", "avifenc",
@@ -183,7 +250,98 @@ INSTANTIATE_TEST_SUITE_P(
         MadeFile{"Deep", "a.JXL", "cjxl -d 0 IN/deep.png OUT", "cjxl", Info(64, 48), kRgb16},
         // A JPEG kept whole goes into a container with its orientation in the codestream and its
         // Exif compressed (a brob box), which the header reader does not inflate.
-        MadeFile{"ContainerExif", "a.jxl", "cjxl IN/exif.jpg OUT", "cjxl", Info(48, 64, 0), kRgb}));
+        MadeFile{"ContainerExif", "a.jxl", "cjxl IN/exif.jpg OUT", "cjxl", Info(48, 64, 0), kRgb,
+                 /*stampable=*/false},
+        // exiftool wraps the codestream into a container with a plain Exif box.
+        MadeFile{"ExiftoolExif", "a.jxl",
+                 "cjxl IN/src.png OUT && exiftool -m -q -overwrite_original -Model=Phone OUT",
+                 "cjxl", Info(64, 48, 72), kRgb}));
+
+test::Bytes Box(const char* type, const test::Bytes& payload) {
+    const size_t size = payload.size() + 8;
+    test::Bytes box = {static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 16),
+                       static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)};
+    for (int i = 0; i < 4; ++i) {
+        box.push_back(static_cast<uint8_t>(type[i]));
+    }
+    for (const uint8_t byte : payload) {
+        box.push_back(byte);
+    }
+    return box;
+}
+
+test::Bytes Joined(std::initializer_list<test::Bytes> parts) {
+    test::Bytes whole;
+    for (const test::Bytes& part : parts) {
+        whole.insert(whole.end(), part.begin(), part.end());
+    }
+    return whole;
+}
+
+TEST(JxlStamp, SetsOrAddsOnePlainExifBoxAndRefusesWhatItCannotKeepTrue) {
+    const test::Bytes signature = {0, 0, 0, 12, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+    const test::Bytes ftyp = Box("ftyp", {'j', 'x', 'l', ' ', 0, 0, 0, 0, 'j', 'x', 'l', ' '});
+    if (!Has("cjxl") || !Sources::Get().made()) {
+        GTEST_SKIP() << "cjxl, ImageMagick and exiftool are needed";
+    }
+    test::TempDir dir;
+    const std::string made = dir.File("a.jxl");
+    ASSERT_TRUE(Shell("cjxl " + Sources::Get().dir() + "/src.png " + made));
+    const test::Bytes codestream = test::ReadFile(made);
+    ASSERT_EQ(codestream.at(1), 0x0A);
+    const test::Bytes jxlc = Box("jxlc", codestream);
+    const test::Bytes exif72 = Box("Exif", *IsoExifWithResolution(nullptr, 0, 72));
+    const test::Bytes exif300 = Box("Exif", *IsoExifWithResolution(nullptr, 0, 300));
+    test::Bytes brob = {'E', 'x', 'i', 'f', 0x1B, 0x00};
+    test::Bytes cutShort = Joined({signature, ftyp, jxlc});
+    cutShort.pop_back();
+    struct Case {
+        const char* name;
+        test::Bytes file;
+        std::optional<test::Bytes> stamped;  // at 300 DPI; nullopt: refused
+    } cases[] = {
+        {"bare codestream", codestream, Joined({signature, ftyp, exif300, jxlc})},
+        {"no Exif", Joined({signature, ftyp, jxlc}), Joined({signature, ftyp, exif300, jxlc})},
+        {"Exif after the codestream", Joined({signature, ftyp, jxlc, exif72}),
+         Joined({signature, ftyp, jxlc, exif300})},
+        {"reconstruction, Exif of one size",
+         Joined({signature, ftyp, exif72, jxlc, Box("jbrd", {1})}),
+         Joined({signature, ftyp, exif300, jxlc, Box("jbrd", {1})})},
+        {"reconstruction, Exif to add", Joined({signature, ftyp, jxlc, Box("jbrd", {1})}),
+         std::nullopt},
+        {"two Exif boxes", Joined({signature, ftyp, exif72, exif72, jxlc}), std::nullopt},
+        {"compressed Exif", Joined({signature, ftyp, Box("brob", brob), jxlc}), std::nullopt},
+        {"no codestream", Joined({signature, ftyp, exif72}), std::nullopt},
+        {"cut short", cutShort, std::nullopt},
+        {"no JPEG XL", Joined({ftyp, jxlc}), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(JxlWithResolution(c.file, 300), c.stamped) << c.name;
+    }
+}
+
+// A HEIF sequence's sample offsets are not ours to move; an Exif item that keeps its size needs
+// no move at all.
+TEST(HeifStamp, AddsNoItemToAFileWithAMovieOrCutShort) {
+    if (!Has("heif-enc") || !Sources::Get().made()) {
+        GTEST_SKIP() << "heif-enc, ImageMagick and exiftool are needed";
+    }
+    test::TempDir dir;
+    const std::string plain = dir.File("plain.heic");
+    const std::string exif = dir.File("exif.heic");
+    ASSERT_TRUE(Shell("heif-enc -q 50 -o " + plain + " " + Sources::Get().dir() + "/src.png"));
+    ASSERT_TRUE(Shell("heif-enc -q 50 -o " + exif + " " + Sources::Get().dir() + "/exif.jpg"));
+    const test::Bytes moov = Box("moov", {});
+    EXPECT_TRUE(HeifWithResolution(test::ReadFile(plain), 300));
+    EXPECT_FALSE(HeifWithResolution(Joined({test::ReadFile(plain), moov}), 300));
+    const test::Bytes withMovie = Joined({test::ReadFile(exif), moov});
+    const std::optional<test::Bytes> stamped = HeifWithResolution(withMovie, 300);
+    ASSERT_TRUE(stamped);
+    EXPECT_EQ(stamped->size(), withMovie.size());
+    test::Bytes cut = test::ReadFile(plain);
+    cut.pop_back();
+    EXPECT_FALSE(HeifWithResolution(cut, 300));
+}
 
 }  // namespace
 }  // namespace korvale
