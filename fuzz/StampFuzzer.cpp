@@ -1,6 +1,7 @@
 // Fuzz target: resolution stamping. The first four input bytes are the DPI (little-endian), the
 // rest is the file. BMP and JPEG stamping must keep the file's size and write at most the
-// density fields; a PNG, TIFF or WebP stamp must make the bytes that the copy in memory makes,
+// density fields; a PNG, TIFF, WebP, HEIF or JPEG XL stamp must make the bytes that the copy in
+// memory makes,
 // and a changed file must read back with its size and the DPI. Every stamp gives the same bytes
 // when repeated.
 #include <unistd.h>
@@ -14,6 +15,8 @@
 #include "FuzzFiles.h"
 #include "ImageHeader.h"
 #include "ResolutionEdit.h"
+#include "HeifEdit.h"
+#include "JxlEdit.h"
 #include "ResolutionStamp.h"
 #include "WebpEdit.h"
 
@@ -53,7 +56,7 @@ std::vector<uint8_t> StampAndCheck(const std::string& path, const std::vector<ui
     return once;
 }
 
-enum class Edited { Png, Tiff, Webp };
+enum class Edited { Png, Tiff, Webp, Heif, Jxl };
 
 std::optional<std::vector<uint8_t>> EditedCopy(Edited format, const std::vector<uint8_t>& file,
                                                uint32_t dpi) {
@@ -64,11 +67,15 @@ std::optional<std::vector<uint8_t>> EditedCopy(Edited format, const std::vector<
             return TiffWithResolution(file, dpi);
         case Edited::Webp:
             return WebpWithResolution(file, dpi);
+        case Edited::Heif:
+            return HeifWithResolution(file, dpi);
+        case Edited::Jxl:
+            return JxlWithResolution(file, dpi);
     }
     return std::nullopt;
 }
 
-// PNG, TIFF or WebP at `path`: returns whether the stamp changed the file.
+// A file of an edited format at `path`: returns whether the stamp changed the file.
 bool StampEditAndCheck(const std::string& path, const std::vector<uint8_t>& file, uint32_t dpi,
                        Edited format) {
     fuzz::WriteWhole(path, file);
@@ -146,8 +153,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string pngPath = fuzz::ScratchFile("stamp.png");
     static const std::string tiffPath = fuzz::ScratchFile("stamp.tif");
     static const std::string webpPath = fuzz::ScratchFile("stamp.webp");
+    static const std::string heifPath = fuzz::ScratchFile("stamp.heic");
+    static const std::string jxlPath = fuzz::ScratchFile("stamp.jxl");
     StampEditAndCheck(pngPath, file, dpi, Edited::Png);
     StampEditAndCheck(tiffPath, file, dpi, Edited::Tiff);
     StampEditAndCheck(webpPath, file, dpi, Edited::Webp);
+    StampEditAndCheck(heifPath, file, dpi, Edited::Heif);
+    StampEditAndCheck(jxlPath, file, dpi, Edited::Jxl);
     return 0;
 }

@@ -327,8 +327,9 @@ def main():
                      "jpeg-exif-be", "jpeg-padded-markers", "png-phys-inch", "png-no-phys",
                      "png-exif-orientation", "tiff-le-short", "tiff-be-long-cm", "tiff-le-no-resolution"):
             write("stamp", f"{name}-{dpi}", struct.pack("<I", dpi) + IMAGES[name])
-        # WebP files made by cwebp and exiftool, kept in the probe's corpus.
-        for made in sorted((HERE / "corpus" / "modern_probe").glob("seed-webp-*.webp")):
+        # WebP, HEIF, AVIF and JPEG XL files made by their tools, kept in the probe's corpus.
+        for made in sorted(path for kind in ("webp", "heic", "avif", "jxl")
+                           for path in (HERE / "corpus" / "modern_probe").glob(f"seed-{kind}-*")):
             name = made.stem[len("seed-"):]
             write("stamp", f"{name}-{dpi}", struct.pack("<I", dpi) + made.read_bytes())
     rich = SOI + app0() + segment(0xE1, b"Exif\0\0" + rich_exif_tiff()) + icc_chunks() + \
