@@ -177,6 +177,18 @@ bool Resizable(const ByteBuffer& b, const IsoBox& box) {
     return box.body - box.start == 8 && size == box.end - box.start;
 }
 
+// Whether the boxes from `from` to `end` end with one whose size is stated: one that runs to
+// the end of its container would take in whatever is added after it.
+bool EndsWithSizedBox(const ByteBuffer& b, uint64_t from, uint64_t end) {
+    MemorySource source(b);
+    bool sized = true;
+    const bool whole = ForEachIsoBox(source, from, end, kMaxBoxes, [&](const IsoBox& box) {
+        sized = IsoBe32(b.data() + box.start) != 0;
+        return true;
+    });
+    return whole && sized;
+}
+
 struct Insertion {
     uint64_t at;
     int depth;  // deeper boxes' bytes go first where two insertions meet
@@ -335,7 +347,10 @@ std::optional<ByteBuffer> HeifWithResolution(const ByteBuffer& b, uint32_t dpi) 
         (iloc.version < 2 && iloc.items.size() >= 0xFFFF) || iloc.offsetSize == 0 ||
         iloc.lengthSize == 0 || !Resizable(b, *meta) || !Resizable(b, iinf) ||
         !Resizable(b, ilocBox) || (hasIref && !Resizable(b, iref)) ||
-        IsoBe32(b.data() + top.back().start) == 0) {
+        IsoBe32(b.data() + top.back().start) == 0 ||
+        !EndsWithSizedBox(b, meta->body + 4, meta->end) ||
+        !EndsWithSizedBox(b, iinf.body + (iinfVersion == 0 ? 6 : 8), iinf.end) ||
+        (hasIref && !EndsWithSizedBox(b, iref.body + 4, iref.end))) {
         return std::nullopt;
     }
     const ByteBuffer exif = *IsoExifWithResolution(nullptr, 0, dpi);
