@@ -744,17 +744,22 @@ std::vector<uint32_t> IfdChain(const Bytes& tiff) {
     return chain;
 }
 
-// Points the next-IFD link of IFD `from` (an index along the chain) at IFD `to`.
-Bytes Linked(Bytes tiff, size_t from, size_t to) {
+// Points the next-IFD link of IFD `from` (an index along the chain) at `offset`.
+Bytes LinkedTo(Bytes tiff, size_t from, uint32_t offset) {
     const std::vector<uint32_t> chain = IfdChain(tiff);
     const bool big = tiff[0] == 'M';
     const uint32_t ifd = chain.at(from);
     const size_t count = big ? (tiff[ifd] << 8) | tiff[ifd + 1] : tiff[ifd] | (tiff[ifd + 1] << 8);
     const size_t link = ifd + 2 + 12 * count;
     for (int i = 0; i < 4; ++i) {
-        tiff[link + (big ? 3 - i : i)] = static_cast<uint8_t>(chain.at(to) >> (8 * i));
+        tiff[link + (big ? 3 - i : i)] = static_cast<uint8_t>(offset >> (8 * i));
     }
     return tiff;
+}
+
+// Points it at IFD `to` of the chain.
+Bytes Linked(const Bytes& tiff, size_t from, size_t to) {
+    return LinkedTo(tiff, from, IfdChain(tiff).at(to));
 }
 
 // A TIFF whose IFD chain loops keeps as many pages when a stamp or the resolution copy appends a
@@ -800,6 +805,12 @@ TEST(StampTiff, LoopingIfdChainGainsNoPage) {
         {"second links back to the first", Linked(two, 1, 0), 2},
         {"second links to itself", Linked(two, 1, 1), 2},
         {"no loop", two, 2},
+        // Readers end the chain there, where the stamp appends the new first IFD: that IFD must
+        // not become a page, nor its values a cut link.
+        {"second links past the end, where the new IFD goes",
+         LinkedTo(two, 1, static_cast<uint32_t>((two.size() + 1) & ~size_t{1})), 2},
+        {"second links past the end, into the new IFD's entries",
+         LinkedTo(two, 1, static_cast<uint32_t>(((two.size() + 1) & ~size_t{1}) + 2)), 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -818,6 +829,12 @@ TEST(StampTiff, LoopingIfdChainGainsNoPage) {
         TIFF* tif = TIFFOpen(path.c_str(), "r");
         ASSERT_NE(tif, nullptr);
         EXPECT_EQ(TIFFNumberOfDirectories(tif), c.pages);
+        float x = 0;
+        float y = 0;
+        EXPECT_EQ(TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x), 1);
+        EXPECT_EQ(TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y), 1);
+        EXPECT_EQ(x, 300.0f);
+        EXPECT_EQ(y, 300.0f);
         TIFFClose(tif);
         EXPECT_EQ(ProbeImageHeader(path)->dpi, 300u);
     }
