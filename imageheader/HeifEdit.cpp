@@ -38,31 +38,11 @@ void Append(ByteBuffer& out, uint64_t value, unsigned size) {
     }
 }
 
-// Big-endian fields inside one box, failing (and staying failed) past its end.
-class Reader {
-public:
-    Reader(const ByteBuffer& b, uint64_t at, uint64_t end) : b_(b), at_(at), end_(end) {}
-    uint64_t Read(unsigned size, Field* field = nullptr) {
-        if (!ok_ || size > 8 || end_ - at_ < size) {
-            ok_ = false;
-            return 0;
-        }
-        if (field != nullptr) {
-            *field = {static_cast<size_t>(at_), size};
-        }
-        const uint64_t value = IsoBeN(b_.data() + at_, size);
-        at_ += size;
-        return value;
-    }
-    bool ok() const { return ok_; }
-    uint64_t at() const { return at_; }
-
-private:
-    const ByteBuffer& b_;
-    uint64_t at_;
-    uint64_t end_;
-    bool ok_ = true;
-};
+// Reads a field and notes where it lies, for the rewrite.
+uint64_t ReadField(BoxReader& r, unsigned size, Field& field) {
+    field = {static_cast<size_t>(r.at()), size};
+    return r.Read(size);
+}
 
 struct Extent {
     Field offset;
@@ -90,7 +70,8 @@ struct Iloc {
 
 bool ReadIloc(const ByteBuffer& b, const IsoBox& box, Iloc& iloc) {
     iloc.box = box;
-    Reader r(b, box.body, box.end);
+    MemorySource source(b);
+    BoxReader r(source, box.body, box.end);
     iloc.version = static_cast<unsigned>(r.Read(1));
     r.Read(3);
     const auto sizes = static_cast<unsigned>(r.Read(2));
@@ -103,7 +84,7 @@ bool ReadIloc(const ByteBuffer& b, const IsoBox& box, Iloc& iloc) {
             return false;
         }
     }
-    const uint64_t count = r.Read(iloc.version < 2 ? 2 : 4, &iloc.count);
+    const uint64_t count = ReadField(r, iloc.version < 2 ? 2 : 4, iloc.count);
     if (iloc.version > 2 || count > kMaxItems) {
         return false;
     }
@@ -111,16 +92,16 @@ bool ReadIloc(const ByteBuffer& b, const IsoBox& box, Iloc& iloc) {
         Location location;
         location.item = static_cast<uint32_t>(r.Read(iloc.version < 2 ? 2 : 4));
         if (iloc.version >= 1) {
-            location.method = static_cast<unsigned>(r.Read(2, &location.methodField) & 15);
+            location.method = static_cast<unsigned>(ReadField(r, 2, location.methodField) & 15);
         }
         r.Read(2);  // data reference index
-        location.baseValue = r.Read(iloc.baseSize, &location.base);
+        location.baseValue = ReadField(r, iloc.baseSize, location.base);
         const uint64_t extents = r.Read(2);
         for (uint64_t e = 0; r.ok() && e < extents; ++e) {
             Extent extent;
             r.Read(iloc.indexSize);
-            extent.offsetValue = r.Read(iloc.offsetSize, &extent.offset);
-            extent.lengthValue = r.Read(iloc.lengthSize, &extent.length);
+            extent.offsetValue = ReadField(r, iloc.offsetSize, extent.offset);
+            extent.lengthValue = ReadField(r, iloc.lengthSize, extent.length);
             location.extents.push_back(extent);
         }
         iloc.items.push_back(std::move(location));
@@ -137,21 +118,21 @@ struct Item {
 // The infe entries' items; `entries` counts every entry box, whatever its type.
 bool ReadItems(const ByteBuffer& b, const IsoBox& iinf, Field& countField, uint64_t& entries,
                std::vector<Item>& items) {
-    Reader r(b, iinf.body, iinf.end);
+    MemorySource source(b);
+    BoxReader r(source, iinf.body, iinf.end);
     const auto version = static_cast<unsigned>(r.Read(1));
     r.Read(3);
-    const uint64_t count = r.Read(version == 0 ? 2 : 4, &countField);
+    const uint64_t count = ReadField(r, version == 0 ? 2 : 4, countField);
     if (!r.ok() || count > kMaxItems) {
         return false;
     }
-    MemorySource source(b);
     uint64_t seen = 0;
     const bool whole = ForEachIsoBox(source, r.at(), iinf.end, kMaxBoxes, [&](const IsoBox& infe) {
         ++seen;
         if (infe.type != FourCc("infe")) {
             return true;
         }
-        Reader e(b, infe.body, infe.end);
+        BoxReader e(source, infe.body, infe.end);
         const auto v = static_cast<unsigned>(e.Read(1));
         e.Read(3);
         Item item;
@@ -199,11 +180,7 @@ struct Insertion {
 
 ResolutionEdit PlanHeifResolution(ByteSource& source, uint32_t) {
     HeifLayout layout;
-    ResolutionEdit edit;
-    if (WalkHeif(source, layout)) {
-        edit.kind = ResolutionEdit::Kind::Insert;
-    }
-    return edit;
+    return WholeRewriteIf(WalkHeif(source, layout));
 }
 
 std::optional<ByteBuffer> HeifWithResolution(const ByteBuffer& b, uint32_t dpi) {
@@ -255,7 +232,7 @@ std::optional<ByteBuffer> HeifWithResolution(const ByteBuffer& b, uint32_t dpi) 
             } else if (box.type == FourCc("idat")) {
                 take(idat, hasIdat);
             } else if (box.type == FourCc("pitm")) {
-                Reader r(b, box.body, box.end);
+                BoxReader r(source, box.body, box.end);
                 const auto version = r.Read(1);
                 r.Read(3);
                 primary = static_cast<uint32_t>(r.Read(version == 0 ? 2 : 4));

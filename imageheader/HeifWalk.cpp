@@ -45,37 +45,6 @@ bool HasHeifBrand(ByteSource& source, const IsoBox& ftyp) {
     return false;
 }
 
-// A reader of big-endian fields inside one box, failing (and staying failed) past its end.
-class BoxReader {
-public:
-    BoxReader(ByteSource& source, uint64_t at, uint64_t end)
-        : source_(source), at_(at), end_(end) {}
-    uint64_t Read(unsigned bytes) {
-        uint8_t field[8] = {};
-        if (!ok_ || bytes > 8 || end_ - at_ < bytes || !source_.ReadAt(at_, field, bytes)) {
-            ok_ = false;
-            return 0;
-        }
-        at_ += bytes;
-        return IsoBeN(field, bytes);
-    }
-    void Skip(uint64_t bytes) {
-        if (end_ - at_ < bytes) {
-            ok_ = false;
-        } else {
-            at_ += bytes;
-        }
-    }
-    bool ok() const { return ok_; }
-    uint64_t at() const { return at_; }
-
-private:
-    ByteSource& source_;
-    uint64_t at_;
-    uint64_t end_;
-    bool ok_ = true;
-};
-
 struct Location {
     uint32_t item = 0;
     unsigned method = 0;

@@ -1,7 +1,7 @@
 // The box walk for a JPEG XL resolution edit; every box must lie inside the file.
 #include "JxlEdit.h"
 
-#include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "ExifEdit.h"
@@ -11,16 +11,7 @@
 namespace korvale {
 namespace {
 
-constexpr uint8_t kSignature[12] = {0, 0, 0, 12, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
 constexpr int kMaxBoxes = 4096;
-
-bool IsCodestream(const uint8_t* p, size_t size) {
-    return size >= 2 && p[0] == 0xFF && p[1] == 0x0A;
-}
-
-bool IsContainer(const uint8_t* p, size_t size) {
-    return size >= sizeof kSignature && std::memcmp(p, kSignature, sizeof kSignature) == 0;
-}
 
 // The boxes of a whole container; empty when one is damaged or they are too many.
 std::vector<IsoBox> BoxesOf(const ByteBuffer& b) {
@@ -39,13 +30,8 @@ std::vector<IsoBox> BoxesOf(const ByteBuffer& b) {
 }  // namespace
 
 ResolutionEdit PlanJxlResolution(ByteSource& source, uint32_t) {
-    uint8_t head[sizeof kSignature];
-    ResolutionEdit edit;
-    if ((source.ReadAt(0, head, 2) && IsCodestream(head, 2)) ||
-        (source.ReadAt(0, head, sizeof head) && IsContainer(head, sizeof head))) {
-        edit.kind = ResolutionEdit::Kind::Insert;
-    }
-    return edit;
+    JxlLayout layout;
+    return WholeRewriteIf(WalkJxl(source, layout));
 }
 
 std::optional<ByteBuffer> JxlWithResolution(const ByteBuffer& b, uint32_t dpi) {
@@ -55,17 +41,14 @@ std::optional<ByteBuffer> JxlWithResolution(const ByteBuffer& b, uint32_t dpi) {
     if (!WalkJxl(whole, layout)) {
         return std::nullopt;
     }
-    ByteBuffer out(kSignature, kSignature + sizeof kSignature);
-    if (IsCodestream(b.data(), b.size())) {
+    ByteBuffer out(std::begin(kJxlSignature), std::end(kJxlSignature));
+    if (!layout.container) {
         static constexpr uint8_t kFtyp[] = {'j', 'x', 'l', ' ', 0, 0, 0, 0, 'j', 'x', 'l', ' '};
         AppendIsoBox(out, FourCc("ftyp"), kFtyp, sizeof kFtyp);
         const ByteBuffer exif = *IsoExifWithResolution(nullptr, 0, dpi);
         AppendIsoBox(out, FourCc("Exif"), exif.data(), exif.size());
         AppendIsoBox(out, FourCc("jxlc"), b.data(), b.size());
         return out;
-    }
-    if (!IsContainer(b.data(), b.size())) {
-        return std::nullopt;
     }
     const std::vector<IsoBox> boxes = BoxesOf(b);
     if (boxes.size() < 3 || boxes[1].type != FourCc("ftyp")) {

@@ -78,6 +78,10 @@ struct WebpLayout {
 // at least 1. The chunks after it are walked until the RIFF size, the end or a bounded count.
 bool WalkWebp(ByteSource& source, WebpLayout& layout);
 
+// The signature box that starts a JPEG XL container.
+inline constexpr uint8_t kJxlSignature[12] = {0,   0,   0,    0x0C, 'J',  'X',
+                                              'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+
 struct JxlLayout {
     bool container = false;
     uint32_t width = 0;  // as shown: turned by the codestream's orientation

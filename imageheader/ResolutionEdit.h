@@ -21,6 +21,14 @@ struct ResolutionEdit {
     std::vector<BytePatch> patches;  // InPlace only
 };
 
+// For formats whose resolution edit always writes the whole file again: Insert when the bytes
+// are of the format, None otherwise.
+inline ResolutionEdit WholeRewriteIf(bool ofTheFormat) {
+    ResolutionEdit edit;
+    edit.kind = ofTheFormat ? ResolutionEdit::Kind::Insert : ResolutionEdit::Kind::None;
+    return edit;
+}
+
 // DPI to BMP pixels per metre, rounded half up, brought into the signed 32-bit field.
 int32_t BmpPixelsPerMetre(uint32_t dpi);
 

@@ -100,12 +100,9 @@ std::optional<ByteBuffer> ExtendedHeaderFor(const ByteBuffer& b, const Chunk& im
 
 ResolutionEdit PlanWebpResolution(ByteSource& source, uint32_t) {
     uint8_t head[12];
-    ResolutionEdit edit;
-    if (source.ReadAt(0, head, sizeof head) && std::memcmp(head, "RIFF", 4) == 0 &&
-        std::memcmp(head + 8, "WEBP", 4) == 0) {
-        edit.kind = ResolutionEdit::Kind::Insert;
-    }
-    return edit;
+    return WholeRewriteIf(source.ReadAt(0, head, sizeof head) &&
+                          std::memcmp(head, "RIFF", 4) == 0 &&
+                          std::memcmp(head + 8, "WEBP", 4) == 0);
 }
 
 std::optional<ByteBuffer> WebpWithResolution(const ByteBuffer& b, uint32_t dpi) {

@@ -172,8 +172,6 @@ bool ReadCodestreamHeader(ByteSource& source, uint64_t at, uint64_t end, JxlLayo
     return true;
 }
 
-constexpr uint8_t kJxlSignature[12] = {0, 0, 0, 0x0C, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A};
-
 }  // namespace
 
 bool WalkWebp(ByteSource& source, WebpLayout& layout) {
