@@ -14,6 +14,7 @@
 
 #include "ByteFile.h"
 #include "ByteSource.h"
+#include "JxlColour.h"
 #include "ModernFormats.h"
 
 namespace korvale {
@@ -254,8 +255,8 @@ ModernDecodeResult DecodeJxl(const std::string& path, cv::Mat& image, bool& lack
     }
     std::unique_ptr<JxlDecoder, JxlFree> decoder(JxlDecoderCreate(nullptr));
     if (!decoder ||
-        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FULL_IMAGE) !=
-            JXL_DEC_SUCCESS ||
+        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING |
+                                                     JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(decoder.get(), bytes->data(), bytes->size()) != JXL_DEC_SUCCESS) {
         lackedMemory = !decoder;
         return ModernDecodeResult::Failed;
@@ -275,6 +276,8 @@ ModernDecodeResult DecodeJxl(const std::string& path, cv::Mat& image, bool& lack
             const bool deep = info.bits_per_sample > 8;
             format.data_type = deep ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8;
             bits = deep ? 16 : 8;
+        } else if (status == JXL_DEC_COLOR_ENCODING) {
+            SettleJxlColour(decoder.get());
         } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {
             size_t needed = 0;
             if (JxlDecoderImageOutBufferSize(decoder.get(), &format, &needed) != JXL_DEC_SUCCESS) {

@@ -2,6 +2,7 @@
 #include "ByteFile.h"
 #include "ByteSource.h"
 #include "JpegMetadata.h"
+#include "JxlColour.h"
 #include "SourceMetadata.h"
 
 namespace korvale {
@@ -28,7 +29,14 @@ SourceMetadata ReadSourceMetadata(const std::string& path, ImageFormat format) {
                 return {};
             }
             FileSource source(file);
-            return ReadModernMetadata(source, format);
+            SourceMetadata metadata = ReadModernMetadata(source, format);
+            if (format == ImageFormat::Jxl) {
+                metadata.iccProfile = ReadJxlProfile(file);
+                if (!PlausibleProfile(metadata.iccProfile)) {
+                    metadata.iccProfile.clear();
+                }
+            }
+            return metadata;
         }
         case ImageFormat::Bmp:
             break;

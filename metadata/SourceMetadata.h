@@ -42,7 +42,8 @@ SourceMetadata ReadSourceMetadata(const std::string& path, ImageFormat format);
 SourceMetadata ReadPngMetadata(ByteSource& source);
 SourceMetadata ReadTiffMetadata(ByteSource& source);
 // HEIF and AVIF (the primary item's colr profile, the Exif item), WebP (ICCP and EXIF chunks)
-// and JPEG XL (the Exif box; its profile lies inside the codestream and comes from the decoder).
+// and JPEG XL (the Exif box; its profile lies inside the codestream, and ReadSourceMetadata asks
+// libjxl for it: JxlColour.h).
 SourceMetadata ReadModernMetadata(ByteSource& source, ImageFormat format);
 
 // What a PNG or TIFF output carries: the profile (still to be matched with the output's

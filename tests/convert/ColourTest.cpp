@@ -377,6 +377,57 @@ TEST_F(ColourTest, OtherProfilesBecomeSrgbOnlyWhenAsked) {
     }
 }
 
+// A JPEG XL keeps its profile inside the codestream. A lossless one carries it into the output;
+// a lossy one whose original space is a profile comes out as sRGB rather than the decoder's
+// linear sRGB, so it needs none.
+TEST_F(ColourTest, JpegXlProfilesAreCarriedOrTheirPixelsComeOutAsSrgb) {
+    if (!Shell("command -v cjxl >/dev/null")) {
+        GTEST_SKIP() << "cjxl (libjxl-tools) is not installed";
+    }
+    const Bytes adobe = AdobeRgb();
+    const std::string adobeFile = in_.File("adobe.icc");
+    test::WriteFile(adobeFile, adobe);
+    const std::string into = "-profile " + Quoted(srgb_) + " -profile " + Quoted(adobeFile);
+    const std::string adobe8 = Magick("adobe.png", into);
+    const std::string adobe16 = Magick("adobe16.png", "-depth 16 " + into);
+    const auto jxl = [&](const std::string& png, const std::string& name,
+                         const std::string& options) {
+        const std::string path = in_.File(name);
+        EXPECT_TRUE(
+            Shell("cjxl " + options + " " + Quoted(png) + " " + Quoted(path) + " >/dev/null 2>&1"));
+        return path;
+    };
+    const struct {
+        std::string source;
+        std::string png;  // what it was made from
+        bool lossless;
+        int depth;
+    } cases[] = {
+        {jxl(adobe8, "lossless.jxl", "-d 0"), adobe8, true, CV_8U},
+        {jxl(adobe16, "lossless16.jxl", "-d 0"), adobe16, true, CV_16U},
+        {jxl(adobe8, "lossy.jxl", "-d 0.5"), adobe8, false, CV_8U},
+        {jxl(adobe16, "lossy16.jxl", "-d 0.5"), adobe16, false, CV_16U},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        const std::string inSrgb = Reference(c.png);
+        request_.toSrgb = false;
+        const std::string kept = Run(c.source);
+        const cv::Mat keptPixels = Read(kept);
+        EXPECT_EQ(keptPixels.depth(), c.depth);
+        if (c.lossless) {
+            EXPECT_EQ(CarriedProfile(kept), adobe);
+            EXPECT_LT(Rmse(keptPixels, Read(c.png)), 0.001);
+        } else {
+            EXPECT_EQ(CarriedProfile(kept), Bytes{});
+            EXPECT_LT(Rmse(keptPixels, Read(inSrgb)), 0.02);
+        }
+        request_.toSrgb = true;
+        const cv::Mat converted = Read(Run(c.source));
+        EXPECT_LT(Rmse(converted, Read(inSrgb)), c.lossless ? 0.01 : 0.02);
+    }
+}
+
 // The preview shows the colours the run writes.
 TEST_F(ColourTest, PreviewShowsTheConvertedColours) {
     const std::string p3File = in_.File("p3.icc");
