@@ -321,7 +321,7 @@ bool WalkHeif(ByteSource& source, HeifLayout& layout) {
                 depthFound = r.ok();
             }
         } else if (p.type == FourCc("hvcC") && !depthFound) {
-            r.Skip(21);
+            r.Skip(17);  // to bitDepthLumaMinus8
             layout.bitDepth = static_cast<uint32_t>((r.Read(1) & 7) + 8);
             depthFound = r.ok();
         } else if (p.type == FourCc("av1C") && !depthFound) {
@@ -338,7 +338,7 @@ bool WalkHeif(ByteSource& source, HeifLayout& layout) {
     for (const IsoBox& p : meta.properties) {
         BoxReader r(source, p.body, p.end);
         if (!depthFound && p.type == FourCc("hvcC")) {
-            r.Skip(21);
+            r.Skip(17);  // to bitDepthLumaMinus8
             layout.bitDepth = static_cast<uint32_t>((r.Read(1) & 7) + 8);
             depthFound = r.ok();
         } else if (!depthFound && p.type == FourCc("av1C")) {

@@ -197,6 +197,13 @@ INSTANTIATE_TEST_SUITE_P(
                  Info(64, 48), kRgba},
         MadeFile{"Heic10Bit", "a.hif", "heif-enc -q 50 -b 10 -o OUT IN/deep.png", "heif-enc",
                  Info(64, 48), kRgb16},
+        // Without a pixi property the depth comes from the HEVC configuration record.
+        MadeFile{"HeicWithoutPixi", "a.heic",
+                 "heif-enc -q 50 -o OUT IN/src.png && perl -0777 -pi -e 's/pixi/free/' OUT",
+                 "heif-enc", Info(64, 48), kRgb},
+        MadeFile{"Heic10BitWithoutPixi", "a.heic",
+                 "heif-enc -q 50 -b 10 -o OUT IN/deep.png && perl -0777 -pi -e 's/pixi/free/' OUT",
+                 "heif-enc", Info(64, 48), kRgb16},
         MadeFile{"AvifIrot1", "a.avif", "avifenc -s 10 --irot 1 IN/src.png OUT", "avifenc",
                  Info(48, 64), kRgb},
         MadeFile{"AvifIrot2", "a.avif", "avifenc -s 10 --irot 2 IN/src.png OUT", "avifenc",

@@ -96,7 +96,7 @@ Bytes Heif(const HeifSpec& s) {
         associations.push_back(static_cast<uint8_t>(0x80 | ++count));
     };
     Bytes hvcc(23, 0);
-    hvcc[21] = static_cast<uint8_t>(s.bits - 8);
+    hvcc[17] = static_cast<uint8_t>(0xF8 | (s.bits - 8));  // bitDepthLumaMinus8
     add(Box("hvcC", hvcc));
     if (s.irot >= 0) {
         add(Box("irot", {static_cast<uint8_t>(s.irot)}));
