@@ -59,14 +59,12 @@ std::optional<ByteBuffer> JxlWithResolution(const ByteBuffer& b, uint32_t dpi) {
     bool reconstruction = false;
     for (const IsoBox& box : boxes) {
         const size_t body = box.end - box.body;
-        if (box.type == FourCc("Exif")) {
+        if (box.type == FourCc("Exif") || (box.type == FourCc("brob") && body >= 4 &&
+                                           IsoBe32(b.data() + box.body) == FourCc("Exif"))) {
             if (oldExif != nullptr) {
                 return std::nullopt;  // which one a reader takes is not ours to guess
             }
             oldExif = &box;
-        } else if (box.type == FourCc("brob") && body >= 4 &&
-                   IsoBe32(b.data() + box.body) == FourCc("Exif")) {
-            return std::nullopt;  // a second, plain Exif box would contradict it
         } else if ((box.type == FourCc("jxlc") || box.type == FourCc("jxlp")) &&
                    codestream == nullptr) {
             codestream = &box;
@@ -77,14 +75,21 @@ std::optional<ByteBuffer> JxlWithResolution(const ByteBuffer& b, uint32_t dpi) {
     if (codestream == nullptr) {
         return std::nullopt;
     }
-    const std::optional<ByteBuffer> exif =
-        oldExif != nullptr
-            ? IsoExifWithResolution(b.data() + oldExif->body, oldExif->end - oldExif->body, dpi)
-            : IsoExifWithResolution(nullptr, 0, dpi);
+    // A compressed Exif box is replaced by a plain one: its payload as the walk inflated it.
+    const bool compressed = oldExif != nullptr && oldExif->type == FourCc("brob");
+    if (compressed && (!layout.exifCompressed || layout.exifBoxAt != oldExif->start)) {
+        return std::nullopt;  // damaged, or too large to inflate
+    }
+    const uint8_t* oldPayload = compressed           ? layout.inflatedExif.data()
+                                : oldExif != nullptr ? b.data() + oldExif->body
+                                                     : nullptr;
+    const size_t oldSize = compressed           ? layout.inflatedExif.size()
+                           : oldExif != nullptr ? oldExif->end - oldExif->body
+                                                : 0;
+    const std::optional<ByteBuffer> exif = IsoExifWithResolution(oldPayload, oldSize, dpi);
     // The JPEG rebuilt from its reconstruction data takes its Exif segment from the box, at the
     // length it was recorded with.
-    if (!exif ||
-        (reconstruction && (oldExif == nullptr || exif->size() != oldExif->end - oldExif->body))) {
+    if (!exif || (reconstruction && (oldExif == nullptr || exif->size() != oldSize))) {
         return std::nullopt;
     }
     out.clear();

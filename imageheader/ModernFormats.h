@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ByteSource.h"
+#include "JpegSegments.h"
 
 namespace korvale {
 
@@ -92,6 +93,12 @@ struct JxlLayout {
     uint32_t extraChannels = 0;
     ExifBlock exif;
     uint64_t exifBoxAt = 0;  // the Exif box (container only); 0 when none
+    // The Exif box is Brotli-compressed (brob), as cjxl writes a JPEG's: `exif` is then empty,
+    // and its payload (offset field, then the block) is held decompressed, the block at
+    // `inflatedBlock` in it.
+    bool exifCompressed = false;
+    ByteBuffer inflatedExif;
+    ExifBlock inflatedBlock;
 };
 
 // False unless the bytes are a JPEG XL codestream (FF 0A) or container whose codestream (jxlc,
@@ -100,5 +107,7 @@ bool WalkJxl(ByteSource& source, JxlLayout& layout);
 
 // The DPI of an Exif block: XResolution in inches as the JPEG probe reads it, else 0.
 uint32_t ExifBlockDpi(ByteSource& source, const ExifBlock& exif);
+// The same for a JPEG XL's Exif, compressed or not.
+uint32_t JxlExifDpi(ByteSource& source, const JxlLayout& layout);
 
 }  // namespace korvale

@@ -26,11 +26,20 @@ auto Walked(const std::string& path, Use use)
     return use(source, layout);
 }
 
+template <typename Layout>
+uint32_t ExifDpi(ByteSource& source, const Layout& layout) {
+    return ExifBlockDpi(source, layout.exif);
+}
+
+uint32_t ExifDpi(ByteSource& source, const JxlLayout& layout) {
+    return JxlExifDpi(source, layout);
+}
+
 template <typename Layout, bool (*Walk)(ByteSource&, Layout&)>
 std::optional<ImageHeaderInfo> Probe(const std::string& path) {
     return Walked<Layout, Walk>(path, [](ByteSource& source, const Layout& layout) {
         return std::optional<ImageHeaderInfo>(
-            ImageHeaderInfo{layout.width, layout.height, ExifBlockDpi(source, layout.exif)});
+            ImageHeaderInfo{layout.width, layout.height, ExifDpi(source, layout)});
     });
 }
 

@@ -1,6 +1,9 @@
 // The RIFF chunks of WebP and the JPEG XL codestream's size header, and the Exif block's DPI.
+#include <brotli/decode.h>
+
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "HeaderWalk.h"
 #include "ImageHeader.h"
@@ -12,6 +15,8 @@ namespace {
 
 constexpr int kMaxWebpChunks = 1024;
 constexpr int kMaxJxlBoxes = 256;
+// Far above any real Exif block; a compressed box that inflates further is left unread.
+constexpr size_t kMaxInflatedExif = 1u << 20;
 
 uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
@@ -31,6 +36,44 @@ ExifBlock SkipExifPrefix(ByteSource& source, ExifBlock block) {
         block.at += 6;
     }
     return block;
+}
+
+struct BrotliFree {
+    void operator()(BrotliDecoderState* state) const { BrotliDecoderDestroyInstance(state); }
+};
+
+// The decompressed payload of a brob box (its inner type, then a Brotli stream); empty when the
+// stream is damaged, cut short or inflates past kMaxInflatedExif.
+ByteBuffer InflateBrob(ByteSource& source, const IsoBox& box) {
+    const uint64_t size = box.end - box.body - 4;
+    if (size == 0 || size > kMaxInflatedExif) {
+        return {};
+    }
+    ByteBuffer compressed(static_cast<size_t>(size));
+    std::unique_ptr<BrotliDecoderState, BrotliFree> state(
+        BrotliDecoderCreateInstance(nullptr, nullptr, nullptr));
+    if (!state || !source.ReadAt(box.body + 4, compressed.data(), compressed.size())) {
+        return {};
+    }
+    ByteBuffer out(std::min<size_t>(4 * compressed.size() + 256, kMaxInflatedExif));
+    size_t inLeft = compressed.size();
+    const uint8_t* in = compressed.data();
+    size_t used = 0;
+    for (;;) {
+        size_t outLeft = out.size() - used;
+        uint8_t* next = out.data() + used;
+        const BrotliDecoderResult result =
+            BrotliDecoderDecompressStream(state.get(), &inLeft, &in, &outLeft, &next, nullptr);
+        used = out.size() - outLeft;
+        if (result == BROTLI_DECODER_RESULT_SUCCESS && inLeft == 0) {
+            out.resize(used);
+            return out;
+        }
+        if (result != BROTLI_DECODER_RESULT_NEEDS_MORE_OUTPUT || out.size() >= kMaxInflatedExif) {
+            return {};
+        }
+        out.resize(std::min(out.size() * 2, kMaxInflatedExif));
+    }
 }
 
 // Reads bits least significant first, as the JPEG XL codestream packs them.
@@ -261,6 +304,21 @@ bool WalkJxl(ByteSource& source, JxlLayout& layout) {
                 layout.exifBoxAt = box.start;
                 layout.exif = SkipExifPrefix(source, {box.body + 4 + IsoBe32(field), box.end});
             }
+        } else if (box.type == FourCc("brob") && layout.exifBoxAt == 0 && box.end - box.body >= 4) {
+            uint8_t inner[4];
+            if (!source.ReadAt(box.body, inner, 4) || IsoBe32(inner) != FourCc("Exif")) {
+                return true;
+            }
+            ByteBuffer payload = InflateBrob(source, box);
+            if (payload.size() >= 4 && IsoBe32(payload.data()) <= payload.size() - 4) {
+                layout.exifBoxAt = box.start;
+                layout.exifCompressed = true;
+                layout.inflatedExif = std::move(payload);
+                MemorySource inflated(layout.inflatedExif);
+                layout.inflatedBlock = SkipExifPrefix(
+                    inflated,
+                    {4 + IsoBe32(layout.inflatedExif.data()), layout.inflatedExif.size()});
+            }
         } else if (box.type == FourCc("jxlc") && !sized) {
             sized = ReadCodestreamHeader(source, box.body, box.end, layout);
             if (!sized) {
@@ -277,6 +335,14 @@ bool WalkJxl(ByteSource& source, JxlLayout& layout) {
         return true;
     });
     return sized;
+}
+
+uint32_t JxlExifDpi(ByteSource& source, const JxlLayout& layout) {
+    if (!layout.exifCompressed) {
+        return ExifBlockDpi(source, layout.exif);
+    }
+    MemorySource inflated(layout.inflatedExif);
+    return ExifBlockDpi(inflated, layout.inflatedBlock);
 }
 
 uint32_t ExifBlockDpi(ByteSource& source, const ExifBlock& exif) {

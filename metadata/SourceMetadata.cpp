@@ -180,6 +180,11 @@ SourceMetadata ReadModernMetadata(ByteSource& source, ImageFormat format) {
             return metadata;
         }
         exif = jxl.exif;
+        if (jxl.exifCompressed) {
+            const auto at = jxl.inflatedExif.begin();
+            metadata.exif.assign(at + static_cast<std::ptrdiff_t>(jxl.inflatedBlock.at),
+                                 at + static_cast<std::ptrdiff_t>(jxl.inflatedBlock.end));
+        }
     }
     if (iccAt != 0) {
         metadata.iccProfile = ReadPiece(source, iccAt, iccLength);

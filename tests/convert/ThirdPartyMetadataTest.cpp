@@ -317,5 +317,40 @@ TEST_F(ThirdPartyMetadataTest, ExifFollowsThePolicyIntoWebpAndAvif) {
     }
 }
 
+// cjxl keeps a JPEG's Exif in a Brotli-compressed box; it is inflated and carried as a plain
+// JPEG XL Exif box is.
+TEST_F(ThirdPartyMetadataTest, ExifOfAJpegXlComesCompressedOrNot) {
+    if (!Shell("command -v cjxl >/dev/null")) {
+        GTEST_SKIP() << "cjxl (libjxl-tools) is not installed";
+    }
+    const std::string jpeg =
+        Make("a.jpg", false, "-Model=KorvaleCam -GPSLatitude=35.5 -GPSLatitudeRef=N");
+    const std::string compressed = in_.File("compressed.jxl");
+    ASSERT_TRUE(Shell("cjxl " + Quoted(jpeg) + " " + Quoted(compressed) + " >/dev/null 2>&1"));
+    const std::string plain = in_.File("plain.jxl");
+    ASSERT_TRUE(Shell("cjxl " + Quoted(Make("b.png", false, "")) + " " + Quoted(plain) +
+                      " >/dev/null 2>&1 && " + kExiftool +
+                      " -m -q -q -overwrite_original -Model=KorvaleCam -GPSLatitude=35.5 "
+                      "-GPSLatitudeRef=N " +
+                      Quoted(plain)));
+    const struct {
+        const std::string& source;
+        SaveFormat output;
+        MetadataPolicy policy;
+        const char* tags;  // Model, GPSLatitude, XResolution as exiftool prints them
+    } cases[] = {
+        {compressed, SaveFormat::Jpeg, MetadataPolicy::All, "KorvaleCam\n35.5\n300\n"},
+        {compressed, SaveFormat::Webp, MetadataPolicy::NoGps, "KorvaleCam\n300\n"},
+        {plain, SaveFormat::Jpeg, MetadataPolicy::All, "KorvaleCam\n35.5\n300\n"},
+        {plain, SaveFormat::Avif, MetadataPolicy::NoGps, "KorvaleCam\n300\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source + " " + std::to_string(static_cast<int>(c.output)));
+        const std::string output = Run(c.source, c.output, c.policy);
+        EXPECT_EQ(Output(kExiftool + " -s3 -n -Model -GPSLatitude -XResolution " + Quoted(output)),
+                  c.tags);
+    }
+}
+
 }  // namespace
 }  // namespace korvale

@@ -1,6 +1,7 @@
 // HEIF, AVIF, WebP and JPEG XL files written at test time by Debian's own tools (heif-enc,
 // avifenc, cwebp, cjxl, ImageMagick, exiftool): the size as shown, the DPI from Exif and the
 // decoded pixel, as the probe reads them from the header alone.
+#include <brotli/encode.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -256,9 +257,11 @@ INSTANTIATE_TEST_SUITE_P(
         MadeFile{"Alpha", "a.jxl", "cjxl IN/alpha.png OUT", "cjxl", Info(64, 48), kRgba},
         MadeFile{"Deep", "a.JXL", "cjxl -d 0 IN/deep.png OUT", "cjxl", Info(64, 48), kRgb16},
         // A JPEG kept whole goes into a container with its orientation in the codestream and its
-        // Exif compressed (a brob box), which the header reader does not inflate.
-        MadeFile{"ContainerExif", "a.jxl", "cjxl IN/exif.jpg OUT", "cjxl", Info(48, 64, 0), kRgb,
-                 /*stampable=*/false},
+        // Exif compressed (a brob box). The stamp puts a plain Exif box in its place.
+        MadeFile{"ContainerExif", "a.jxl", "cjxl IN/exif.jpg OUT", "cjxl", Info(48, 64, 240), kRgb},
+        // Its Exif would have to grow, and the JPEG rebuilt from it would break.
+        MadeFile{"ContainerExifWithoutDpi", "a.jxl", "cjxl IN/model.jpg OUT", "cjxl", Info(64, 48),
+                 kRgb, /*stampable=*/false},
         // exiftool wraps the codestream into a container with a plain Exif box.
         MadeFile{"ExiftoolExif", "a.jxl",
                  "cjxl IN/src.png OUT && exiftool -m -q -overwrite_original -Model=Phone OUT",
@@ -299,7 +302,23 @@ TEST(JxlStamp, SetsOrAddsOnePlainExifBoxAndRefusesWhatItCannotKeepTrue) {
     const test::Bytes jxlc = Box("jxlc", codestream);
     const test::Bytes exif72 = Box("Exif", *IsoExifWithResolution(nullptr, 0, 72));
     const test::Bytes exif300 = Box("Exif", *IsoExifWithResolution(nullptr, 0, 300));
-    test::Bytes brob = {'E', 'x', 'i', 'f', 0x1B, 0x00};
+    const auto compressed = [](const test::Bytes& box) {
+        // The payload after the box header, behind the inner type.
+        const test::Bytes payload(box.begin() + 8, box.end());
+        size_t size = BrotliEncoderMaxCompressedSize(payload.size());
+        test::Bytes brob(4 + size);
+        std::copy(box.begin() + 4, box.begin() + 8, brob.begin());
+        EXPECT_TRUE(BrotliEncoderCompress(BROTLI_DEFAULT_QUALITY, BROTLI_DEFAULT_WINDOW,
+                                          BROTLI_MODE_GENERIC, payload.size(), payload.data(),
+                                          &size, brob.data() + 4));
+        brob.resize(4 + size);
+        return Box("brob", brob);
+    };
+    const test::Bytes brob72 = compressed(exif72);
+    test::Bytes damagedBrob = brob72;
+    damagedBrob.resize(damagedBrob.size() - 3);
+    damagedBrob[3] = static_cast<uint8_t>(damagedBrob.size());
+    const test::Bytes emptyBrob = Box("brob", {'E', 'x', 'i', 'f', 0x1B, 0x00});
     test::Bytes cutShort = Joined({signature, ftyp, jxlc});
     cutShort.pop_back();
     struct Case {
@@ -317,7 +336,15 @@ TEST(JxlStamp, SetsOrAddsOnePlainExifBoxAndRefusesWhatItCannotKeepTrue) {
         {"reconstruction, Exif to add", Joined({signature, ftyp, jxlc, Box("jbrd", {1})}),
          std::nullopt},
         {"two Exif boxes", Joined({signature, ftyp, exif72, exif72, jxlc}), std::nullopt},
-        {"compressed Exif", Joined({signature, ftyp, Box("brob", brob), jxlc}), std::nullopt},
+        {"compressed Exif", Joined({signature, ftyp, brob72, jxlc}),
+         Joined({signature, ftyp, exif300, jxlc})},
+        {"reconstruction, compressed Exif of one size",
+         Joined({signature, ftyp, jxlc, brob72, Box("jbrd", {1})}),
+         Joined({signature, ftyp, jxlc, exif300, Box("jbrd", {1})})},
+        {"compressed and plain Exif", Joined({signature, ftyp, brob72, exif72, jxlc}),
+         std::nullopt},
+        {"compressed Exif cut short", Joined({signature, ftyp, damagedBrob, jxlc}), std::nullopt},
+        {"compressed Exif of nothing", Joined({signature, ftyp, emptyBrob, jxlc}), std::nullopt},
         {"no codestream", Joined({signature, ftyp, exif72}), std::nullopt},
         {"cut short", cutShort, std::nullopt},
         {"no JPEG XL", Joined({ftyp, jxlc}), std::nullopt},
