@@ -75,8 +75,8 @@ void ApplyOwnTransforms(cv::Mat& image, const HeifLayout& layout) {
 
 // Each tile decoded on its own and put in its place, row by row, cut to the grid's size. The
 // library hands out no hidden item, so the tiles are read from a copy of the file in which
-// they are not hidden.
-bool ComposeGrid(const std::string& path, const HeifLayout& layout,
+// they are not hidden. Deep tiles (`deep`) are composed at 16 bits and stretched after.
+bool ComposeGrid(const std::string& path, const HeifLayout& layout, bool deep,
                  const heif_decoding_options* options, cv::Mat& image, bool& lackedMemory) {
     image = cv::Mat();
     std::optional<std::vector<uint8_t>> bytes = WholeFile(path);
@@ -98,6 +98,7 @@ bool ComposeGrid(const std::string& path, const HeifLayout& layout,
     heif_context* context = shown.get();
     int tileWidth = 0;
     int tileHeight = 0;
+    int bits = 8;
     for (size_t i = 0; i < layout.tiles.size(); ++i) {
         heif_image_handle* rawTile = nullptr;
         heif_error error = heif_context_get_image_handle(context, layout.tiles[i], &rawTile);
@@ -106,8 +107,9 @@ bool ComposeGrid(const std::string& path, const HeifLayout& layout,
         }
         std::unique_ptr<heif_image_handle, HeifFree> tile(rawTile);
         heif_image* rawImage = nullptr;
-        error = heif_decode_image(tile.get(), &rawImage, heif_colorspace_RGB,
-                                  heif_chroma_interleaved_RGB, options);
+        error = heif_decode_image(
+            tile.get(), &rawImage, heif_colorspace_RGB,
+            deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB, options);
         if (error.code != heif_error_Ok) {
             lackedMemory = error.code == heif_error_Memory_allocation_error;
             return false;
@@ -130,19 +132,23 @@ bool ComposeGrid(const std::string& path, const HeifLayout& layout,
                 layout.gridWidth == 0 || layout.gridHeight == 0) {
                 return false;
             }
-            image.create(int(fullHeight), int(fullWidth), CV_8UC3);
+            image.create(int(fullHeight), int(fullWidth), deep ? CV_16UC3 : CV_8UC3);
+            bits = heif_image_get_bits_per_pixel_range(decoded.get(), heif_channel_interleaved);
         }
         if (width != tileWidth || height != tileHeight) {
             return false;  // tiles of one grid share one size
         }
         const int row = static_cast<int>(i / layout.gridColumns);
         const int column = static_cast<int>(i % layout.gridColumns);
-        const cv::Mat view(height, width, CV_8UC3, const_cast<uint8_t*>(plane),
+        const cv::Mat view(height, width, image.type(), const_cast<uint8_t*>(plane),
                            static_cast<size_t>(stride));
         view.copyTo(image(cv::Rect(column * tileWidth, row * tileHeight, width, height)));
     }
     const cv::Mat composed = image;
     ToBgr(composed(cv::Rect(0, 0, int(layout.gridWidth), int(layout.gridHeight))), image);
+    if (deep) {
+        StretchTo16(image, bits);
+    }
     return true;
 }
 
@@ -185,11 +191,12 @@ ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lac
     // libheif 1.15 places the tiles of a grid turned by a quarter as if they were turned
     // themselves (in every program that uses it): such a grid is composed here.
     if (layout.grid && layout.rotation % 2 == 1) {
-        if (layout.gridRows == 0 || alpha || deep) {
+        // A grid's alpha is a grid of its own, not composed here.
+        if (layout.gridRows == 0 || alpha) {
             return ModernDecodeResult::Failed;
         }
         options->ignore_transformations = 1;
-        if (!ComposeGrid(path, layout, options.get(), image, lackedMemory)) {
+        if (!ComposeGrid(path, layout, deep, options.get(), image, lackedMemory)) {
             return ModernDecodeResult::Failed;
         }
         ApplyOwnTransforms(image, layout);

@@ -84,6 +84,35 @@ INSTANTIATE_TEST_SUITE_P(
         Turned{"GridIrot3Imir0", "--grid 2x2 --irot 3 --imir 0", cv::ROTATE_90_CLOCKWISE, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A 10-bit grid turned by a quarter is composed from its tiles too: the same picture as the
+// unturned grid, turned, at 16 bits.
+TEST(TurnedGrid, DeepTilesAreComposedAtTheirDepth) {
+    if (!Has("avifenc")) {
+        GTEST_SKIP() << "avifenc (libavif-bin) is not installed";
+    }
+    test::TempDir dir;
+    cv::Mat source;
+    Quarters(256, 192).convertTo(source, CV_16U, 257);
+    ASSERT_TRUE(cv::imwrite(dir.File("src.png"), source));
+    const std::string plain = dir.File("plain.avif");
+    const std::string turned = dir.File("turned.avif");
+    const std::string make = "avifenc -s 10 -l -d 10 --grid 2x2 ";
+    ASSERT_TRUE(Shell(make + dir.File("src.png") + " " + plain));
+    ASSERT_TRUE(Shell(make + "--irot 1 " + dir.File("src.png") + " " + turned));
+    cv::Mat expected;
+    ASSERT_TRUE(DecodeImage(plain, expected));
+    ASSERT_EQ(expected.depth(), CV_16U);
+    cv::rotate(expected, expected, cv::ROTATE_90_COUNTERCLOCKWISE);
+    cv::Mat decoded;
+    ASSERT_TRUE(DecodeImage(turned, decoded));
+    EXPECT_EQ(Difference(decoded, expected), 0.0);
+    cv::Mat eight;
+    decoded.convertTo(eight, CV_8U, 1.0 / 257);
+    cv::Mat upright;
+    cv::rotate(Quarters(256, 192), upright, cv::ROTATE_90_COUNTERCLOCKWISE);
+    EXPECT_LE(Difference(eight, upright), 1.0);
+}
+
 struct AgainstTool {
     const char* name;
     const char* file;
