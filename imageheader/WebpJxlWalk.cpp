@@ -1,5 +1,6 @@
 // The RIFF chunks of WebP and the JPEG XL codestream's size header, and the Exif block's DPI.
 #include <brotli/decode.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstring>
@@ -38,9 +39,30 @@ ExifBlock SkipExifPrefix(ByteSource& source, ExifBlock block) {
     return block;
 }
 
-struct BrotliFree {
-    void operator()(BrotliDecoderState* state) const { BrotliDecoderDestroyInstance(state); }
+// libbrotlidec, loaded at the first compressed box rather than linked: every command line
+// process would otherwise pay for loading it at start, for the few files that need it.
+struct BrotliDecoder {
+    decltype(&BrotliDecoderCreateInstance) create = nullptr;
+    decltype(&BrotliDecoderDecompressStream) decompress = nullptr;
+    decltype(&BrotliDecoderDestroyInstance) destroy = nullptr;
 };
+
+const BrotliDecoder* LoadBrotli() {
+    static const BrotliDecoder loaded = [] {
+        BrotliDecoder d;
+        void* library = ::dlopen("libbrotlidec.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (library != nullptr) {
+            d.create = reinterpret_cast<decltype(d.create)>(
+                ::dlsym(library, "BrotliDecoderCreateInstance"));
+            d.decompress = reinterpret_cast<decltype(d.decompress)>(
+                ::dlsym(library, "BrotliDecoderDecompressStream"));
+            d.destroy = reinterpret_cast<decltype(d.destroy)>(
+                ::dlsym(library, "BrotliDecoderDestroyInstance"));
+        }
+        return d;
+    }();
+    return loaded.create && loaded.decompress && loaded.destroy ? &loaded : nullptr;
+}
 
 // The decompressed payload of a brob box (its inner type, then a Brotli stream); empty when the
 // stream is damaged, cut short or inflates past kMaxInflatedExif.
@@ -49,9 +71,14 @@ ByteBuffer InflateBrob(ByteSource& source, const IsoBox& box) {
     if (size == 0 || size > kMaxInflatedExif) {
         return {};
     }
+    const BrotliDecoder* brotli = LoadBrotli();
+    if (brotli == nullptr) {
+        return {};
+    }
     ByteBuffer compressed(static_cast<size_t>(size));
-    std::unique_ptr<BrotliDecoderState, BrotliFree> state(
-        BrotliDecoderCreateInstance(nullptr, nullptr, nullptr));
+    const auto destroy = [brotli](BrotliDecoderState* st) { brotli->destroy(st); };
+    std::unique_ptr<BrotliDecoderState, decltype(destroy)> state(
+        brotli->create(nullptr, nullptr, nullptr), destroy);
     if (!state || !source.ReadAt(box.body + 4, compressed.data(), compressed.size())) {
         return {};
     }
@@ -63,7 +90,7 @@ ByteBuffer InflateBrob(ByteSource& source, const IsoBox& box) {
         size_t outLeft = out.size() - used;
         uint8_t* next = out.data() + used;
         const BrotliDecoderResult result =
-            BrotliDecoderDecompressStream(state.get(), &inLeft, &in, &outLeft, &next, nullptr);
+            brotli->decompress(state.get(), &inLeft, &in, &outLeft, &next, nullptr);
         used = out.size() - outLeft;
         if (result == BROTLI_DECODER_RESULT_SUCCESS && inLeft == 0) {
             out.resize(used);
