@@ -276,7 +276,9 @@ ModernDecodeResult DecodeJxl(const std::string& path, cv::Mat& image, bool& lack
     for (;;) {
         const JxlDecoderStatus status = JxlDecoderProcessInput(decoder.get());
         if (status == JXL_DEC_BASIC_INFO) {
-            if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS) {
+            // An animation has no one picture to convert, as for WebP.
+            if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS ||
+                info.have_animation) {
                 return ModernDecodeResult::Failed;
             }
             format.num_channels = info.alpha_bits > 0 ? 4 : 3;

@@ -16,8 +16,8 @@ enum class ModernDecodeResult {
 };
 
 // HEIF and AVIF: irot and imir applied once, the Exif orientation not on top; deeper samples
-// stretched to 16 bits. JPEG XL: its orientation applied; above 8 bits 16. WebP: 8 bits; an
-// animation is refused. `lackedMemory` is set when an allocation failed.
+// stretched to 16 bits. JPEG XL: its orientation applied; above 8 bits 16. WebP: 8 bits.
+// Animations (WebP, JPEG XL) are refused. `lackedMemory` is set when an allocation failed.
 ModernDecodeResult DecodeModern(const std::string& path, ImageFormat format, cv::Mat& image,
                                 bool& lackedMemory);
 

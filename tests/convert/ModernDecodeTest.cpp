@@ -188,6 +188,23 @@ INSTANTIATE_TEST_SUITE_P(
                     0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An animation has no one picture to convert: neither its first frame nor its last is taken.
+TEST(ModernDecode, AnimationsAreReadFailures) {
+    if (!Has("gif2webp") || !Has("cjxl") || !Has("convert")) {
+        GTEST_SKIP() << "gif2webp, cjxl or ImageMagick is not installed";
+    }
+    test::TempDir dir;
+    const std::string gif = dir.File("a.gif");
+    ASSERT_TRUE(Shell("convert -size 64x48 xc:red xc:blue -delay 20 -loop 0 " + gif));
+    ASSERT_TRUE(Shell("gif2webp -quiet " + gif + " -o " + dir.File("a.webp")));
+    ASSERT_TRUE(Shell("cjxl " + gif + " " + dir.File("a.jxl")));
+    for (const char* name : {"a.webp", "a.jxl"}) {
+        cv::Mat image;
+        EXPECT_FALSE(DecodeImage(dir.File(name), image)) << name;
+        EXPECT_TRUE(image.empty()) << name;
+    }
+}
+
 // A damaged file is a read failure, and a header claiming 100000 x 100000 is refused before
 // any decoder allocates for it.
 TEST(ModernDecode, DamagedAndHugeFilesAreReadFailures) {
