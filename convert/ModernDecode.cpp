@@ -2,6 +2,7 @@
 #include "ModernDecode.h"
 
 #include <jxl/decode.h>
+#include <jxl/decode_cxx.h>
 #include <libheif/heif.h>
 #include <webp/decode.h>
 
@@ -251,16 +252,12 @@ ModernDecodeResult DecodeWebp(const std::string& path, cv::Mat& image) {
     return ModernDecodeResult::Decoded;
 }
 
-struct JxlFree {
-    void operator()(JxlDecoder* d) const { JxlDecoderDestroy(d); }
-};
-
 ModernDecodeResult DecodeJxl(const std::string& path, cv::Mat& image, bool& lackedMemory) {
     const std::optional<std::vector<uint8_t>> bytes = WholeFile(path);
     if (!bytes) {
         return ModernDecodeResult::Failed;
     }
-    std::unique_ptr<JxlDecoder, JxlFree> decoder(JxlDecoderCreate(nullptr));
+    JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
     if (!decoder ||
         JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING |
                                                      JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS ||

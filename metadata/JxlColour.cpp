@@ -1,19 +1,15 @@
 #include "JxlColour.h"
 
 #include <jxl/color_encoding.h>
+#include <jxl/decode_cxx.h>
 #include <jxl/encode.h>
 
 #include <cmath>
-#include <memory>
 
 namespace korvale {
 namespace {
 
 constexpr uint64_t kFirstRead = 64 * 1024;
-
-struct JxlFree {
-    void operator()(JxlDecoder* d) const { JxlDecoderDestroy(d); }
-};
 
 bool LooksLikeSrgb(const JxlColorEncoding& e) {
     const bool srgbCurve =
@@ -70,7 +66,7 @@ ByteBuffer ReadJxlProfile(ByteFile& file) {
         bytes.resize(static_cast<size_t>(want));
         bytes.resize(had + file.Read(bytes.data() + had, bytes.size() - had));
         const bool whole = bytes.size() < want;
-        std::unique_ptr<JxlDecoder, JxlFree> decoder(JxlDecoderCreate(nullptr));
+        JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
         if (!decoder ||
             JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING) !=
                 JXL_DEC_SUCCESS ||
