@@ -65,6 +65,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (heifWalked && heif.exif.at != 0 && (heif.exif.at > heif.exif.end || heif.exif.end > size)) {
         std::abort();  // the Exif block lies inside the file
     }
+    // The decoder's walk finds the same picture, and its coded pictures inside the file.
+    HeifLayout pictures;
+    if (WalkHeifPictures(memory, pictures) != heifWalked ||
+        (heifWalked && (pictures.width != heif.width || pictures.height != heif.height))) {
+        std::abort();
+    }
+    for (const HeifLayout::CodedPicture& picture : pictures.coded) {
+        if (picture.length > size || picture.at > size - picture.length ||
+            picture.configLength > size || picture.configAt > size - picture.configLength) {
+            std::abort();
+        }
+    }
     WebpLayout webp;
     CheckAgrees(WalkWebp(memory, webp), webp, ProbeImageHeader(paths.webp));
     JxlLayout jxl;

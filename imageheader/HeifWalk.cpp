@@ -48,8 +48,9 @@ bool HasHeifBrand(ByteSource& source, const IsoBox& ftyp) {
 struct Location {
     uint32_t item = 0;
     unsigned method = 0;
-    uint64_t offset = 0;
+    uint64_t offset = 0;  // of the first extent
     uint64_t length = 0;
+    unsigned extents = 0;
 };
 
 struct Meta {
@@ -135,19 +136,105 @@ bool FindLocation(ByteSource& source, const IsoBox& iloc, uint32_t item, Locatio
         r.Skip(2);  // data reference index
         const uint64_t base = r.Read(baseSize);
         const auto extents = static_cast<unsigned>(r.Read(2));
+        bool overflows = false;
         for (unsigned e = 0; r.ok() && e < extents; ++e) {
             r.Read(indexSize);
             const uint64_t offset = r.Read(offsetSize);
             const uint64_t length = r.Read(lengthSize);
-            if (e == 0 && location.item == item && r.ok()) {
+            if (e == 0) {
                 location.offset = base + offset;
                 location.length = length;
-                found = location;
-                return base <= UINT64_MAX - offset;
+                overflows = base > UINT64_MAX - offset;
             }
+        }
+        if (location.item == item && extents > 0 && r.ok()) {
+            location.extents = extents;
+            found = location;
+            return !overflows;
         }
     }
     return false;
+}
+
+// The properties associated with each of `items` (sorted), as (item, index) pairs.
+std::vector<std::pair<uint32_t, uint16_t>> ItemProperties(ByteSource& source, const IsoBox& ipma,
+                                                          const std::vector<uint32_t>& items) {
+    std::vector<std::pair<uint32_t, uint16_t>> found;
+    BoxReader r(source, ipma.body, ipma.end);
+    const auto version = static_cast<unsigned>(r.Read(1));
+    const uint64_t flags = r.Read(3);
+    const uint64_t count = r.Read(4);
+    for (uint64_t i = 0; r.ok() && i < std::min<uint64_t>(count, kMaxItems); ++i) {
+        const auto item = static_cast<uint32_t>(r.Read(version < 1 ? 2 : 4));
+        const bool wanted = std::binary_search(items.begin(), items.end(), item);
+        const auto associations = static_cast<unsigned>(r.Read(1));
+        for (unsigned a = 0; r.ok() && a < associations; ++a) {
+            const uint64_t value = r.Read((flags & 1) != 0 ? 2 : 1);
+            if (r.ok() && wanted) {
+                found.emplace_back(
+                    item, static_cast<uint16_t>((flags & 1) != 0 ? value & 0x7FFF : value & 0x7F));
+            }
+        }
+    }
+    return found;
+}
+
+// Where each HEVC picture lies: the primary item, or the grid's tiles. Empty when one is not
+// an hvc1 item of one extent in the file with an hvcC property.
+std::vector<HeifLayout::CodedPicture> CodedPictures(ByteSource& source, const Meta& meta,
+                                                    const HeifLayout& layout) {
+    constexpr size_t kMaxPictures = 1024;
+    constexpr uint64_t kMaxConfig = 1 << 20;
+    std::vector<uint32_t> items =
+        layout.grid ? std::vector<uint32_t>(layout.tiles) : std::vector<uint32_t>{meta.primary};
+    // libheif converts a grid's tiles by their own colour descriptions, not the grid's: such
+    // grids are left to it.
+    if (items.empty() || items.size() > kMaxPictures || !meta.hasIloc ||
+        (layout.grid && (layout.gridRows == 0 || layout.hasNclx))) {
+        return {};
+    }
+    std::vector<uint32_t> sorted = items;
+    std::sort(sorted.begin(), sorted.end());
+    const auto properties = ItemProperties(source, meta.ipma, sorted);
+    std::vector<HeifLayout::CodedPicture> pictures;
+    for (const uint32_t item : items) {
+        bool hevc = false;
+        for (const auto& [id, type] : meta.itemTypes) {
+            hevc = hevc || (id == item && type == FourCc("hvc1"));
+        }
+        Location location;
+        if (!hevc || !FindLocation(source, meta.iloc, item, location) || location.method != 0 ||
+            location.extents != 1 || location.length == 0) {
+            return {};
+        }
+        HeifLayout::CodedPicture picture;
+        picture.at = location.offset;
+        picture.length = location.length;
+        for (const auto& [id, index] : properties) {
+            if (id != item || index == 0 || index > meta.properties.size()) {
+                continue;
+            }
+            if (layout.grid && meta.properties[index - 1].type == FourCc("colr")) {
+                return {};
+            }
+            const IsoBox& config = meta.properties[index - 1];
+            if (config.type == FourCc("hvcC") && config.end > config.body &&
+                config.end - config.body <= kMaxConfig) {
+                picture.configAt = config.body;
+                picture.configLength = static_cast<uint32_t>(config.end - config.body);
+            }
+        }
+        // Neither the configuration nor the extent may pass the end of the file.
+        uint8_t last = 0;
+        if (picture.configLength == 0 ||
+            !source.ReadAt(picture.configAt + picture.configLength - 1, &last, 1) ||
+            picture.at > UINT64_MAX - picture.length ||
+            !source.ReadAt(picture.at + picture.length - 1, &last, 1)) {
+            return {};
+        }
+        pictures.push_back(picture);
+    }
+    return pictures;
 }
 
 bool ReadMeta(ByteSource& source, const IsoBox& metaBox, Meta& meta) {
@@ -230,9 +317,7 @@ bool ContainsAlphaUrn(ByteSource& source, const IsoBox& auxC) {
            std::strcmp(urn + 4, "urn:mpeg:hevc:2015:auxid:1") == 0;
 }
 
-}  // namespace
-
-bool WalkHeif(ByteSource& source, HeifLayout& layout) {
+bool Walk(ByteSource& source, HeifLayout& layout, bool codedPictures) {
     layout = HeifLayout{};
     IsoBox ftyp;
     if (!ReadIsoBox(source, 0, UINT64_MAX, ftyp) || ftyp.type != FourCc("ftyp") ||
@@ -307,10 +392,20 @@ bool WalkHeif(ByteSource& source, HeifLayout& layout) {
                 clapX = static_cast<double>(xn) / static_cast<double>(xd);
                 clapY = static_cast<double>(yn) / static_cast<double>(yd);
             }
-        } else if (p.type == FourCc("colr") && layout.iccAt == 0) {
+        } else if (p.type == FourCc("colr") && (layout.iccAt == 0 || !layout.hasNclx)) {
             const uint64_t kind = r.Read(4);
-            if (r.ok() && (kind == FourCc("prof") || kind == FourCc("rICC")) &&
-                p.end - r.at() <= UINT32_MAX && p.end > r.at()) {
+            if (kind == FourCc("nclx") && !layout.hasNclx) {
+                r.Skip(4);  // colour primaries, transfer characteristics
+                layout.matrix = static_cast<uint16_t>(r.Read(2));
+                layout.fullRange = (r.Read(1) & 0x80) != 0;
+                layout.hasNclx = r.ok();
+                if (!layout.hasNclx) {
+                    layout.matrix = 2;
+                    layout.fullRange = true;
+                }
+            } else if (r.ok() && layout.iccAt == 0 &&
+                       (kind == FourCc("prof") || kind == FourCc("rICC")) &&
+                       p.end - r.at() <= UINT32_MAX && p.end > r.at()) {
                 layout.iccAt = r.at();
                 layout.iccLength = static_cast<uint32_t>(p.end - r.at());
             }
@@ -410,6 +505,10 @@ bool WalkHeif(ByteSource& source, HeifLayout& layout) {
         }
     }
 
+    if (codedPictures && !layout.av1) {
+        layout.coded = CodedPictures(source, meta, layout);
+    }
+
     Location exif;
     if (meta.exifItem != 0 && meta.hasIloc &&
         FindLocation(source, meta.iloc, meta.exifItem, exif) &&
@@ -432,6 +531,16 @@ bool WalkHeif(ByteSource& source, HeifLayout& layout) {
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool WalkHeif(ByteSource& source, HeifLayout& layout) {
+    return Walk(source, layout, false);
+}
+
+bool WalkHeifPictures(ByteSource& source, HeifLayout& layout) {
+    return Walk(source, layout, true);
 }
 
 }  // namespace korvale

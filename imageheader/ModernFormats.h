@@ -51,11 +51,27 @@ struct HeifLayout {
     // resolution edit rewrites it in place.
     uint64_t exifPayloadAt = 0;
     uint64_t exifPayloadLength = 0;
+    // The primary item's nclx colour description, when it has one.
+    bool hasNclx = false;
+    uint16_t matrix = 2;  // matrix_coefficients: 2 is unspecified
+    bool fullRange = true;
+    // Where each HEVC picture is stored, for a decoder fed directly: the primary item's, or a
+    // grid's tiles' in grid order, each with its own hvcC property. Read only when asked for,
+    // and left empty unless every picture is one extent inside the file (not in idat).
+    struct CodedPicture {
+        uint64_t at = 0;
+        uint64_t length = 0;
+        uint64_t configAt = 0;  // the hvcC property's body
+        uint32_t configLength = 0;
+    };
+    std::vector<CodedPicture> coded;
 };
 
 // False unless the bytes start with an ftyp box naming a HEIF brand and hold a meta box whose
 // primary item has an ispe property with both sides from 1. Every count is bounded.
 bool WalkHeif(ByteSource& source, HeifLayout& layout);
+// The same, and where the HEVC pictures lie (`HeifLayout::coded`), for decoding.
+bool WalkHeifPictures(ByteSource& source, HeifLayout& layout);
 
 struct WebpLayout {
     enum class Kind { Lossy, Lossless, Extended };

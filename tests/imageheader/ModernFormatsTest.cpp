@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "ByteSource.h"
 #include "ExifEdit.h"
 #include "HeifEdit.h"
 #include "ImageHeader.h"
 #include "JxlEdit.h"
+#include "ModernFormats.h"
 #include "ResolutionStamp.h"
 #include "TestFiles.h"
 
@@ -375,6 +377,51 @@ TEST(HeifStamp, AddsNoItemToAFileWithAMovieOrCutShort) {
     test::Bytes cut = test::ReadFile(plain);
     cut.pop_back();
     EXPECT_FALSE(HeifWithResolution(cut, 300));
+}
+
+// The decoder's walk finds where each HEVC picture lies, inside the file, with its hvcC; AVIF
+// pictures, a file cut inside its picture and the probe's walk find none.
+TEST(HeifPictures, AreFoundInsideTheFileForHevcOnly) {
+    if (!Has("heif-enc") || !Has("avifenc") || !Sources::Get().made()) {
+        GTEST_SKIP() << "heif-enc, avifenc, ImageMagick and exiftool are needed";
+    }
+    test::TempDir dir;
+    const std::string source = Sources::Get().dir() + "/src.png";
+    ASSERT_TRUE(Shell("heif-enc -q 50 -o " + dir.File("a.heic") + " " + source));
+    ASSERT_TRUE(Shell("avifenc -s 10 " + source + " " + dir.File("a.avif")));
+    const test::Bytes heic = test::ReadFile(dir.File("a.heic"));
+    test::Bytes cut = heic;
+    cut.resize(cut.size() - 16);
+    struct Case {
+        const char* name;
+        test::Bytes bytes;
+        bool pictures;
+    };
+    const Case cases[] = {{"heic", heic, true},
+                          {"avif", test::ReadFile(dir.File("a.avif")), false},
+                          {"cut", cut, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemorySource memory(c.bytes);
+        HeifLayout layout;
+        ASSERT_TRUE(WalkHeif(memory, layout));
+        EXPECT_TRUE(layout.coded.empty());
+        ASSERT_TRUE(WalkHeifPictures(memory, layout));
+        ASSERT_EQ(layout.coded.size(), c.pictures ? 1u : 0u);
+        if (c.pictures) {
+            const HeifLayout::CodedPicture& picture = layout.coded[0];
+            ASSERT_LE(picture.at + picture.length, c.bytes.size());
+            ASSERT_GE(picture.configLength, 23u);
+            EXPECT_EQ(c.bytes[picture.configAt], 1);  // configurationVersion
+            // Length-prefixed NAL units that fill the extent exactly.
+            uint64_t at = picture.at;
+            while (at + 4 <= picture.at + picture.length) {
+                at += 4 + (uint64_t{c.bytes[at]} << 24 | uint64_t{c.bytes[at + 1]} << 16 |
+                           uint64_t{c.bytes[at + 2]} << 8 | c.bytes[at + 3]);
+            }
+            EXPECT_EQ(at, picture.at + picture.length);
+        }
+    }
 }
 
 }  // namespace
