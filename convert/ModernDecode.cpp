@@ -15,6 +15,7 @@
 
 #include "ByteFile.h"
 #include "ByteSource.h"
+#include "HevcDecode.h"
 #include "JxlColour.h"
 #include "ModernFormats.h"
 
@@ -161,8 +162,12 @@ ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lac
             return ModernDecodeResult::Failed;
         }
         FileSource source(file);
-        if (!WalkHeif(source, layout)) {
+        if (!WalkHeifPictures(source, layout)) {
             return ModernDecodeResult::Failed;
+        }
+        if (DecodeHevcPictures(file, layout, image)) {
+            ApplyOwnTransforms(image, layout);
+            return ModernDecodeResult::Decoded;
         }
     }
     std::unique_ptr<heif_context, HeifFree> context(heif_context_alloc());

@@ -13,7 +13,7 @@ packages=(
     librsvg2-bin help2man
     desktop-file-utils appstream man-db bash-completion
     libimage-exiftool-perl imagemagick libtiff-tools python3-pil zlib1g-dev libtiff-dev
-    pkg-config libheif-dev libwebp-dev libjxl-dev libbrotli-dev
+    pkg-config libheif-dev libwebp-dev libjxl-dev libbrotli-dev libavcodec-dev
     libheif-examples libavif-bin webp libjxl-tools
     liblcms2-dev libgs-common
     parallel

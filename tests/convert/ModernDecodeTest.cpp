@@ -7,7 +7,10 @@
 #include <opencv2/imgcodecs.hpp>
 #include <string>
 
+#include "ByteFile.h"
+#include "ByteSource.h"
 #include "Conversion.h"
+#include "ModernFormats.h"
 #include "TestFiles.h"
 
 namespace korvale {
@@ -111,6 +114,213 @@ TEST(TurnedGrid, DeepTilesAreComposedAtTheirDepth) {
     cv::Mat upright;
     cv::rotate(Quarters(256, 192), upright, cv::ROTATE_90_COUNTERCLOCKWISE);
     EXPECT_LE(Difference(eight, upright), 1.0);
+}
+
+test::Bytes Box(const char* type, const test::Bytes& payload, int version = -1, int flags = 0) {
+    test::Bytes box;
+    test::PutBe32(box, static_cast<uint32_t>(payload.size() + (version >= 0 ? 12 : 8)));
+    box.insert(box.end(), type, type + 4);
+    if (version >= 0) {
+        test::PutBe32(box, uint32_t(version) << 24 | uint32_t(flags));
+    }
+    box.insert(box.end(), payload.begin(), payload.end());
+    return box;
+}
+
+test::Bytes Joined(std::initializer_list<test::Bytes> parts) {
+    test::Bytes all;
+    for (const test::Bytes& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
+    }
+    return all;
+}
+
+struct HevcTile {
+    test::Bytes config;  // hvcC body
+    test::Bytes data;
+};
+
+// The coded picture of a single-picture HEIC, as our walker finds it.
+HevcTile TileOf(const std::string& path) {
+    ByteFile file;
+    HeifLayout layout;
+    HevcTile tile;
+    if (!file.Open(path, ByteFile::Access::Read)) {
+        return tile;
+    }
+    FileSource source(file);
+    if (!WalkHeifPictures(source, layout) || layout.coded.size() != 1) {
+        return tile;
+    }
+    tile.config.resize(layout.coded[0].configLength);
+    tile.data.resize(layout.coded[0].length);
+    if (!source.ReadAt(layout.coded[0].configAt, tile.config.data(), tile.config.size()) ||
+        !source.ReadAt(layout.coded[0].at, tile.data.data(), tile.data.size())) {
+        return {};
+    }
+    return tile;
+}
+
+struct GridSpec {
+    int columns = 2, rows = 2;
+    uint16_t width = 0, height = 0;  // the grid's, at most the tiles'
+    uint16_t tileSide = 0;
+    int irot = 0;
+    int matrix = -1;  // an nclx property on the grid item when from 0
+    bool fullRange = true;
+};
+
+// A HEIC whose primary item is a grid of the given HEVC tiles (hidden items 2...), row by row,
+// as a phone writes one.
+test::Bytes HevcGrid(const std::vector<HevcTile>& tiles, const GridSpec& spec) {
+    const auto be16 = [](uint32_t v) {
+        test::Bytes b;
+        test::PutBe16(b, v);
+        return b;
+    };
+    const auto be32 = [](uint32_t v) {
+        test::Bytes b;
+        test::PutBe32(b, v);
+        return b;
+    };
+    const bool single = spec.columns == 0;
+    const uint16_t count = static_cast<uint16_t>(single ? 0 : tiles.size());
+    test::Bytes items = be16(count + 1u);
+    items = Joined({items, Box("infe",
+                               Joined({be16(1), be16(0),
+                                       single ? test::Bytes{'h', 'v', 'c', '1', 0}
+                                              : test::Bytes{'g', 'r', 'i', 'd', 0}}),
+                               2)});
+    test::Bytes references = Joined({be16(1), be16(count)});
+    for (uint16_t i = 0; i < count; ++i) {
+        items = Joined({items, Box("infe", Joined({be16(i + 2u), be16(0), {'h', 'v', 'c', '1', 0}}),
+                                   2, /*hidden=*/1)});
+        references = Joined({references, be16(i + 2u)});
+    }
+    // Properties: ispe of the grid, ispe of a tile, irot, nclx, then each tile's hvcC.
+    test::Bytes properties =
+        Joined({Box("ispe", Joined({be32(spec.width), be32(spec.height)}), 0),
+                Box("ispe", Joined({be32(spec.tileSide), be32(spec.tileSide)}), 0),
+                Box("irot", {static_cast<uint8_t>(spec.irot)}),
+                Box("colr", Joined({{'n', 'c', 'l', 'x'},
+                                    be16(1),
+                                    be16(13),
+                                    be16(uint32_t(std::max(spec.matrix, 0))),
+                                    {uint8_t(spec.fullRange ? 0x80 : 0)}}))});
+    for (const HevcTile& tile : tiles) {
+        properties = Joined({properties, Box("hvcC", tile.config)});
+    }
+    test::Bytes gridAssociations = {1, single ? uint8_t(0x82) : uint8_t(0x81)};
+    if (single) {
+        gridAssociations.push_back(0x85);
+    }
+    if (spec.irot != 0) {
+        gridAssociations.push_back(0x83);
+    }
+    if (spec.matrix >= 0) {
+        gridAssociations.push_back(0x84);
+    }
+    gridAssociations[0] = static_cast<uint8_t>(gridAssociations.size() - 1);
+    test::Bytes associations = Joined({be32(count + 1u), be16(1), gridAssociations});
+    for (uint16_t i = 0; i < count; ++i) {
+        associations = Joined({associations, be16(i + 2u), {2, uint8_t(0x85 + i), 0x82}});
+    }
+    const test::Bytes descriptor =
+        Joined({{0, 0, uint8_t(spec.rows - 1), uint8_t(spec.columns - 1)},
+                be16(spec.width),
+                be16(spec.height)});
+    const test::Bytes ftyp =
+        Box("ftyp", {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'});
+    // iloc (offset and length of 4 bytes), filled in once the meta box's size is known.
+    const auto meta = [&](uint32_t dataAt) {
+        test::Bytes locations = Joined({{0x44, 0x00}, be16(count + 1u)});
+        const test::Bytes& first = single ? tiles[0].data : descriptor;
+        locations = Joined(
+            {locations, be16(1), be16(0), be16(1), be32(dataAt), be32(uint32_t(first.size()))});
+        uint32_t at = dataAt + uint32_t(first.size());
+        for (uint16_t i = 0; i < count; ++i) {
+            locations = Joined({locations, be16(i + 2u), be16(0), be16(1), be32(at),
+                                be32(uint32_t(tiles[i].data.size()))});
+            at += uint32_t(tiles[i].data.size());
+        }
+        test::Bytes handler(20, 0);
+        std::copy_n("pict", 4, handler.begin() + 4);
+        return Box(
+            "meta",
+            Joined({Box("hdlr", handler, 0), Box("pitm", be16(1), 0), Box("iinf", items, 0),
+                    single ? test::Bytes{} : Box("iref", Box("dimg", references), 0),
+                    Box("iprp", Joined({Box("ipco", properties), Box("ipma", associations, 0)})),
+                    Box("iloc", locations, 0)}),
+            0);
+    };
+    const size_t metaSize = meta(0).size();
+    test::Bytes mdat = single ? tiles[0].data : descriptor;
+    for (uint16_t i = 0; i < count; ++i) {
+        mdat = Joined({mdat, tiles[i].data});
+    }
+    return Joined({ftyp, meta(uint32_t(ftyp.size() + metaSize + 8)), Box("mdat", mdat)});
+}
+
+// A grid of HEVC tiles, as phones store their pictures, is decoded as libheif decodes it: tiles
+// in their places, cut at the grid's edge, the nclx matrix and range applied; turned by a
+// quarter, it is the unturned picture turned.
+TEST(HevcGrid, IsComposedAsLibheifComposesIt) {
+    if (!Has("heif-enc") || !Has("heif-convert") || !Has("convert")) {
+        GTEST_SKIP() << "heif-enc, heif-convert (libheif-examples) or ImageMagick is missing";
+    }
+    test::TempDir dir;
+    ASSERT_TRUE(Shell("convert -size 128x128 gradient:red-blue -depth 8 " + dir.File("src.png")));
+    std::vector<HevcTile> tiles;
+    for (int i = 0; i < 4; ++i) {
+        const std::string png = dir.File("tile" + std::to_string(i) + ".png");
+        const std::string heic = dir.File("tile" + std::to_string(i) + ".heic");
+        ASSERT_TRUE(Shell("convert " + dir.File("src.png") + " -crop 64x64+" +
+                          std::to_string(i % 2 * 64) + "+" + std::to_string(i / 2 * 64) +
+                          " +repage " + (i == 3 ? "-negate " : "") + png));
+        ASSERT_TRUE(Shell("heif-enc -q 70 -o " + heic + " " + png));
+        tiles.push_back(TileOf(heic));
+        ASSERT_FALSE(tiles.back().data.empty()) << heic;
+    }
+    struct Case {
+        const char* name;
+        GridSpec spec;
+    };
+    const Case cases[] = {
+        {"2x2 cut at the edge", {2, 2, 120, 100, 64, 0, -1, true}},
+        {"BT.709, limited range", {2, 2, 128, 128, 64, 0, 1, false}},
+        {"BT.2020, full range", {2, 2, 100, 128, 64, 0, 9, true}},
+        {"BT.601", {2, 2, 128, 128, 64, 0, 6, true}},
+        {"one row", {4, 1, 256, 64, 64, 0, -1, true}},
+        {"single, BT.709, limited range", {0, 0, 64, 64, 64, 0, 1, false}},
+        {"single, BT.2020", {0, 0, 64, 64, 64, 0, 9, true}},
+        {"single, BT.601, limited range", {0, 0, 64, 64, 64, 0, 6, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.File("grid.heic");
+        test::WriteFile(path, HevcGrid(tiles, c.spec));
+        ASSERT_TRUE(Shell("heif-convert " + path + " " + dir.File("ref.png")));
+        cv::Mat decoded;
+        ASSERT_TRUE(DecodeImage(path, decoded));
+        EXPECT_EQ(Difference(decoded, cv::imread(dir.File("ref.png"), cv::IMREAD_UNCHANGED)), 0.0);
+    }
+    GridSpec plain{2, 2, 120, 100, 64, 0, -1, true};
+    const std::string path = dir.File("grid.heic");
+    test::WriteFile(path, HevcGrid(tiles, plain));
+    cv::Mat upright;
+    ASSERT_TRUE(DecodeImage(path, upright));
+    static constexpr cv::RotateFlags kTurns[] = {cv::ROTATE_90_COUNTERCLOCKWISE, cv::ROTATE_180,
+                                                 cv::ROTATE_90_CLOCKWISE};
+    for (int irot = 1; irot <= 3; ++irot) {
+        SCOPED_TRACE(irot);
+        GridSpec turned = plain;
+        turned.irot = irot;
+        test::WriteFile(path, HevcGrid(tiles, turned));
+        cv::Mat expected, decoded;
+        cv::rotate(upright, expected, kTurns[irot - 1]);
+        ASSERT_TRUE(DecodeImage(path, decoded));
+        EXPECT_EQ(Difference(decoded, expected), 0.0);
+    }
 }
 
 struct AgainstTool {
