@@ -6,6 +6,7 @@
 #include <libheif/heif.h>
 #include <webp/decode.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <opencv2/core.hpp>
@@ -75,9 +76,50 @@ void ApplyOwnTransforms(cv::Mat& image, const HeifLayout& layout) {
     }
 }
 
+// The grid's alpha item, which the copy of the file shows as a picture of its own, composed by
+// the library (it is not turned), at the depth of `image`, which takes it as a fourth channel.
+bool AddGridAlpha(heif_context* context, const HeifLayout& layout,
+                  const heif_decoding_options* options, cv::Mat& image, bool& lackedMemory) {
+    heif_image_handle* rawHandle = nullptr;
+    if (heif_context_get_image_handle(context, layout.alphaItem, &rawHandle).code !=
+        heif_error_Ok) {
+        return false;
+    }
+    std::unique_ptr<heif_image_handle, HeifFree> handle(rawHandle);
+    heif_image* rawImage = nullptr;
+    // libheif composes a grid in RGB, grey here, and converts no further to monochrome.
+    const heif_error error =
+        heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_444, options);
+    if (error.code != heif_error_Ok) {
+        lackedMemory = error.code == heif_error_Memory_allocation_error;
+        return false;
+    }
+    std::unique_ptr<heif_image, HeifFree> decoded(rawImage);
+    int stride = 0;
+    const uint8_t* plane = heif_image_get_plane_readonly(decoded.get(), heif_channel_G, &stride);
+    const int bits = heif_image_get_bits_per_pixel_range(decoded.get(), heif_channel_G);
+    if (plane == nullptr || heif_image_get_width(decoded.get(), heif_channel_G) != image.cols ||
+        heif_image_get_height(decoded.get(), heif_channel_G) != image.rows || bits < 1 ||
+        bits > 16) {
+        return false;
+    }
+    cv::Mat alpha = cv::Mat(image.rows, image.cols, bits > 8 ? CV_16U : CV_8U,
+                            const_cast<uint8_t*>(plane), static_cast<size_t>(stride))
+                        .clone();
+    StretchTo16(alpha, bits);
+    if (alpha.depth() != image.depth()) {
+        alpha.convertTo(alpha, image.depth(), image.depth() == CV_16U ? 257.0 : 1.0 / 257);
+    }
+    cv::Mat bgra;
+    cv::merge(std::vector<cv::Mat>{image, alpha}, bgra);
+    image = bgra;
+    return true;
+}
+
 // Each tile decoded on its own and put in its place, row by row, cut to the grid's size. The
 // library hands out no hidden item, so the tiles are read from a copy of the file in which
-// they are not hidden. Deep tiles (`deep`) are composed at 16 bits and stretched after.
+// they are not hidden, and in which an alpha item is no longer the primary item's alpha. Deep
+// tiles (`deep`) are composed at 16 bits and stretched after.
 bool ComposeGrid(const std::string& path, const HeifLayout& layout, bool deep,
                  const heif_decoding_options* options, cv::Mat& image, bool& lackedMemory) {
     image = cv::Mat();
@@ -85,7 +127,15 @@ bool ComposeGrid(const std::string& path, const HeifLayout& layout, bool deep,
     if (!bytes) {
         return false;
     }
-    for (const uint64_t at : layout.tileFlagsAt) {
+    std::vector<uint64_t> hiddenAt = layout.tileFlagsAt;
+    if (layout.alphaItem != 0) {
+        if (layout.alphaLinkAt == 0 || layout.alphaLinkAt > bytes->size() - 4) {
+            return false;
+        }
+        std::copy_n("xref", 4, bytes->begin() + static_cast<ptrdiff_t>(layout.alphaLinkAt));
+        hiddenAt.push_back(layout.alphaFlagsAt);
+    }
+    for (const uint64_t at : hiddenAt) {
         if (at == 0 || at >= bytes->size()) {
             return false;
         }
@@ -151,7 +201,7 @@ bool ComposeGrid(const std::string& path, const HeifLayout& layout, bool deep,
     if (deep) {
         StretchTo16(image, bits);
     }
-    return true;
+    return layout.alphaItem == 0 || AddGridAlpha(context, layout, options, image, lackedMemory);
 }
 
 ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lackedMemory) {
@@ -197,8 +247,8 @@ ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lac
     // libheif 1.15 places the tiles of a grid turned by a quarter as if they were turned
     // themselves (in every program that uses it): such a grid is composed here.
     if (layout.grid && layout.rotation % 2 == 1) {
-        // A grid's alpha is a grid of its own, not composed here.
-        if (layout.gridRows == 0 || alpha) {
+        // A grid's alpha is a picture of its own, found or not.
+        if (layout.gridRows == 0 || (alpha && layout.alphaItem == 0)) {
             return ModernDecodeResult::Failed;
         }
         options->ignore_transformations = 1;

@@ -317,6 +317,46 @@ bool ContainsAlphaUrn(ByteSource& source, const IsoBox& auxC) {
            std::strcmp(urn + 4, "urn:mpeg:hevc:2015:auxid:1") == 0;
 }
 
+// The item whose auxl reference names the primary item and whose auxC says alpha.
+void FindAlphaItem(ByteSource& source, const Meta& meta, HeifLayout& layout) {
+    BoxReader head(source, meta.iref.body, meta.iref.end);
+    const auto version = static_cast<unsigned>(head.Read(1));
+    head.Skip(3);
+    if (!head.ok()) {
+        return;
+    }
+    const unsigned idBytes = version == 0 ? 2 : 4;
+    ForEachIsoBox(source, head.at(), meta.iref.end, kMaxMetaBoxes, [&](const IsoBox& reference) {
+        BoxReader r(source, reference.body, reference.end);
+        const auto from = static_cast<uint32_t>(r.Read(idBytes));
+        const uint64_t count = r.Read(2);
+        if (reference.type != FourCc("auxl") || !r.ok()) {
+            return true;
+        }
+        bool toPrimary = false;
+        for (uint64_t i = 0; i < count && r.ok(); ++i) {
+            toPrimary = toPrimary || (r.Read(idBytes) == meta.primary && r.ok());
+        }
+        bool alpha = false;
+        for (const auto& [item, index] : ItemProperties(source, meta.ipma, {from})) {
+            alpha = alpha || (index != 0 && index <= meta.properties.size() &&
+                              meta.properties[index - 1].type == FourCc("auxC") &&
+                              ContainsAlphaUrn(source, meta.properties[index - 1]));
+        }
+        uint64_t flagsAt = 0;
+        for (const auto& [id, at] : meta.itemFlagsAt) {
+            flagsAt = id == from ? at : flagsAt;
+        }
+        if (!toPrimary || !alpha || flagsAt == 0) {
+            return true;
+        }
+        layout.alphaItem = from;
+        layout.alphaLinkAt = reference.start + 4;
+        layout.alphaFlagsAt = flagsAt;
+        return false;
+    });
+}
+
 bool Walk(ByteSource& source, HeifLayout& layout, bool codedPictures) {
     layout = HeifLayout{};
     IsoBox ftyp;
@@ -507,6 +547,9 @@ bool Walk(ByteSource& source, HeifLayout& layout, bool codedPictures) {
 
     if (codedPictures && !layout.av1) {
         layout.coded = CodedPictures(source, meta, layout);
+    }
+    if (codedPictures && layout.grid && layout.alpha && meta.hasIref) {
+        FindAlphaItem(source, meta, layout);
     }
 
     Location exif;

@@ -65,6 +65,12 @@ struct HeifLayout {
         uint32_t configLength = 0;
     };
     std::vector<CodedPicture> coded;
+    // A grid's alpha item, also read only when asked for (0: none found): where the type of its
+    // auxl reference to the primary item lies and its infe flags byte, so that a copy of the
+    // file can show it as a picture of its own.
+    uint32_t alphaItem = 0;
+    uint64_t alphaLinkAt = 0;
+    uint64_t alphaFlagsAt = 0;
 };
 
 // False unless the bytes start with an ftyp box naming a HEIF brand and hold a meta box whose

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <string>
 
 #include "ByteFile.h"
@@ -318,6 +319,38 @@ TEST(HevcGrid, IsComposedAsLibheifComposesIt) {
         test::WriteFile(path, HevcGrid(tiles, turned));
         cv::Mat expected, decoded;
         cv::rotate(upright, expected, kTurns[irot - 1]);
+        ASSERT_TRUE(DecodeImage(path, decoded));
+        EXPECT_EQ(Difference(decoded, expected), 0.0);
+    }
+}
+
+// A transparent grid turned by a quarter keeps its alpha, which is a grid of its own: the
+// lossless file decodes to the source turned, as the unturned one decodes to the source.
+TEST(TurnedGrid, TransparentTilesKeepTheirAlpha) {
+    if (!Has("avifenc")) {
+        GTEST_SKIP() << "avifenc (libavif-bin) is not installed";
+    }
+    test::TempDir dir;
+    cv::Mat source;
+    cv::cvtColor(Quarters(256, 192), source, cv::COLOR_BGR2BGRA);
+    for (int row = 0; row < source.rows; ++row) {
+        for (int column = 0; column < source.cols; ++column) {
+            source.at<cv::Vec4b>(row, column)[3] = static_cast<uchar>((row + column) % 256);
+        }
+    }
+    ASSERT_TRUE(cv::imwrite(dir.File("src.png"), source));
+    for (const auto& [irot, turn] : {std::pair<int, int>{0, -1},
+                                     {1, cv::ROTATE_90_COUNTERCLOCKWISE},
+                                     {3, cv::ROTATE_90_CLOCKWISE}}) {
+        SCOPED_TRACE(irot);
+        const std::string path = dir.File("a.avif");
+        ASSERT_TRUE(Shell("avifenc -s 10 -l --grid 2x2 --irot " + std::to_string(irot) + " " +
+                          dir.File("src.png") + " " + path));
+        cv::Mat expected = source.clone();
+        if (turn >= 0) {
+            cv::rotate(source, expected, turn);
+        }
+        cv::Mat decoded;
         ASSERT_TRUE(DecodeImage(path, decoded));
         EXPECT_EQ(Difference(decoded, expected), 0.0);
     }
