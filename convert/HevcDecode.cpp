@@ -151,10 +151,13 @@ bool DecodeHevcPictures(ByteFile& file, const HeifLayout& layout, cv::Mat& image
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });  // failures go to libheif
 
-    const uint32_t width = layout.grid ? layout.gridWidth : layout.storedWidth;
-    const uint32_t height = layout.grid ? layout.gridHeight : layout.storedHeight;
+    // The size the probe listed, which the memory check before decoding went by; a crop is
+    // left to libheif, whose rounding of it is the one to follow.
+    const uint32_t width = layout.storedWidth;
+    const uint32_t height = layout.storedHeight;
     const uint32_t columns = layout.grid ? layout.gridColumns : 1;
-    if (width == 0 || height == 0 || columns == 0) {
+    if (width == 0 || height == 0 || columns == 0 || layout.clapped ||
+        (layout.grid && (layout.gridWidth != width || layout.gridHeight != height))) {
         return false;
     }
     // No picture may be larger than the whole, with room for coding blocks past its edge.

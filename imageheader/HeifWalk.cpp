@@ -418,6 +418,7 @@ bool Walk(ByteSource& source, HeifLayout& layout, bool codedPictures) {
             layout.mirrored = true;
             layout.mirrorAxis = static_cast<uint8_t>(r.Read(1) & 1);
         } else if (p.type == FourCc("clap")) {
+            layout.clapped = true;
             // Width and height as fractions, rounded as decoders round them.
             const uint64_t wn = r.Read(4), wd = r.Read(4), hn = r.Read(4), hd = r.Read(4);
             const auto xn = static_cast<int32_t>(r.Read(4));

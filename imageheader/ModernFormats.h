@@ -30,7 +30,8 @@ struct HeifLayout {
     uint32_t clapTop = 0;
     uint32_t clapWidth = 0;
     uint32_t clapHeight = 0;
-    bool grid = false;  // the primary item is a grid of tiles
+    bool clapped = false;  // a clap property is present, usable or not
+    bool grid = false;     // the primary item is a grid of tiles
     // A grid's tiles (its dimg references, row by row) and its descriptor; rows 0: unread.
     std::vector<uint32_t> tiles;
     // Where each tile's infe flags byte lies (its hidden bit), 0 when not found.
