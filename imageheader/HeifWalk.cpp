@@ -97,25 +97,6 @@ void ReadItemTypes(ByteSource& source, const IsoBox& iinf, Meta& meta) {
                   });
 }
 
-void ReadPrimaryAssociations(ByteSource& source, const IsoBox& ipma, Meta& meta) {
-    BoxReader r(source, ipma.body, ipma.end);
-    const auto version = static_cast<unsigned>(r.Read(1));
-    const uint64_t flags = r.Read(3);
-    const uint64_t count = r.Read(4);
-    for (uint64_t i = 0; r.ok() && i < std::min<uint64_t>(count, kMaxItems); ++i) {
-        const auto item = static_cast<uint32_t>(r.Read(version < 1 ? 2 : 4));
-        const auto associations = static_cast<unsigned>(r.Read(1));
-        for (unsigned a = 0; r.ok() && a < associations; ++a) {
-            const uint64_t value = r.Read((flags & 1) != 0 ? 2 : 1);
-            const auto index =
-                static_cast<uint16_t>((flags & 1) != 0 ? value & 0x7FFF : value & 0x7F);
-            if (r.ok() && item == meta.primary) {
-                meta.primaryProperties.push_back(index);
-            }
-        }
-    }
-}
-
 // The first extent of `item` in iloc.
 bool FindLocation(ByteSource& source, const IsoBox& iloc, uint32_t item, Location& found) {
     BoxReader r(source, iloc.body, iloc.end);
@@ -177,6 +158,12 @@ std::vector<std::pair<uint32_t, uint16_t>> ItemProperties(ByteSource& source, co
         }
     }
     return found;
+}
+
+void ReadPrimaryAssociations(ByteSource& source, const IsoBox& ipma, Meta& meta) {
+    for (const auto& [item, index] : ItemProperties(source, ipma, {meta.primary})) {
+        meta.primaryProperties.push_back(index);
+    }
 }
 
 // Where each HEVC picture lies: the primary item, or the grid's tiles. Empty when one is not

@@ -117,24 +117,7 @@ TEST(TurnedGrid, DeepTilesAreComposedAtTheirDepth) {
     EXPECT_LE(Difference(eight, upright), 1.0);
 }
 
-test::Bytes Box(const char* type, const test::Bytes& payload, int version = -1, int flags = 0) {
-    test::Bytes box;
-    test::PutBe32(box, static_cast<uint32_t>(payload.size() + (version >= 0 ? 12 : 8)));
-    box.insert(box.end(), type, type + 4);
-    if (version >= 0) {
-        test::PutBe32(box, uint32_t(version) << 24 | uint32_t(flags));
-    }
-    box.insert(box.end(), payload.begin(), payload.end());
-    return box;
-}
-
-test::Bytes Joined(std::initializer_list<test::Bytes> parts) {
-    test::Bytes all;
-    for (const test::Bytes& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
+using test::Joined;
 
 struct HevcTile {
     test::Bytes config;  // hvcC body
@@ -187,29 +170,30 @@ test::Bytes HevcGrid(const std::vector<HevcTile>& tiles, const GridSpec& spec) {
     const bool single = spec.columns == 0;
     const uint16_t count = static_cast<uint16_t>(single ? 0 : tiles.size());
     test::Bytes items = be16(count + 1u);
-    items = Joined({items, Box("infe",
-                               Joined({be16(1), be16(0),
-                                       single ? test::Bytes{'h', 'v', 'c', '1', 0}
-                                              : test::Bytes{'g', 'r', 'i', 'd', 0}}),
-                               2)});
+    items = Joined({items, test::IsoBox("infe",
+                                        Joined({be16(1), be16(0),
+                                                single ? test::Bytes{'h', 'v', 'c', '1', 0}
+                                                       : test::Bytes{'g', 'r', 'i', 'd', 0}}),
+                                        2)});
     test::Bytes references = Joined({be16(1), be16(count)});
     for (uint16_t i = 0; i < count; ++i) {
-        items = Joined({items, Box("infe", Joined({be16(i + 2u), be16(0), {'h', 'v', 'c', '1', 0}}),
-                                   2, /*hidden=*/1)});
+        items = Joined(
+            {items, test::IsoBox("infe", Joined({be16(i + 2u), be16(0), {'h', 'v', 'c', '1', 0}}),
+                                 2, /*hidden=*/1)});
         references = Joined({references, be16(i + 2u)});
     }
     // Properties: ispe of the grid, ispe of a tile, irot, nclx, then each tile's hvcC.
     test::Bytes properties =
-        Joined({Box("ispe", Joined({be32(spec.width), be32(spec.height)}), 0),
-                Box("ispe", Joined({be32(spec.tileSide), be32(spec.tileSide)}), 0),
-                Box("irot", {static_cast<uint8_t>(spec.irot)}),
-                Box("colr", Joined({{'n', 'c', 'l', 'x'},
-                                    be16(1),
-                                    be16(13),
-                                    be16(uint32_t(std::max(spec.matrix, 0))),
-                                    {uint8_t(spec.fullRange ? 0x80 : 0)}}))});
+        Joined({test::IsoBox("ispe", Joined({be32(spec.width), be32(spec.height)}), 0),
+                test::IsoBox("ispe", Joined({be32(spec.tileSide), be32(spec.tileSide)}), 0),
+                test::IsoBox("irot", {static_cast<uint8_t>(spec.irot)}),
+                test::IsoBox("colr", Joined({{'n', 'c', 'l', 'x'},
+                                             be16(1),
+                                             be16(13),
+                                             be16(uint32_t(std::max(spec.matrix, 0))),
+                                             {uint8_t(spec.fullRange ? 0x80 : 0)}}))});
     for (const HevcTile& tile : tiles) {
-        properties = Joined({properties, Box("hvcC", tile.config)});
+        properties = Joined({properties, test::IsoBox("hvcC", tile.config)});
     }
     test::Bytes gridAssociations = {1, single ? uint8_t(0x82) : uint8_t(0x81)};
     if (single) {
@@ -230,8 +214,8 @@ test::Bytes HevcGrid(const std::vector<HevcTile>& tiles, const GridSpec& spec) {
         Joined({{0, 0, uint8_t(spec.rows - 1), uint8_t(spec.columns - 1)},
                 be16(spec.width),
                 be16(spec.height)});
-    const test::Bytes ftyp =
-        Box("ftyp", {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'});
+    const test::Bytes ftyp = test::IsoBox(
+        "ftyp", {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'});
     // iloc (offset and length of 4 bytes), filled in once the meta box's size is known.
     const auto meta = [&](uint32_t dataAt) {
         test::Bytes locations = Joined({{0x44, 0x00}, be16(count + 1u)});
@@ -246,12 +230,15 @@ test::Bytes HevcGrid(const std::vector<HevcTile>& tiles, const GridSpec& spec) {
         }
         test::Bytes handler(20, 0);
         std::copy_n("pict", 4, handler.begin() + 4);
-        return Box(
+        return test::IsoBox(
             "meta",
-            Joined({Box("hdlr", handler, 0), Box("pitm", be16(1), 0), Box("iinf", items, 0),
-                    single ? test::Bytes{} : Box("iref", Box("dimg", references), 0),
-                    Box("iprp", Joined({Box("ipco", properties), Box("ipma", associations, 0)})),
-                    Box("iloc", locations, 0)}),
+            Joined(
+                {test::IsoBox("hdlr", handler, 0), test::IsoBox("pitm", be16(1), 0),
+                 test::IsoBox("iinf", items, 0),
+                 single ? test::Bytes{} : test::IsoBox("iref", test::IsoBox("dimg", references), 0),
+                 test::IsoBox("iprp", Joined({test::IsoBox("ipco", properties),
+                                              test::IsoBox("ipma", associations, 0)})),
+                 test::IsoBox("iloc", locations, 0)}),
             0);
     };
     const size_t metaSize = meta(0).size();
@@ -259,7 +246,7 @@ test::Bytes HevcGrid(const std::vector<HevcTile>& tiles, const GridSpec& spec) {
     for (uint16_t i = 0; i < count; ++i) {
         mdat = Joined({mdat, tiles[i].data});
     }
-    return Joined({ftyp, meta(uint32_t(ftyp.size() + metaSize + 8)), Box("mdat", mdat)});
+    return Joined({ftyp, meta(uint32_t(ftyp.size() + metaSize + 8)), test::IsoBox("mdat", mdat)});
 }
 
 // A grid of HEVC tiles, as phones store their pictures, is decoded as libheif decodes it: tiles

@@ -269,25 +269,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "cjxl IN/src.png OUT && exiftool -m -q -overwrite_original -Model=Phone OUT",
                  "cjxl", Info(64, 48, 72), kRgb}));
 
-test::Bytes Box(const char* type, const test::Bytes& payload) {
-    const size_t size = payload.size() + 8;
-    test::Bytes box = {static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 16),
-                       static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)};
-    for (int i = 0; i < 4; ++i) {
-        box.push_back(static_cast<uint8_t>(type[i]));
-    }
-    for (const uint8_t byte : payload) {
-        box.push_back(byte);
-    }
-    return box;
-}
+using test::Joined;
 
-test::Bytes Joined(std::initializer_list<test::Bytes> parts) {
-    test::Bytes whole;
-    for (const test::Bytes& part : parts) {
-        whole.insert(whole.end(), part.begin(), part.end());
-    }
-    return whole;
+test::Bytes Box(const char* type, const test::Bytes& payload) {
+    return test::IsoBox(type, payload);
 }
 
 TEST(JxlStamp, SetsOrAddsOnePlainExifBoxAndRefusesWhatItCannotKeepTrue) {

@@ -66,6 +66,25 @@ void PutBe32(Bytes& out, uint32_t value) {
     PutBe16(out, value & 0xFFFF);
 }
 
+Bytes IsoBox(const char* type, const Bytes& payload, int version, uint32_t flags) {
+    Bytes box;
+    PutBe32(box, static_cast<uint32_t>(payload.size() + (version >= 0 ? 12 : 8)));
+    box.insert(box.end(), type, type + 4);
+    if (version >= 0) {
+        PutBe32(box, uint32_t(version) << 24 | flags);
+    }
+    box.insert(box.end(), payload.begin(), payload.end());
+    return box;
+}
+
+Bytes Joined(std::initializer_list<Bytes> parts) {
+    Bytes whole;
+    for (const Bytes& part : parts) {
+        whole.insert(whole.end(), part.begin(), part.end());
+    }
+    return whole;
+}
+
 Bytes MakeBmp(const BmpSpec& spec) {
     Bytes out = {'B', 'M'};
     const uint32_t headerBytes = 14 + spec.infoSize;

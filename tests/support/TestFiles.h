@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,12 @@ void PutLe16(Bytes& out, uint32_t value);
 void PutLe32(Bytes& out, uint32_t value);
 void PutBe16(Bytes& out, uint32_t value);
 void PutBe32(Bytes& out, uint32_t value);
+
+// An ISO base media box of `type` around `payload`; a full box (version and flags first) when
+// `version` is from 0.
+Bytes IsoBox(const char* type, const Bytes& payload, int version = -1, uint32_t flags = 0);
+// The parts one after another.
+Bytes Joined(std::initializer_list<Bytes> parts);
 
 // A BMP file header and info header (no pixels unless `pixelBytes` > 0).
 struct BmpSpec {
