@@ -129,7 +129,8 @@ bool ComposeGrid(const std::string& path, const HeifLayout& layout, bool deep,
     }
     std::vector<uint64_t> hiddenAt = layout.tileFlagsAt;
     if (layout.alphaItem != 0) {
-        if (layout.alphaLinkAt == 0 || layout.alphaLinkAt > bytes->size() - 4) {
+        if (layout.alphaLinkAt == 0 || bytes->size() < 4 ||
+            layout.alphaLinkAt > bytes->size() - 4) {
             return false;
         }
         std::copy_n("xref", 4, bytes->begin() + static_cast<ptrdiff_t>(layout.alphaLinkAt));
@@ -247,7 +248,7 @@ ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lac
     // libheif 1.15 places the tiles of a grid turned by a quarter as if they were turned
     // themselves (in every program that uses it): such a grid is composed here.
     if (layout.grid && layout.rotation % 2 == 1) {
-        // A grid's alpha is a picture of its own, found or not.
+        // Alpha is composed only where the walk found its item.
         if (layout.gridRows == 0 || (alpha && layout.alphaItem == 0)) {
             return ModernDecodeResult::Failed;
         }
