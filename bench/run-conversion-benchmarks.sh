@@ -271,12 +271,12 @@ run_on() {
         W6.bare) meter "$bin/bench_opencv_loop" crop "$out" "$tw" "$th" 0 0 0 .tif "$@" ;;
         W7.decode) meter "$decode_loop" heif 2 "$@" >/dev/null ;;
         W8.decode) meter "$decode_loop" webp 2 "$@" >/dev/null ;;
-        W1.engine | W5.engine | W7.engine | W1.before | W5.before)
+        W1.engine | W5.engine | W7.engine | W1.before | W5.before | W7.before)
             meter "$cli" run --quiet --width "$tw" --height "$th" --dpi "$dpi" --keep-aspect \
                 --interpolation lanczos4 --anchor centre --margin 255,255,255 --format "$format" \
                 --quality "$quality" --overwrite all --output "$out" "$@"
             ;;
-        W2.engine | W8.engine | W2.before)
+        W2.engine | W8.engine | W2.before | W8.before)
             meter "$cli" run --quiet --width "$tw" --height "$th" --interpolation area \
                 --format "$format" --quality "$quality" --overwrite all --output "$out" "$@"
             ;;
@@ -464,10 +464,10 @@ for spec in "${workloads[@]}"; do
     tools=()
     for tool in "${all_tools[@]}"; do
         if phone_web "$workload"; then
-            # An older build and the per-file vips line are left out of these.
+            # The per-file vips line is left out of these (an older build must read them).
             case $tool in
                 bare) tool=decode ;;
-                before | vipscli) continue ;;
+                vipscli) continue ;;
             esac
         fi
         tools+=("$tool")
