@@ -100,6 +100,8 @@ std::unique_ptr<AVFrame, AvFree> DecodePicture(ByteFile& file,
     context->thread_count = 1;  // a run decodes as many pictures at once as there are cores
     context->err_recognition = AV_EF_EXPLODE | AV_EF_CRCCHECK | AV_EF_BITSTREAM;
     context->max_pixels = maxPixels;
+    // The conformance window cut exactly, not to an aligned column as by default.
+    context->flags |= AV_CODEC_FLAG_UNALIGNED;
     std::unique_ptr<AVPacket, AvFree> packet(av_packet_alloc());
     std::unique_ptr<AVFrame, AvFree> frame(av_frame_alloc());
     if (!packet || !frame || avcodec_open2(context.get(), codec, nullptr) < 0 ||
