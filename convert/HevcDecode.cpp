@@ -188,10 +188,14 @@ bool DecodeHevcPictures(ByteFile& file, const HeifLayout& layout, cv::Mat& image
             image.create(int(height), int(width), CV_8UC3);
             tileFormat = frame->format;
         }
+        // Tiles of one grid share one size and sampling, and libheif places them by their
+        // ispe, which must be the size decoded.
+        const HeifLayout::CodedPicture& picture = layout.coded[i];
         if (frame->width != tileWidth || frame->height != tileHeight ||
-            frame->format != tileFormat) {
+            frame->format != tileFormat || picture.width != uint32_t(tileWidth) ||
+            picture.height != uint32_t(tileHeight)) {
             image.release();
-            return false;  // tiles of one grid share one size and sampling
+            return false;
         }
         // The tile's place, cut where it passes the grid's edge.
         const int left = static_cast<int>(i % columns) * tileWidth;

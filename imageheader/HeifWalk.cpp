@@ -205,6 +205,15 @@ std::vector<HeifLayout::CodedPicture> CodedPictures(ByteSource& source, const Me
                 return {};
             }
             const IsoBox& config = meta.properties[index - 1];
+            if (config.type == FourCc("ispe")) {
+                BoxReader r(source, config.body, config.end);
+                r.Skip(4);
+                picture.width = static_cast<uint32_t>(r.Read(4));
+                picture.height = static_cast<uint32_t>(r.Read(4));
+                if (!r.ok()) {
+                    picture.width = picture.height = 0;
+                }
+            }
             if (config.type == FourCc("hvcC") && config.end > config.body &&
                 config.end - config.body <= kMaxConfig) {
                 picture.configAt = config.body;

@@ -64,6 +64,8 @@ struct HeifLayout {
         uint64_t length = 0;
         uint64_t configAt = 0;  // the hvcC property's body
         uint32_t configLength = 0;
+        uint32_t width = 0;  // its ispe
+        uint32_t height = 0;
     };
     std::vector<CodedPicture> coded;
     // A grid's alpha item, also read only when asked for (0: none found): where the type of its
