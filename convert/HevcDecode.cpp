@@ -137,17 +137,18 @@ bool Subsampling(int format, int& shiftX, int& shiftY) {
 
 }  // namespace
 
-bool DecodeHevcPictures(ByteFile& file, const HeifLayout& layout, cv::Mat& image) {
+HevcResult DecodeHevcPictures(ByteFile& file, const HeifLayout& layout, cv::Mat& image) {
+    constexpr HevcResult kLeft = HevcResult::LeftToLibheif;
     image.release();
     Ycbcr conversion;
     if (layout.coded.empty() || layout.av1 || layout.alpha || layout.bitDepth != 8 ||
         !MakeConversion(layout.matrix, layout.fullRange, conversion)) {
-        return false;
+        return kLeft;
     }
     // The walk found each extent inside the file.
     for (const HeifLayout::CodedPicture& picture : layout.coded) {
         if (picture.length > INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE) {
-            return false;
+            return kLeft;
         }
     }
     static std::once_flag quiet;
@@ -160,7 +161,7 @@ bool DecodeHevcPictures(ByteFile& file, const HeifLayout& layout, cv::Mat& image
     const uint32_t columns = layout.grid ? layout.gridColumns : 1;
     if (width == 0 || height == 0 || columns == 0 || layout.clapped ||
         (layout.grid && (layout.gridWidth != width || layout.gridHeight != height))) {
-        return false;
+        return kLeft;
     }
     // No picture may be larger than the whole, with room for coding blocks past its edge.
     const int64_t maxPixels = (int64_t{width} + 64) * (int64_t{height} + 64);
@@ -173,7 +174,7 @@ bool DecodeHevcPictures(ByteFile& file, const HeifLayout& layout, cv::Mat& image
         if (!frame || !Subsampling(frame->format, shiftX, shiftY) || frame->width <= 0 ||
             frame->height <= 0) {
             image.release();
-            return false;
+            return kLeft;
         }
         if (i == 0) {
             tileWidth = frame->width;
@@ -183,19 +184,22 @@ bool DecodeHevcPictures(ByteFile& file, const HeifLayout& layout, cv::Mat& image
                 rows * uint64_t(tileHeight) < height ||
                 (!layout.grid &&
                  (uint32_t(tileWidth) != width || uint32_t(tileHeight) != height))) {
-                return false;
+                return kLeft;
             }
             image.create(int(height), int(width), CV_8UC3);
             tileFormat = frame->format;
         }
-        // Tiles of one grid share one size and sampling, and libheif places them by their
-        // ispe, which must be the size decoded.
-        const HeifLayout::CodedPicture& picture = layout.coded[i];
         if (frame->width != tileWidth || frame->height != tileHeight ||
-            frame->format != tileFormat || picture.width != uint32_t(tileWidth) ||
-            picture.height != uint32_t(tileHeight)) {
+            frame->format != tileFormat) {
             image.release();
-            return false;
+            return kLeft;  // tiles of one grid share one size and sampling
+        }
+        // libheif places tiles by their ispe and leaves the rest of its buffer as it found it.
+        const HeifLayout::CodedPicture& picture = layout.coded[i];
+        if (layout.grid &&
+            (picture.width != uint32_t(tileWidth) || picture.height != uint32_t(tileHeight))) {
+            image.release();
+            return HevcResult::Refused;
         }
         // The tile's place, cut where it passes the grid's edge.
         const int left = static_cast<int>(i % columns) * tileWidth;
@@ -207,7 +211,7 @@ bool DecodeHevcPictures(ByteFile& file, const HeifLayout& layout, cv::Mat& image
                   image(cv::Rect(left, top, shownWidth, shownHeight)));
         }
     }
-    return !image.empty();
+    return image.empty() ? kLeft : HevcResult::Decoded;
 }
 
 }  // namespace korvale

@@ -11,11 +11,18 @@ namespace korvale {
 
 class ByteFile;
 
+enum class HevcResult {
+    Decoded,
+    LeftToLibheif,  // `image` empty: the caller asks libheif, which decides
+    Refused,        // a grid whose tiles are not the size their ispe says: a read failure
+};
+
 // The picture as libheif would give it before its transformations: 8-bit 4:2:0, 4:2:2 or
 // 4:4:4 pictures converted to BGR by the nclx matrix (BT.601 when none), a grid's tiles put in
-// their places and cut to its size. False, with `image` empty, for anything else (deeper
-// samples, alpha, other matrices, a crop, a grid whose size is not its ispe, damaged data):
-// the caller then asks libheif, which decides.
-bool DecodeHevcPictures(ByteFile& file, const HeifLayout& layout, cv::Mat& image);
+// their places and cut to its size. Anything else (deeper samples, alpha, other matrices, a
+// crop, a grid whose size is not its ispe, damaged data) is left to libheif, except a grid
+// whose tiles are not the size their ispe says, which libheif composes from memory it never
+// wrote.
+HevcResult DecodeHevcPictures(ByteFile& file, const HeifLayout& layout, cv::Mat& image);
 
 }  // namespace korvale

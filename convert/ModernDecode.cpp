@@ -216,9 +216,14 @@ ModernDecodeResult DecodeHeif(const std::string& path, cv::Mat& image, bool& lac
         if (!WalkHeifPictures(source, layout)) {
             return ModernDecodeResult::Failed;
         }
-        if (DecodeHevcPictures(file, layout, image)) {
-            ApplyOwnTransforms(image, layout);
-            return ModernDecodeResult::Decoded;
+        switch (DecodeHevcPictures(file, layout, image)) {
+            case HevcResult::Decoded:
+                ApplyOwnTransforms(image, layout);
+                return ModernDecodeResult::Decoded;
+            case HevcResult::Refused:
+                return ModernDecodeResult::Failed;
+            case HevcResult::LeftToLibheif:
+                break;
         }
     }
     std::unique_ptr<heif_context, HeifFree> context(heif_context_alloc());
