@@ -97,6 +97,33 @@ void ReadItemTypes(ByteSource& source, const IsoBox& iinf, Meta& meta) {
                   });
 }
 
+// What iinf says of `item`: its type (0 when unknown) and where its flags byte lies (0 when
+// not found); the last entry for it counts.
+uint32_t TypeOf(const Meta& meta, uint32_t item) {
+    uint32_t found = 0;
+    for (const auto& [id, type] : meta.itemTypes) {
+        found = id == item ? type : found;
+    }
+    return found;
+}
+
+uint64_t FlagsAt(const Meta& meta, uint32_t item) {
+    uint64_t found = 0;
+    for (const auto& [id, at] : meta.itemFlagsAt) {
+        found = id == item ? at : found;
+    }
+    return found;
+}
+
+// An ispe property's width and height; false when it is cut short.
+bool ReadIspe(ByteSource& source, const IsoBox& ispe, uint32_t& width, uint32_t& height) {
+    BoxReader r(source, ispe.body, ispe.end);
+    r.Skip(4);
+    width = static_cast<uint32_t>(r.Read(4));
+    height = static_cast<uint32_t>(r.Read(4));
+    return r.ok();
+}
+
 // The first extent of `item` in iloc.
 bool FindLocation(ByteSource& source, const IsoBox& iloc, uint32_t item, Location& found) {
     BoxReader r(source, iloc.body, iloc.end);
@@ -185,12 +212,9 @@ std::vector<HeifLayout::CodedPicture> CodedPictures(ByteSource& source, const Me
     const auto properties = ItemProperties(source, meta.ipma, sorted);
     std::vector<HeifLayout::CodedPicture> pictures;
     for (const uint32_t item : items) {
-        bool hevc = false;
-        for (const auto& [id, type] : meta.itemTypes) {
-            hevc = hevc || (id == item && type == FourCc("hvc1"));
-        }
         Location location;
-        if (!hevc || !FindLocation(source, meta.iloc, item, location) || location.method != 0 ||
+        if (TypeOf(meta, item) != FourCc("hvc1") ||
+            !FindLocation(source, meta.iloc, item, location) || location.method != 0 ||
             location.extents != 1 || location.length == 0) {
             return {};
         }
@@ -205,14 +229,9 @@ std::vector<HeifLayout::CodedPicture> CodedPictures(ByteSource& source, const Me
                 return {};
             }
             const IsoBox& config = meta.properties[index - 1];
-            if (config.type == FourCc("ispe")) {
-                BoxReader r(source, config.body, config.end);
-                r.Skip(4);
-                picture.width = static_cast<uint32_t>(r.Read(4));
-                picture.height = static_cast<uint32_t>(r.Read(4));
-                if (!r.ok()) {
-                    picture.width = picture.height = 0;
-                }
+            if (config.type == FourCc("ispe") &&
+                !ReadIspe(source, config, picture.width, picture.height)) {
+                picture.width = picture.height = 0;
             }
             if (config.type == FourCc("hvcC") && config.end > config.body &&
                 config.end - config.body <= kMaxConfig) {
@@ -339,10 +358,7 @@ void FindAlphaItem(ByteSource& source, const Meta& meta, HeifLayout& layout) {
                               meta.properties[index - 1].type == FourCc("auxC") &&
                               ContainsAlphaUrn(source, meta.properties[index - 1]));
         }
-        uint64_t flagsAt = 0;
-        for (const auto& [id, at] : meta.itemFlagsAt) {
-            flagsAt = id == from ? at : flagsAt;
-        }
+        const uint64_t flagsAt = FlagsAt(meta, from);
         if (!toPrimary || !alpha || flagsAt == 0) {
             return true;
         }
@@ -404,10 +420,7 @@ bool Walk(ByteSource& source, HeifLayout& layout, bool codedPictures) {
         const IsoBox& p = meta.properties[index - 1];
         BoxReader r(source, p.body, p.end);
         if (p.type == FourCc("ispe") && !sized) {
-            r.Skip(4);
-            layout.storedWidth = static_cast<uint32_t>(r.Read(4));
-            layout.storedHeight = static_cast<uint32_t>(r.Read(4));
-            sized = r.ok();
+            sized = ReadIspe(source, p, layout.storedWidth, layout.storedHeight);
         } else if (p.type == FourCc("irot")) {
             layout.rotation = static_cast<int>(r.Read(1) & 3);
         } else if (p.type == FourCc("imir")) {
@@ -527,11 +540,7 @@ bool Walk(ByteSource& source, HeifLayout& layout, bool codedPictures) {
             const auto height = static_cast<uint32_t>(r.Read(sideBytes));
             layout.tiles = GridTiles(source, meta.iref, meta.primary);
             for (const uint32_t tile : layout.tiles) {
-                uint64_t at = 0;
-                for (const auto& [id, flagsAt] : meta.itemFlagsAt) {
-                    at = id == tile ? flagsAt : at;
-                }
-                layout.tileFlagsAt.push_back(at);
+                layout.tileFlagsAt.push_back(FlagsAt(meta, tile));
             }
             if (r.ok() && layout.tiles.size() == size_t{rows} * columns) {
                 layout.gridRows = rows;

@@ -127,27 +127,19 @@ Bytes Dataset(uint8_t record, uint8_t dataset, const std::string& data) {
     return out;
 }
 
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) {
-        out.insert(out.end(), p.begin(), p.end());
-    }
-    return out;
-}
-
 TEST(IptcWithoutPlace, RemovesOnlyThePlaceDatasets) {
-    const Bytes kept = Join({Dataset(1, 90, "\x1b%G"), Dataset(2, 0, "\x00\x04"),
-                             Dataset(2, 5, "Temple"), Dataset(2, 25, "shrine")});
+    const Bytes kept = test::Joined({Dataset(1, 90, "\x1b%G"), Dataset(2, 0, "\x00\x04"),
+                                     Dataset(2, 5, "Temple"), Dataset(2, 25, "shrine")});
     const Bytes places =
-        Join({Dataset(2, 26, "JP-26"), Dataset(2, 27, "Gion"), Dataset(2, 90, "Kyoto"),
-              Dataset(2, 92, "Gion"), Dataset(2, 95, "Kyoto"), Dataset(2, 100, "JPN"),
-              Dataset(2, 101, "Japan")});
+        test::Joined({Dataset(2, 26, "JP-26"), Dataset(2, 27, "Gion"), Dataset(2, 90, "Kyoto"),
+                      Dataset(2, 92, "Gion"), Dataset(2, 95, "Kyoto"), Dataset(2, 100, "JPN"),
+                      Dataset(2, 101, "Japan")});
     // An extended length: 0x8004, then four bytes of length.
     Bytes extended = {0x1C, 2, 120, 0x80, 0x04, 0, 0, 0, 3, 'a', 'b', 'c'};
-    EXPECT_EQ(IptcWithoutPlace(Join({kept, places, extended, Bytes(3, 0)})),
-              Join({kept, extended}));
-    for (const Bytes& bad : {Join({kept, Bytes{0x1C, 2, 5, 0, 9, 'x'}}),  // runs past
-                             Join({kept, Bytes{7}}),                      // not a dataset
+    EXPECT_EQ(IptcWithoutPlace(test::Joined({kept, places, extended, Bytes(3, 0)})),
+              test::Joined({kept, extended}));
+    for (const Bytes& bad : {test::Joined({kept, Bytes{0x1C, 2, 5, 0, 9, 'x'}}),  // runs past
+                             test::Joined({kept, Bytes{7}}),                      // not a dataset
                              Bytes{0x1C, 2, 5, 0x80, 0x00}, Bytes{0x1C, 2}}) {
         EXPECT_FALSE(IptcWithoutPlace(bad));
     }
@@ -167,20 +159,21 @@ Bytes Resource(uint16_t id, const Bytes& data) {
 }
 
 TEST(PhotoshopForOutput, KeepsTheResourcesAndMakesThemTrue) {
-    const Bytes iptc = Join({Dataset(2, 5, "Temple"), Dataset(2, 90, "Kyoto")});
+    const Bytes iptc = test::Joined({Dataset(2, 5, "Temple"), Dataset(2, 90, "Kyoto")});
     const Bytes resolution = {0, 72, 0, 0, 0, 1, 0, 1, 0, 72, 0, 0, 0, 1, 0, 1};
     const Bytes other = Resource(0x0421, Bytes(5, 7));
     const Bytes source =
-        Join({Resource(0x03ED, resolution), Resource(0x0404, iptc), Resource(0x040C, Bytes(9, 1)),
-              Resource(0x0425, Bytes(16, 2)), other});
+        test::Joined({Resource(0x03ED, resolution), Resource(0x0404, iptc),
+                      Resource(0x040C, Bytes(9, 1)), Resource(0x0425, Bytes(16, 2)), other});
     const Bytes atDpi = {0x01, 0x2C, 0, 0, 0, 1, 0, 1, 0x01, 0x2C, 0, 0, 0, 1, 0, 1};
     // All: the IPTC and its digest stay; the thumbnail goes; the resolution says 300.
     EXPECT_EQ(PhotoshopForOutput(source, true, 40, 30, 300),
-              Join({Resource(0x03ED, atDpi), Resource(0x0404, iptc), Resource(0x0425, Bytes(16, 2)),
-                    other}));
+              test::Joined({Resource(0x03ED, atDpi), Resource(0x0404, iptc),
+                            Resource(0x0425, Bytes(16, 2)), other}));
     // Without the place, the digest of the changed IPTC goes too.
-    EXPECT_EQ(PhotoshopForOutput(source, false, 40, 30, 300),
-              Join({Resource(0x03ED, atDpi), Resource(0x0404, Dataset(2, 5, "Temple")), other}));
+    EXPECT_EQ(
+        PhotoshopForOutput(source, false, 40, 30, 300),
+        test::Joined({Resource(0x03ED, atDpi), Resource(0x0404, Dataset(2, 5, "Temple")), other}));
     // An IPTC resource of nothing but the place leaves nothing to carry.
     EXPECT_EQ(PhotoshopForOutput(Resource(0x0404, Dataset(2, 101, "Japan")), false, 1, 1, 1),
               Bytes{});
